@@ -1,0 +1,13 @@
+#pragma once
+#include "backup/backup_common.h"
+#include "platform/file_system.h"
+
+namespace ch {
+
+// "ZIP Backup": stages the database files on DefaultDrive, lists them in icqtemp.dat and has
+// the archiving library pack them into chathoard.zip in Dir2.
+BackupOutcome Command1_Click(const BackupSources& in, const std::string& DefaultDrive,
+                             const AppObject& App, FileSystem& fs, Dialogs& dialogs,
+                             Archiver& archiver);
+
+} // namespace ch

@@ -1,0 +1,66 @@
+#pragma once
+// The file operations the program uses. Paths are Windows ANSI text with backslashes and are
+// passed exactly as the caller built them; implementations treat repeated backslashes, case
+// and wildcards as Win32 does. Every failure throws RuntimeError with the runtime's number:
+// 53 file missing, 76 folder missing, 75 exists / not empty / access conflict, 70 permission
+// denied or sharing violation, 61 disk full, 68 drive not ready.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ch {
+
+struct DriveInfo {
+    char letter = 'c';  // lower case
+    std::string label;  // volume label, empty when there is none
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Copies a file. An existing destination is replaced only by a complete copy: the data
+    // goes to a temporary name in the destination folder, is flushed, then renamed over it.
+    // On failure the temporary file is gone and an existing destination is unchanged.
+    virtual void copyFile(const std::string& source, const std::string& destination) = 0;
+    // Deletes one file (no wildcards). 53 when missing.
+    virtual void deleteFile(const std::string& path) = 0;
+    // Deletes every ordinary file matching one wildcard pattern ("C:\x\*.*"); 53 when nothing
+    // matches, 76 when the folder is missing.
+    virtual void deleteByPattern(const std::string& pattern) = 0;
+    // 75 when it exists, 76 when the parent is missing.
+    virtual void makeFolder(const std::string& path) = 0;
+    // 75 unless the folder is empty, 76 when missing.
+    virtual void removeFolder(const std::string& path) = 0;
+    // First ordinary file (not hidden, system or a folder) matching a pattern, or "".
+    virtual std::string findFirstFile(const std::string& pattern) = 0;
+    virtual bool folderExists(const std::string& path) = 0;
+    virtual bool fileExists(const std::string& path) = 0;
+    // Names of the subfolders of a folder, sorted case-insensitively. 76 when missing.
+    virtual std::vector<std::string> listFolders(const std::string& folder) = 0;
+    // Names of the ordinary files of a folder matching any pattern of a ";"-separated list,
+    // sorted case-insensitively. 76 when the folder is missing.
+    virtual std::vector<std::string> listFiles(const std::string& folder,
+                                               const std::string& patterns) = 0;
+    // Drives present, in letter order.
+    virtual std::vector<DriveInfo> drives() = 0;
+    // The current folder of a drive ("c:\" style root or full path). 68 when not ready.
+    virtual std::string currentFolder(char driveLetter) = 0;
+    // Whole-file reads and writes for the small text files (settings, list file).
+    virtual std::string readAll(const std::string& path) = 0;              // 53 when missing
+    virtual void writeAll(const std::string& path, const std::string& bytes) = 0; // create/truncate
+    // Modification time of a file as seconds since 1970 (UTC); 53 when missing.
+    virtual int64_t modifiedTime(const std::string& path) = 0;
+};
+
+// Helpers shared by both implementations.
+// True when name matches one wildcard pattern (* and ?, case-insensitive, Win32 rules:
+// "*.*" matches every name, "*.dat" does not match "x.data").
+bool wildcardMatch(const std::string& pattern, const std::string& name);
+// True when name matches any pattern of a ";"-separated list such as "*.dat;*.idx".
+bool patternListMatch(const std::string& patterns, const std::string& name);
+// Case-insensitive ASCII ordering and equality used for names.
+bool lessNoCase(const std::string& a, const std::string& b);
+bool equalNoCase(const std::string& a, const std::string& b);
+
+} // namespace ch

@@ -1,0 +1,41 @@
+#pragma once
+// Failures are run-time errors carrying the classic Windows runtime numbers, so handlers can
+// branch on them exactly as the program's behaviour is described (68 = device unavailable …).
+#include <stdexcept>
+#include <string>
+
+namespace ch {
+
+enum ErrorNumber : int {
+    errInvalidProcedureCall = 5,
+    errDllLoad = 48,
+    errBadFileNameOrNumber = 52,
+    errFileNotFound = 53,
+    errFileAlreadyOpen = 55,
+    errDeviceIO = 57,
+    errDiskFull = 61,
+    errInputPastEnd = 62,
+    errDeviceUnavailable = 68,
+    errPermissionDenied = 70,
+    errDiskNotReady = 71,
+    errPathFileAccess = 75,
+    errPathNotFound = 76,
+    errDllEntryPoint = 453,
+};
+
+// The runtime's own wording for a number ("File not found", "Device unavailable" …).
+std::string standardDescription(int number);
+
+class RuntimeError : public std::runtime_error {
+public:
+    // An empty description takes the standard wording of the number.
+    explicit RuntimeError(int number, const std::string& description = {});
+    int number() const { return number_; }
+    const std::string& description() const { return description_; }
+
+private:
+    int number_;
+    std::string description_;
+};
+
+} // namespace ch

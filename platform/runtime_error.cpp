@@ -22,8 +22,9 @@ std::string standardDescription(int number) {
     }
 }
 
-RuntimeError::RuntimeError(int number, const std::string& description)
+RuntimeError::RuntimeError(int number, const std::string& description, unsigned long systemError)
     : std::runtime_error(description.empty() ? standardDescription(number) : description),
-      number_(number), description_(description.empty() ? standardDescription(number) : description) {}
+      number_(number), description_(description.empty() ? standardDescription(number) : description),
+      systemError_(systemError) {}
 
 } // namespace ch

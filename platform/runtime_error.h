@@ -28,14 +28,28 @@ std::string standardDescription(int number);
 
 class RuntimeError : public std::runtime_error {
 public:
-    // An empty description takes the standard wording of the number.
-    explicit RuntimeError(int number, const std::string& description = {});
+    // An empty description takes the standard wording of the number. systemError is the
+    // operating system's own code (GetLastError) when known, 0 otherwise: the runtime number
+    // 70 covers both a refused permission and a file held open by another program.
+    explicit RuntimeError(int number, const std::string& description = {},
+                          unsigned long systemError = 0);
     int number() const { return number_; }
     const std::string& description() const { return description_; }
+    unsigned long systemError() const { return systemError_; }
 
 private:
     int number_;
     std::string description_;
+    unsigned long systemError_;
 };
+
+// Win32 codes for a file that another program holds open.
+constexpr unsigned long kSharingViolation = 32; // ERROR_SHARING_VIOLATION
+constexpr unsigned long kLockViolation = 33;    // ERROR_LOCK_VIOLATION
+
+// True when the failure is a file held open (or locked) by another program.
+inline bool isSharingViolation(const RuntimeError& e) {
+    return e.systemError() == kSharingViolation || e.systemError() == kLockViolation;
+}
 
 } // namespace ch

@@ -1,5 +1,8 @@
 #pragma once
+#include <string>
+
 #include "platform/controls.h"
+#include "platform/runtime_error.h"
 #include "platform/services.h"
 
 namespace ch {
@@ -14,5 +17,24 @@ struct BackupSources {
 
 // How a backup ended; the buttons ignore it, the command line maps it to an exit code.
 enum class BackupOutcome { Done, NoMessengerFolder, Failed };
+
+// The opening words of both completion boxes (the misspelling is the program's own text).
+extern const char* const kCompletionWords; // "Your ICQ backup has been succesfully copied to: "
+extern const char* const kDoneTitle;       // "Done !"
+extern const char* const kBackupFailedTitle;
+
+// The guard of both backups: when Label1 says no messenger folder was found, shows the
+// "Oops..." warning and returns true.
+bool refuseWithoutMessengerFolder(const Label& Label1, Dialogs& dialogs);
+
+// Why an operation failed, in plain words for an error box: a lower-case clause without a
+// final full stop, e.g. "the disk is full".
+std::string plainReason(const RuntimeError& e);
+
+// "2 of 5 files were copied" (singular for a list of one).
+std::string filesCopiedText(int copied, int total);
+
+// Shows the error box of a failed backup (exclamation icon, OK).
+void showBackupFailure(Dialogs& dialogs, const std::string& text);
 
 } // namespace ch

@@ -1,0 +1,61 @@
+#include "backup/backup_common.h"
+
+#include "selection/folder_detection.h"
+
+namespace ch {
+
+const char* const kCompletionWords = "Your ICQ backup has been succesfully copied to: ";
+const char* const kDoneTitle = "Done !";
+const char* const kBackupFailedTitle = "Backup failed";
+
+bool refuseWithoutMessengerFolder(const Label& Label1, Dialogs& dialogs) {
+    if (Label1.Caption() != kNotFoundCaption)
+        return false;
+    dialogs.msgBox("You have not yet selected your ICQ directory", vbExclamation, "Oops...");
+    return true;
+}
+
+std::string plainReason(const RuntimeError& e) {
+    switch (e.number()) {
+    case errFileNotFound:
+        return "the file was not found";
+    case errPathNotFound:
+        return "the folder does not exist";
+    case errPermissionDenied:
+        if (isSharingViolation(e))
+            return "the file is in use by another program. If ICQ is running, close it and "
+                   "try again";
+        return "access was denied (the file or folder may be read-only, or you may not have "
+               "permission to write there)";
+    case errPathFileAccess:
+        return "the file or folder could not be accessed (it may be read-only or in use)";
+    case errDiskFull:
+        return "the disk is full";
+    case errDeviceUnavailable:
+    case errDiskNotReady:
+        return "the drive is not ready";
+    case errDeviceIO:
+        return "the device reported a read or write error";
+    case errBadFileNameOrNumber:
+        return "the name is not a valid file or folder name";
+    case errFileAlreadyOpen:
+        return "the file is already open";
+    case errDllLoad:
+        return "the archiving library azip32.dll could not be loaded";
+    case errDllEntryPoint:
+        return "the archiving library azip32.dll lacks a function the program needs";
+    default:
+        return "run-time error " + std::to_string(e.number()) + ": " + e.description();
+    }
+}
+
+std::string filesCopiedText(int copied, int total) {
+    return std::to_string(copied) + " of " + std::to_string(total) +
+           (total == 1 ? " file was copied" : " files were copied");
+}
+
+void showBackupFailure(Dialogs& dialogs, const std::string& text) {
+    dialogs.msgBox(text, vbExclamation, kBackupFailedTitle);
+}
+
+} // namespace ch

@@ -1,0 +1,222 @@
+#include "backup/zip_backup.h"
+
+#include <optional>
+#include <vector>
+
+#include "backup/archive_result.h"
+#include "platform/runtime_error.h"
+#include "platform/sequential_file.h"
+
+namespace ch {
+namespace {
+
+// A failure inside the staging, copy or list-file steps. The run's one catch absorbs the
+// first failure of a run; a later one stops the run with text as its error box.
+struct RegionFailure {
+    std::string text;
+};
+
+// Stops the run at once; text is the error box.
+struct StopRun {
+    std::string text;
+};
+
+class ZipRun {
+  public:
+    ZipRun(const BackupSources& in, const std::string& DefaultDrive, const AppObject& App,
+           FileSystem& fs, Dialogs& dialogs, Archiver& archiver)
+        : in_(in), fs_(fs), dialogs_(dialogs), archiver_(archiver),
+          stagingFolder_(DefaultDrive + ":\\chathoard"),
+          settingsPath_(App.Path + "\\defaultdrive.ini"), listPath_(App.Path + "\\icqtemp.dat"),
+          archivePath_(in.Dir2.Path() + "\\chathoard.zip") {}
+
+    BackupOutcome run();
+
+  private:
+    std::string sourceOf(int i) const { return in_.Dir1.Path() + "\\db\\" + in_.File1.List(i); }
+    std::string stagedCopyOf(int i) const { return stagingFolder_ + "\\" + in_.File1.List(i); }
+    bool spendCatch();
+    void makeStagingFolder();
+    void copyStep();
+    void writeListFile();
+    void buildArchive();
+    std::optional<std::string> cleanUp();
+    std::string notWritten() const { return "The archive " + archivePath_ + " was not written."; }
+
+    const BackupSources& in_;
+    FileSystem& fs_;
+    Dialogs& dialogs_;
+    Archiver& archiver_;
+    const std::string stagingFolder_;
+    const std::string settingsPath_;
+    const std::string listPath_;
+    const std::string archivePath_;
+
+    bool catchAvailable_ = true;
+    bool stagingReady_ = false;
+    bool listFileMade_ = false;
+    std::vector<std::string> stagedCopies_; // made by this run; the only files it deletes
+};
+
+bool ZipRun::spendCatch() {
+    const bool was = catchAvailable_;
+    catchAvailable_ = false;
+    return was;
+}
+
+void ZipRun::makeStagingFolder() {
+    try {
+        fs_.makeFolder(stagingFolder_);
+    } catch (const RuntimeError& e) {
+        // A folder left by an earlier run is used as it is, at the cost of the run's catch.
+        if (!fs_.folderExists(stagingFolder_))
+            throw StopRun{"The staging folder " + stagingFolder_ +
+                          " could not be created.\r\nReason: " + plainReason(e) +
+                          ".\r\n\r\nIts drive comes from defaultdrive.ini in the program folder (" +
+                          settingsPath_ +
+                          "), which should hold one drive letter, such as C.\r\n\r\n" +
+                          notWritten()};
+        spendCatch();
+    }
+    stagingReady_ = true;
+}
+
+void ZipRun::copyStep() {
+    const int count = in_.File1.ListCount();
+    for (int i = 0; i < count; ++i) {
+        const std::string source = sourceOf(i);
+        const std::string stagedCopy = stagedCopyOf(i);
+        try {
+            fs_.copyFile(source, stagedCopy);
+        } catch (const RuntimeError& e) {
+            throw RegionFailure{"The file " + in_.File1.List(i) +
+                                " could not be copied to the staging folder.\r\n\r\nFrom: " +
+                                source + "\r\nTo: " + stagedCopy + "\r\nReason: " + plainReason(e) +
+                                ".\r\n\r\n" + notWritten()};
+        }
+        bool known = false;
+        for (const std::string& made : stagedCopies_)
+            known = known || equalNoCase(made, stagedCopy);
+        if (!known)
+            stagedCopies_.push_back(stagedCopy);
+    }
+}
+
+void ZipRun::writeListFile() {
+    SequentialFile list(fs_);
+    try {
+        list.openForOutput(listPath_);
+        listFileMade_ = true;
+        const int count = in_.File1.ListCount();
+        for (int i = 0; i < count; ++i)
+            list.writeLine(stagedCopyOf(i));
+        list.close();
+    } catch (const RuntimeError& e) {
+        throw RegionFailure{"The list file " + listPath_ + " could not be written.\r\nReason: " +
+                            plainReason(e) + ".\r\n\r\n" + notWritten()};
+    }
+}
+
+// A library that cannot be bound, or that says it failed, will not do better on a second
+// pass, so its failures stop the run whatever the catch.
+void ZipRun::buildArchive() {
+    try {
+        archiver_.addZIP_ArchiveName(archivePath_);
+        archiver_.addZIP_IncludeListFile(listPath_);
+        const int32_t result = archiver_.addZIP();
+        if (result != 0)
+            throw StopRun{notWritten() + "\r\nReason: " + archiveResultReason(result) + "."};
+    } catch (const RuntimeError& e) {
+        throw StopRun{notWritten() + "\r\nReason: " + plainReason(e) + "."};
+    }
+}
+
+// Removes this run's staged copies (never other files of the staging folder), then the staging
+// folder if that leaves it empty, then the list file. Goes on past a failure and returns what
+// the first one left behind.
+std::optional<std::string> ZipRun::cleanUp() {
+    std::optional<std::string> leftOver;
+    auto note = [&](const std::string& what, const RuntimeError& e) {
+        if (!leftOver)
+            leftOver = what + " could not be deleted.\r\nReason: " + plainReason(e) + ".";
+    };
+    bool copiesGone = true;
+    for (const std::string& stagedCopy : stagedCopies_) {
+        try {
+            fs_.deleteFile(stagedCopy);
+        } catch (const RuntimeError& e) {
+            if (e.number() == errFileNotFound)
+                continue;
+            copiesGone = false;
+            note("The staged copy " + stagedCopy, e);
+        }
+    }
+    if (stagingReady_ && copiesGone) {
+        try {
+            fs_.removeFolder(stagingFolder_);
+        } catch (const RuntimeError& e) {
+            // 75: other files of the staging folder keep it; 76: it is already gone.
+            if (e.number() != errPathFileAccess && e.number() != errPathNotFound)
+                note("The staging folder " + stagingFolder_, e);
+        }
+    }
+    if (listFileMade_) {
+        try {
+            fs_.deleteFile(listPath_);
+        } catch (const RuntimeError& e) {
+            if (e.number() != errFileNotFound)
+                note("The list file " + listPath_, e);
+        }
+    }
+    return leftOver;
+}
+
+BackupOutcome ZipRun::run() {
+    if (refuseWithoutMessengerFolder(in_.Label1, dialogs_))
+        return BackupOutcome::NoMessengerFolder;
+
+    try {
+        makeStagingFolder();
+        // A failure of the copy or list-file step starts the copy step again, once per run.
+        for (;;) {
+            try {
+                copyStep();
+                writeListFile();
+                break;
+            } catch (const RegionFailure& failure) {
+                if (!spendCatch())
+                    throw StopRun{failure.text};
+            }
+        }
+        buildArchive();
+    } catch (const StopRun& stop) {
+        const std::optional<std::string> leftOver = cleanUp();
+        showBackupFailure(dialogs_, leftOver ? stop.text + "\r\n\r\n" + *leftOver : stop.text);
+        return BackupOutcome::Failed;
+    }
+
+    // The archive is written. A temporary file that cannot be removed is left behind quietly
+    // while the run's catch lasts; after that it is reported instead of "Done !".
+    if (const std::optional<std::string> leftOver = cleanUp(); leftOver && !spendCatch()) {
+        showBackupFailure(dialogs_, "The archive " + archivePath_ +
+                                        " was written, but the backup's temporary files could "
+                                        "not all be removed.\r\n\r\n" +
+                                        *leftOver);
+        return BackupOutcome::Failed;
+    }
+
+    dialogs_.msgBox(kCompletionWords + archivePath_ +
+                        "\r\n\r\nYou can unzip the files by using Winzip or pkunzip.exe",
+                    vbInformation, kDoneTitle);
+    return BackupOutcome::Done;
+}
+
+} // namespace
+
+BackupOutcome Command1_Click(const BackupSources& in, const std::string& DefaultDrive,
+                             const AppObject& App, FileSystem& fs, Dialogs& dialogs,
+                             Archiver& archiver) {
+    return ZipRun(in, DefaultDrive, App, fs, dialogs, archiver).run();
+}
+
+} // namespace ch

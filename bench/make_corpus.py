@@ -115,7 +115,9 @@ class DatFile:
 
     def record(self, offset):
         rng = self.rng
-        self.time += rng.choice((1, 3, 8, 20, 60, 300, 3600, 40000))
+        self.time += rng.choice((1, 2, 5, 10, 20, 45, 90, 600))
+        if rng.random() < 0.0005:
+            self.time += 86400  # a day without chatting
         roll = rng.random()
         if roll < 0.0006:
             kind = KIND_FILE

@@ -1,0 +1,34 @@
+#include "about/frm_about.h"
+
+#include "about/sys_info.h"
+
+namespace ch {
+
+void FrmAbout::load() {
+    // Every showing starts again from the stored design.
+    const FormDesign& design = frmAboutDesign();
+    Caption = design.caption;
+    lblTitle.setCaption(design.find("lblTitle")->caption);
+    lblVersion.setCaption(design.find("lblVersion")->caption);
+    lblDescription.setCaption(design.find("lblDescription")->caption);
+    lblDisclaimer.setCaption(design.find("lblDisclaimer")->caption);
+    loaded = true;
+    Form_Load();
+}
+
+void FrmAbout::unload() {
+    loaded = false;
+}
+
+void FrmAbout::Form_Load() {
+    Caption = "About " + App_.Title;
+    lblVersion.setCaption("Version " + std::to_string(App_.Major) + "." +
+                          std::to_string(App_.Minor) + "." + std::to_string(App_.Revision));
+    lblTitle.setCaption(App_.Title);
+}
+
+void FrmAbout::cmdSysInfo_Click() {
+    StartSysInfo(registry_, fs_, processes_, dialogs_);
+}
+
+} // namespace ch

@@ -1,0 +1,136 @@
+// The data-moving half of Win32FileSystem: copies and whole-file reads and writes.
+#include <atomic>
+#include <vector>
+
+#include "platform/runtime_error.h"
+#include "platform/win32/win32_errors.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+
+namespace ch {
+namespace {
+
+constexpr DWORD kCopyBufferSize = 1 << 20;
+
+std::string folderOf(const std::string& path) {
+    size_t cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// Creates a fresh temporary file beside the destination; the name is never one that exists.
+HANDLE createTempBeside(const std::string& destination, std::string& tempPath) {
+    static std::atomic<unsigned> counter{0};
+    const std::string folder = folderOf(destination);
+    for (;;) {
+        tempPath = folder + kCopyTempPrefix + std::to_string(GetCurrentProcessId()) + "-" +
+                   std::to_string(++counter) + ".tmp";
+        HANDLE h = CreateFileW(winPath(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE)
+            return h;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            throwWin32Error(error, destination);
+    }
+}
+
+// Removes the temporary file when the copy does not reach its rename.
+class TempFileGuard {
+  public:
+    explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+    ~TempFileGuard() {
+        if (!path_.empty())
+            DeleteFileW(winPath(path_).c_str());
+    }
+    void release() { path_.clear(); }
+
+  private:
+    std::string path_;
+};
+
+void writeOrThrow(HANDLE file, const char* data, DWORD size, const std::string& path) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, size, &written, nullptr))
+            throwLastError(path);
+        data += written;
+        size -= written;
+    }
+}
+
+} // namespace
+
+void Win32FileSystem::copyFile(const std::string& source, const std::string& destination) {
+    CriticalErrorsQuiet quiet;
+    // Others may read the source meanwhile, but a program writing it makes the copy fail as
+    // "in use" rather than produce a torn copy.
+    FileHandle in(CreateFileW(winPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.valid())
+        throwLastError(source);
+
+    std::string tempPath;
+    FileHandle out(createTempBeside(destination, tempPath));
+    TempFileGuard guard(tempPath);
+
+    std::vector<char> buffer(kCopyBufferSize);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.get(), buffer.data(), kCopyBufferSize, &got, nullptr))
+            throwLastError(source);
+        if (got == 0)
+            break;
+        writeOrThrow(out.get(), buffer.data(), got, destination);
+    }
+    FILETIME written;
+    if (GetFileTime(in.get(), nullptr, nullptr, &written))
+        SetFileTime(out.get(), nullptr, nullptr, &written);
+    if (!FlushFileBuffers(out.get()))
+        throwLastError(destination);
+    out.close();
+    in.close();
+    if (!MoveFileExW(winPath(tempPath).c_str(), winPath(destination).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throwLastError(destination);
+    guard.release();
+}
+
+std::string Win32FileSystem::readAll(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    FileHandle in(CreateFileW(winPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in.valid())
+        throwLastError(path);
+    std::string bytes;
+    char chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.get(), chunk, sizeof chunk, &got, nullptr))
+            throwLastError(path);
+        if (got == 0)
+            return bytes;
+        bytes.append(chunk, got);
+    }
+}
+
+void Win32FileSystem::writeAll(const std::string& path, const std::string& bytes) {
+    CriticalErrorsQuiet quiet;
+    FileHandle out(CreateFileW(winPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
+        throwLastError(path);
+    try {
+        writeOrThrow(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), path);
+    } catch (const RuntimeError&) {
+        // A half-written settings or list file would be read back as if it were whole.
+        out.close();
+        DeleteFileW(winPath(path).c_str());
+        throw;
+    }
+}
+
+} // namespace ch

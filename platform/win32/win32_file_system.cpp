@@ -1,0 +1,250 @@
+#include "platform/win32/win32_file_system.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+
+#include "platform/runtime_error.h"
+#include "platform/win32/win32_errors.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+
+namespace ch {
+namespace {
+
+constexpr DWORD kNotOrdinary =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// Ordinary files: what the classic file list and a search with attribute mask 0 show.
+bool isOrdinaryFile(DWORD attributes) {
+    return (attributes & kNotOrdinary) == 0;
+}
+
+// Folders the folder list shows: all but the system's own hidden+system ones
+// ("System Volume Information", "$Recycle.Bin"); a hidden application data folder stays
+// reachable, since a messenger may keep its database there.
+bool isListedFolder(const WIN32_FIND_DATAW& data) {
+    const DWORD attributes = data.dwFileAttributes;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    if ((attributes & FILE_ATTRIBUTE_HIDDEN) && (attributes & FILE_ATTRIBUTE_SYSTEM))
+        return false;
+    return wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0;
+}
+
+// "C:\x" -> "C:\x\", "C:\" stays: the folder part to put in front of a name.
+std::string withSeparator(const std::string& folder) {
+    if (folder.empty() || folder.back() == '\\' || folder.back() == '/' || folder.back() == ':')
+        return folder;
+    return folder + "\\";
+}
+
+// Splits "C:\x\*.dat" into "C:\x\" and "*.dat".
+std::pair<std::string, std::string> splitPattern(const std::string& pattern) {
+    size_t cut = pattern.find_last_of("\\/:");
+    if (cut == std::string::npos)
+        return {"", pattern};
+    return {pattern.substr(0, cut + 1), pattern.substr(cut + 1)};
+}
+
+// A name the program can use again as ANSI text. A name outside the code page is given by
+// its short alias when the volume has one; otherwise its lossy form fails loudly when used.
+std::string usableName(const std::string& folder, const WIN32_FIND_DATAW& data) {
+    std::wstring name = data.cFileName;
+    if (fitsAnsi(name))
+        return toAnsi(name);
+    std::wstring full = toWide(withSeparator(folder)) + name;
+    wchar_t shortPath[MAX_PATH];
+    DWORD n = GetShortPathNameW(full.c_str(), shortPath, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        std::wstring s(shortPath, n);
+        std::wstring shortName = s.substr(s.find_last_of(L"\\/") + 1);
+        if (fitsAnsi(shortName))
+            return toAnsi(shortName);
+    }
+    return toAnsi(name);
+}
+
+// Runs visit for every entry matching a search pattern. Returns 0, or the error of the
+// search; an empty result is ERROR_FILE_NOT_FOUND.
+DWORD forEachEntry(const std::string& searchPattern,
+                   const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileExW(winPath(searchPattern).c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find.valid()) {
+        DWORD error = GetLastError();
+        return error == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : error;
+    }
+    do {
+        visit(data);
+    } while (FindNextFileW(find.get(), &data));
+    DWORD error = GetLastError();
+    return error == ERROR_NO_MORE_FILES ? 0 : error;
+}
+
+DWORD attributesOf(const std::string& path) {
+    return GetFileAttributesW(winPath(path).c_str());
+}
+
+// Lists a folder's entries that keep passes; 76 when the folder is missing.
+std::vector<std::string> listFolder(const std::string& folder,
+                                    const std::function<bool(const WIN32_FIND_DATAW&)>& keep) {
+    CriticalErrorsQuiet quiet;
+    std::vector<std::string> names;
+    DWORD error = forEachEntry(withSeparator(folder) + "*", [&](const WIN32_FIND_DATAW& data) {
+        if (keep(data))
+            names.push_back(usableName(folder, data));
+    });
+    if (error == ERROR_FILE_NOT_FOUND) {
+        // An empty drive root has no "." entry; anything else not found is a missing folder.
+        DWORD attributes = attributesOf(folder);
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            throwWin32Error(ERROR_PATH_NOT_FOUND, folder);
+    } else if (error != 0) {
+        throwWin32Error(error, folder);
+    }
+    std::sort(names.begin(), names.end(), lessNoCase);
+    return names;
+}
+
+// Ordinary files matching one wildcard pattern, as full paths. The OS search narrows the
+// list; wildcardMatch then applies the long-name rule so that "*.dat" never picks "x.data"
+// through its short alias. Returns the search error when the search itself fails.
+DWORD matchingFiles(const std::string& pattern, std::vector<std::string>& paths) {
+    auto [folder, namePattern] = splitPattern(pattern);
+    return forEachEntry(pattern, [&](const WIN32_FIND_DATAW& data) {
+        if (!isOrdinaryFile(data.dwFileAttributes))
+            return;
+        std::string name = usableName(folder, data);
+        if (wildcardMatch(namePattern, name))
+            paths.push_back(folder + name);
+    });
+}
+
+} // namespace
+
+void Win32FileSystem::deleteFile(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    if (!DeleteFileW(winPath(path).c_str()))
+        throwLastError(path);
+}
+
+void Win32FileSystem::deleteByPattern(const std::string& pattern) {
+    CriticalErrorsQuiet quiet;
+    std::vector<std::string> paths;
+    DWORD error = matchingFiles(pattern, paths);
+    if (error == ERROR_FILE_NOT_FOUND || (error == 0 && paths.empty()))
+        throwWin32Error(ERROR_FILE_NOT_FOUND, pattern);
+    if (error != 0)
+        throwWin32Error(error, pattern);
+    for (const std::string& path : paths)
+        if (!DeleteFileW(winPath(path).c_str()))
+            throwLastError(path);
+}
+
+void Win32FileSystem::makeFolder(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    if (!CreateDirectoryW(winPath(path).c_str(), nullptr))
+        throwLastError(path);
+}
+
+void Win32FileSystem::removeFolder(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    if (RemoveDirectoryW(winPath(path).c_str()))
+        return;
+    DWORD error = GetLastError();
+    // A folder that is not there is a missing path, whatever code the system picks.
+    if (error == ERROR_FILE_NOT_FOUND)
+        error = ERROR_PATH_NOT_FOUND;
+    throwWin32Error(error, path);
+}
+
+std::string Win32FileSystem::findFirstFile(const std::string& pattern) {
+    CriticalErrorsQuiet quiet;
+    std::vector<std::string> paths;
+    DWORD error = matchingFiles(pattern, paths);
+    if (error != 0 && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        throwWin32Error(error, pattern);
+    if (paths.empty())
+        return "";
+    return splitPattern(paths.front()).second;
+}
+
+bool Win32FileSystem::folderExists(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32FileSystem::fileExists(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> Win32FileSystem::listFolders(const std::string& folder) {
+    return listFolder(folder, isListedFolder);
+}
+
+std::vector<std::string> Win32FileSystem::listFiles(const std::string& folder,
+                                                    const std::string& patterns) {
+    return listFolder(folder, [&](const WIN32_FIND_DATAW& data) {
+        return isOrdinaryFile(data.dwFileAttributes) &&
+               patternListMatch(patterns, usableName(folder, data));
+    });
+}
+
+std::vector<DriveInfo> Win32FileSystem::drives() {
+    CriticalErrorsQuiet quiet;
+    std::vector<DriveInfo> result;
+    DWORD present = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if (!(present & (1u << i)))
+            continue;
+        DriveInfo drive;
+        drive.letter = static_cast<char>('a' + i);
+        wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', 0};
+        wchar_t label[MAX_PATH + 1] = {};
+        // An unreadable volume (no disk in the drive) simply has no label.
+        if (GetVolumeInformationW(root, label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0))
+            drive.label = toAnsi(label);
+        result.push_back(drive);
+    }
+    return result;
+}
+
+std::string Win32FileSystem::currentFolder(char driveLetter) {
+    CriticalErrorsQuiet quiet;
+    char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(driveLetter)));
+    std::string drive{letter, ':'};
+    DWORD attributes = attributesOf(drive + "\\");
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        std::string words =
+            error == ERROR_NOT_READY ? "The drive is not ready" : "The drive cannot be opened";
+        throw RuntimeError(errDeviceUnavailable, words + ": " + drive + "\\", error);
+    }
+    std::wstring wideDrive = toWide(drive);
+    DWORD n = GetFullPathNameW(wideDrive.c_str(), 0, nullptr, nullptr);
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(wideDrive.c_str(), n, full.data(), nullptr);
+    if (n == 0)
+        throwLastError(drive);
+    full.resize(n);
+    return toAnsi(full);
+}
+
+int64_t Win32FileSystem::modifiedTime(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(winPath(path).c_str(), GetFileExInfoStandard, &data))
+        throwLastError(path);
+    ULARGE_INTEGER t;
+    t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+    t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+    // FILETIME counts 100 ns steps from 1601; 11644473600 s lie between 1601 and 1970.
+    return static_cast<int64_t>(t.QuadPart / 10000000ULL) - 11644473600LL;
+}
+
+} // namespace ch

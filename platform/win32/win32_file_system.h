@@ -1,0 +1,32 @@
+#pragma once
+// FileSystem on the Win32 wide-character API. Paths arrive as ANSI text and are converted
+// with the system code page; errors carry the runtime's numbers and name the path.
+#include "platform/file_system.h"
+
+namespace ch {
+
+class Win32FileSystem : public FileSystem {
+  public:
+    void copyFile(const std::string& source, const std::string& destination) override;
+    void deleteFile(const std::string& path) override;
+    void deleteByPattern(const std::string& pattern) override;
+    void makeFolder(const std::string& path) override;
+    void removeFolder(const std::string& path) override;
+    std::string findFirstFile(const std::string& pattern) override;
+    bool folderExists(const std::string& path) override;
+    bool fileExists(const std::string& path) override;
+    std::vector<std::string> listFolders(const std::string& folder) override;
+    std::vector<std::string> listFiles(const std::string& folder,
+                                       const std::string& patterns) override;
+    std::vector<DriveInfo> drives() override;
+    std::string currentFolder(char driveLetter) override;
+    std::string readAll(const std::string& path) override;
+    void writeAll(const std::string& path, const std::string& bytes) override;
+    int64_t modifiedTime(const std::string& path) override;
+};
+
+// The name of the temporary file copyFile writes beside a destination before renaming it:
+// "~chathoard-<process id>-<n>.tmp". Exposed so that tests can look for leftovers.
+constexpr const char* kCopyTempPrefix = "~chathoard-";
+
+} // namespace ch

@@ -1,0 +1,18 @@
+#pragma once
+#include "platform/services.h"
+#include "platform/win32/win32_dll_binding.h"
+
+namespace ch {
+
+// ShellExecuteA of shell32.dll, bound on the first call.
+class Win32Shell : public Shell {
+  public:
+    intptr_t shellExecute(uintptr_t ownerWindow, const std::string& verb, const std::string& file,
+                          const std::string& parameters, const std::string& directory,
+                          int showCommand) override;
+
+  private:
+    DllBinding shell32_{"shell32.dll"};
+};
+
+} // namespace ch

@@ -1,0 +1,28 @@
+#pragma once
+// A FormsRuntime that records what the handlers asked of it. Showing the About box runs
+// onShowAbout (a test plays the user there: look at the box, press OK); endProgram returns.
+#include <functional>
+
+#include "platform/forms_runtime.h"
+
+namespace ch::test {
+
+class FakeFormsRuntime : public FormsRuntime {
+  public:
+    void showAboutModal(FrmAbout& about) override {
+        ++aboutShown;
+        lastAbout = &about;
+        if (onShowAbout)
+            onShowAbout(about);
+    }
+    void endProgram() override { ++endProgramCalls; }
+    uintptr_t form1Handle() override { return handle; }
+
+    uintptr_t handle = 0x10ab0;
+    int aboutShown = 0;
+    int endProgramCalls = 0;
+    FrmAbout* lastAbout = nullptr;
+    std::function<void(FrmAbout&)> onShowAbout;
+};
+
+} // namespace ch::test

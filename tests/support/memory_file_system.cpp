@@ -1,0 +1,758 @@
+#include "tests/support/memory_file_system.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/runtime_error.h"
+
+namespace ch::test {
+
+namespace {
+
+constexpr unsigned long kAccessDenied = 5; // ERROR_ACCESS_DENIED
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Backslashes as Win32 reads them: "/" is a separator too and a run of them counts as one.
+std::string collapseSeparators(const std::string& path) {
+    std::string out;
+    for (char c : path) {
+        if (c == '/')
+            c = '\\';
+        if (c == '\\' && !out.empty() && out.back() == '\\')
+            continue;
+        out += c;
+    }
+    return out;
+}
+
+[[noreturn]] void fail(int number, unsigned long systemError = 0) {
+    throw RuntimeError(number, {}, systemError);
+}
+
+std::string printable(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c < 32 || c > 126) {
+            static const char* hex = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else
+            out += static_cast<char>(c);
+    }
+    return out;
+}
+
+} // namespace
+
+struct MemoryFileSystem::Node {
+    std::string name;
+    bool folder = false;
+    std::string data;
+    int64_t mtime = 0;
+    bool locked = false, readOnly = false, hidden = false;
+    std::map<std::string, std::unique_ptr<Node>> children; // by lower-case name
+
+    Node* child(const std::string& childName) const {
+        auto it = children.find(lower(childName));
+        return it == children.end() ? nullptr : it->second.get();
+    }
+    Node& add(const std::string& childName, bool isFolder) {
+        auto& slot = children[lower(childName)];
+        slot = std::make_unique<Node>();
+        slot->name = childName;
+        slot->folder = isFolder;
+        return *slot;
+    }
+    uint64_t bytes() const {
+        uint64_t n = data.size();
+        for (const auto& [key, c] : children)
+            n += c->bytes();
+        return n;
+    }
+    bool ordinaryFile() const { return !folder && !hidden; }
+};
+
+namespace {
+MemoryFileSystem::Node folderNode() {
+    MemoryFileSystem::Node n;
+    n.folder = true;
+    return n;
+}
+} // namespace
+
+struct MemoryFileSystem::Drive {
+    char letter = 'c';
+    std::string label;
+    bool ready = true;
+    Node root = folderNode();
+    std::vector<std::string> current; // current folder below the root
+    std::optional<uint64_t> capacity; // total bytes; none: unlimited
+
+    uint64_t freeBytes() const {
+        if (!capacity)
+            return UINT64_MAX;
+        const uint64_t used = root.bytes();
+        return *capacity > used ? *capacity - used : 0;
+    }
+};
+
+// A path taken apart: its drive and the names below the drive's root.
+struct MemoryFileSystem::Resolved {
+    Drive* drive = nullptr;
+    std::vector<std::string> parts;
+    const std::string& last() const { return parts.back(); }
+};
+
+MemoryFileSystem::MemoryFileSystem() {
+    addDrive('c');
+}
+MemoryFileSystem::~MemoryFileSystem() = default;
+
+const char* fsOpName(FsOp op) {
+    switch (op) {
+    case FsOp::Copy:
+        return "copy";
+    case FsOp::DeleteFile:
+        return "delete";
+    case FsOp::DeleteByPattern:
+        return "delete-pattern";
+    case FsOp::MakeFolder:
+        return "make-folder";
+    case FsOp::RemoveFolder:
+        return "remove-folder";
+    case FsOp::FindFirstFile:
+        return "find-first";
+    case FsOp::FolderExists:
+        return "folder-exists";
+    case FsOp::FileExists:
+        return "file-exists";
+    case FsOp::ListFolders:
+        return "list-folders";
+    case FsOp::ListFiles:
+        return "list-files";
+    case FsOp::Drives:
+        return "drives";
+    case FsOp::CurrentFolder:
+        return "current-folder";
+    case FsOp::ReadAll:
+        return "read";
+    case FsOp::WriteAll:
+        return "write";
+    case FsOp::ModifiedTime:
+        return "mtime";
+    }
+    return "?";
+}
+
+std::string FsCall::text() const {
+    std::string t = std::string(fsOpName(op)) + " " + path;
+    if (op == FsOp::Copy)
+        t += " -> " + path2;
+    if (error)
+        t += " !" + std::to_string(error);
+    return t;
+}
+
+// --- Scene ---------------------------------------------------------------------------------
+
+void MemoryFileSystem::addDrive(char letter, const std::string& label) {
+    auto d = std::make_unique<Drive>();
+    d->letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    d->label = label;
+    drives_[d->letter] = std::move(d);
+}
+
+void MemoryFileSystem::removeDrive(char letter) {
+    drives_.erase(lower(std::string(1, letter))[0]);
+}
+
+void MemoryFileSystem::setReady(char letter, bool ready) {
+    drive(letter, true).ready = ready;
+}
+
+void MemoryFileSystem::setLabel(char letter, const std::string& label) {
+    drive(letter, true).label = label;
+}
+
+MemoryFileSystem::Drive& MemoryFileSystem::drive(char letter, bool forScene) {
+    auto it = drives_.find(static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
+    if (it == drives_.end()) {
+        if (forScene)
+            throw std::logic_error(std::string("no drive ") + letter + ":");
+        fail(errDeviceUnavailable);
+    }
+    if (!forScene && !it->second->ready)
+        fail(errDeviceUnavailable, 21); // ERROR_NOT_READY
+    return *it->second;
+}
+
+const MemoryFileSystem::Drive* MemoryFileSystem::findDrive(char letter) const {
+    auto it = drives_.find(static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
+    return it == drives_.end() ? nullptr : it->second.get();
+}
+
+MemoryFileSystem::Resolved MemoryFileSystem::resolve(const std::string& path, bool wildcardsInLast,
+                                                     bool forScene) {
+    const std::string p = collapseSeparators(path);
+    if (p.size() < 2 || p[1] != ':' || !std::isalpha(static_cast<unsigned char>(p[0])))
+        fail(p.find(':') != std::string::npos ? errBadFileNameOrNumber : errPathNotFound);
+    Resolved r;
+    const auto known = findDrive(p[0]);
+    if (!known && !forScene)
+        fail(errPathNotFound, 3); // a letter with no drive behind it
+    r.drive = &drive(p[0], forScene);
+    size_t pos = 2;
+    if (pos >= p.size() || p[pos] != '\\')
+        r.parts = r.drive->current; // "c:x" is relative
+    while (pos <= p.size()) {
+        size_t end = p.find('\\', pos);
+        if (end == std::string::npos)
+            end = p.size();
+        std::string part = p.substr(pos, end - pos);
+        pos = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!r.parts.empty())
+                r.parts.pop_back();
+            continue;
+        }
+        const bool isLast = pos > p.size();
+        const std::string bad = (wildcardsInLast && isLast) ? "<>:\"|" : "<>:\"|*?";
+        if (part.find_first_of(bad) != std::string::npos)
+            fail(errBadFileNameOrNumber, 123);
+        r.parts.push_back(part);
+    }
+    return r;
+}
+
+namespace {
+
+MemoryFileSystem::Node* walk(MemoryFileSystem::Node& root, const std::vector<std::string>& parts,
+                             size_t count) {
+    MemoryFileSystem::Node* n = &root;
+    for (size_t i = 0; i < count; ++i) {
+        if (!n->folder)
+            return nullptr;
+        n = n->child(parts[i]);
+        if (!n)
+            return nullptr;
+    }
+    return n;
+}
+
+} // namespace
+
+MemoryFileSystem::Node& MemoryFileSystem::parentFolderOf(const Resolved& r, bool create) {
+    Node* n = &r.drive->root;
+    for (size_t i = 0; i + 1 < r.parts.size(); ++i) {
+        Node* next = n->child(r.parts[i]);
+        if (!next && create)
+            next = &n->add(r.parts[i], true);
+        if (!next || !next->folder)
+            fail(errPathNotFound, 3);
+        n = next;
+    }
+    return *n;
+}
+
+MemoryFileSystem::Node* MemoryFileSystem::lookup(const std::string& path) const {
+    auto* self = const_cast<MemoryFileSystem*>(this);
+    try {
+        Resolved r = self->resolve(path, false, true);
+        return walk(r.drive->root, r.parts, r.parts.size());
+    } catch (const RuntimeError&) {
+        return nullptr;
+    }
+}
+
+void MemoryFileSystem::addFolder(const std::string& path) {
+    Resolved r = resolve(path, false, true);
+    Node* n = &r.drive->root;
+    for (const auto& part : r.parts) {
+        Node* next = n->child(part);
+        if (!next)
+            next = &n->add(part, true);
+        if (!next->folder)
+            throw std::logic_error("a file is in the way: " + path);
+        n = next;
+    }
+}
+
+void MemoryFileSystem::addFile(const std::string& path, const std::string& content,
+                               std::optional<int64_t> mtime) {
+    Resolved r = resolve(path, false, true);
+    if (r.parts.empty())
+        throw std::logic_error("not a file path: " + path);
+    Node& parent = parentFolderOf(r, true);
+    if (Node* old = parent.child(r.last()); old && old->folder)
+        throw std::logic_error("a folder is in the way: " + path);
+    Node& f = parent.add(r.last(), false);
+    f.data = content;
+    f.mtime = mtime.value_or(clock);
+}
+
+namespace {
+
+MemoryFileSystem::Node& existing(MemoryFileSystem::Node* n, const std::string& path) {
+    if (!n)
+        throw std::logic_error("no such file or folder: " + path);
+    return *n;
+}
+
+} // namespace
+
+void MemoryFileSystem::setCurrentFolder(const std::string& folder) {
+    Resolved r = resolve(folder, false, true);
+    Node* n = walk(r.drive->root, r.parts, r.parts.size());
+    if (!n || !n->folder)
+        throw std::logic_error("no such folder: " + folder);
+    r.drive->current = r.parts;
+}
+
+void MemoryFileSystem::setLocked(const std::string& path, bool locked) {
+    existing(lookup(path), path).locked = locked;
+}
+void MemoryFileSystem::setReadOnly(const std::string& path, bool readOnly) {
+    existing(lookup(path), path).readOnly = readOnly;
+}
+void MemoryFileSystem::setHidden(const std::string& path, bool hidden) {
+    existing(lookup(path), path).hidden = hidden;
+}
+
+void MemoryFileSystem::setFreeSpace(char letter, uint64_t bytes) {
+    Drive& d = drive(letter, true);
+    d.capacity = d.root.bytes() + bytes;
+}
+
+void MemoryFileSystem::failOnce(FsOp op, const std::string& pathPattern, int errorNumber,
+                                unsigned long systemError) {
+    failures_.push_back({op, pathPattern, errorNumber, systemError, true});
+}
+void MemoryFileSystem::failAlways(FsOp op, const std::string& pathPattern, int errorNumber,
+                                  unsigned long systemError) {
+    failures_.push_back({op, pathPattern, errorNumber, systemError, false});
+}
+void MemoryFileSystem::clearFailures() {
+    failures_.clear();
+}
+
+// --- Inspection ----------------------------------------------------------------------------
+
+bool MemoryFileSystem::hasFile(const std::string& path) const {
+    const Node* n = lookup(path);
+    return n && !n->folder;
+}
+bool MemoryFileSystem::hasFolder(const std::string& path) const {
+    const Node* n = lookup(path);
+    return n && n->folder;
+}
+std::string MemoryFileSystem::content(const std::string& path) const {
+    const Node* n = lookup(path);
+    if (!n || n->folder)
+        throw std::logic_error("no such file: " + path + "\n" + dump());
+    return n->data;
+}
+std::vector<std::string> MemoryFileSystem::entries(const std::string& folder) const {
+    const Node* n = lookup(folder);
+    if (!n || !n->folder)
+        throw std::logic_error("no such folder: " + folder + "\n" + dump());
+    std::vector<std::string> names;
+    for (const auto& [key, c] : n->children)
+        names.push_back(c->name);
+    std::sort(names.begin(), names.end(), lessNoCase);
+    return names;
+}
+uint64_t MemoryFileSystem::freeSpace(char letter) const {
+    const Drive* d = findDrive(letter);
+    return d ? d->freeBytes() : 0;
+}
+
+std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops) const {
+    std::vector<std::string> out;
+    for (const auto& c : log)
+        if (std::find(ops.begin(), ops.end(), c.op) != ops.end())
+            out.push_back(c.text());
+    return out;
+}
+
+std::vector<std::string> MemoryFileSystem::changes() const {
+    return logOf({FsOp::Copy, FsOp::DeleteFile, FsOp::DeleteByPattern, FsOp::MakeFolder,
+                  FsOp::RemoveFolder, FsOp::WriteAll});
+}
+
+std::string MemoryFileSystem::dump() const {
+    std::ostringstream out;
+    out << "--- memory file system ---\n";
+    for (const auto& [letter, d] : drives_) {
+        out << "drive " << letter << ":" << (d->label.empty() ? "" : " [" + d->label + "]")
+            << (d->ready ? "" : " NOT READY") << " current=" << pathOf(letter, d->current);
+        if (d->capacity)
+            out << " free=" << d->freeBytes();
+        out << "\n";
+        auto print = [&](auto& self, const Node& n, int depth) -> void {
+            std::vector<const Node*> kids;
+            for (const auto& [key, c] : n.children)
+                kids.push_back(c.get());
+            std::sort(kids.begin(), kids.end(),
+                      [](const Node* a, const Node* b) { return lessNoCase(a->name, b->name); });
+            for (const Node* c : kids) {
+                out << std::string(2 + 2 * depth, ' ') << c->name;
+                if (c->folder) {
+                    out << "\\\n";
+                    self(self, *c, depth + 1);
+                    continue;
+                }
+                out << "  " << c->data.size() << " bytes, mtime " << c->mtime;
+                if (c->locked)
+                    out << " LOCKED";
+                if (c->readOnly)
+                    out << " READ-ONLY";
+                if (c->hidden)
+                    out << " HIDDEN";
+                if (c->data.size() <= 40)
+                    out << "  \"" << printable(c->data) << "\"";
+                out << "\n";
+            }
+        };
+        print(print, d->root, 0);
+    }
+    for (const auto& f : failures_)
+        out << "pending failure: " << fsOpName(f.op) << " " << f.pattern << " -> " << f.number
+            << (f.once ? " once" : " always") << "\n";
+    out << "log:\n";
+    for (const auto& c : log)
+        out << "  " << c.text() << "\n";
+    return out.str();
+}
+
+std::string MemoryFileSystem::pathOf(char letter, const std::vector<std::string>& parts) const {
+    std::string p(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+    p += ":\\";
+    const Drive* d = findDrive(letter);
+    const Node* n = d ? &d->root : nullptr;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        n = n ? n->child(parts[i]) : nullptr;
+        if (i)
+            p += '\\';
+        p += n ? n->name : parts[i]; // the names as they are stored
+    }
+    return p;
+}
+
+// --- Failure injection and logging ---------------------------------------------------------
+
+void MemoryFileSystem::injectFailure(FsOp op, const std::string& path, const std::string& path2) {
+    auto matches = [](const std::string& pattern, const std::string& p) {
+        return !p.empty() && wildcardMatch(collapseSeparators(pattern), collapseSeparators(p));
+    };
+    for (auto it = failures_.begin(); it != failures_.end(); ++it) {
+        if (it->op != op)
+            continue;
+        if (!it->pattern.empty() && !matches(it->pattern, path) && !matches(it->pattern, path2))
+            continue;
+        const Failure f = *it;
+        if (f.once)
+            failures_.erase(it);
+        fail(f.number, f.systemError);
+    }
+}
+
+template <class F>
+auto MemoryFileSystem::run(FsOp op, const std::string& path, const std::string& path2, F body) {
+    log.push_back({op, path, path2, 0});
+    const size_t index = log.size() - 1;
+    try {
+        injectFailure(op, path, path2);
+        return body();
+    } catch (const RuntimeError& e) {
+        log[index].error = e.number();
+        throw;
+    }
+}
+
+// --- FileSystem ----------------------------------------------------------------------------
+
+void MemoryFileSystem::writeData(Drive& d, Node& file, const std::string& bytes) {
+    const uint64_t room = d.freeBytes();
+    file.mtime = clock;
+    if (bytes.size() > room) {
+        file.data = bytes.substr(0, room); // what fitted before the disk was full
+        fail(errDiskFull, 112);            // ERROR_DISK_FULL
+    }
+    file.data = bytes;
+}
+
+void MemoryFileSystem::copyFile(const std::string& source, const std::string& destination) {
+    run(FsOp::Copy, source, destination, [&] {
+        Resolved rs = resolve(source);
+        if (rs.parts.empty())
+            fail(errPathFileAccess);
+        Node* src = parentFolderOf(rs).child(rs.last());
+        if (!src)
+            fail(errFileNotFound, 2);
+        if (src->folder)
+            fail(errPathFileAccess, kAccessDenied);
+        if (src->locked)
+            fail(errPermissionDenied, kSharingViolation);
+
+        Resolved rd = resolve(destination);
+        if (rd.parts.empty())
+            fail(errPathFileAccess);
+        Node& folder = parentFolderOf(rd);
+        Node* old = folder.child(rd.last());
+        if (old == src)
+            fail(errPermissionDenied, kSharingViolation);
+        if (old && old->folder)
+            fail(errPathFileAccess, kAccessDenied);
+        if (old && old->locked)
+            fail(errPermissionDenied, kSharingViolation);
+        if (old && old->readOnly)
+            fail(errPermissionDenied, kAccessDenied);
+
+        // The copy goes to a temporary file first: the disk needs room for all of it while
+        // the old destination still exists, and a failure leaves the old one untouched.
+        if (src->data.size() > rd.drive->freeBytes())
+            fail(errDiskFull, 112);
+        const std::string data = src->data;
+        const int64_t mtime = src->mtime;
+        Node& copy = folder.add(rd.last(), false); // replaces the old entry
+        copy.data = data;
+        copy.mtime = mtime;
+    });
+}
+
+void MemoryFileSystem::deleteFile(const std::string& path) {
+    run(FsOp::DeleteFile, path, {}, [&] {
+        Resolved r = resolve(path);
+        if (r.parts.empty())
+            fail(errPathFileAccess);
+        Node& folder = parentFolderOf(r);
+        Node* n = folder.child(r.last());
+        if (!n)
+            fail(errFileNotFound, 2);
+        if (n->folder)
+            fail(errPathFileAccess, kAccessDenied);
+        if (n->locked)
+            fail(errPermissionDenied, kSharingViolation);
+        if (n->readOnly)
+            fail(errPermissionDenied, kAccessDenied);
+        folder.children.erase(lower(r.last()));
+    });
+}
+
+void MemoryFileSystem::deleteByPattern(const std::string& pattern) {
+    run(FsOp::DeleteByPattern, pattern, {}, [&] {
+        Resolved r = resolve(pattern, true);
+        if (r.parts.empty())
+            fail(errFileNotFound, 2);
+        Node& folder = parentFolderOf(r);
+        std::vector<std::string> names;
+        for (const auto& [key, c] : folder.children)
+            if (c->ordinaryFile() && wildcardMatch(r.last(), c->name))
+                names.push_back(c->name);
+        if (names.empty())
+            fail(errFileNotFound, 2);
+        std::sort(names.begin(), names.end(), lessNoCase);
+        for (const auto& name : names) {
+            Node* n = folder.child(name);
+            if (n->locked)
+                fail(errPermissionDenied, kSharingViolation);
+            if (n->readOnly)
+                fail(errPermissionDenied, kAccessDenied);
+            folder.children.erase(lower(name));
+        }
+    });
+}
+
+void MemoryFileSystem::makeFolder(const std::string& path) {
+    run(FsOp::MakeFolder, path, {}, [&] {
+        Resolved r = resolve(path);
+        if (r.parts.empty())
+            fail(errPathFileAccess, 183); // ERROR_ALREADY_EXISTS
+        Node& parent = parentFolderOf(r);
+        if (parent.child(r.last()))
+            fail(errPathFileAccess, 183);
+        parent.add(r.last(), true);
+    });
+}
+
+void MemoryFileSystem::removeFolder(const std::string& path) {
+    run(FsOp::RemoveFolder, path, {}, [&] {
+        Resolved r = resolve(path);
+        if (r.parts.empty())
+            fail(errPathFileAccess, kAccessDenied);
+        Node& parent = parentFolderOf(r);
+        Node* n = parent.child(r.last());
+        if (!n || !n->folder)
+            fail(errPathNotFound, 3);
+        if (!n->children.empty())
+            fail(errPathFileAccess, 145); // ERROR_DIR_NOT_EMPTY
+        parent.children.erase(lower(r.last()));
+    });
+}
+
+std::string MemoryFileSystem::findFirstFile(const std::string& pattern) {
+    return run(FsOp::FindFirstFile, pattern, {}, [&]() -> std::string {
+        Resolved r;
+        try {
+            r = resolve(pattern, true);
+        } catch (const RuntimeError& e) {
+            if (e.number() == errDeviceUnavailable)
+                throw;
+            return {};
+        }
+        if (r.parts.empty())
+            return {};
+        Node* folder = walk(r.drive->root, r.parts, r.parts.size() - 1);
+        if (!folder || !folder->folder)
+            return {};
+        std::vector<std::string> names;
+        for (const auto& [key, c] : folder->children)
+            if (c->ordinaryFile() && wildcardMatch(r.last(), c->name))
+                names.push_back(c->name);
+        if (names.empty())
+            return {};
+        return *std::min_element(names.begin(), names.end(), lessNoCase);
+    });
+}
+
+bool MemoryFileSystem::folderExists(const std::string& path) {
+    try {
+        return run(FsOp::FolderExists, path, {}, [&] {
+            Resolved r = resolve(path);
+            Node* n = walk(r.drive->root, r.parts, r.parts.size());
+            return n && n->folder;
+        });
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+bool MemoryFileSystem::fileExists(const std::string& path) {
+    try {
+        return run(FsOp::FileExists, path, {}, [&] {
+            Resolved r = resolve(path);
+            Node* n = walk(r.drive->root, r.parts, r.parts.size());
+            return n && !n->folder;
+        });
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+namespace {
+
+std::vector<std::string> sortedNames(const MemoryFileSystem::Node& folder, auto keep) {
+    std::vector<std::string> names;
+    for (const auto& [key, c] : folder.children)
+        if (keep(*c))
+            names.push_back(c->name);
+    std::sort(names.begin(), names.end(), lessNoCase);
+    return names;
+}
+
+} // namespace
+
+MemoryFileSystem::Node& MemoryFileSystem::folderAt(const std::string& path) {
+    Resolved r = resolve(path);
+    Node* n = walk(r.drive->root, r.parts, r.parts.size());
+    if (!n || !n->folder)
+        fail(errPathNotFound, 3);
+    return *n;
+}
+
+std::vector<std::string> MemoryFileSystem::listFolders(const std::string& folder) {
+    return run(FsOp::ListFolders, folder, {}, [&] {
+        return sortedNames(folderAt(folder), [](const Node& n) { return n.folder && !n.hidden; });
+    });
+}
+
+std::vector<std::string> MemoryFileSystem::listFiles(const std::string& folder,
+                                                     const std::string& patterns) {
+    return run(FsOp::ListFiles, folder, patterns, [&] {
+        return sortedNames(folderAt(folder), [&](const Node& n) {
+            return n.ordinaryFile() && patternListMatch(patterns, n.name);
+        });
+    });
+}
+
+std::vector<DriveInfo> MemoryFileSystem::drives() {
+    return run(FsOp::Drives, {}, {}, [&] {
+        std::vector<DriveInfo> out;
+        for (const auto& [letter, d] : drives_)
+            out.push_back({letter, d->ready ? d->label : std::string()});
+        return out;
+    });
+}
+
+std::string MemoryFileSystem::currentFolder(char driveLetter) {
+    return run(FsOp::CurrentFolder, std::string(1, driveLetter) + ":", {}, [&] {
+        Drive& d = drive(driveLetter);
+        // A current folder that has been removed since falls back to the root.
+        Node* n = walk(d.root, d.current, d.current.size());
+        if (!n || !n->folder)
+            d.current.clear();
+        return pathOf(d.letter, d.current);
+    });
+}
+
+std::string MemoryFileSystem::readAll(const std::string& path) {
+    return run(FsOp::ReadAll, path, {}, [&] {
+        Resolved r = resolve(path);
+        if (r.parts.empty())
+            fail(errPathFileAccess);
+        Node* n = parentFolderOf(r).child(r.last());
+        if (!n)
+            fail(errFileNotFound, 2);
+        if (n->folder)
+            fail(errPathFileAccess, kAccessDenied);
+        if (n->locked)
+            fail(errPermissionDenied, kSharingViolation);
+        return n->data;
+    });
+}
+
+void MemoryFileSystem::writeAll(const std::string& path, const std::string& bytes) {
+    run(FsOp::WriteAll, path, {}, [&] {
+        Resolved r = resolve(path);
+        if (r.parts.empty())
+            fail(errPathFileAccess);
+        Node& folder = parentFolderOf(r);
+        Node* n = folder.child(r.last());
+        if (n && n->folder)
+            fail(errPathFileAccess, kAccessDenied);
+        if (n && n->locked)
+            fail(errPermissionDenied, kSharingViolation);
+        if (n && n->readOnly)
+            fail(errPermissionDenied, kAccessDenied);
+        if (!n)
+            n = &folder.add(r.last(), false);
+        n->data.clear(); // truncated on open, as the real file is
+        writeData(*r.drive, *n, bytes);
+    });
+}
+
+int64_t MemoryFileSystem::modifiedTime(const std::string& path) {
+    return run(FsOp::ModifiedTime, path, {}, [&] {
+        Resolved r = resolve(path);
+        Node* n = r.parts.empty() ? &r.drive->root : parentFolderOf(r).child(r.last());
+        if (!n)
+            fail(errFileNotFound, 2);
+        return n->mtime;
+    });
+}
+
+} // namespace ch::test

@@ -1,0 +1,149 @@
+#pragma once
+// An in-memory FileSystem that behaves like the Win32 one: drive letters, case-insensitive
+// names, repeated backslashes read as one, "*.dat;*.idx" pattern lists, the runtime's error
+// numbers. Tests can make a drive not ready, remove it, lock a file, set a disk quota, fail a
+// chosen operation once or always, read the log of calls and print the whole state.
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace ch::test {
+
+enum class FsOp {
+    Copy,
+    DeleteFile,
+    DeleteByPattern,
+    MakeFolder,
+    RemoveFolder,
+    FindFirstFile,
+    FolderExists,
+    FileExists,
+    ListFolders,
+    ListFiles,
+    Drives,
+    CurrentFolder,
+    ReadAll,
+    WriteAll,
+    ModifiedTime,
+};
+const char* fsOpName(FsOp op);
+
+// One call as the caller made it: paths exactly as passed, and the error number it ended
+// with (0 when it succeeded).
+struct FsCall {
+    FsOp op;
+    std::string path;
+    std::string path2; // copy destination
+    int error = 0;
+    std::string text() const; // "copy C:\a -> D:\a", "remove-folder C:\x !75"
+};
+
+class MemoryFileSystem : public FileSystem {
+  public:
+    // Starts with drive c: (no label), its root as current folder.
+    MemoryFileSystem();
+    ~MemoryFileSystem() override;
+
+    // --- Setting the scene -----------------------------------------------------------------
+    void addDrive(char letter, const std::string& label = {});
+    void removeDrive(char letter);
+    void setReady(char letter, bool ready);
+    void setLabel(char letter, const std::string& label);
+    // Must name an existing folder of that drive.
+    void setCurrentFolder(const std::string& folder);
+    // Creates the folder and any missing parents (the drive must exist).
+    void addFolder(const std::string& path);
+    // Creates or replaces a file, creating its parent folders.
+    void addFile(const std::string& path, const std::string& content = {},
+                 std::optional<int64_t> mtime = std::nullopt);
+    // Another program holds the file open: every open of it fails with 70 (sharing violation).
+    void setLocked(const std::string& path, bool locked = true);
+    void setReadOnly(const std::string& path, bool readOnly = true);
+    // Hidden or system files are not ordinary files: lists and searches skip them.
+    void setHidden(const std::string& path, bool hidden = true);
+    // Free bytes left on the drive from now on; writes beyond them fail with 61.
+    void setFreeSpace(char letter, uint64_t bytes);
+    // The time new and rewritten files get (seconds since 1970).
+    int64_t clock = 1'000'000'000;
+
+    // Fail the next call (or every call) of op whose path or destination matches pathPattern
+    // (wildcards allowed, case-insensitive; empty matches any path). The call fails before it
+    // changes anything. folderExists/fileExists answer false instead of throwing.
+    void failOnce(FsOp op, const std::string& pathPattern, int errorNumber,
+                  unsigned long systemError = 0);
+    void failAlways(FsOp op, const std::string& pathPattern, int errorNumber,
+                    unsigned long systemError = 0);
+    void clearFailures();
+
+    // --- Looking at the result -------------------------------------------------------------
+    bool hasFile(const std::string& path) const;
+    bool hasFolder(const std::string& path) const;
+    // Content of an existing file; throws std::logic_error when there is none.
+    std::string content(const std::string& path) const;
+    // Every entry of a folder (files and folders, hidden ones too), sorted case-insensitively.
+    std::vector<std::string> entries(const std::string& folder) const;
+    uint64_t freeSpace(char letter) const;
+    std::vector<FsCall> log;
+    // The logged calls of the given kinds, as text, in order.
+    std::vector<std::string> logOf(std::initializer_list<FsOp> ops) const;
+    // Calls that change the disk (copy, delete, make/remove folder, write), as text.
+    std::vector<std::string> changes() const;
+    // Drives, tree, files with sizes and times, pending failures and the log, for a failing
+    // assertion: EXPECT_...(...) << fs.dump();
+    std::string dump() const;
+
+    // --- FileSystem ------------------------------------------------------------------------
+    void copyFile(const std::string& source, const std::string& destination) override;
+    void deleteFile(const std::string& path) override;
+    void deleteByPattern(const std::string& pattern) override;
+    void makeFolder(const std::string& path) override;
+    void removeFolder(const std::string& path) override;
+    std::string findFirstFile(const std::string& pattern) override;
+    bool folderExists(const std::string& path) override;
+    bool fileExists(const std::string& path) override;
+    std::vector<std::string> listFolders(const std::string& folder) override;
+    std::vector<std::string> listFiles(const std::string& folder,
+                                       const std::string& patterns) override;
+    std::vector<DriveInfo> drives() override;
+    std::string currentFolder(char driveLetter) override;
+    std::string readAll(const std::string& path) override;
+    void writeAll(const std::string& path, const std::string& bytes) override;
+    int64_t modifiedTime(const std::string& path) override;
+
+    struct Node;
+    struct Drive;
+
+  private:
+    struct Failure {
+        FsOp op;
+        std::string pattern;
+        int number;
+        unsigned long systemError;
+        bool once;
+    };
+    struct Resolved;
+
+    // Logs the call, applies a matching injected failure, runs body and records its error.
+    template <class F> auto run(FsOp op, const std::string& path, const std::string& path2, F body);
+    void injectFailure(FsOp op, const std::string& path, const std::string& path2);
+
+    // forScene: setting up a test, where a missing drive is the test's own mistake and a
+    // drive that is not ready can still be filled.
+    Drive& drive(char letter, bool forScene = false);
+    const Drive* findDrive(char letter) const;
+    Resolved resolve(const std::string& path, bool wildcardsInLast = false, bool forScene = false);
+    Node* lookup(const std::string& path) const;
+    Node& folderAt(const std::string& path);
+    Node& parentFolderOf(const Resolved& r, bool create = false);
+    void writeData(Drive& d, Node& file, const std::string& bytes);
+    std::string pathOf(char letter, const std::vector<std::string>& parts) const;
+
+    std::map<char, std::unique_ptr<Drive>> drives_;
+    std::vector<Failure> failures_;
+};
+
+} // namespace ch::test

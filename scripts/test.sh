@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the scripts' own tests, the native unit
+# tests (also under AddressSanitizer and UBSan), and the Windows and end-to-end
+# tests under Wine on a virtual display. Exits non-zero when anything fails.
+# Run as root, or as a user who may use sudo (asked for only when packages have to
+# be installed).
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+run_setup || die "setup failed"
+
+LOGS=$ROOT/build/test-logs
+mkdir -p "$LOGS"
+passed=0 failed=0
+summary=()
+
+# Adds the test counts of a step's log to the totals: ctest's "N tests failed out of M"
+# or Python unittest's "Ran M tests" with "FAILED (failures=F, errors=E)". False when the
+# log holds no count.
+count_tests() {
+    local line total fails=0
+    line=$(grep -E 'tests failed out of [0-9]+' "$1" | tail -1)
+    if [[ -n $line ]]; then
+        fails=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+        total=$(sed -E 's/.* tests failed out of ([0-9]+).*/\1/' <<<"$line")
+    else
+        line=$(grep -E '^Ran [0-9]+ tests?' "$1" | tail -1)
+        [[ -n $line ]] || return 1
+        total=$(awk '{print $2}' <<<"$line")
+        for n in $(grep -E '^FAILED \(' "$1" | grep -oE '(failures|errors)=[0-9]+' | cut -d= -f2); do
+            fails=$((fails + n))
+        done
+    fi
+    passed=$((passed + total - fails))
+    failed=$((failed + fails))
+}
+
+# Runs one step, keeping its output in build/test-logs/<name>.log and on the terminal.
+step() {
+    local name=$1 started=$SECONDS rc
+    shift
+    log "$name"
+    "$@" 2>&1 | tee "$LOGS/$name.log"
+    rc=${PIPESTATUS[0]}
+    if ! count_tests "$LOGS/$name.log" && ((rc != 0)); then
+        failed=$((failed + 1)) # it failed before any test ran, e.g. in the build
+    fi
+    if ((rc == 0)); then
+        summary+=("ok      $name ($((SECONDS - started)) s)")
+    else
+        summary+=("FAILED  $name ($((SECONDS - started)) s), log: $LOGS/$name.log")
+    fi
+    return $rc
+}
+
+scripts_tests() {
+    (cd "$ROOT" && python3 -m unittest discover -s scripts/tests -v)
+}
+
+host_tests() {
+    build_preset "$1" && (cd "$ROOT" && ctest --preset "$1" -j 2)
+}
+
+# The Windows tests get a fresh Wine prefix of their own, removed afterwards.
+win32_tests() {
+    local prefix rc
+    build_preset win32 || return 1
+    prefix=$(mktemp -d /tmp/chathoard-test-wine.XXXXXX)
+    use_wine_prefix "$prefix"
+    export CHATHOARD_WINEPREFIX=$prefix
+    (cd "$ROOT" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32)
+    rc=$?
+    stop_wine
+    rm -rf "$prefix"
+    return $rc
+}
+
+step scripts scripts_tests
+step host host_tests host
+step host-asan host_tests host-asan
+step win32 win32_tests
+
+echo
+echo "Summary (logs in $LOGS):"
+printf '  %s\n' "${summary[@]}"
+echo "test.sh: $passed passed, $failed failed"
+((failed == 0)) && ! printf '%s\n' "${summary[@]}" | grep -q '^FAILED'

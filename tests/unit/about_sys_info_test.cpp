@@ -1,12 +1,11 @@
 // The System Information launcher: the registry look-ups, the value reader and the start.
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "about/sys_info.h"
 #include "platform/runtime_error.h"
 #include "tests/support/fake_processes.h"
 #include "tests/support/fake_registry.h"
+#include "tests/support/memory_file_system.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace ch {
@@ -14,6 +13,7 @@ namespace {
 
 using test::FakeProcesses;
 using test::FakeRegistry;
+using test::FsOp;
 using test::ScriptedDialogs;
 
 constexpr uint32_t HKLM = HKEY_LOCAL_MACHINE_ROOT;
@@ -22,37 +22,6 @@ const char* const kLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 const char* const kTool = "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe";
 const char* const kToolFolder = "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo";
 const char* const kUnavailable = "System Information Is Unavailable At This Time";
-
-// Only the file test is part of the launcher's use of the file system.
-class ToolFolders : public FileSystem {
-  public:
-    std::set<std::string> files;
-    std::vector<std::string> searches;
-
-    std::string findFirstFile(const std::string& pattern) override {
-        searches.push_back(pattern);
-        return files.count(pattern) ? pattern.substr(pattern.rfind('\\') + 1) : "";
-    }
-    void copyFile(const std::string&, const std::string&) override { unused(); }
-    void deleteFile(const std::string&) override { unused(); }
-    void deleteByPattern(const std::string&) override { unused(); }
-    void makeFolder(const std::string&) override { unused(); }
-    void removeFolder(const std::string&) override { unused(); }
-    bool folderExists(const std::string&) override { unused(); }
-    bool fileExists(const std::string&) override { unused(); }
-    std::vector<std::string> listFolders(const std::string&) override { unused(); }
-    std::vector<std::string> listFiles(const std::string&, const std::string&) override {
-        unused();
-    }
-    std::vector<DriveInfo> drives() override { unused(); }
-    std::string currentFolder(char) override { unused(); }
-    std::string readAll(const std::string&) override { unused(); }
-    void writeAll(const std::string&, const std::string&) override { unused(); }
-    int64_t modifiedTime(const std::string&) override { unused(); }
-
-  private:
-    [[noreturn]] static void unused() { throw std::logic_error("not used by the launcher"); }
-};
 
 class GetKeyValueTest : public ::testing::Test {
   protected:
@@ -174,7 +143,8 @@ class StartSysInfoTest : public GetKeyValueTest {
         EXPECT_EQ(dialogs.shown[0].style, vbOKOnly);
         EXPECT_EQ(dialogs.shown[0].title, std::nullopt); // the application title
     }
-    ToolFolders fs;
+    std::vector<std::string> searches() const { return fs.logOf({FsOp::FindFirstFile}); }
+    test::MemoryFileSystem fs;
     FakeProcesses processes;
     ScriptedDialogs dialogs;
 };
@@ -189,7 +159,7 @@ TEST_F(StartSysInfoTest, FirstLookUpStartsTheToolQuotedWithoutFileTestOrSecondLo
     EXPECT_EQ(processes.starts[0].program, kTool); // not C:\Program.exe
     EXPECT_EQ(processes.starts[0].windowStyle, 1);
     EXPECT_EQ(registry.opens.size(), 1u);
-    EXPECT_TRUE(fs.searches.empty());
+    EXPECT_TRUE(searches().empty());
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -216,10 +186,10 @@ TEST_F(StartSysInfoTest, QuoteClosesWhereTheStoredTextEnds) {
 TEST_F(StartSysInfoTest, SecondLookUpStartsTheToolFromItsFolder) {
     registry.setString(HKLM, kLocationKey, "MSINFO", kToolFolder);
     const std::string tool = std::string(kToolFolder) + "\\MSINFO32.EXE";
-    fs.files = {tool};
+    fs.addFile(tool);
     processes.programs = {tool};
     start();
-    EXPECT_EQ(fs.searches, std::vector<std::string>{tool});
+    EXPECT_EQ(searches(), std::vector<std::string>{"find-first " + tool});
     ASSERT_EQ(processes.starts.size(), 1u);
     EXPECT_EQ(processes.starts[0].commandLine, "\"" + tool + "\"");
     EXPECT_EQ(processes.starts[0].windowStyle, 1);
@@ -228,7 +198,7 @@ TEST_F(StartSysInfoTest, SecondLookUpStartsTheToolFromItsFolder) {
 
 TEST_F(StartSysInfoTest, SeparatorIsAddedEvenAfterATrailingBackslash) {
     registry.setString(HKLM, kLocationKey, "MSINFO", "C:\\Tools\\");
-    fs.files = {"C:\\Tools\\\\MSINFO32.EXE"};
+    fs.addFile("C:\\Tools\\MSINFO32.EXE");
     processes.programs = {"C:\\Tools\\\\MSINFO32.EXE"};
     start();
     ASSERT_EQ(processes.starts.size(), 1u);
@@ -237,8 +207,9 @@ TEST_F(StartSysInfoTest, SeparatorIsAddedEvenAfterATrailingBackslash) {
 
 TEST_F(StartSysInfoTest, FolderWithoutTheToolGivesTheMessageAndStartsNothing) {
     registry.setString(HKLM, kLocationKey, "MSINFO", kToolFolder);
+    fs.addFolder(std::string(kToolFolder) + "\\MSINFO32.EXE"); // a folder is no program
     start();
-    EXPECT_EQ(fs.searches.size(), 1u);
+    EXPECT_EQ(searches().size(), 1u);
     EXPECT_TRUE(processes.starts.empty());
     expectUnavailableOnly();
 }
@@ -281,7 +252,7 @@ TEST_F(StartSysInfoTest, OversizedFirstValueFallsBackToTheSecondLookUp) {
     registry.setString(HKLM, kMsinfoKey, "PATH", std::string(1024, 'x'));
     registry.setString(HKLM, kLocationKey, "MSINFO", kToolFolder);
     const std::string tool = std::string(kToolFolder) + "\\MSINFO32.EXE";
-    fs.files = {tool};
+    fs.addFile(tool);
     processes.programs = {tool};
     start();
     ASSERT_EQ(processes.starts.size(), 1u);

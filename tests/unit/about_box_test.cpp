@@ -1,0 +1,140 @@
+// The About box: its stored design, its load handler and its buttons.
+#include <gtest/gtest.h>
+
+#include "about/frm_about.h"
+#include "tests/support/fake_processes.h"
+#include "tests/support/fake_registry.h"
+#include "tests/support/memory_file_system.h"
+#include "tests/support/scripted_dialogs.h"
+
+namespace ch {
+namespace {
+
+struct Row {
+    const char* name;
+    int index;
+    ControlKind kind;
+    int left, top, width, height, tabIndex;
+};
+
+TEST(FrmAboutDesign, WindowAndControlsInStoredOrder) {
+    const FormDesign& d = frmAboutDesign();
+    EXPECT_EQ(d.name, "frmAbout");
+    EXPECT_EQ(d.clientWidth, 5730);
+    EXPECT_EQ(d.clientHeight, 2925);
+    EXPECT_EQ(d.border, BorderStyle::FixedDialog);
+    EXPECT_FALSE(d.minButton || d.maxButton || d.showInTaskbar);
+    EXPECT_TRUE(d.menus.empty());
+
+    const Row rows[] = {
+        {"picIcon", -1, ControlKind::Picture, 240, 240, 480, 480, 1},
+        {"cmdOK", -1, ControlKind::Button, 4245, 2025, 1260, 345, 0},
+        {"cmdSysInfo", -1, ControlKind::Button, 4260, 2475, 1245, 345, 2},
+        {"Line1", 1, ControlKind::Line, 90, 1845, 5654, 1845, -1},
+        {"lblDescription", -1, ControlKind::Label, 1050, 1200, 3885, 570, 3},
+        {"lblTitle", -1, ControlKind::Label, 1050, 360, 3885, 240, 5},
+        {"Line1", 0, ControlKind::Line, 105, 1860, 5654, 1860, -1},
+        {"lblVersion", -1, ControlKind::Label, 1050, 780, 3885, 225, 6},
+        {"lblDisclaimer", -1, ControlKind::Label, 255, 2025, 3870, 825, 4},
+    };
+    ASSERT_EQ(d.controls.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const ControlDesign& c = d.controls[i];
+        const Row& r = rows[i];
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(c.name, r.name);
+        EXPECT_EQ(c.index, r.index);
+        EXPECT_EQ(c.kind, r.kind);
+        EXPECT_EQ(c.parent, "");
+        EXPECT_EQ((std::vector<int>{c.left, c.top, c.width, c.height, c.tabIndex}),
+                  (std::vector<int>{r.left, r.top, r.width, r.height, r.tabIndex}));
+    }
+}
+
+TEST(FrmAboutDesign, ButtonsRuleAndFonts) {
+    const FormDesign& d = frmAboutDesign();
+    const ControlDesign* ok = d.find("cmdOK");
+    EXPECT_TRUE(ok->isDefault && ok->isCancel);
+    EXPECT_EQ(ok->caption, "OK");
+    const ControlDesign* sysInfo = d.find("cmdSysInfo");
+    EXPECT_FALSE(sysInfo->isDefault || sysInfo->isCancel);
+    EXPECT_EQ(sysInfo->caption, "&System Info...");
+
+    // The etched rule: grey and thin above, white and wider one pixel below.
+    EXPECT_EQ(d.find("Line1", 1)->foreColor, 0x808080u);
+    EXPECT_EQ(d.find("Line1", 1)->lineWidth, 1);
+    EXPECT_EQ(d.find("Line1", 0)->foreColor, 0xFFFFFFu);
+    EXPECT_EQ(d.find("Line1", 0)->lineWidth, 2);
+
+    const ControlDesign* title = d.find("lblTitle");
+    EXPECT_EQ(title->font.face, "Tahoma");
+    EXPECT_DOUBLE_EQ(title->font.points, 9.75);
+    EXPECT_EQ(title->font.weight, 700);
+    for (const char* black : {"lblTitle", "lblDescription", "lblDisclaimer"})
+        EXPECT_EQ(d.find(black)->foreColor, 0x000000u) << black;
+    EXPECT_EQ(d.find("lblVersion")->foreColor, std::nullopt);
+    EXPECT_EQ(d.find("lblDescription")->font.face, "");
+}
+
+class FrmAboutTest : public ::testing::Test {
+  protected:
+    FrmAboutTest() { App.Path = "C:\\Chathoard"; }
+    AppObject App;
+    test::FakeRegistry registry;
+    test::FakeProcesses processes;
+    test::ScriptedDialogs dialogs;
+    test::MemoryFileSystem fs;
+    FrmAbout about{fs, registry, processes, dialogs, App};
+};
+
+TEST_F(FrmAboutTest, LoadShowsTitleAndVersionNeverTheDesignPlaceholders) {
+    about.load();
+    EXPECT_TRUE(about.loaded);
+    EXPECT_EQ(about.Caption, "About Tavrik's Chathoard");
+    EXPECT_EQ(about.lblTitle.Caption(), "Tavrik's Chathoard");
+    EXPECT_EQ(about.lblVersion.Caption(), "Version 0.10.0");
+    EXPECT_EQ(about.lblDescription.Caption(),
+              "This program has been made for those who want to backup their ICQ files easily.");
+    EXPECT_EQ(about.lblDisclaimer.Caption(), "");
+}
+
+TEST_F(FrmAboutTest, VersionNumbersAreWrittenWithoutPadding) {
+    App.Major = 1;
+    App.Minor = 2;
+    App.Revision = 305;
+    about.load();
+    EXPECT_EQ(about.lblVersion.Caption(), "Version 1.2.305");
+}
+
+TEST_F(FrmAboutTest, EachLoadStartsAgainFromTheDesign) {
+    about.load();
+    about.lblDescription.setCaption("changed");
+    about.lblTitle.setCaption("changed");
+    about.cmdOK_Click();
+    EXPECT_FALSE(about.loaded);
+    about.load();
+    EXPECT_EQ(about.lblDescription.Caption(), frmAboutDesign().find("lblDescription")->caption);
+    EXPECT_EQ(about.lblTitle.Caption(), "Tavrik's Chathoard");
+}
+
+TEST_F(FrmAboutTest, SystemInfoWithoutTheToolReportsAndKeepsTheBoxOpen) {
+    about.load();
+    about.cmdSysInfo_Click();
+    EXPECT_TRUE(about.loaded);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].prompt, "System Information Is Unavailable At This Time");
+}
+
+TEST_F(FrmAboutTest, SystemInfoStartsTheToolTheRegistryNames) {
+    registry.setString(HKEY_LOCAL_MACHINE_ROOT, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH",
+                       "C:\\Windows\\msinfo32.exe");
+    processes.programs = {"C:\\Windows\\msinfo32.exe"};
+    about.load();
+    about.cmdSysInfo_Click();
+    EXPECT_EQ(processes.starts.size(), 1u);
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_TRUE(about.loaded);
+}
+
+} // namespace
+} // namespace ch

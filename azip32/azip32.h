@@ -1,0 +1,98 @@
+/* azip32.h -- interface of the azip32 ZIP archiving library.
+
+  azip32 packs the files named in a list file into one ZIP archive. A caller names the
+  archive with addZIP_ArchiveName, names the list file with addZIP_IncludeListFile and then
+  calls addZIP, which does all the work synchronously and returns a result code.
+
+  The list file is text in the system's ANSI code page: one full path per line, lines ended
+  by CR LF or LF, blank lines ignored. Each listed file is stored under its bare file name
+  (the part after the last backslash or slash), deflated, or stored as is when deflating
+  does not make it smaller. Names are converted from the ANSI code page to UTF-8; the UTF-8
+  flag is set only for names that are not plain ASCII. (The native build, used for tests
+  and benchmarks, takes a name that is valid UTF-8 as it is and any other name as Latin-1.)
+  ZIP64 records are written only when an archive needs them: an entry or offset at 4 GiB or
+  more, or 65,535 entries or more.
+
+  The archive is written to a temporary file in the archive's folder, flushed to disk and
+  read back in full: every entry is decompressed and its CRC-32 compared. Only then is it
+  renamed over an existing archive of the same name. On any failure the temporary file is
+  removed, an existing archive is left as it was, and addZIP returns a non-zero code.
+
+  The library copies every string it is given; the caller may release its text as soon as a
+  call returns. The entries may be called from any thread, one call at a time per process.
+  On Windows the entries use the __stdcall convention and are exported undecorated.
+*/
+#ifndef AZIP32_H
+#define AZIP32_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define AZIP_API __stdcall
+#else
+#define AZIP_API
+#endif
+
+/* Result codes. 0 is success; every failure has its own code. */
+#define AZIP_OK 0               /* the archive was written and checked */
+#define AZIP_ERR_NOT_SET 1      /* no archive name or no list file was set, or one was empty */
+#define AZIP_ERR_LIST_FILE 2    /* the list file could not be opened or read */
+#define AZIP_ERR_SOURCE_FILE 3  /* a listed file could not be opened or read, or changed
+                                   while it was being read */
+#define AZIP_ERR_WRITE 4        /* the archive could not be created, written, flushed or put
+                                   in place: disk full, folder missing, access denied and so on */
+#define AZIP_ERR_CHECK 5        /* reading the written archive back did not give the data
+                                   that was put in; the archive was not kept */
+#define AZIP_ERR_INTERNAL 6     /* out of memory or an unexpected internal failure */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Forgets any archive name and list file set before. Call once before the other entries.
+   Returns AZIP_OK. */
+int32_t AZIP_API addZIP_Initialise(void);
+
+/* Sets the full path of the archive that addZIP writes; the text is copied.
+   Returns AZIP_OK, or AZIP_ERR_NOT_SET for a null or empty path (the name is then unset). */
+int32_t AZIP_API addZIP_ArchiveName(const char* archivePath);
+
+/* Sets the full path of the list file that addZIP reads; the text is copied.
+   Returns AZIP_OK, or AZIP_ERR_NOT_SET for a null or empty path (the list is then unset). */
+int32_t AZIP_API addZIP_IncludeListFile(const char* listFilePath);
+
+/* Writes the archive from the list file, as described at the top of this header. The names
+   set before stay set for a later call. When it returns, the library has closed the list
+   file and every listed file. Returns AZIP_OK or one of the AZIP_ERR_ codes above. */
+int32_t AZIP_API addZIP(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+/* A plain-words reason for a result code: a lower-case clause without a final full stop,
+   for messages such as "The archive was not written.\r\nReason: <text>.". Not an export of
+   the library; it is compiled into the caller. */
+static inline const char* azipResultText(int32_t code) {
+    switch (code) {
+    case AZIP_OK:
+        return "the archive was written and checked";
+    case AZIP_ERR_NOT_SET:
+        return "the archive name or the list of files to pack was not given";
+    case AZIP_ERR_LIST_FILE:
+        return "the list of files to pack could not be read";
+    case AZIP_ERR_SOURCE_FILE:
+        return "one of the files to pack could not be read";
+    case AZIP_ERR_WRITE:
+        return "the archive could not be written (the disk may be full, or the folder missing "
+               "or write-protected)";
+    case AZIP_ERR_CHECK:
+        return "the written archive failed its check and was not kept";
+    case AZIP_ERR_INTERNAL:
+        return "the archiving library ran out of memory or failed unexpectedly";
+    default:
+        return "the archiving library reported an unknown error";
+    }
+}
+
+#endif /* AZIP32_H */

@@ -1,0 +1,94 @@
+// The program's entry: builds the Win32 services and the main window, loads Form1 (its
+// Form_Load runs before the window is shown) and runs the message loop. With arguments the
+// program runs a scheduled backup instead and shows no window.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/form1.h"
+#include "platform/win32/gui_forms_runtime.h"
+#include "platform/win32/gui_main_window.h"
+#include "platform/win32/win32_archiver.h"
+#include "platform/win32/win32_dialogs.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_program_folder.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
+
+namespace {
+
+std::string currentFolder() {
+    char buffer[MAX_PATH * 2];
+    const DWORD n = GetCurrentDirectoryA(sizeof(buffer), buffer);
+    return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : std::string("C:\\");
+}
+
+// A program built for windows has no console; a scheduled or scripted run still wants to
+// read its lines, so they go to the console it was started from, or its redirected output.
+void writeLine(const std::string& line, bool isProblem) {
+    HANDLE out = GetStdHandle(isProblem ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE)
+        return;
+    const std::string text = line + "\r\n";
+    DWORD written = 0;
+    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+std::string localTime() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[32];
+    std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
+    if (GetStdHandle(STD_OUTPUT_HANDLE) == nullptr)
+        AttachConsole(ATTACH_PARENT_PROCESS);
+    ch::Win32FileSystem fs;
+    ch::Win32Archiver archiver(App.Path);
+    return ch::runCommandLine(args, App, fs, archiver, writeLine, localTime);
+}
+
+int runWindow(ch::AppObject& App, int showCommand) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    ch::Win32FileSystem fs;
+    ch::Win32Dialogs dialogs(App.Title);
+    ch::Win32Shell shell;
+    ch::Win32Registry registry;
+    ch::Win32Processes processes;
+    ch::Win32Archiver archiver(App.Path);
+    ch::gui::Win32FormsRuntime runtime(dialogs);
+    ch::Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App};
+
+    ch::Form1 form(services);
+    ch::gui::MainWindow window(form, dialogs);
+    window.create();
+    runtime.setMainWindow(window.hwnd());
+    // Loading runs Form_Load while the window is still hidden: its messages come first.
+    ch::gui::guiDispatch(dialogs, [&] { form.load(currentFolder()); });
+    window.refreshViews();
+    window.show(showCommand);
+    return ch::gui::runMessageLoop(window.hwnd());
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
+    ch::AppObject App;
+    App.Path = ch::programFolder();
+    std::vector<std::string> args(__argv + 1, __argv + __argc);
+    if (!args.empty())
+        return runScheduled(args, App);
+    return runWindow(App, showCommand);
+}

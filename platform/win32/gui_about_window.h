@@ -1,0 +1,34 @@
+#pragma once
+// The About box window: frmAbout's design rendered over a loaded FrmAbout, shown modally.
+#include <memory>
+#include <vector>
+
+#include "about/frm_about.h"
+#include "platform/win32/gui_form_window.h"
+#include "platform/win32/gui_views.h"
+
+namespace ch::gui {
+
+class AboutWindow : private FormEvents {
+  public:
+    AboutWindow(FrmAbout& about, Dialogs& dialogs);
+    ~AboutWindow() override;
+    // Shows the box (already loaded) over owner, which takes no input meanwhile, and returns
+    // once the box has been unloaded.
+    void runModal(HWND owner);
+
+  private:
+    void onControl(const ControlDesign& control, int notifyCode) override;
+    void onMenu(const MenuDesign&) override {}
+    void onDialogKey(int id) override;
+    void onClose() override;
+    void run(const std::function<void()>& action);
+
+    FrmAbout& about_;
+    Dialogs& dialogs_;
+    FormWindow window_;
+    std::vector<std::unique_ptr<LabelView>> labels_;
+    HICON icon_ = nullptr;
+};
+
+} // namespace ch::gui

@@ -1,0 +1,55 @@
+#pragma once
+// The main window: Form1's design rendered, its views bound to Form1's models, and each user
+// action routed to the handler the event wiring names.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/form1.h"
+#include "platform/win32/gui_form_window.h"
+#include "platform/win32/gui_views.h"
+
+namespace ch::gui {
+
+class MainWindow : private FormEvents {
+  public:
+    MainWindow(Form1& form, Dialogs& dialogs);
+    ~MainWindow() override;
+
+    // Creates the window and its controls, hidden, with the views bound to the models.
+    void create();
+    // Redraws every view from its model (after the form has loaded).
+    void refreshViews();
+    void show(int showCommand);
+    HWND hwnd() const { return window_.hwnd(); }
+    const FormWindow& window() const { return window_; }
+
+  private:
+    void onControl(const ControlDesign& control, int notifyCode) override;
+    void onMenu(const MenuDesign& menu) override;
+    void onDialogKey(int id) override;
+    void onClose() override;
+    void onMeasureItem(const ControlDesign& control, MEASUREITEMSTRUCT& item) override;
+    void onDrawItem(const ControlDesign& control, const DRAWITEMSTRUCT& item) override;
+    void onDpiChanged() override;
+    void onDestroy() override;
+    void run(const std::function<void()>& action);
+    FolderListView* folderView(const std::string& name) const;
+
+    Form1& form_;
+    Dialogs& dialogs_;
+    FormWindow window_;
+    std::map<std::string, std::function<void()>> handlers_; // buttons and menu items by name
+    std::unique_ptr<DriveListView> drive1_, drive2_;
+    std::unique_ptr<FolderListView> dir1_, dir2_;
+    std::unique_ptr<FileListView> file1_;
+    std::unique_ptr<LabelView> label1_;
+    std::unique_ptr<TextBoxView> text1_;
+};
+
+// The program's message loop: keyboard navigation (Tab, Enter, Esc, access keys) as in a
+// dialog. Returns the exit code that ended it.
+int runMessageLoop(HWND mainWindow);
+
+} // namespace ch::gui

@@ -1,0 +1,47 @@
+#pragma once
+// A main window as both backups see it: a messenger folder C:\ICQ whose db subfolder holds
+// a.dat and a.idx, the destination D:\Save, the program folder C:\Program Files\Chathoard.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "backup/backup_common.h"
+#include "tests/support/fake_archiver.h"
+#include "tests/support/memory_file_system.h"
+#include "tests/support/scripted_dialogs.h"
+
+namespace ch::test {
+
+struct BackupScene {
+    BackupScene() {
+        fs.addDrive('d');
+        fs.addFile("C:\\ICQ\\db\\a.dat", "chats");
+        fs.addFile("C:\\ICQ\\db\\a.idx", "index");
+        fs.addFolder("D:\\Save");
+        fs.addFolder("C:\\Program Files\\Chathoard");
+        App.Path = "C:\\Program Files\\Chathoard";
+        show("C:\\ICQ", "D:\\Save");
+    }
+    // Points the lists at a messenger folder and a destination, as the user would leave them.
+    void show(const std::string& messenger, const std::string& destination) {
+        Dir1.init(messenger);
+        File1.init(Dir1.Path() + "\\db");
+        Dir2.init(destination);
+    }
+    BackupSources sources() const { return {Label1, File1, Dir1, Dir2}; }
+    const ShownBox& onlyBox() const {
+        EXPECT_EQ(dialogs.shown.size(), 1u);
+        return dialogs.shown.at(0);
+    }
+
+    MemoryFileSystem fs;
+    ScriptedDialogs dialogs;
+    FakeArchiver archiver{fs};
+    AppObject App;
+    Label Label1{"ICQ Directory found !"};
+    FileList File1{fs, "*.dat;*.idx"};
+    FolderList Dir1{fs};
+    FolderList Dir2{fs};
+};
+
+} // namespace ch::test

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "backup/archive_result.h"
+#include "azip32/azip32.h"
 #include "platform/runtime_error.h"
 #include "platform/sequential_file.h"
 
@@ -115,6 +115,13 @@ void ZipRun::writeListFile() {
         throw RegionFailure{"The list file " + listPath_ + " could not be written.\r\nReason: " +
                             plainReason(e) + ".\r\n\r\n" + notWritten()};
     }
+}
+
+// addZIP's result in plain words; an undocumented code is shown as well.
+std::string archiveResultReason(int32_t result) {
+    const bool documented = result >= AZIP_ERR_NOT_SET && result <= AZIP_ERR_INTERNAL;
+    return std::string(azipResultText(result)) +
+           (documented ? "" : " (code " + std::to_string(result) + ")");
 }
 
 // A library that cannot be bound, or that says it failed, will not do better on a second

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "azip32/azip32.h"
 #include "tests/unit/backup_scene.h"
 
 namespace ch {
@@ -141,7 +142,9 @@ TEST(ZipBackup, AListFileThatCannotBeWrittenStopsTheRunOnItsSecondFailure) {
 
 TEST(ZipBackup, ALibraryFailureIsReportedCleanedUpAndKeepsTheEarlierArchive) {
     const std::pair<void (*)(test::FakeArchiver&), const char*> failures[] = {
-        {[](test::FakeArchiver& a) { a.results["addZIP"] = {3}; }, "was not written.\r\nReason: "},
+        {[](test::FakeArchiver& a) { a.results["addZIP"] = {AZIP_ERR_WRITE}; },
+         "was not written.\r\nReason: the archive could not be written (the disk may be full"},
+        {[](test::FakeArchiver& a) { a.results["addZIP"] = {-7}; }, "unknown error (code -7)"},
         {[](test::FakeArchiver& a) { a.dllMissing(); }, "azip32.dll could not be loaded"},
         {[](test::FakeArchiver& a) { a.entryMissing("addZIP"); }, "azip32.dll lacks a function"},
     };

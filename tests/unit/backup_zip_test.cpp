@@ -135,6 +135,7 @@ TEST(ZipBackup, AListFileThatCannotBeWrittenStopsTheRunOnItsSecondFailure) {
     EXPECT_EQ(zipBackup(s), BackupOutcome::Failed);
     expectFailureBox(
         s, "The list file C:\\Program Files\\Chathoard\\icqtemp.dat could not be written.");
+    expectFailureBox(s, "Reason: access was denied");
     EXPECT_EQ(s.fs.logOf({FsOp::Copy}).size(), 4u);
     EXPECT_THAT(s.archiver.calls, IsEmpty());
     expectNoLeftovers(s);

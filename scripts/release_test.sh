@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Tests the installer under Wine in a fresh prefix: silent install for the current user,
+# the installed program starts and makes a Normal Backup, silent uninstall removes the
+# program folder, the Start menu shortcut and the uninstall entry, and leaves the backup.
+#
+#   scripts/release_test.sh [SETUP.exe]     (default out/chathoard-0.10-setup.exe)
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+setup_exe=${1:-$ROOT/out/chathoard-0.10-setup.exe}
+[[ -f $setup_exe ]] || die "$setup_exe is missing; build it with scripts/release.sh"
+setup_exe=$(cd "$(dirname "$setup_exe")" && pwd)/$(basename "$setup_exe")
+UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Chathoard'
+INSTALLED=(chathoard.exe azip32.dll chathoard.chm README.txt LICENSE uninstall.exe)
+
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok      $what"
+    else
+        echo "FAILED  $what"
+        failures=$((failures + 1))
+    fi
+}
+absent() { [[ ! -e $1 ]]; }
+registry_has_uninstall_entry() { wine reg query "$UNINSTALL_KEY" /v UninstallString >/dev/null 2>&1; }
+registry_lacks_uninstall_entry() { ! registry_has_uninstall_entry; }
+all_installed() {
+    local f
+    for f in "${INSTALLED[@]}"; do [[ -f $program_dir/$f ]] || return 1; done
+}
+# Every database file of folder $1 has an equal copy in folder $2.
+same_files() {
+    local f n=0
+    for f in "$1"/*.dat "$1"/*.idx; do
+        cmp -s "$f" "$2/$(basename "$f")" || return 1
+        n=$((n + 1))
+    done
+    ((n > 0))
+}
+
+prefix=$(mktemp -d /tmp/chathoard-release-test.XXXXXX)
+cleanup() {
+    stop_wine
+    rm -rf "$prefix"
+}
+trap cleanup EXIT
+use_wine_prefix "$prefix"
+drive_c=$WINEPREFIX/drive_c
+# The per-user folders of the one Wine user.
+user_dir=$(find "$drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -1)
+program_dir=$user_dir/AppData/Local/Programs/Chathoard
+shortcut="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Chathoard.lnk"
+
+log "installing silently: $(basename "$setup_exe") /S"
+wine "$setup_exe" /S
+wineserver -w
+check "program files in %LOCALAPPDATA%\\Programs\\Chathoard" all_installed
+check "Start menu shortcut" test -f "$shortcut"
+check "entry in the user's list of installed programs" registry_has_uninstall_entry
+
+log "running the installed program"
+python3 "$ROOT/scripts/make_sample_install.py" --root "$drive_c" --size-mb 0.5
+status=0
+wine "$program_dir/chathoard.exe" /normal 'C:\ICQ' 'C:\Backups' || status=$?
+wineserver -w
+check "command-line Normal Backup exits with 0 (was $status)" test "$status" -eq 0
+check "the backup equals the messenger's database" same_files "$drive_c/ICQ/db" "$drive_c/Backups"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    source "$1/scripts/lib.sh"
+    wine "$2" >/dev/null 2>&1 &
+    wait_for_window "$APP_CAPTION" 60
+    rc=$?
+    wineserver -k
+    exit $rc' _ "$ROOT" "$program_dir/chathoard.exe" &&
+    started=0 || started=$?
+check "the main window opens" test "$started" -eq 0
+# What the program writes beside itself must go with it.
+for f in defaultdrive.ini chathoard.log icqtemp.dat; do
+    [[ -e $program_dir/$f ]] || printf 'C\r\n' >"$program_dir/$f"
+done
+
+log "uninstalling silently: uninstall.exe /S"
+wine "$program_dir/uninstall.exe" /S
+wineserver -w # the uninstaller runs on from a copy of itself
+check "program folder removed" absent "$program_dir"
+check "Start menu shortcut removed" absent "$shortcut"
+check "uninstall entry removed" registry_lacks_uninstall_entry
+check "the backup is still there" same_files "$drive_c/ICQ/db" "$drive_c/Backups"
+
+if ((failures > 0)); then
+    echo "release test: $failures check(s) failed"
+    exit 1
+fi
+echo "release test: all checks passed"

@@ -1,0 +1,77 @@
+#include "app/form1.h"
+
+#include "about/menu_commands.h"
+#include "app/startup.h"
+#include "backup/normal_backup.h"
+#include "backup/zip_backup.h"
+#include "selection/drive_selection.h"
+#include "selection/folder_detection.h"
+
+namespace ch {
+
+Form1::Form1(Services& services)
+    : File1(services.fs, "*.dat;*.idx"), Dir2(services.fs), Drive2(services.fs), Dir1(services.fs),
+      Drive1(services.fs), Label1(kNotFoundCaption), s_(services) {}
+
+void Form1::load(const std::string& currentFolder) {
+    // The design stores no drive or folder: the lists start on the process's current ones,
+    // before any handler is wired, so creating them raises nothing.
+    Drive1.init(currentFolder);
+    Drive2.init(currentFolder);
+    Dir1.init(currentFolder);
+    Dir2.init(currentFolder);
+    File1.init(currentFolder);
+
+    Dir1.Change = [this] { Dir1_Change(); };
+    Drive1.Change = [this] { Drive1_Change(); };
+    Drive2.Change = [this] { Drive2_Change(); };
+    // A change of Dir2 runs nothing: the destination is read when a backup starts.
+
+    Form_Load();
+}
+
+void Form1::Form_Load() {
+    ch::Form_Load(Text1, s_.App, s_.fs, s_.dialogs, s_.archiver);
+}
+
+BackupOutcome Form1::Command1_Click() {
+    return ch::Command1_Click(sources(), DefaultDrive, s_.App, s_.fs, s_.dialogs, s_.archiver);
+}
+
+BackupOutcome Form1::Command2_Click() {
+    return ch::Command2_Click(sources(), s_.fs, s_.dialogs);
+}
+
+void Form1::Dir1_Change() {
+    ch::Dir1_Change(Dir1, File1, Label1);
+}
+
+void Form1::Drive1_Change() {
+    DriveChange(Drive1, Dir1, Drive2, s_.dialogs);
+}
+
+void Form1::Drive2_Change() {
+    DriveChange(Drive2, Dir2, Drive1, s_.dialogs);
+}
+
+void Form1::mnuExit_Click() {
+    ch::mnuExit_Click(s_.runtime);
+}
+
+void Form1::mnuContets_Click() {
+    ch::mnuContets_Click(s_.runtime, s_.App, s_.shell, s_.dialogs);
+}
+
+void Form1::mnuHomepage_Click() {
+    ch::mnuHomepage_Click(s_.runtime, s_.shell);
+}
+
+void Form1::mnuEmail_Click() {
+    ch::mnuEmail_Click(s_.runtime, s_.shell);
+}
+
+void Form1::mnuAbout_Click() {
+    ch::mnuAbout_Click(s_.runtime, about_, s_.fs, s_.registry, s_.processes, s_.dialogs, s_.App);
+}
+
+} // namespace ch

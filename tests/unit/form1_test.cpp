@@ -1,0 +1,198 @@
+#include "app/form1.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/startup.h"
+#include "tests/support/fake_archiver.h"
+#include "tests/support/fake_forms_runtime.h"
+#include "tests/support/fake_processes.h"
+#include "tests/support/fake_registry.h"
+#include "tests/support/fake_shell.h"
+#include "tests/support/memory_file_system.h"
+#include "tests/support/scripted_dialogs.h"
+
+namespace ch {
+namespace {
+
+using ::testing::ElementsAre;
+
+std::vector<std::string> names(const std::vector<ControlDesign>& controls) {
+    std::vector<std::string> out;
+    for (const auto& c : controls)
+        out.push_back(c.name);
+    return out;
+}
+
+TEST(Form1Design, WindowFacts) {
+    const FormDesign& d = form1Design();
+    EXPECT_EQ(d.caption, "Tavrik's Chathoard 0.10 beta");
+    EXPECT_EQ(twipsToPixels(d.clientWidth, 96), 445);
+    EXPECT_EQ(twipsToPixels(d.clientHeight, 96), 267);
+    EXPECT_EQ(d.border, BorderStyle::FixedSingle);
+    EXPECT_TRUE(d.minButton);
+    EXPECT_FALSE(d.maxButton);
+    EXPECT_TRUE(d.showInTaskbar);
+    EXPECT_THAT(names(d.controls),
+                ElementsAre("Text1", "File1", "Frame2", "Dir2", "Drive2", "Frame1", "Dir1",
+                            "Drive1", "Command2", "Command1", "Label1"));
+}
+
+TEST(Form1Design, TabOrderRunsOverTheVisibleFocusableControls) {
+    std::vector<const ControlDesign*> focusable;
+    for (const auto& c : form1Design().controls) {
+        const bool canFocus = c.kind == ControlKind::Button || c.kind == ControlKind::DriveList ||
+                              c.kind == ControlKind::FolderList || c.kind == ControlKind::TextBox ||
+                              c.kind == ControlKind::FileList;
+        if (canFocus && c.visible)
+            focusable.push_back(&c);
+    }
+    std::sort(focusable.begin(), focusable.end(),
+              [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+    std::vector<std::string> order;
+    for (auto* c : focusable)
+        order.push_back(c->name);
+    EXPECT_THAT(order, ElementsAre("Command1", "Command2", "Drive1", "Dir1", "Drive2", "Dir2"));
+}
+
+TEST(Form1Design, ControlDetailsThatTheUserSees) {
+    const FormDesign& d = form1Design();
+    EXPECT_FALSE(d.find("Text1")->visible);
+    EXPECT_FALSE(d.find("File1")->visible);
+    EXPECT_EQ(d.find("File1")->caption, "*.dat;*.idx");
+
+    const ControlDesign& label = *d.find("Label1");
+    EXPECT_EQ(label.caption, "No ICQ Directory found");
+    EXPECT_TRUE(label.centred);
+    EXPECT_EQ(label.foreColor, 0x800000u); // navy
+    EXPECT_TRUE(label.font.face.empty());
+
+    for (const char* inFrame1 : {"Dir1", "Drive1"})
+        EXPECT_EQ(d.find(inFrame1)->parent, "Frame1");
+    for (const char* inFrame2 : {"Dir2", "Drive2"})
+        EXPECT_EQ(d.find(inFrame2)->parent, "Frame2");
+    EXPECT_EQ(d.find("Drive1")->width, 2775);
+    EXPECT_EQ(d.find("Drive2")->width, 2655);
+    EXPECT_EQ(d.find("Frame1")->caption, "Your ICQ directory:");
+    EXPECT_EQ(d.find("Frame2")->caption, "Backup directory:");
+
+    const ControlDesign& zip = *d.find("Command1");
+    EXPECT_EQ(zip.caption, "ZIP Backup");
+    EXPECT_EQ(zip.toolTip, "This will zip (using pkzip.exe) to the selected directory");
+    EXPECT_EQ(zip.font.face, "Tahoma");
+    EXPECT_DOUBLE_EQ(zip.font.points, 8.25);
+    EXPECT_EQ(zip.font.weight, 400);
+    EXPECT_FALSE(zip.isDefault);
+    EXPECT_EQ(d.find("Command2")->toolTip,
+              "This will copy your ICQ files to the selected directory");
+    for (const auto& c : d.controls) {
+        if (c.name != "Label1") {
+            EXPECT_FALSE(c.foreColor.has_value()) << c.name;
+        }
+    }
+}
+
+TEST(Form1Design, MenuTree) {
+    std::vector<std::string> menus;
+    for (const auto& m : form1Design().menus)
+        menus.push_back(std::to_string(m.level) + " " + m.name + " " + m.caption);
+    EXPECT_THAT(menus, ElementsAre("0 mnuFile &File", "1 mnuExit E&xit", "0 mnuHelp &Help",
+                                   "1 mnuContets &Contents", "1 mnuHomepage H&omepage",
+                                   "1 mnuEmail &E-mail", "1 streep -", "1 mnuAbout &About"));
+}
+
+// The window with every service faked, started in C:\ICQ, which holds a messenger database.
+class Form1Wiring : public ::testing::Test {
+  protected:
+    Form1Wiring() {
+        fs.addDrive('d', "DATA");
+        fs.addFile("C:\\ICQ\\db\\a.dat", "chats");
+        fs.addFile("C:\\ICQ\\db\\a.idx", "index");
+        fs.addFile("C:\\ICQ\\top.dat", "not in db");
+        fs.addFolder("C:\\Chathoard");
+        fs.addFolder("D:\\Save");
+        fs.addFile("D:\\ICQ2\\db\\b.dat", "other");
+        fs.setCurrentFolder("D:\\ICQ2");
+        fs.addFile("C:\\Chathoard\\defaultdrive.ini", "E\r\n");
+        App.Path = "C:\\Chathoard";
+        form.load("C:\\ICQ");
+    }
+    test::MemoryFileSystem fs;
+    test::ScriptedDialogs dialogs;
+    test::FakeShell shell;
+    test::FakeRegistry registry;
+    test::FakeProcesses processes;
+    test::FakeArchiver archiver{fs};
+    test::FakeFormsRuntime runtime;
+    AppObject App;
+    Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App};
+    Form1 form{services};
+};
+
+TEST_F(Form1Wiring, LoadStartsOnTheCurrentFolderWithoutEventsThenRunsFormLoad) {
+    EXPECT_EQ(form.Drive1.Drive(), "c:");
+    EXPECT_EQ(form.Drive2.Drive(), "c:");
+    EXPECT_EQ(form.Dir1.Path(), "C:\\ICQ");
+    EXPECT_EQ(form.Dir2.Path(), "C:\\ICQ");
+    EXPECT_EQ(form.File1.Path(), "C:\\ICQ");
+    ASSERT_EQ(form.File1.ListCount(), 1);
+    EXPECT_EQ(form.File1.List(0), "top.dat");
+    // No Dir1 change yet: the verdict is the design's, though C:\ICQ holds a database.
+    EXPECT_EQ(form.Label1.Caption(), "No ICQ Directory found");
+    EXPECT_EQ(DefaultDrive, "E");
+    EXPECT_EQ(form.Text1.Text(), "E");
+    EXPECT_THAT(archiver.entriesCalled(), ElementsAre("addZIP_Initialise"));
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Form1Wiring, ADriveChangeRunsTheFolderDetectionNested) {
+    form.Drive1.setDrive("d: [DATA]");
+    EXPECT_EQ(form.Dir1.Path(), "D:\\ICQ2");
+    EXPECT_EQ(form.File1.Path(), "D:\\ICQ2\\db");
+    EXPECT_EQ(form.Label1.Caption(), "ICQ Directory found !");
+    EXPECT_EQ(form.Dir2.Path(), "C:\\ICQ");
+}
+
+TEST_F(Form1Wiring, TheDestinationSelectorTouchesNothingElse) {
+    form.Dir1.setPath("C:\\ICQ"); // no change: no detection either
+    EXPECT_EQ(form.Label1.Caption(), "No ICQ Directory found");
+    form.Drive2.setDrive("d:");
+    EXPECT_EQ(form.Dir2.Path(), "D:\\ICQ2");
+    form.Dir2.setPath("D:\\Save");
+    EXPECT_EQ(form.Label1.Caption(), "No ICQ Directory found");
+    EXPECT_EQ(form.File1.Path(), "C:\\ICQ");
+    EXPECT_EQ(form.Dir1.Path(), "C:\\ICQ");
+}
+
+TEST_F(Form1Wiring, TheButtonsReadTheWindowAsTheUserLeftIt) {
+    EXPECT_EQ(form.Command2_Click(), BackupOutcome::NoMessengerFolder);
+    EXPECT_EQ(dialogs.shown.at(0).title, "Oops...");
+
+    form.Dir1.open(0);            // up to C:\ ...
+    form.Dir1.setPath("C:\\ICQ"); // ... and back into the messenger folder
+    form.Drive2.setDrive("d:");
+    form.Dir2.setPath("D:\\Save");
+    EXPECT_EQ(form.Command2_Click(), BackupOutcome::Done);
+    EXPECT_EQ(fs.content("D:\\Save\\a.dat"), "chats");
+    EXPECT_EQ(fs.content("D:\\Save\\a.idx"), "index");
+}
+
+TEST_F(Form1Wiring, MenusReachTheRuntime) {
+    form.mnuAbout_Click();
+    form.mnuAbout_Click();
+    EXPECT_EQ(runtime.aboutShown, 2);
+    ASSERT_NE(runtime.lastAbout, nullptr);
+    FrmAbout* first = runtime.lastAbout;
+    form.mnuAbout_Click();
+    EXPECT_EQ(runtime.lastAbout, first); // one About box object for the whole run
+    form.mnuHomepage_Click();
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].ownerWindow, runtime.handle);
+    form.mnuExit_Click();
+    EXPECT_EQ(runtime.endProgramCalls, 1);
+}
+
+} // namespace
+} // namespace ch

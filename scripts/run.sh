@@ -23,9 +23,9 @@ cat <<INFO
 
 Program folder:  $(winepath -w "$program_dir" 2>/dev/null)
                  ($program_dir)
-Sample messenger install (open it in the upper folder list, "ICQ Directory"):
+Sample messenger install (open it under "Your ICQ directory:", on the left):
                  C:\\ICQ   ($drive_c/ICQ)
-A folder to back up into (lower folder list, "Backup Directory"):
+A folder to back up into (open it under "Backup directory:", on the right):
                  C:\\Backups   ($drive_c/Backups)
 Wine prefix:     $WINEPREFIX   (WINEPREFIX=$WINEPREFIX wine ... to use it yourself)
 

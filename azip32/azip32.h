@@ -34,16 +34,19 @@
 #endif
 
 /* Result codes. 0 is success; every failure has its own code. */
-#define AZIP_OK 0               /* the archive was written and checked */
-#define AZIP_ERR_NOT_SET 1      /* no archive name or no list file was set, or one was empty */
-#define AZIP_ERR_LIST_FILE 2    /* the list file could not be opened or read */
-#define AZIP_ERR_SOURCE_FILE 3  /* a listed file could not be opened or read, or changed
-                                   while it was being read */
-#define AZIP_ERR_WRITE 4        /* the archive could not be created, written, flushed or put
-                                   in place: disk full, folder missing, access denied and so on */
-#define AZIP_ERR_CHECK 5        /* reading the written archive back did not give the data
-                                   that was put in; the archive was not kept */
-#define AZIP_ERR_INTERNAL 6     /* out of memory or an unexpected internal failure */
+#define AZIP_OK 0            /* the archive was written and checked */
+#define AZIP_ERR_NOT_SET 1   /* no archive name or no list file was set, or one was empty */
+#define AZIP_ERR_LIST_FILE 2 /* the list file could not be opened or read */
+#define AZIP_ERR_SOURCE_FILE                                                                       \
+    3 /* a listed file could not be opened or read, or changed                                     \
+         while it was being read */
+#define AZIP_ERR_WRITE                                                                             \
+    4 /* the archive could not be created, written, flushed or put                                 \
+         in place: disk full, folder missing, access denied and so on */
+#define AZIP_ERR_CHECK                                                                             \
+    5                       /* reading the written archive back did not give the data              \
+                               that was put in; the archive was not kept */
+#define AZIP_ERR_INTERNAL 6 /* out of memory or an unexpected internal failure */
 
 #ifdef __cplusplus
 extern "C" {

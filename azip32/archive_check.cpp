@@ -1,0 +1,271 @@
+#include "azip32/archive_check.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <numeric>
+#include <optional>
+#include <thread>
+#include <zlib.h>
+
+#include "azip32/azip32.h"
+#include "azip32/failure.h"
+#include "azip32/file_io.h"
+#include "azip32/little_endian.h"
+
+namespace ch::azip {
+namespace {
+
+constexpr size_t kCheckBufferSize = 256 * 1024;
+
+[[noreturn]] void mismatch(const std::string& what) {
+    throw Failure(AZIP_ERR_CHECK, "archive check: " + what);
+}
+
+void require(bool ok, const std::string& what) {
+    if (!ok)
+        mismatch(what);
+}
+
+struct Directory {
+    uint64_t count = 0;
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+
+Directory readEndRecords(File& file, uint64_t fileSize) {
+    require(fileSize >= kEndSize, "the archive is too short");
+    unsigned char end[kEndSize];
+    file.readAt(fileSize - kEndSize, end, kEndSize);
+    require(get32(end) == kEndSignature, "no end record");
+    require(get16(end + 20) == 0, "unexpected archive comment");
+    Directory d{get16(end + 10), get32(end + 16), get32(end + 12)};
+    uint64_t recordsStart = fileSize - kEndSize;
+    if (d.count == kMax16 || d.offset == kMax32 || d.size == kMax32) {
+        const size_t zip64Size = kZip64EndSize + kZip64LocatorSize;
+        require(fileSize >= kEndSize + zip64Size, "no ZIP64 end record");
+        unsigned char z[kZip64EndSize + kZip64LocatorSize];
+        recordsStart = fileSize - kEndSize - zip64Size;
+        file.readAt(recordsStart, z, zip64Size);
+        require(get32(z) == kZip64EndSignature, "no ZIP64 end record");
+        require(get32(z + kZip64EndSize) == kZip64LocatorSignature, "no ZIP64 locator");
+        require(get64(z + kZip64EndSize + 8) == recordsStart, "ZIP64 locator points elsewhere");
+        d = Directory{get64(z + 32), get64(z + 48), get64(z + 40)};
+    }
+    require(d.offset + d.size == recordsStart, "central directory size or offset is wrong");
+    return d;
+}
+
+// Sequential reading of the central directory in buffer-sized pieces.
+class DirectoryReader {
+  public:
+    DirectoryReader(File& file, uint64_t offset, uint64_t size)
+        : file_(file), next_(offset), left_(size) {}
+
+    // Makes n bytes available and returns them.
+    const unsigned char* take(size_t n) {
+        if (have_ - used_ < n) {
+            std::move(buffer_.begin() + used_, buffer_.begin() + have_, buffer_.begin());
+            have_ -= used_;
+            used_ = 0;
+            if (buffer_.size() < n)
+                buffer_.resize(n);
+            const auto more =
+                static_cast<size_t>(std::min<uint64_t>(buffer_.size() - have_, left_));
+            require(have_ + more >= n, "central directory ends early");
+            file_.readAt(next_, buffer_.data() + have_, more);
+            next_ += more;
+            left_ -= more;
+            have_ += more;
+        }
+        used_ += n;
+        return buffer_.data() + used_ - n;
+    }
+    bool exhausted() const { return left_ == 0 && used_ == have_; }
+
+  private:
+    File& file_;
+    uint64_t next_;
+    uint64_t left_;
+    std::vector<unsigned char> buffer_ = std::vector<unsigned char>(64 * 1024);
+    size_t have_ = 0;
+    size_t used_ = 0;
+};
+
+void checkCentralHeader(DirectoryReader& dir, const EntryRecord& e) {
+    const unsigned char* h = dir.take(kCentralFixedSize);
+    const std::string& n = e.name;
+    require(get32(h) == kCentralSignature, "central header missing for " + n);
+    require(get16(h + 8) == entryFlags(e) && get16(h + 10) == e.method,
+            "flags or method differ for " + n);
+    require(get16(h + 12) == e.stamp.dosTime && get16(h + 14) == e.stamp.dosDate,
+            "date differs for " + n);
+    require(get32(h + 16) == e.crc, "CRC differs for " + n);
+    const size_t nameSize = get16(h + 28);
+    const size_t extraSize = get16(h + 30);
+    const size_t commentSize = get16(h + 32);
+    uint64_t compressed = get32(h + 20);
+    uint64_t uncompressed = get32(h + 24);
+    uint64_t offset = get32(h + 42);
+    const unsigned char* name = dir.take(nameSize);
+    require(std::string(reinterpret_cast<const char*>(name), nameSize) == n,
+            "name differs for " + n);
+    const unsigned char* extra = dir.take(extraSize);
+    for (size_t i = 0; i + 4 <= extraSize;) {
+        const uint16_t id = get16(extra + i);
+        const size_t size = get16(extra + i + 2);
+        require(i + 4 + size <= extraSize, "extra field overruns for " + n);
+        if (id == kZip64ExtraId) {
+            const unsigned char* z = extra + i + 4;
+            const unsigned char* zEnd = z + size;
+            for (uint64_t* field : {&uncompressed, &compressed, &offset}) {
+                if (*field != kMax32)
+                    continue;
+                require(z + 8 <= zEnd, "ZIP64 extra too short for " + n);
+                *field = get64(z);
+                z += 8;
+            }
+        }
+        i += 4 + size;
+    }
+    dir.take(commentSize);
+    require(compressed == e.compressedSize && uncompressed == e.uncompressedSize,
+            "sizes differ for " + n);
+    require(offset == e.localOffset, "offset differs for " + n);
+}
+
+// Decompresses one entry's data from disk and compares its CRC-32 and sizes.
+class DataChecker {
+  public:
+    explicit DataChecker(const std::string& path)
+        : file_(File::openRead(path)), in_(kCheckBufferSize), out_(kCheckBufferSize) {}
+
+    void check(const EntryRecord& e) {
+        unsigned char h[kLocalFixedSize];
+        file_.readAt(e.localOffset, h, sizeof h);
+        const std::string& n = e.name;
+        require(get32(h) == kLocalSignature, "local header missing for " + n);
+        require(get16(h + 8) == e.method && get32(h + 14) == e.crc,
+                "local header differs for " + n);
+        const size_t nameSize = get16(h + 26);
+        require(nameSize == n.size(), "local name differs for " + n);
+        std::string name(nameSize, '\0');
+        file_.readAt(e.localOffset + kLocalFixedSize, name.data(), nameSize);
+        require(name == n, "local name differs for " + n);
+        const uint64_t dataStart = e.localOffset + kLocalFixedSize + nameSize + get16(h + 28);
+        const auto [crc, size] =
+            e.method == kMethodStored ? readStored(e, dataStart) : inflateData(e, dataStart);
+        require(size == e.uncompressedSize, "data size differs for " + n);
+        require(crc == e.crc, "data CRC differs for " + n);
+    }
+
+  private:
+    std::pair<uint32_t, uint64_t> readStored(const EntryRecord& e, uint64_t at) {
+        uLong crc = 0;
+        for (uint64_t left = e.compressedSize; left > 0;) {
+            const auto n = static_cast<size_t>(std::min<uint64_t>(left, in_.size()));
+            file_.readAt(at, in_.data(), n);
+            crc = crc32(crc, in_.data(), static_cast<uInt>(n));
+            at += n;
+            left -= n;
+        }
+        return {static_cast<uint32_t>(crc), e.compressedSize};
+    }
+
+    std::pair<uint32_t, uint64_t> inflateData(const EntryRecord& e, uint64_t at) {
+        z_stream s{};
+        require(inflateInit2(&s, -MAX_WBITS) == Z_OK, "cannot start inflating");
+        struct End {
+            z_stream& s;
+            ~End() { inflateEnd(&s); }
+        } end{s};
+        uLong crc = 0;
+        uint64_t size = 0;
+        uint64_t left = e.compressedSize;
+        int result = Z_OK;
+        while (result != Z_STREAM_END) {
+            if (s.avail_in == 0) {
+                require(left > 0, "deflate data ends early for " + e.name);
+                const auto n = static_cast<size_t>(std::min<uint64_t>(left, in_.size()));
+                file_.readAt(at, in_.data(), n);
+                at += n;
+                left -= n;
+                s.next_in = in_.data();
+                s.avail_in = static_cast<uInt>(n);
+            }
+            s.next_out = out_.data();
+            s.avail_out = static_cast<uInt>(out_.size());
+            result = inflate(&s, Z_NO_FLUSH);
+            require(result == Z_OK || result == Z_STREAM_END, "bad deflate data for " + e.name);
+            const size_t produced = out_.size() - s.avail_out;
+            crc = crc32(crc, out_.data(), static_cast<uInt>(produced));
+            size += produced;
+        }
+        require(left == 0 && s.avail_in == 0, "deflate data longer than stored for " + e.name);
+        return {static_cast<uint32_t>(crc), size};
+    }
+
+    File file_;
+    std::vector<unsigned char> in_;
+    std::vector<unsigned char> out_;
+};
+
+// Checks entries' data on several threads, largest first; the first failure wins.
+void checkData(const std::string& path, const std::vector<EntryRecord>& expected,
+               unsigned threads) {
+    std::vector<size_t> order(expected.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return expected[a].compressedSize > expected[b].compressedSize;
+    });
+    std::atomic<size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::mutex failureMutex;
+    std::optional<Failure> failure;
+    const auto work = [&] {
+        try {
+            DataChecker checker(path);
+            for (size_t i; !stop && (i = next++) < order.size();)
+                checker.check(expected[order[i]]);
+        } catch (const Failure& f) {
+            std::lock_guard lock(failureMutex);
+            failure = failure.value_or(f);
+            stop = true;
+        } catch (const std::exception& e) {
+            std::lock_guard lock(failureMutex);
+            failure = failure.value_or(Failure(AZIP_ERR_CHECK, e.what()));
+            stop = true;
+        }
+    };
+    // The calling thread checks too.
+    const size_t helpers =
+        order.size() > 1 ? std::min<size_t>(std::max(threads, 1u), order.size()) - 1 : 0;
+    std::vector<std::thread> pool;
+    for (size_t i = 0; i < helpers; ++i)
+        pool.emplace_back(work);
+    work();
+    for (auto& t : pool)
+        t.join();
+    if (failure)
+        throw *failure;
+}
+
+} // namespace
+
+void checkArchive(const std::string& path, const std::vector<EntryRecord>& expected,
+                  unsigned threads) {
+    try {
+        File file = File::openRead(path);
+        const Directory d = readEndRecords(file, file.size());
+        require(d.count == expected.size(), "entry count differs");
+        DirectoryReader dir(file, d.offset, d.size);
+        for (const EntryRecord& e : expected)
+            checkCentralHeader(dir, e);
+        require(dir.exhausted(), "central directory is longer than its entries");
+    } catch (const IoError& e) {
+        mismatch(e.what());
+    }
+    checkData(path, expected, threads);
+}
+
+} // namespace ch::azip

@@ -1,0 +1,16 @@
+#pragma once
+// Reads a written archive back from disk and checks it against what was meant to be in it:
+// the end records, every central directory header, every local header, and every entry's
+// data, decompressed in full with its CRC-32 and sizes compared.
+#include <string>
+#include <vector>
+
+#include "azip32/zip_format.h"
+
+namespace ch::azip {
+
+// Throws Failure(AZIP_ERR_CHECK) naming the first difference found.
+void checkArchive(const std::string& path, const std::vector<EntryRecord>& expected,
+                  unsigned threads);
+
+} // namespace ch::azip

@@ -1,0 +1,170 @@
+#include "azip32/archive_writer.h"
+
+#include <cstring>
+#include <optional>
+#include <zlib.h>
+
+#include "azip32/azip32.h"
+#include "azip32/block_compressor.h"
+#include "azip32/entry_name.h"
+#include "azip32/failure.h"
+#include "azip32/output_stream.h"
+
+namespace ch::azip {
+namespace {
+
+[[noreturn]] void sourceFailure(const std::string& detail) {
+    throw Failure(AZIP_ERR_SOURCE_FILE, detail);
+}
+
+// Cuts the listed files into blocks, in list order, each file opened only while it is read.
+class SourceReader {
+  public:
+    explicit SourceReader(const std::vector<std::string>& paths) : paths_(paths) {}
+
+    bool more() const { return next_ < paths_.size(); }
+
+    // Fills the block with the next piece of the current file. Sets starts when the block
+    // is the first of a file; its entry record is then in started.
+    void fill(Block& b, bool& starts, EntryRecord& started) {
+        const std::string& path = paths_[next_];
+        starts = !file_;
+        try {
+            if (starts) {
+                file_ = File::openRead(path);
+                started = EntryRecord{};
+                started.name = systemNameToUtf8(bareName(path));
+                started.stamp = file_->stamp();
+                started.zip64Local = file_->size() >= kMax32;
+                tailSize_ = 0;
+            }
+            b.inputSize = 0;
+            while (b.inputSize < kBlockSize) {
+                const size_t n = file_->read(b.input.get() + b.inputSize, kBlockSize - b.inputSize);
+                if (n == 0)
+                    break;
+                b.inputSize += n;
+            }
+        } catch (const IoError& e) {
+            sourceFailure(e.what());
+        }
+        std::memcpy(b.dictionary.get(), tail_, tailSize_);
+        b.dictionarySize = tailSize_;
+        b.last = b.inputSize < kBlockSize;
+        if (b.last) {
+            file_.reset();
+            ++next_;
+        } else {
+            // A full block is at least a dictionary long.
+            std::memcpy(tail_, b.input.get() + kBlockSize - kDictionarySize, kDictionarySize);
+            tailSize_ = kDictionarySize;
+        }
+    }
+
+    const std::string& path(size_t i) const { return paths_[i]; }
+    size_t current() const { return next_; }
+
+  private:
+    const std::vector<std::string>& paths_;
+    size_t next_ = 0;
+    std::optional<File> file_;
+    unsigned char tail_[kDictionarySize];
+    size_t tailSize_ = 0;
+};
+
+// Rewrites an entry's data uncompressed, for files that deflate does not shrink. The file
+// is read a second time and must give the same bytes as the first.
+void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const std::string& path) {
+    out.rewind(dataStart);
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    try {
+        File file = File::openRead(path);
+        std::vector<unsigned char> buffer(256 * 1024);
+        for (;;) {
+            const size_t n = file.read(buffer.data(), buffer.size());
+            if (n == 0)
+                break;
+            crc = static_cast<uint32_t>(crc32(crc, buffer.data(), static_cast<uInt>(n)));
+            size += n;
+            out.write(buffer.data(), n);
+        }
+    } catch (const IoError& e) {
+        sourceFailure(e.what());
+    }
+    if (crc != e.crc || size != e.uncompressedSize)
+        sourceFailure(path + " changed while it was being packed");
+    e.method = kMethodStored;
+    e.compressedSize = size;
+}
+
+} // namespace
+
+std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
+                                      unsigned threads) {
+    OutputStream out(archive);
+    std::vector<EntryRecord> entries;
+    entries.reserve(paths.size());
+    SourceReader reader(paths);
+    BlockCompressor compressor(threads, threads * 2 + 2);
+    const size_t slots = compressor.slotCount();
+
+    // Per block in flight: whether it starts a file and that file's record and index.
+    struct Pending {
+        bool starts = false;
+        EntryRecord entry;
+        size_t fileIndex = 0;
+    };
+    std::vector<Pending> pending(slots);
+    EntryRecord current;
+    uint64_t dataStart = 0;
+    size_t submitted = 0;
+    size_t written = 0;
+
+    for (;;) {
+        while (submitted - written < slots && reader.more()) {
+            Block& b = compressor.slot(submitted % slots);
+            Pending& p = pending[submitted % slots];
+            p.fileIndex = reader.current();
+            reader.fill(b, p.starts, p.entry);
+            compressor.submit(b);
+            ++submitted;
+        }
+        if (submitted == written)
+            break;
+        Block& b = compressor.slot(written % slots);
+        Pending& p = pending[written % slots];
+        compressor.wait(b);
+        ++written;
+        if (b.failed)
+            throw Failure(AZIP_ERR_INTERNAL, "deflate failed on " + reader.path(p.fileIndex));
+        if (p.starts) {
+            current = std::move(p.entry);
+            current.localOffset = out.position();
+            out.write(localHeader(current));
+            dataStart = out.position();
+        }
+        out.write(b.output.get(), b.outputSize);
+        current.crc = static_cast<uint32_t>(crc32_combine(current.crc, b.crc, b.inputSize));
+        current.compressedSize += b.outputSize;
+        current.uncompressedSize += b.inputSize;
+        if (!b.last)
+            continue;
+        if (current.compressedSize >= current.uncompressedSize)
+            storeInstead(out, current, dataStart, reader.path(p.fileIndex));
+        if (!current.zip64Local && current.uncompressedSize >= kMax32)
+            sourceFailure(reader.path(p.fileIndex) + " grew while it was being packed");
+        out.patch(current.localOffset, localHeader(current));
+        entries.push_back(current);
+    }
+
+    const uint64_t cdOffset = out.position();
+    for (const EntryRecord& e : entries)
+        out.write(centralHeader(e));
+    const uint64_t cdSize = out.position() - cdOffset;
+    out.write(endRecords(entries.size(), cdOffset, cdSize));
+    out.finish();
+    return entries;
+}
+
+} // namespace ch::azip

@@ -1,0 +1,16 @@
+#pragma once
+// Writes a whole ZIP archive for a list of files into an open, empty file.
+#include <string>
+#include <vector>
+
+#include "azip32/file_io.h"
+#include "azip32/zip_format.h"
+
+namespace ch::azip {
+
+// Returns what was written, entry by entry, for the check that follows. Throws Failure
+// (AZIP_ERR_SOURCE_FILE for a listed file) or IoError (writing the archive).
+std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
+                                      unsigned threads);
+
+} // namespace ch::azip

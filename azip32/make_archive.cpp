@@ -1,0 +1,76 @@
+#include "azip32/make_archive.h"
+
+#include <new>
+#include <optional>
+
+#include "azip32/archive_check.h"
+#include "azip32/archive_writer.h"
+#include "azip32/azip32.h"
+#include "azip32/block_compressor.h"
+#include "azip32/failure.h"
+#include "azip32/file_io.h"
+#include "azip32/list_file.h"
+
+namespace ch::azip {
+namespace {
+
+// A new file beside the archive, so the final rename stays on one volume.
+File createTemporary(const std::string& archivePath, std::string& tempPath) {
+    std::optional<IoError> lastError;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = archivePath + ".azip" + std::to_string(attempt) + ".tmp";
+        try {
+            return File::createNew(tempPath);
+        } catch (const IoError& e) {
+            lastError = e;
+        }
+    }
+    tempPath.clear();
+    throw Failure(AZIP_ERR_WRITE, lastError->what());
+}
+
+void writeCheckAndReplace(const std::string& archivePath, const std::vector<std::string>& paths,
+                          unsigned threads, std::string& tempPath) {
+    File temp = createTemporary(archivePath, tempPath);
+    std::vector<EntryRecord> entries;
+    try {
+        entries = writeArchive(temp, paths, threads);
+        temp.sync();
+        temp.close();
+    } catch (const IoError& e) {
+        throw Failure(AZIP_ERR_WRITE, e.what());
+    }
+    checkArchive(tempPath, entries, threads);
+    try {
+        replaceFile(tempPath, archivePath);
+    } catch (const IoError& e) {
+        throw Failure(AZIP_ERR_WRITE, e.what());
+    }
+    tempPath.clear();
+}
+
+} // namespace
+
+ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
+                          unsigned threads) noexcept {
+    if (archivePath.empty() || listPath.empty())
+        return {AZIP_ERR_NOT_SET, "the archive name or the list file is not set"};
+    if (threads == 0)
+        threads = BlockCompressor::defaultThreadCount();
+    std::string tempPath;
+    ArchiveResult result;
+    try {
+        writeCheckAndReplace(archivePath, readListFile(listPath), threads, tempPath);
+    } catch (const Failure& f) {
+        result = {f.code(), f.what()};
+    } catch (const std::bad_alloc&) {
+        result = {AZIP_ERR_INTERNAL, "out of memory"};
+    } catch (const std::exception& e) {
+        result = {AZIP_ERR_INTERNAL, e.what()};
+    }
+    if (!tempPath.empty())
+        removeFile(tempPath);
+    return result;
+}
+
+} // namespace ch::azip

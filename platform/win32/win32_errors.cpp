@@ -65,4 +65,17 @@ void throwLastError(const std::string& path) {
     throwWin32Error(GetLastError(), path);
 }
 
+unsigned long attributesOf(const std::string& path) {
+    return GetFileAttributesW(winPath(path).c_str());
+}
+
+void throwFileError(unsigned long code, const std::string& path) {
+    if (code == ERROR_ACCESS_DENIED) {
+        DWORD attributes = attributesOf(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            throw RuntimeError(errPathFileAccess, "This is a folder, not a file: " + path, code);
+    }
+    throwWin32Error(code, path);
+}
+
 } // namespace ch

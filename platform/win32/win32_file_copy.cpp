@@ -70,7 +70,7 @@ void Win32FileSystem::copyFile(const std::string& source, const std::string& des
     FileHandle in(CreateFileW(winPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.valid())
-        throwLastError(source);
+        throwFileError(GetLastError(), source);
 
     std::string tempPath;
     FileHandle out(createTempBeside(destination, tempPath));
@@ -94,7 +94,7 @@ void Win32FileSystem::copyFile(const std::string& source, const std::string& des
     in.close();
     if (!MoveFileExW(winPath(tempPath).c_str(), winPath(destination).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throwLastError(destination);
+        throwFileError(GetLastError(), destination);
     guard.release();
 }
 
@@ -104,7 +104,7 @@ std::string Win32FileSystem::readAll(const std::string& path) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!in.valid())
-        throwLastError(path);
+        throwFileError(GetLastError(), path);
     std::string bytes;
     char chunk[65536];
     for (;;) {
@@ -122,7 +122,7 @@ void Win32FileSystem::writeAll(const std::string& path, const std::string& bytes
     FileHandle out(CreateFileW(winPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid())
-        throwLastError(path);
+        throwFileError(GetLastError(), path);
     try {
         writeOrThrow(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), path);
     } catch (const RuntimeError&) {

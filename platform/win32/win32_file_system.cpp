@@ -83,10 +83,6 @@ DWORD forEachEntry(const std::string& searchPattern,
     return error == ERROR_NO_MORE_FILES ? 0 : error;
 }
 
-DWORD attributesOf(const std::string& path) {
-    return GetFileAttributesW(winPath(path).c_str());
-}
-
 // Lists a folder's entries that keep passes; 76 when the folder is missing.
 std::vector<std::string> listFolder(const std::string& folder,
                                     const std::function<bool(const WIN32_FIND_DATAW&)>& keep) {
@@ -96,13 +92,14 @@ std::vector<std::string> listFolder(const std::string& folder,
         if (keep(data))
             names.push_back(usableName(folder, data));
     });
-    if (error == ERROR_FILE_NOT_FOUND) {
-        // An empty drive root has no "." entry; anything else not found is a missing folder.
+    if (error != 0) {
+        // An empty drive root has no "." entry, so "nothing found" alone is no failure; a
+        // folder that is not there (or is a file) is a missing path whatever the search said.
         DWORD attributes = attributesOf(folder);
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             throwWin32Error(ERROR_PATH_NOT_FOUND, folder);
-    } else if (error != 0) {
-        throwWin32Error(error, folder);
+        if (error != ERROR_FILE_NOT_FOUND)
+            throwWin32Error(error, folder);
     }
     std::sort(names.begin(), names.end(), lessNoCase);
     return names;
@@ -127,7 +124,7 @@ DWORD matchingFiles(const std::string& pattern, std::vector<std::string>& paths)
 void Win32FileSystem::deleteFile(const std::string& path) {
     CriticalErrorsQuiet quiet;
     if (!DeleteFileW(winPath(path).c_str()))
-        throwLastError(path);
+        throwFileError(GetLastError(), path);
 }
 
 void Win32FileSystem::deleteByPattern(const std::string& pattern) {
@@ -140,7 +137,7 @@ void Win32FileSystem::deleteByPattern(const std::string& pattern) {
         throwWin32Error(error, pattern);
     for (const std::string& path : paths)
         if (!DeleteFileW(winPath(path).c_str()))
-            throwLastError(path);
+            throwFileError(GetLastError(), path);
 }
 
 void Win32FileSystem::makeFolder(const std::string& path) {
@@ -154,8 +151,10 @@ void Win32FileSystem::removeFolder(const std::string& path) {
     if (RemoveDirectoryW(winPath(path).c_str()))
         return;
     DWORD error = GetLastError();
-    // A folder that is not there is a missing path, whatever code the system picks.
-    if (error == ERROR_FILE_NOT_FOUND)
+    // A folder that is not there (or is a file) is a missing path, whatever code the system
+    // picks for it.
+    DWORD attributes = attributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         error = ERROR_PATH_NOT_FOUND;
     throwWin32Error(error, path);
 }
@@ -232,6 +231,9 @@ std::string Win32FileSystem::currentFolder(char driveLetter) {
     if (n == 0)
         throwLastError(drive);
     full.resize(n);
+    // Wine answers "C:\windows\"; the folder list wants no trailing backslash except at a root.
+    if (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
     return toAnsi(full);
 }
 

@@ -1,0 +1,86 @@
+// Binding azip32.dll: by full path from one folder, by name on first call, with 48 for a
+// missing library and 453 for a missing entry.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/runtime_error.h"
+#include "platform/win32/win32_archiver.h"
+#include "platform/win32/win32_program_folder.h"
+#include "tests/win32/win32_test_helpers.h"
+
+namespace ch {
+namespace {
+
+using test::TempFolder;
+using ::testing::HasSubstr;
+
+template <typename Operation> RuntimeError errorOf(Operation operation) {
+    try {
+        operation();
+    } catch (const RuntimeError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no error";
+    return RuntimeError(0);
+}
+
+TEST(Win32ArchiverTest, MissingLibraryIsError48NamingTheFileAtEveryEntry) {
+    TempFolder empty;
+    Win32Archiver archiver(empty.path());
+    EXPECT_EQ(archiver.libraryPath(), empty / "azip32.dll");
+
+    RuntimeError e = errorOf([&] { archiver.addZIP_Initialise(); });
+    EXPECT_EQ(e.number(), errDllLoad);
+    EXPECT_THAT(e.description(), HasSubstr(empty / "azip32.dll"));
+    EXPECT_EQ(errorOf([&] { archiver.addZIP_ArchiveName("C:\\x.zip"); }).number(), errDllLoad);
+    EXPECT_EQ(errorOf([&] { archiver.addZIP_IncludeListFile("C:\\l.dat"); }).number(), errDllLoad);
+    EXPECT_EQ(errorOf([&] { archiver.addZIP(); }).number(), errDllLoad);
+}
+
+TEST(Win32ArchiverTest, LibraryWithoutTheEntriesIsError453NamingTheEntry) {
+    // Any module without the four entries stands in: a copy of this test program.
+    TempFolder folder;
+    ASSERT_TRUE(CopyFileA(test::testProgramPath().c_str(), (folder / "azip32.dll").c_str(), FALSE));
+    {
+        Win32Archiver archiver(folder.path());
+        RuntimeError e = errorOf([&] { archiver.addZIP_IncludeListFile("C:\\l.dat"); });
+        EXPECT_EQ(e.number(), errDllEntryPoint);
+        EXPECT_THAT(e.description(), HasSubstr("addZIP_IncludeListFile"));
+        EXPECT_EQ(errorOf([&] { archiver.addZIP(); }).number(), errDllEntryPoint);
+    }
+}
+
+TEST(Win32ArchiverTest, LibraryPutInPlaceLaterIsFoundOnTheNextCall) {
+    TempFolder folder;
+    Win32Archiver archiver(folder.path());
+    EXPECT_EQ(errorOf([&] { archiver.addZIP_Initialise(); }).number(), errDllLoad);
+    const std::string real = programFolder() + "\\azip32.dll";
+    if (!test::exists(real))
+        GTEST_SKIP() << "no azip32.dll beside the test program";
+    ASSERT_TRUE(CopyFileA(real.c_str(), (folder / "azip32.dll").c_str(), FALSE));
+    EXPECT_EQ(archiver.addZIP_Initialise(), 0);
+}
+
+TEST(Win32ArchiverTest, RealLibraryMakesAnArchiveFromAListFile) {
+    Win32Archiver archiver(programFolder());
+    if (!test::exists(archiver.libraryPath()))
+        GTEST_SKIP() << "no azip32.dll beside the test program";
+    TempFolder dir;
+    test::writeFile(dir / "a.dat", "first database file");
+    test::writeFile(dir / "b.idx", std::string(1000, 'i'));
+    test::writeFile(dir / "icqtemp.dat", (dir / "a.dat") + "\r\n" + (dir / "b.idx") + "\r\n");
+
+    EXPECT_EQ(archiver.addZIP_Initialise(), 0);
+    archiver.addZIP_ArchiveName(dir / "chathoard.zip");
+    archiver.addZIP_IncludeListFile(dir / "icqtemp.dat");
+    EXPECT_EQ(archiver.addZIP(), 0);
+
+    const std::string zip = test::readFile(dir / "chathoard.zip");
+    ASSERT_GE(zip.size(), 22u);
+    EXPECT_EQ(zip.substr(0, 4), "PK\x03\x04");
+    EXPECT_NE(zip.find("a.dat"), std::string::npos);
+    EXPECT_NE(zip.find("b.idx"), std::string::npos);
+}
+
+} // namespace
+} // namespace ch

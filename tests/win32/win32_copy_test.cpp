@@ -1,0 +1,135 @@
+// The copy scheme: a complete copy under a temporary name, flushed, then renamed over the old
+// destination; on failure the old destination stays as it was and no temporary file is left.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/runtime_error.h"
+#include "platform/win32/win32_file_system.h"
+#include "tests/win32/win32_test_helpers.h"
+
+namespace ch {
+namespace {
+
+using test::TempFolder;
+using test::writeFile;
+using ::testing::HasSubstr;
+
+class Win32CopyTest : public ::testing::Test {
+  protected:
+    int leftovers() { return test::countStartingWith(dir.path(), kCopyTempPrefix); }
+
+    // Copies and returns the failure, failing the test when the copy succeeds.
+    RuntimeError failedCopy(const std::string& source, const std::string& destination) {
+        try {
+            fs.copyFile(source, destination);
+        } catch (const RuntimeError& e) {
+            return e;
+        }
+        ADD_FAILURE() << "copying " << source << " succeeded";
+        return RuntimeError(0);
+    }
+
+    Win32FileSystem fs;
+    TempFolder dir;
+};
+
+// Several buffers' worth of bytes that differ from block to block.
+std::string bigContent() {
+    std::string bytes(5 * 1024 * 1024 + 123, '\0');
+    uint32_t x = 12345;
+    for (char& c : bytes) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return bytes;
+}
+
+TEST_F(Win32CopyTest, CopiesEveryByteAndTheModificationTime) {
+    const std::string content = bigContent();
+    writeFile(dir / "messages.dat", content);
+    fs.copyFile(dir / "messages.dat", dir / "backup.dat");
+    EXPECT_EQ(test::readFile(dir / "backup.dat"), content);
+    EXPECT_EQ(fs.modifiedTime(dir / "backup.dat"), fs.modifiedTime(dir / "messages.dat"));
+    EXPECT_EQ(leftovers(), 0);
+}
+
+TEST_F(Win32CopyTest, ReplacesAnExistingDestination) {
+    writeFile(dir / "a.idx", "new index");
+    writeFile(dir / "b.idx", "an older and longer index");
+    fs.copyFile(dir / "a.idx", dir / "b.idx");
+    EXPECT_EQ(test::readFile(dir / "b.idx"), "new index");
+    writeFile(dir / "empty.dat", "");
+    fs.copyFile(dir / "empty.dat", dir / "b.idx");
+    EXPECT_EQ(test::readFile(dir / "b.idx"), "");
+    EXPECT_EQ(leftovers(), 0);
+}
+
+TEST_F(Win32CopyTest, SourceHeldByAnotherProgramIsReportedAsInUse) {
+    writeFile(dir / "messages.dat", "data");
+    writeFile(dir / "backup.dat", "yesterday");
+    HANDLE holder = test::startFileHolder(dir / "messages.dat");
+    RuntimeError e = failedCopy(dir / "messages.dat", dir / "backup.dat");
+    test::releaseFileHolder(holder, dir / "messages.dat");
+
+    EXPECT_EQ(e.number(), errPermissionDenied);
+    EXPECT_TRUE(isSharingViolation(e));
+    EXPECT_THAT(e.description(), HasSubstr("in use by another program"));
+    EXPECT_THAT(e.description(), HasSubstr(dir / "messages.dat"));
+    EXPECT_EQ(test::readFile(dir / "backup.dat"), "yesterday");
+    EXPECT_EQ(leftovers(), 0);
+}
+
+TEST_F(Win32CopyTest, SourceOpenForWritingInThisProcessIsInUse) {
+    writeFile(dir / "messages.dat", "data");
+    HANDLE writer = CreateFileA((dir / "messages.dat").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    RuntimeError e = failedCopy(dir / "messages.dat", dir / "backup.dat");
+    CloseHandle(writer);
+    EXPECT_EQ(e.number(), errPermissionDenied);
+    EXPECT_TRUE(isSharingViolation(e));
+    EXPECT_FALSE(test::exists(dir / "backup.dat"));
+    EXPECT_EQ(leftovers(), 0);
+}
+
+TEST_F(Win32CopyTest, FailedRenameKeepsTheOldDestinationAndRemovesTheTemporaryFile) {
+    writeFile(dir / "messages.dat", "today");
+    writeFile(dir / "backup.dat", "yesterday");
+    // Someone reads the old backup without allowing it to be replaced.
+    HANDLE reader =
+        CreateFileA((dir / "backup.dat").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    RuntimeError e = failedCopy(dir / "messages.dat", dir / "backup.dat");
+    CloseHandle(reader);
+
+    EXPECT_THAT(e.description(), HasSubstr(dir / "backup.dat"));
+    EXPECT_EQ(test::readFile(dir / "backup.dat"), "yesterday");
+    EXPECT_EQ(leftovers(), 0);
+}
+
+TEST_F(Win32CopyTest, FolderInTheWayOfTheDestination) {
+    writeFile(dir / "messages.dat", "today");
+    fs.makeFolder(dir / "backup.dat");
+    RuntimeError e = failedCopy(dir / "messages.dat", dir / "backup.dat");
+    EXPECT_EQ(e.number(), errPathFileAccess);
+    EXPECT_TRUE(fs.folderExists(dir / "backup.dat"));
+    EXPECT_EQ(leftovers(), 0);
+}
+
+TEST_F(Win32CopyTest, FolderAsSourceIsNotAFile) {
+    fs.makeFolder(dir / "db");
+    EXPECT_EQ(failedCopy(dir / "db", dir / "copy").number(), errPathFileAccess);
+    EXPECT_FALSE(test::exists(dir / "copy"));
+    EXPECT_EQ(leftovers(), 0);
+}
+
+TEST_F(Win32CopyTest, CopyOntoItselfKeepsTheFile) {
+    writeFile(dir / "messages.dat", "data");
+    fs.copyFile(dir / "messages.dat", dir / "MESSAGES.DAT");
+    EXPECT_EQ(test::readFile(dir / "messages.dat"), "data");
+    EXPECT_EQ(leftovers(), 0);
+}
+
+} // namespace
+} // namespace ch

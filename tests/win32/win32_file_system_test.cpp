@@ -1,0 +1,263 @@
+// Win32FileSystem against real folders: the same error numbers as the in-memory file system
+// for the same faults, and the listing rules of the classic file and folder lists.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/runtime_error.h"
+#include "platform/win32/win32_file_system.h"
+#include "tests/win32/win32_test_helpers.h"
+
+namespace ch {
+namespace {
+
+using test::TempFolder;
+using test::writeFile;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// The runtime number of the failure of an operation, or 0 when it succeeds.
+template <typename Operation> int errorOf(Operation operation) {
+    try {
+        operation();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+class Win32FileSystemTest : public ::testing::Test {
+  protected:
+    Win32FileSystem fs;
+    TempFolder dir;
+};
+
+TEST_F(Win32FileSystemTest, MissingThingsGiveTheRuntimeNumbers) {
+    writeFile(dir / "a.dat", "x");
+    fs.makeFolder(dir / "full");
+    writeFile(dir / "full\\inside.txt", "x");
+    const std::string missingFolder = dir / "nowhere";
+
+    EXPECT_EQ(errorOf([&] { fs.readAll(dir / "missing.dat"); }), errFileNotFound);
+    EXPECT_EQ(errorOf([&] { fs.deleteFile(dir / "missing.dat"); }), errFileNotFound);
+    EXPECT_EQ(errorOf([&] { fs.copyFile(dir / "missing.dat", dir / "b.dat"); }), errFileNotFound);
+    EXPECT_EQ(errorOf([&] { fs.modifiedTime(dir / "missing.dat"); }), errFileNotFound);
+    EXPECT_EQ(errorOf([&] { fs.deleteByPattern(dir / "*.idx"); }), errFileNotFound);
+
+    EXPECT_EQ(errorOf([&] { fs.listFiles(missingFolder, "*.*"); }), errPathNotFound);
+    EXPECT_EQ(errorOf([&] { fs.listFolders(missingFolder); }), errPathNotFound);
+    EXPECT_EQ(errorOf([&] { fs.listFiles(dir / "a.dat", "*.*"); }), errPathNotFound);
+    EXPECT_EQ(errorOf([&] { fs.makeFolder(missingFolder + "\\child"); }), errPathNotFound);
+    EXPECT_EQ(errorOf([&] { fs.removeFolder(missingFolder); }), errPathNotFound);
+    EXPECT_EQ(errorOf([&] { fs.removeFolder(dir / "a.dat"); }), errPathNotFound);
+    EXPECT_EQ(errorOf([&] { fs.deleteByPattern(missingFolder + "\\*.*"); }), errPathNotFound);
+    EXPECT_EQ(errorOf([&] { fs.copyFile(dir / "a.dat", missingFolder + "\\a.dat"); }),
+              errPathNotFound);
+    EXPECT_EQ(errorOf([&] { fs.writeAll(missingFolder + "\\a.ini", "C"); }), errPathNotFound);
+
+    EXPECT_EQ(errorOf([&] { fs.makeFolder(dir / "full"); }), errPathFileAccess);
+    EXPECT_EQ(errorOf([&] { fs.makeFolder(dir / "a.dat"); }), errPathFileAccess);
+    EXPECT_EQ(errorOf([&] { fs.removeFolder(dir / "full"); }), errPathFileAccess);
+    EXPECT_EQ(errorOf([&] { fs.deleteFile(dir / "full"); }), errPathFileAccess);
+    EXPECT_TRUE(fs.folderExists(dir / "full"));
+}
+
+TEST_F(Win32FileSystemTest, DescriptionsNameThePathAndTheCause) {
+    try {
+        fs.readAll(dir / "settings.ini");
+        FAIL() << "no error";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.description(), "File not found: " + (dir / "settings.ini"));
+        EXPECT_EQ(e.systemError(), 2u);
+    }
+}
+
+TEST_F(Win32FileSystemTest, FileListShowsOrdinaryFilesOfAPatternListSorted) {
+    writeFile(dir / "b.idx", "");
+    writeFile(dir / "A.DAT", "");
+    writeFile(dir / "c.dat", "");
+    writeFile(dir / "notes.data", "");
+    writeFile(dir / "readme.txt", "");
+    writeFile(dir / "ro.dat", "", FILE_ATTRIBUTE_READONLY);
+    writeFile(dir / "hidden.dat", "", FILE_ATTRIBUTE_HIDDEN);
+    writeFile(dir / "system.idx", "", FILE_ATTRIBUTE_SYSTEM);
+    fs.makeFolder(dir / "folder.dat");
+
+    EXPECT_THAT(fs.listFiles(dir.path(), "*.dat;*.idx"),
+                ElementsAre("A.DAT", "b.idx", "c.dat", "ro.dat"));
+    EXPECT_THAT(fs.listFiles(dir.path(), "*.IDX"), ElementsAre("b.idx"));
+    EXPECT_TRUE(fs.listFiles(dir.path(), "*.zip").empty());
+    // Repeated backslashes are one separator, as the program joins "C:\" + "\db".
+    EXPECT_THAT(fs.listFiles(dir.path() + "\\\\", "*.idx"), ElementsAre("b.idx"));
+}
+
+TEST_F(Win32FileSystemTest, FolderListSortsFoldersAndLeavesOutSystemFolders) {
+    fs.makeFolder(dir / "beta");
+    fs.makeFolder(dir / "Alpha");
+    fs.makeFolder(dir / "gamma");
+    fs.makeFolder(dir / "Application Data");
+    SetFileAttributesA((dir / "Application Data").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    fs.makeFolder(dir / "System Volume Information");
+    SetFileAttributesA((dir / "System Volume Information").c_str(),
+                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    writeFile(dir / "file.txt", "");
+
+    EXPECT_THAT(fs.listFolders(dir.path()),
+                ElementsAre("Alpha", "Application Data", "beta", "gamma"));
+    EXPECT_TRUE(fs.listFolders(dir / "beta").empty());
+}
+
+TEST_F(Win32FileSystemTest, FindFirstFileMatchesOrdinaryFilesOnly) {
+    writeFile(dir / "hidden.exe", "", FILE_ATTRIBUTE_HIDDEN);
+    fs.makeFolder(dir / "folder.exe");
+    EXPECT_EQ(fs.findFirstFile(dir / "*.exe"), "");
+    EXPECT_EQ(fs.findFirstFile(dir / "MSINFO32.EXE"), "");
+    EXPECT_EQ(fs.findFirstFile(dir / "nowhere\\MSINFO32.EXE"), "");
+
+    writeFile(dir / "msinfo32.exe", "MZ");
+    EXPECT_EQ(fs.findFirstFile(dir / "MSINFO32.EXE"), "msinfo32.exe");
+    EXPECT_EQ(fs.findFirstFile(dir / "*.exe"), "msinfo32.exe");
+    EXPECT_EQ(fs.findFirstFile(dir / "*.ex"), "");
+}
+
+TEST_F(Win32FileSystemTest, DeleteByPatternTakesOnlyMatchingOrdinaryFiles) {
+    writeFile(dir / "one.dat", "");
+    writeFile(dir / "TWO.DAT", "");
+    writeFile(dir / "keep.idx", "");
+    writeFile(dir / "keep.data", "");
+    writeFile(dir / "hidden.dat", "", FILE_ATTRIBUTE_HIDDEN);
+
+    fs.deleteByPattern(dir / "*.dat");
+
+    EXPECT_FALSE(fs.fileExists(dir / "one.dat"));
+    EXPECT_FALSE(fs.fileExists(dir / "TWO.DAT"));
+    EXPECT_TRUE(fs.fileExists(dir / "keep.idx"));
+    EXPECT_TRUE(fs.fileExists(dir / "keep.data"));
+    EXPECT_TRUE(fs.fileExists(dir / "hidden.dat"));
+    EXPECT_EQ(errorOf([&] { fs.deleteByPattern(dir / "*.dat"); }), errFileNotFound);
+}
+
+TEST_F(Win32FileSystemTest, MakeAndRemoveFolder) {
+    fs.makeFolder(dir / "chathoard");
+    EXPECT_TRUE(fs.folderExists(dir / "chathoard"));
+    EXPECT_FALSE(fs.fileExists(dir / "chathoard"));
+    fs.removeFolder(dir / "chathoard");
+    EXPECT_FALSE(fs.folderExists(dir / "chathoard"));
+}
+
+TEST_F(Win32FileSystemTest, WholeFilesRoundTripByteForByte) {
+    const std::string bytes = std::string("C\r\n", 3) + std::string(1, '\0') + "\xff\x80 end";
+    fs.writeAll(dir / "defaultdrive.ini", bytes);
+    EXPECT_EQ(fs.readAll(dir / "defaultdrive.ini"), bytes);
+
+    fs.writeAll(dir / "defaultdrive.ini", "D\r\n");
+    EXPECT_EQ(fs.readAll(dir / "defaultdrive.ini"), "D\r\n");
+    fs.writeAll(dir / "empty.ini", "");
+    EXPECT_EQ(fs.readAll(dir / "empty.ini"), "");
+    EXPECT_TRUE(fs.fileExists(dir / "empty.ini"));
+}
+
+TEST_F(Win32FileSystemTest, ModifiedTimeIsUnixSeconds) {
+    writeFile(dir / "a.dat", "x");
+    HANDLE h = CreateFileA((dir / "a.dat").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    // 2001-09-09 01:46:40 UTC = 1000000000 s after 1970.
+    ULARGE_INTEGER t;
+    t.QuadPart = (1000000000ULL + 11644473600ULL) * 10000000ULL;
+    FILETIME ft{t.LowPart, t.HighPart};
+    ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &ft));
+    CloseHandle(h);
+    EXPECT_EQ(fs.modifiedTime(dir / "a.dat"), 1000000000);
+}
+
+TEST_F(Win32FileSystemTest, PathsBeyondTheClassicLimitWork) {
+    std::string deep = dir.path();
+    while (deep.size() < 300)
+        deep += "\\a-rather-long-folder-name";
+    for (size_t at = dir.path().size() + 1; at <= deep.size(); ++at)
+        if (at == deep.size() || deep[at] == '\\')
+            fs.makeFolder(deep.substr(0, at));
+    writeFile(dir / "src.dat", "payload");
+    fs.copyFile(dir / "src.dat", deep + "\\copy.dat");
+    EXPECT_EQ(fs.readAll(deep + "\\copy.dat"), "payload");
+    EXPECT_THAT(fs.listFiles(deep, "*.dat"), ElementsAre("copy.dat"));
+    fs.deleteByPattern(deep + "\\*.dat");
+    EXPECT_FALSE(fs.fileExists(deep + "\\copy.dat"));
+}
+
+TEST_F(Win32FileSystemTest, NamesInTheAnsiCodePageSurviveListingAndCopying) {
+    const std::string name = "caf\xe9-\xe4.dat"; // café-ä.dat in Windows-1252
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the test names are Windows-1252 text; code page is " << GetACP();
+    fs.writeAll(dir / name, "x");
+    EXPECT_THAT(fs.listFiles(dir.path(), "*.dat"), ElementsAre(name));
+    fs.copyFile(dir / name, dir / ("copy-" + name));
+    EXPECT_EQ(fs.readAll(dir / ("copy-" + name)), "x");
+}
+
+TEST_F(Win32FileSystemTest, DrivesAreListedInLetterOrderInLowerCase) {
+    std::vector<DriveInfo> drives = fs.drives();
+    ASSERT_FALSE(drives.empty());
+    bool hasC = false;
+    for (size_t i = 0; i < drives.size(); ++i) {
+        EXPECT_TRUE(drives[i].letter >= 'a' && drives[i].letter <= 'z');
+        if (i > 0) {
+            EXPECT_LT(drives[i - 1].letter, drives[i].letter);
+        }
+        hasC = hasC || drives[i].letter == 'c';
+    }
+    EXPECT_TRUE(hasC);
+}
+
+TEST_F(Win32FileSystemTest, CurrentFolderOfADriveFollowsTheProcess) {
+    char saved[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    std::string current = fs.currentFolder(static_cast<char>(std::tolower(dir.path()[0])));
+    SetCurrentDirectoryA(saved);
+    EXPECT_EQ(_stricmp(current.c_str(), dir.path().c_str()), 0) << current;
+}
+
+// A drive letter that points at a folder that does not exist stands for an empty CD-ROM
+// drive: it is listed, but its root cannot be opened. (Wine never follows such a letter, so
+// the medium cannot be "inserted" here; a ready drive is the C: case above.)
+class UnreadyDriveTest : public Win32FileSystemTest {
+  protected:
+    void SetUp() override {
+        for (letter = 'Q'; letter <= 'Y'; ++letter)
+            if (!(GetLogicalDrives() & (1u << (letter - 'A'))))
+                break;
+        ASSERT_LE(letter, 'Y') << "no free drive letter";
+        target = dir / "medium";
+        ASSERT_TRUE(DefineDosDeviceA(0, device().c_str(), target.c_str()));
+    }
+    void TearDown() override {
+        DefineDosDeviceA(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, device().c_str(),
+                         target.c_str());
+    }
+    std::string device() const { return std::string{letter, ':'}; }
+
+    char letter = 'Q';
+    std::string target;
+};
+
+TEST_F(UnreadyDriveTest, DriveWithoutMediumIsListedButNotReady) {
+    const char lower = static_cast<char>(std::tolower(letter));
+    bool listed = false;
+    for (const DriveInfo& d : fs.drives())
+        if (d.letter == lower) {
+            listed = true;
+            EXPECT_EQ(d.label, "");
+        }
+    EXPECT_TRUE(listed);
+
+    try {
+        fs.currentFolder(lower);
+        FAIL() << "no error";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), errDeviceUnavailable);
+        EXPECT_THAT(e.description(), HasSubstr(device() + "\\"));
+    }
+}
+
+} // namespace
+} // namespace ch

@@ -1,0 +1,215 @@
+// The registry reader, process start, shell and message box on the real Win32 API.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/runtime_error.h"
+#include "platform/win32/win32_dialogs.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_program_folder.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
+#include "tests/win32/win32_test_helpers.h"
+
+namespace ch {
+namespace {
+
+using test::TempFolder;
+using ::testing::HasSubstr;
+
+constexpr uint32_t kCurrentUser = 0x80000001u;
+constexpr const char* kTestKey = "Software\\Chathoard Tests";
+
+class Win32RegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        set(key, "PATH", REG_SZ, std::string("C:\\Tools\\MSINFO32.EXE") + '\0');
+        set(key, "Number", REG_DWORD, std::string("\x78\x56\x34\x12", 4));
+        set(key, "Fits", REG_SZ, std::string(1023, 'a') + '\0');
+        set(key, "TooBig", REG_SZ, std::string(1024, 'a') + '\0');
+        RegCloseKey(key);
+    }
+    void TearDown() override { RegDeleteKeyA(HKEY_CURRENT_USER, kTestKey); }
+
+    static void set(HKEY key, const char* name, DWORD type, const std::string& data) {
+        RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size()));
+    }
+
+    // Reads one value into a 1024-byte buffer as the launcher does; returns the status.
+    long query(uint32_t key, const std::string& name, uint32_t& type, std::string& text) {
+        unsigned char buffer[1024] = {};
+        uint32_t size = sizeof buffer;
+        long status = registry.queryValue(key, name, type, buffer, size);
+        text.assign(reinterpret_cast<char*>(buffer), status == 0 ? size : 0);
+        return status;
+    }
+
+    Win32Registry registry;
+};
+
+TEST_F(Win32RegistryTest, ReadsValuesWithReadOnlyAccess) {
+    uint32_t key = 0;
+    ASSERT_EQ(registry.openKey(kCurrentUser, kTestKey, 0, KEY_READ_ACCESS, key), 0);
+    EXPECT_NE(key, 0u);
+    uint32_t type = 0;
+    std::string text;
+    EXPECT_EQ(query(key, "PATH", type, text), 0);
+    EXPECT_EQ(type, 1u);
+    EXPECT_EQ(text, std::string("C:\\Tools\\MSINFO32.EXE") + '\0');
+    EXPECT_EQ(query(key, "Number", type, text), 0);
+    EXPECT_EQ(type, 4u);
+    EXPECT_EQ(text, std::string("\x78\x56\x34\x12", 4));
+    EXPECT_EQ(registry.closeKey(key), 0);
+}
+
+TEST_F(Win32RegistryTest, DataOfExactlyTheBufferSizeFitsAndOneByteMoreDoesNot) {
+    uint32_t key = 0;
+    ASSERT_EQ(registry.openKey(kCurrentUser, kTestKey, 0, KEY_READ_ACCESS, key), 0);
+    uint32_t type = 0;
+    std::string text;
+    EXPECT_EQ(query(key, "Fits", type, text), 0);
+    EXPECT_EQ(text.size(), 1024u);
+    EXPECT_EQ(query(key, "TooBig", type, text), ERROR_MORE_DATA);
+    EXPECT_EQ(query(key, "Missing", type, text), ERROR_FILE_NOT_FOUND);
+    registry.closeKey(key);
+}
+
+TEST_F(Win32RegistryTest, MissingKeyFailsToOpenAndClosingNothingIsHarmless) {
+    uint32_t key = 0;
+    EXPECT_NE(registry.openKey(kCurrentUser, "Software\\Chathoard Tests\\Nothing", 0,
+                               KEY_READ_ACCESS, key),
+              0);
+    EXPECT_EQ(key, 0u);
+    EXPECT_NE(registry.closeKey(0), 0);
+}
+
+TEST(Win32RegistryMachineTest, ReadsTheMachineHive) {
+    Win32Registry registry;
+    uint32_t key = 0;
+    ASSERT_EQ(registry.openKey(HKEY_LOCAL_MACHINE_ROOT,
+                               "SOFTWARE\\Microsoft\\Windows NT\\"
+                               "CurrentVersion",
+                               0, KEY_READ_ACCESS, key),
+              0);
+    registry.closeKey(key);
+}
+
+class Win32ProcessesTest : public ::testing::Test {
+  protected:
+    Win32Processes processes;
+    TempFolder dir;
+};
+
+TEST_F(Win32ProcessesTest, StartsAProgramWithSpacesInItsQuotedPathWithoutWaiting) {
+    CreateDirectoryA((dir / "Program Files").c_str(), nullptr);
+    const std::string program = dir / "Program Files\\child.exe";
+    ASSERT_TRUE(CopyFileA(test::testProgramPath().c_str(), program.c_str(), FALSE));
+    const std::string file = dir / "held.dat";
+    test::writeFile(file, "");
+    // The child holds the file until told to let go: start must return before that.
+    SetEnvironmentVariableA("CHATHOARD_TEST_HOLD_FILE", file.c_str());
+    processes.start("\"" + program + "\"", 1);
+    SetEnvironmentVariableA("CHATHOARD_TEST_HOLD_FILE", nullptr);
+    EXPECT_TRUE(test::waitForFile(file + ".held", 30000));
+    test::writeFile(file + ".release", "");
+    // The child's program file stays in use until it ends.
+    for (int i = 0; i < 500 && !DeleteFileA(program.c_str()); ++i)
+        Sleep(20);
+}
+
+TEST_F(Win32ProcessesTest, MissingProgramIsFileNotFoundAndEmptyLineIsInvalid) {
+    try {
+        processes.start(dir / "MSINFO32.EXE", 1);
+        FAIL() << "started";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), errFileNotFound);
+        EXPECT_THAT(e.description(), HasSubstr("MSINFO32.EXE"));
+    }
+    try {
+        processes.start(dir / "nowhere\\MSINFO32.EXE", 1);
+        FAIL() << "started";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), errFileNotFound);
+    }
+    for (const char* line : {"", "   "}) {
+        try {
+            processes.start(line, 1);
+            FAIL() << "started '" << line << "'";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), errInvalidProcedureCall);
+        }
+    }
+}
+
+TEST(Win32ShellTest, MissingDocumentIsFileNotFound) {
+    TempFolder dir;
+    Win32Shell shell;
+    EXPECT_EQ(shell.shellExecute(0, "Open", dir / "chathoard.chm", "", "", 1), 2);
+}
+
+TEST(Win32ProgramFolderTest, IsTheFolderOfTheProgramFile) {
+    const std::string folder = programFolder();
+    const std::string program = test::testProgramPath();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '\\');
+    ASSERT_GT(program.size(), folder.size() + 1);
+    EXPECT_EQ(_strnicmp(program.c_str(), (folder + "\\").c_str(), folder.size() + 1), 0);
+    EXPECT_EQ(program.find('\\', folder.size() + 1), std::string::npos) << program;
+}
+
+// Finds this thread's message box by its title, reads it and presses a button.
+struct BoxSeen {
+    std::string text;
+    bool found = false;
+};
+
+BoxSeen answerBox(const char* title, int button, const std::atomic<bool>& gone) {
+    BoxSeen seen;
+    for (int i = 0; i < 500 && !seen.found && !gone; ++i) {
+        HWND box = FindWindowA("#32770", title);
+        if (box) {
+            char text[512] = {};
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            seen.text = text;
+            seen.found = true;
+            PostMessageA(box, WM_COMMAND, button, 0);
+        } else {
+            Sleep(20);
+        }
+    }
+    return seen;
+}
+
+TEST(Win32DialogsTest, ShowsTheBoxWithTheAppTitleAndReturnsTheAnswer) {
+    Win32Dialogs dialogs("Chathoard Dialog Test");
+    BoxSeen seen;
+    std::atomic<bool> returned{false};
+    std::thread answerer([&] { seen = answerBox("Chathoard Dialog Test", IDRETRY, returned); });
+    int answer = dialogs.msgBox("Please insert a diskette or CD-ROM", vbCritical | vbRetryCancel);
+    returned = true;
+    answerer.join();
+    if (answer <= 0 && !seen.found)
+        GTEST_SKIP() << "no display for message boxes";
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(seen.text, "Please insert a diskette or CD-ROM");
+    EXPECT_EQ(answer, vbRetry);
+
+    returned = false;
+    std::thread second([&] { seen = answerBox("File not Found", IDOK, returned); });
+    answer = dialogs.msgBox("No CHATHOARD.CHM file found", vbExclamation, "File not Found");
+    returned = true;
+    second.join();
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(answer, vbOK);
+}
+
+} // namespace
+} // namespace ch

@@ -1,6 +1,8 @@
 // The About box: its stored design, its load handler and its buttons.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "about/frm_about.h"
 #include "tests/support/fake_processes.h"
 #include "tests/support/fake_registry.h"
@@ -10,14 +12,7 @@
 namespace ch {
 namespace {
 
-struct Row {
-    const char* name;
-    int index;
-    ControlKind kind;
-    int left, top, width, height, tabIndex;
-};
-
-TEST(FrmAboutDesign, WindowAndControlsInStoredOrder) {
+TEST(FrmAboutDesign, ControlsInStoredOrderInsideTheWindowWithDistinctTabStops) {
     const FormDesign& d = frmAboutDesign();
     EXPECT_EQ(d.name, "frmAbout");
     EXPECT_EQ(d.clientWidth, 5730);
@@ -26,29 +21,28 @@ TEST(FrmAboutDesign, WindowAndControlsInStoredOrder) {
     EXPECT_FALSE(d.minButton || d.maxButton || d.showInTaskbar);
     EXPECT_TRUE(d.menus.empty());
 
-    const Row rows[] = {
-        {"picIcon", -1, ControlKind::Picture, 240, 240, 480, 480, 1},
-        {"cmdOK", -1, ControlKind::Button, 4245, 2025, 1260, 345, 0},
-        {"cmdSysInfo", -1, ControlKind::Button, 4260, 2475, 1245, 345, 2},
-        {"Line1", 1, ControlKind::Line, 90, 1845, 5654, 1845, -1},
-        {"lblDescription", -1, ControlKind::Label, 1050, 1200, 3885, 570, 3},
-        {"lblTitle", -1, ControlKind::Label, 1050, 360, 3885, 240, 5},
-        {"Line1", 0, ControlKind::Line, 105, 1860, 5654, 1860, -1},
-        {"lblVersion", -1, ControlKind::Label, 1050, 780, 3885, 225, 6},
-        {"lblDisclaimer", -1, ControlKind::Label, 255, 2025, 3870, 825, 4},
-    };
-    ASSERT_EQ(d.controls.size(), std::size(rows));
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        const ControlDesign& c = d.controls[i];
-        const Row& r = rows[i];
-        SCOPED_TRACE(r.name);
-        EXPECT_EQ(c.name, r.name);
-        EXPECT_EQ(c.index, r.index);
-        EXPECT_EQ(c.kind, r.kind);
+    std::vector<std::string> order;
+    std::set<int> tabStops;
+    for (const ControlDesign& c : d.controls) {
+        order.push_back(c.name + (c.index >= 0 ? "(" + std::to_string(c.index) + ")" : ""));
+        SCOPED_TRACE(order.back());
         EXPECT_EQ(c.parent, "");
-        EXPECT_EQ((std::vector<int>{c.left, c.top, c.width, c.height, c.tabIndex}),
-                  (std::vector<int>{r.left, r.top, r.width, r.height, r.tabIndex}));
+        if (c.kind == ControlKind::Line) {
+            EXPECT_EQ(c.tabIndex, -1);
+            EXPECT_LE(std::max(c.left, c.width), d.clientWidth);
+            continue;
+        }
+        EXPECT_TRUE(tabStops.insert(c.tabIndex).second) << "tab index used twice";
+        EXPECT_LE(c.left + c.width, d.clientWidth);
+        EXPECT_LE(c.top + c.height, d.clientHeight);
     }
+    EXPECT_EQ(order, (std::vector<std::string>{"picIcon", "cmdOK", "cmdSysInfo", "Line1(1)",
+                                               "lblDescription", "lblTitle", "Line1(0)",
+                                               "lblVersion", "lblDisclaimer"}));
+    // The focus starts on OK: the lowest tab index.
+    EXPECT_EQ(d.find("cmdOK")->tabIndex, *tabStops.begin());
+    EXPECT_EQ(d.find("picIcon")->width, 480); // exactly the 32-pixel icon at 96 DPI
+    EXPECT_EQ(d.find("picIcon")->height, 480);
 }
 
 TEST(FrmAboutDesign, ButtonsRuleAndFonts) {
@@ -61,6 +55,11 @@ TEST(FrmAboutDesign, ButtonsRuleAndFonts) {
     EXPECT_EQ(sysInfo->caption, "&System Info...");
 
     // The etched rule: grey and thin above, white and wider one pixel below.
+    const ControlDesign* grey = d.find("Line1", 1);
+    const ControlDesign* white = d.find("Line1", 0);
+    EXPECT_EQ(white->top - grey->top, 15);
+    EXPECT_EQ(grey->top, grey->height); // horizontal
+    EXPECT_EQ(white->top, white->height);
     EXPECT_EQ(d.find("Line1", 1)->foreColor, 0x808080u);
     EXPECT_EQ(d.find("Line1", 1)->lineWidth, 1);
     EXPECT_EQ(d.find("Line1", 0)->foreColor, 0xFFFFFFu);

@@ -94,6 +94,12 @@ TEST(SequentialFile, WriteRules) {
 
     SequentialFile file(fs);
     EXPECT_EQ(errorOf([&] { file.openForOutput("C:\\no folder\\s.ini"); }), errPathNotFound);
+    fs.setReadOnly("C:\\s.ini");
+    EXPECT_EQ(errorOf([&] { file.openForOutput("C:\\s.ini"); }), errPermissionDenied);
+    EXPECT_EQ(fs.content("C:\\s.ini"), "C\r\n\r\n"); // not truncated
+    file.openForInput("C:\\s.ini");                  // reading a read-only file is fine
+    EXPECT_EQ(file.readValue(), "C");
+    file.close();
     EXPECT_FALSE(file.isOpen());
     file.openForOutput("C:\\full.ini");
     fs.setFreeSpace('c', 1);

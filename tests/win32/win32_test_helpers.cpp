@@ -117,7 +117,8 @@ HANDLE startFileHolder(const std::string& file) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    std::string line = "\"" + testProgramPath() + "\"";
+    std::string line = '"' + testProgramPath();
+    line += '"';
     BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startup, &process);
     SetEnvironmentVariableA("CHATHOARD_TEST_HOLD_FILE", nullptr);

@@ -5,6 +5,7 @@
 
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_text.h"
 #include "tests/win32/win32_test_helpers.h"
 
 namespace ch {
@@ -192,6 +193,25 @@ TEST_F(Win32FileSystemTest, NamesInTheAnsiCodePageSurviveListingAndCopying) {
     EXPECT_THAT(fs.listFiles(dir.path(), "*.dat"), ElementsAre(name));
     fs.copyFile(dir / name, dir / ("copy-" + name));
     EXPECT_EQ(fs.readAll(dir / ("copy-" + name)), "x");
+}
+
+TEST_F(Win32FileSystemTest, NameOutsideTheCodePageIsListedByAUsableName) {
+    // A Cyrillic name has no Windows-1252 form; the listing must give a name that opens the
+    // same file, never a lossy one with "?" in it.
+    const std::wstring wide = toWide(dir.path()) + L"\\\x0436\x0443\x0440\x043d\x0430\x043b.dat";
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, "log", 3, &written, nullptr);
+    CloseHandle(h);
+    if (fitsAnsi(wide))
+        GTEST_SKIP() << "the code page " << GetACP() << " has Cyrillic letters";
+
+    std::vector<std::string> names = fs.listFiles(dir.path(), "*.dat");
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].find('?'), std::string::npos) << names[0];
+    fs.copyFile(dir / names[0], dir / "copy.bak");
+    EXPECT_EQ(fs.readAll(dir / "copy.bak"), "log");
 }
 
 TEST_F(Win32FileSystemTest, DrivesAreListedInLetterOrderInLowerCase) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime_error.h"
+#include "platform/win32/win32_errors.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_text.h"
 #include "tests/win32/win32_test_helpers.h"
@@ -60,6 +61,22 @@ TEST_F(Win32FileSystemTest, MissingThingsGiveTheRuntimeNumbers) {
     EXPECT_EQ(errorOf([&] { fs.removeFolder(dir / "full"); }), errPathFileAccess);
     EXPECT_EQ(errorOf([&] { fs.deleteFile(dir / "full"); }), errPathFileAccess);
     EXPECT_TRUE(fs.folderExists(dir / "full"));
+}
+
+// Faults a test cannot provoke on a healthy disk, straight through the table.
+TEST(Win32ErrorTableTest, FaultsOfFullOrMissingMediaKeepTheirNumbers) {
+    EXPECT_EQ(mapWin32Error(ERROR_DISK_FULL).number, errDiskFull);
+    EXPECT_EQ(mapWin32Error(ERROR_HANDLE_DISK_FULL).number, errDiskFull);
+    EXPECT_EQ(mapWin32Error(ERROR_NOT_READY).number, errDiskNotReady);
+    EXPECT_EQ(mapWin32Error(ERROR_WRITE_PROTECT).number, errPermissionDenied);
+    EXPECT_EQ(mapWin32Error(ERROR_LOCK_VIOLATION).number, errPermissionDenied);
+    EXPECT_THAT(mapWin32Error(ERROR_LOCK_VIOLATION).words, HasSubstr("another program"));
+    EXPECT_EQ(mapWin32Error(ERROR_GEN_FAILURE).number, errDeviceIO);
+    // Anything else keeps the system's own words rather than a vague number alone.
+    MappedError other = mapWin32Error(ERROR_NOT_ENOUGH_QUOTA);
+    EXPECT_EQ(other.number, errPathFileAccess);
+    EXPECT_FALSE(other.words.empty());
+    EXPECT_NE(other.words.back(), '\n');
 }
 
 TEST_F(Win32FileSystemTest, DescriptionsNameThePathAndTheCause) {

@@ -1,0 +1,50 @@
+#include "tests/e2e/e2e_scenes.h"
+
+namespace ch::e2e {
+
+namespace {
+
+// Deterministic bytes that do not compress to nothing, so copies and archives are checked
+// on real content.
+std::string content(unsigned seed, size_t size) {
+    std::string bytes(size, '\0');
+    for (auto& b : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<char>((seed >> 16) & 0x3f);
+    }
+    return bytes;
+}
+
+} // namespace
+
+const std::vector<std::string>& sampleMessenger() {
+    static const std::vector<std::string> files = [] {
+        const std::vector<std::string> names = {"Contacts.dat", "Contacts.idx", "Messages.dat",
+                                                "Messages.idx", "Owner.dat"};
+        makeFolders(kSampleDb);
+        makeFolders("M:\\Other");
+        unsigned seed = 1;
+        for (const auto& name : names) {
+            writeFile(std::string(kSampleDb) + "\\" + name, content(seed, 20000 * seed));
+            ++seed;
+        }
+        writeFile(std::string(kSampleDb) + "\\readme.txt", "not part of the database");
+        return names;
+    }();
+    return files;
+}
+
+HWND startWithSettings(Program& program, const std::string& currentFolder) {
+    writeFile(program.folder() + "\\defaultdrive.ini", "C\r\n");
+    program.start(currentFolder);
+    return program.mainWindow();
+}
+
+HWND focusOf(HWND mainWindow) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(mainWindow, nullptr), &info);
+    return info.hwndFocus;
+}
+
+} // namespace ch::e2e

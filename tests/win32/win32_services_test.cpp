@@ -118,7 +118,15 @@ TEST_F(Win32ProcessesTest, StartsAProgramWithSpacesInItsQuotedPathWithoutWaiting
     SetEnvironmentVariableA("CHATHOARD_TEST_HOLD_FILE", file.c_str());
     processes.start("\"" + program + "\"", 1);
     SetEnvironmentVariableA("CHATHOARD_TEST_HOLD_FILE", nullptr);
-    EXPECT_TRUE(test::waitForFile(file + ".held", 30000));
+    ASSERT_TRUE(test::waitForFile(file + ".held", 30000));
+    EXPECT_EQ(test::readFile(file + ".held"), "1") << "started with SW_SHOWNORMAL";
+    // Still running, so start did not wait for it: the file is still held.
+    HANDLE probe = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               0, nullptr);
+    EXPECT_EQ(probe, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (probe != INVALID_HANDLE_VALUE)
+        CloseHandle(probe);
     test::writeFile(file + ".release", "");
     // The child's program file stays in use until it ends.
     for (int i = 0; i < 500 && !DeleteFileA(program.c_str()); ++i)

@@ -38,7 +38,13 @@ void removeTree(const std::wstring& folder) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (held == INVALID_HANDLE_VALUE)
         ExitProcess(2);
-    writeFile(std::string(file) + ".held", "");
+    // The show command it was started with, for the process-start test.
+    STARTUPINFOA startup{};
+    GetStartupInfoA(&startup);
+    const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+    const std::string held = std::string(file) + ".held";
+    writeFile(held + ".tmp", std::to_string(show));
+    MoveFileA((held + ".tmp").c_str(), held.c_str()); // appears whole
     waitForFile(std::string(file) + ".release", 60000);
     CloseHandle(held);
     ExitProcess(0);

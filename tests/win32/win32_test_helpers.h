@@ -31,7 +31,8 @@ int countStartingWith(const std::string& folder, const std::string& prefix);
 std::string testProgramPath();
 
 // Starts this program as a child that opens `file` with no sharing, creates `file` + ".held"
-// once it holds it, and lets go when `file` + ".release" appears. Returns the process handle.
+// once it holds it (holding the show command it was started with), and lets go when `file` +
+// ".release" appears. Returns the process handle.
 HANDLE startFileHolder(const std::string& file);
 // Releases such a child and waits for it to end.
 void releaseFileHolder(HANDLE process, const std::string& file);

@@ -42,9 +42,9 @@ void removeTree(const std::wstring& folder) {
     STARTUPINFOA startup{};
     GetStartupInfoA(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    const std::string held = std::string(file) + ".held";
-    writeFile(held + ".tmp", std::to_string(show));
-    MoveFileA((held + ".tmp").c_str(), held.c_str()); // appears whole
+    const std::string heldMark = std::string(file) + ".held";
+    writeFile(heldMark + ".tmp", std::to_string(show));
+    MoveFileA((heldMark + ".tmp").c_str(), heldMark.c_str()); // appears whole
     waitForFile(std::string(file) + ".release", 60000);
     CloseHandle(held);
     ExitProcess(0);

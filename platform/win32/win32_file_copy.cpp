@@ -61,6 +61,19 @@ void writeOrThrow(HANDLE file, const char* data, DWORD size, const std::string& 
     }
 }
 
+// True when path names the file already open as `file`, however the path is spelt (case,
+// repeated backslashes, short names).
+bool sameFile(HANDLE file, const std::string& path) {
+    FileHandle other(CreateFileW(winPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return other.valid() && GetFileInformationByHandle(file, &a) &&
+           GetFileInformationByHandle(other.get(), &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 } // namespace
 
 void Win32FileSystem::copyFile(const std::string& source, const std::string& destination) {
@@ -71,6 +84,9 @@ void Win32FileSystem::copyFile(const std::string& source, const std::string& des
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.valid())
         throwFileError(GetLastError(), source);
+    if (sameFile(in.get(), destination))
+        throw RuntimeError(errPermissionDenied,
+                           "A file cannot be copied onto itself: " + destination);
 
     std::string tempPath;
     FileHandle out(createTempBeside(destination, tempPath));

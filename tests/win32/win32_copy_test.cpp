@@ -124,11 +124,16 @@ TEST_F(Win32CopyTest, FolderAsSourceIsNotAFile) {
     EXPECT_EQ(leftovers(), 0);
 }
 
-TEST_F(Win32CopyTest, CopyOntoItselfKeepsTheFile) {
-    writeFile(dir / "messages.dat", "data");
-    fs.copyFile(dir / "messages.dat", dir / "MESSAGES.DAT");
-    EXPECT_EQ(test::readFile(dir / "messages.dat"), "data");
-    EXPECT_EQ(leftovers(), 0);
+TEST_F(Win32CopyTest, CopyOntoItselfIsRefusedAndKeepsTheFile) {
+    fs.makeFolder(dir / "db");
+    writeFile(dir / "db\\messages.dat", "data");
+    for (const std::string& spelling : {dir / "db\\MESSAGES.DAT", dir / "db\\\\messages.dat"}) {
+        RuntimeError e = failedCopy(dir / "db\\messages.dat", spelling);
+        EXPECT_EQ(e.number(), errPermissionDenied) << spelling;
+        EXPECT_FALSE(isSharingViolation(e)) << "not another program's doing";
+        EXPECT_EQ(test::readFile(dir / "db\\messages.dat"), "data");
+        EXPECT_EQ(test::countStartingWith(dir / "db", kCopyTempPrefix), 0);
+    }
 }
 
 } // namespace

@@ -58,6 +58,15 @@ class ZipRun {
     std::vector<std::string> stagedCopies_; // made by this run; the only files it deletes
 };
 
+// A staging path on no drive, or not a path at all ("D::\chathoard"), reads as a missing file
+// or folder to the system; say what it really means.
+std::string stagingReason(const RuntimeError& e) {
+    const int n = e.number();
+    if (n == errFileNotFound || n == errPathNotFound || n == errBadFileNameOrNumber)
+        return "there is no such drive, or the path is not valid";
+    return plainReason(e);
+}
+
 bool ZipRun::spendCatch() {
     const bool was = catchAvailable_;
     catchAvailable_ = false;
@@ -71,7 +80,7 @@ void ZipRun::makeStagingFolder() {
         // A folder left by an earlier run is used as it is, at the cost of the run's catch.
         if (!fs_.folderExists(stagingFolder_))
             throw StopRun{"The staging folder " + stagingFolder_ +
-                          " could not be created.\r\nReason: " + plainReason(e) +
+                          " could not be created.\r\nReason: " + stagingReason(e) +
                           ".\r\n\r\nIts drive comes from defaultdrive.ini in the program folder (" +
                           settingsPath_ +
                           "), which should hold one drive letter, such as C.\r\n\r\n" +

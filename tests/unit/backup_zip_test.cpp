@@ -178,7 +178,9 @@ TEST(ZipBackup, AStagingDriveThatNamesNoFolderIsExplainedAndNothingIsWritten) {
         SCOPED_TRACE("DefaultDrive=" + drive);
         BackupScene s;
         EXPECT_EQ(zipBackup(s, drive), BackupOutcome::Failed);
-        expectFailureBox(s, "The staging folder " + drive + ":\\chathoard could not be created");
+        expectFailureBox(s, "The staging folder " + drive +
+                                ":\\chathoard could not be created."
+                                "\r\nReason: there is no such drive, or the path is not valid.");
         expectFailureBox(
             s, "defaultdrive.ini in the program folder (C:\\Program Files\\Chathoard\\defaultdrive."
                "ini), which should hold one drive letter");

@@ -37,15 +37,20 @@ const FormDesign& design() {
 }
 
 std::string listText(HWND list, int index, bool combo) {
+    // Asked for as UTF-16: Wine hands list texts across processes in the list's own form.
     const int length =
-        static_cast<int>(SendMessageA(list, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, index, 0));
+        static_cast<int>(SendMessageW(list, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, index, 0));
     if (length < 0)
         return {};
-    std::string text(length + 1, '\0');
-    SendMessageA(list, combo ? CB_GETLBTEXT : LB_GETTEXT, index,
+    std::wstring text(2 * length + 256, L'\0');
+    SendMessageW(list, combo ? CB_GETLBTEXT : LB_GETTEXT, index,
                  reinterpret_cast<LPARAM>(text.data()));
-    text.resize(std::strlen(text.c_str()));
-    return text;
+    text.resize(wcslen(text.c_str()));
+    std::string ansi(text.size() * 2 + 1, '\0');
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
+                                      ansi.data(), static_cast<int>(ansi.size()), nullptr, nullptr);
+    ansi.resize(n > 0 ? n : 0);
+    return ansi;
 }
 
 } // namespace
@@ -127,6 +132,8 @@ bool MessageBox::hasButton(int id) const {
 void MessageBox::answer(int id) const {
     PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(hwnd, id)));
+    // Gone before the caller looks for the next box, which could otherwise be this one.
+    waitFor([this] { return !IsWindow(hwnd); });
 }
 
 Program::Program(const std::string& name) : folder_(workPath("programs\\" + name)) {

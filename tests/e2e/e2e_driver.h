@@ -36,7 +36,8 @@ struct MessageBox {
     std::string title;
     std::string prompt;
     bool hasButton(int id) const;
-    void answer(int id) const; // IDOK, IDRETRY, IDCANCEL …
+    // Presses the button (IDOK, IDRETRY, IDCANCEL …) and waits until the box has gone.
+    void answer(int id) const;
 };
 
 class Program {

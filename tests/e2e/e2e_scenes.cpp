@@ -35,6 +35,7 @@ const std::vector<std::string>& sampleMessenger() {
 }
 
 HWND startWithSettings(Program& program, const std::string& currentFolder) {
+    sampleMessenger(); // before the start: the folder lists read the disk once
     writeFile(program.folder() + "\\defaultdrive.ini", "C\r\n");
     program.start(currentFolder);
     return program.mainWindow();

@@ -9,6 +9,8 @@
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
+#include <winnetwk.h>
+
 namespace ch {
 namespace {
 
@@ -194,6 +196,37 @@ std::vector<std::string> Win32FileSystem::listFiles(const std::string& folder,
     });
 }
 
+namespace {
+
+// The text in brackets after a drive letter: the share of a network drive (read from the
+// local connection table, so a server that is gone cannot stall the list), else the volume
+// label. Floppy drives are not touched: reading one takes seconds, with or without a disk.
+std::string driveLabel(int index) {
+    wchar_t root[] = {static_cast<wchar_t>(L'A' + index), L':', L'\\', 0};
+    switch (GetDriveTypeW(root)) {
+    case DRIVE_REMOTE: {
+        wchar_t device[] = {root[0], L':', 0};
+        wchar_t share[MAX_PATH + 1] = {};
+        DWORD size = MAX_PATH + 1;
+        DWORD status = WNetGetConnectionW(device, share, &size);
+        return status == NO_ERROR || status == ERROR_CONNECTION_UNAVAIL ? toAnsi(share) : "";
+    }
+    case DRIVE_REMOVABLE:
+        if (index < 2)
+            return "";
+        break;
+    default:
+        break;
+    }
+    wchar_t label[MAX_PATH + 1] = {};
+    // An unreadable volume (no disk in the drive) simply has no label.
+    if (!GetVolumeInformationW(root, label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0))
+        return "";
+    return toAnsi(label);
+}
+
+} // namespace
+
 std::vector<DriveInfo> Win32FileSystem::drives() {
     CriticalErrorsQuiet quiet;
     std::vector<DriveInfo> result;
@@ -203,11 +236,7 @@ std::vector<DriveInfo> Win32FileSystem::drives() {
             continue;
         DriveInfo drive;
         drive.letter = static_cast<char>('a' + i);
-        wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', 0};
-        wchar_t label[MAX_PATH + 1] = {};
-        // An unreadable volume (no disk in the drive) simply has no label.
-        if (GetVolumeInformationW(root, label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0))
-            drive.label = toAnsi(label);
+        drive.label = driveLabel(i);
         result.push_back(drive);
     }
     return result;

@@ -1,5 +1,6 @@
 #include "backup/zip_backup.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -103,10 +104,8 @@ void ZipRun::copyStep() {
                                 source + "\r\nTo: " + stagedCopy + "\r\nReason: " + plainReason(e) +
                                 ".\r\n\r\n" + notWritten()};
         }
-        bool known = false;
-        for (const std::string& made : stagedCopies_)
-            known = known || equalNoCase(made, stagedCopy);
-        if (!known)
+        const auto same = [&](const std::string& made) { return equalNoCase(made, stagedCopy); };
+        if (std::none_of(stagedCopies_.begin(), stagedCopies_.end(), same))
             stagedCopies_.push_back(stagedCopy);
     }
 }

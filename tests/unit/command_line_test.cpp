@@ -1,0 +1,108 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_archiver.h"
+#include "tests/support/memory_file_system.h"
+
+namespace ch {
+namespace {
+
+TEST(CommandLineParsing, AcceptsBothBackupsWithEitherSwitchCharacterInAnyCase) {
+    auto zip = parseCommandLine({"-ZiP", "C:\\ICQ", "D:\\Save"});
+    ASSERT_TRUE(zip);
+    EXPECT_EQ(zip->kind, BackupKind::Zip);
+    EXPECT_EQ(zip->messengerFolder, "C:\\ICQ");
+    EXPECT_EQ(zip->destinationFolder, "D:\\Save");
+    auto normal = parseCommandLine({"/NORMAL", "C:\\Program Files\\ICQ", "D:\\"});
+    ASSERT_TRUE(normal);
+    EXPECT_EQ(normal->kind, BackupKind::Normal);
+    EXPECT_EQ(normal->messengerFolder, "C:\\Program Files\\ICQ");
+    EXPECT_TRUE(parseCommandLine({"/?"})->showUsage);
+}
+
+TEST(CommandLineParsing, RejectsMisspelledSwitchesAndWrongArgumentCounts) {
+    EXPECT_FALSE(parseCommandLine({"/nromal", "C:\\ICQ", "D:\\Save"}));
+    EXPECT_FALSE(parseCommandLine({"/zip", "C:\\ICQ"}));
+    EXPECT_FALSE(parseCommandLine({"/zip", "C:\\ICQ", "D:\\Save", "extra"}));
+    EXPECT_FALSE(parseCommandLine({"zip", "C:\\ICQ", "D:\\Save"}));
+    EXPECT_FALSE(parseCommandLine({"/zip", "", "D:\\Save"}));
+    EXPECT_FALSE(parseCommandLine({}));
+}
+
+TEST(CommandLineParsing, OutcomesMapToTheDocumentedExitCodes) {
+    EXPECT_EQ(exitCodeFor(BackupOutcome::Done), 0);
+    EXPECT_EQ(exitCodeFor(BackupOutcome::NoMessengerFolder), 1);
+    EXPECT_EQ(exitCodeFor(BackupOutcome::Failed), 2);
+}
+
+struct CommandLineRun : ::testing::Test {
+    test::MemoryFileSystem fs;
+    test::FakeArchiver archiver{fs};
+    AppObject App;
+    std::vector<std::pair<std::string, bool>> lines;
+
+    CommandLineRun() {
+        App.Path = "C:\\Tools\\Chathoard";
+        fs.addFile("C:\\Tools\\Chathoard\\defaultdrive.ini", "C\r\n");
+        fs.addFile("C:\\ICQ\\db\\a.dat", "chat");
+        fs.addFile("C:\\ICQ\\db\\a.idx", "index");
+        fs.addFolder("C:\\Save");
+    }
+    int run(const std::vector<std::string>& args) {
+        return runCommandLine(
+            args, App, fs, archiver, [&](const std::string& l, bool p) { lines.push_back({l, p}); },
+            [] { return std::string("2026-12-07 03:00:00"); });
+    }
+    std::string log() { return fs.readAll("C:\\Tools\\Chathoard\\chathoard.log"); }
+};
+
+TEST_F(CommandLineRun, NormalBackupCopiesReportsOnOneLineAndLogs) {
+    EXPECT_EQ(run({"/normal", "C:\\ICQ", "C:\\Save"}), exitDone);
+    EXPECT_EQ(fs.readAll("C:\\Save\\a.dat"), "chat");
+    EXPECT_EQ(fs.readAll("C:\\Save\\a.idx"), "index");
+    bool sawDone = false;
+    for (auto& [line, problem] : lines) {
+        EXPECT_EQ(line.find('\r'), std::string::npos) << line;
+        if (line == "[Done !] Your ICQ backup has been succesfully copied to: C:\\Save") {
+            sawDone = true;
+            EXPECT_FALSE(problem);
+        }
+    }
+    EXPECT_TRUE(sawDone);
+    EXPECT_NE(log().find("2026-12-07 03:00:00  [Done !] Your ICQ backup"), std::string::npos);
+}
+
+TEST_F(CommandLineRun, FolderWithoutDatabaseGivesCodeOneAndWritesNothing) {
+    fs.addFolder("C:\\Empty");
+    EXPECT_EQ(run({"/zip", "C:\\Empty", "C:\\Save"}), exitNoMessengerDatabase);
+    EXPECT_EQ(run({"/zip", "C:\\Missing", "C:\\Save"}), exitNoMessengerDatabase);
+    EXPECT_FALSE(fs.fileExists("C:\\Save\\chathoard.zip"));
+    for (const auto& call : archiver.calls) EXPECT_EQ(call.entry, "addZIP_Initialise");
+    EXPECT_TRUE(lines.back().second);
+}
+
+TEST_F(CommandLineRun, MissingDestinationAndBadArgumentsGiveTheirCodes) {
+    EXPECT_EQ(run({"/normal", "C:\\ICQ", "C:\\Nowhere"}), exitBackupFailed);
+    EXPECT_EQ(run({"/backup", "C:\\ICQ", "C:\\Save"}), exitBadArguments);
+    EXPECT_NE(lines.back().first.find("Exit codes"), std::string::npos);
+}
+
+TEST_F(CommandLineRun, ZipBackupMakesTheArchiveFromTheStagedCopies) {
+    EXPECT_EQ(run({"/zip", "C:\\ICQ\\", "C:\\Save"}), exitDone);
+    EXPECT_TRUE(fs.fileExists("C:\\Save\\chathoard.zip"));
+    EXPECT_EQ(archiver.listFileAtAddZip, "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
+    EXPECT_FALSE(fs.folderExists("C:\\chathoard"));
+    EXPECT_FALSE(fs.fileExists("C:\\Tools\\Chathoard\\icqtemp.dat"));
+}
+
+TEST_F(CommandLineRun, LogKeepsEarlierRuns) {
+    run({"/normal", "C:\\ICQ", "C:\\Save"});
+    std::string first = log();
+    run({"/normal", "C:\\ICQ", "C:\\Save"});
+    EXPECT_EQ(log().substr(0, first.size()), first);
+    EXPECT_GT(log().size(), first.size());
+}
+
+} // namespace
+} // namespace ch

@@ -1,0 +1,188 @@
+// What addZIP does when something goes wrong: a distinct code, no temporary file left, and
+// an earlier archive of the same name untouched.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <set>
+#include <sys/resource.h>
+
+#include "azip32/archive_check.h"
+#include "azip32/archive_writer.h"
+#include "azip32/failure.h"
+#include "azip32/make_archive.h"
+#include "tests/unit/azip32_test_files.h"
+
+namespace ch::azip::test {
+namespace {
+
+class FailureTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeFile(src / "a.dat", chat(300000, 1), 1104537600);
+        writeFile(src / "a.idx", chat(4000, 2), 1104537600);
+        // An archive from an earlier run, which a failed run must leave exactly as it was.
+        writeFile(out / "chathoard.zip", "earlier archive");
+        list = writeList(out, {src / "a.dat", src / "a.idx"});
+    }
+
+    void expectEarlierArchiveUntouched() {
+        EXPECT_EQ(readFile(out / "chathoard.zip"), "earlier archive");
+        auto names = out.names();
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"chathoard.zip", "icqtemp.dat"}))
+            << "a temporary file was left behind";
+    }
+
+    TempDir src;
+    TempDir out;
+    std::string list;
+};
+
+TEST_F(FailureTest, NamesNotSetOrEmptyAreRefused) {
+    addZIP_Initialise();
+    EXPECT_EQ(addZIP(), AZIP_ERR_NOT_SET);
+    EXPECT_EQ(addZIP_ArchiveName((out / "chathoard.zip").c_str()), AZIP_OK);
+    EXPECT_EQ(addZIP(), AZIP_ERR_NOT_SET);
+    EXPECT_EQ(addZIP_IncludeListFile(""), AZIP_ERR_NOT_SET);
+    EXPECT_EQ(addZIP(), AZIP_ERR_NOT_SET);
+    EXPECT_EQ(addZIP_IncludeListFile(nullptr), AZIP_ERR_NOT_SET);
+    EXPECT_EQ(addZIP(), AZIP_ERR_NOT_SET);
+    // Initialise forgets names set before.
+    EXPECT_EQ(addZIP_IncludeListFile(list.c_str()), AZIP_OK);
+    addZIP_Initialise();
+    EXPECT_EQ(addZIP(), AZIP_ERR_NOT_SET);
+    expectEarlierArchiveUntouched();
+}
+
+TEST_F(FailureTest, TheLibraryKeepsItsOwnCopyOfEveryName) {
+    std::string archive = out / "new.zip";
+    std::string listCopy = list;
+    addZIP_Initialise();
+    addZIP_ArchiveName(archive.c_str());
+    addZIP_IncludeListFile(listCopy.c_str());
+    // The caller releases (here: overwrites) its text as soon as the calls return.
+    std::fill(archive.begin(), archive.end(), 'x');
+    std::fill(listCopy.begin(), listCopy.end(), 'y');
+    ASSERT_EQ(addZIP(), AZIP_OK);
+    EXPECT_TRUE(std::filesystem::exists(out / "new.zip"));
+    // The names stay set for the next call.
+    std::filesystem::remove(out / "new.zip");
+    ASSERT_EQ(addZIP(), AZIP_OK);
+    EXPECT_TRUE(std::filesystem::exists(out / "new.zip"));
+}
+
+TEST_F(FailureTest, MissingListFile) {
+    EXPECT_EQ(addZip(out / "chathoard.zip", out / "missing.dat"), AZIP_ERR_LIST_FILE);
+    expectEarlierArchiveUntouched();
+}
+
+TEST_F(FailureTest, MissingOrUnreadableListedFile) {
+    writeList(out, {src / "a.dat", src / "gone.idx"});
+    const ArchiveResult missing = makeArchive(out / "chathoard.zip", list);
+    EXPECT_EQ(missing.code, AZIP_ERR_SOURCE_FILE);
+    EXPECT_NE(missing.detail.find("gone.idx"), std::string::npos) << missing.detail;
+    expectEarlierArchiveUntouched();
+
+    writeList(out, {src.path()}); // a folder, not a file
+    EXPECT_EQ(addZip(out / "chathoard.zip", list), AZIP_ERR_SOURCE_FILE);
+    expectEarlierArchiveUntouched();
+}
+
+TEST_F(FailureTest, ArchiveFolderMissing) {
+    EXPECT_EQ(addZip(out / "no such folder/chathoard.zip", list), AZIP_ERR_WRITE);
+    expectEarlierArchiveUntouched();
+}
+
+// A real write failure from the system: a file size limit makes writes past it fail, as a
+// full disk would, at whatever point the archive reaches it.
+TEST_F(FailureTest, WriteFailureMidArchiveLeavesNothingBehind) {
+    writeFile(src / "a.dat", noise(600000, 1), 1104537600);
+    for (const rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{300000}}) {
+        SCOPED_TRACE(limit);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const ArchiveResult result = makeArchive(out / "chathoard.zip", list);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_EQ(result.code, AZIP_ERR_WRITE) << result.detail;
+        expectEarlierArchiveUntouched();
+    }
+    // Once there is room again the same call succeeds.
+    EXPECT_EQ(addZip(out / "chathoard.zip", list), AZIP_OK);
+}
+
+TEST_F(FailureTest, ResultTextsAreDistinctPlainWords) {
+    std::set<std::string> texts;
+    for (int32_t code = AZIP_OK; code <= AZIP_ERR_INTERNAL; ++code)
+        texts.insert(azipResultText(code));
+    EXPECT_EQ(texts.size(), 7u);
+    EXPECT_STREQ(azipResultText(99), "the archiving library reported an unknown error");
+}
+
+// The read-back check must notice damage between writing and reading back.
+class CheckTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeFile(src / "a.dat", chat(800000, 1), 1104537600);
+        writeFile(src / "b.dat", noise(5000, 2), 1104537600);
+        std::filesystem::remove(path);
+        File file = File::createNew(path);
+        entries = writeArchive(file, {src / "a.dat", src / "b.dat"}, 2);
+        file.close();
+        ASSERT_EQ(entries.size(), 2u);
+        checkArchive(path, entries, 2); // sound as written
+    }
+
+    // Flips one byte of the archive and returns the check's verdict.
+    std::string checkAfterFlipping(uint64_t offset) {
+        std::string bytes = readFile(path);
+        bytes[offset] = static_cast<char>(bytes[offset] ^ 0x20);
+        writeFile(path, bytes);
+        try {
+            checkArchive(path, entries, 2);
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.code(), AZIP_ERR_CHECK);
+            return f.what();
+        }
+        return "passed";
+    }
+
+    TempDir src;
+    const std::string path = src / "x.zip";
+    std::vector<EntryRecord> entries;
+};
+
+TEST_F(CheckTest, DamagedDeflateData) {
+    EXPECT_NE(checkAfterFlipping(entries[0].localOffset + 30 + 5 + 9 + 1000), "passed");
+}
+
+TEST_F(CheckTest, DamagedStoredData) {
+    EXPECT_EQ(entries[1].method, 0);
+    EXPECT_NE(checkAfterFlipping(entries[1].localOffset + 30 + 5 + 9 + 10), "passed");
+}
+
+TEST_F(CheckTest, DamagedHeadersAndEndRecord) {
+    const uint64_t size = readFile(path).size();
+    EXPECT_NE(checkAfterFlipping(entries[1].localOffset + 14), "passed"); // local CRC
+    SetUp();
+    EXPECT_NE(checkAfterFlipping(size - 22 - 46 - 5 - 9 + 16), "passed"); // central CRC
+    SetUp();
+    EXPECT_NE(checkAfterFlipping(size - 22 + 10), "passed"); // entry count
+}
+
+TEST_F(CheckTest, RecordsThatDifferFromWhatWasWritten) {
+    std::vector<EntryRecord> wrong = entries;
+    wrong[0].crc ^= 1;
+    EXPECT_THROW(checkArchive(path, wrong, 2), Failure);
+    wrong = entries;
+    wrong.pop_back();
+    EXPECT_THROW(checkArchive(path, wrong, 2), Failure);
+}
+
+} // namespace
+} // namespace ch::azip::test

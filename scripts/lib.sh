@@ -44,6 +44,8 @@ use_wine_prefix() {
 set_wine_dpi() {
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
         >/dev/null 2>&1
+    # The server started without a display must be gone before a program wants one.
+    wineserver -w
 }
 
 # Stops the wineserver of the current prefix and every program still running in it.
@@ -53,7 +55,7 @@ stop_wine() { wineserver -k 2>/dev/null || true; }
 wait_for_window() {
     local name=$1 deadline=$((SECONDS + ${2:-60}))
     while ((SECONDS < deadline)); do
-        xwininfo -root -tree 2>/dev/null | grep -qF "\"$name\"" && return 0
+        xwininfo -root -tree 2>/dev/null | grep -F "\"$name\"" >/dev/null && return 0
         sleep 0.5
     done
     return 1

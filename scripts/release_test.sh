@@ -77,6 +77,19 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     exit $rc' _ "$ROOT" "$program_dir/chathoard.exe" &&
     started=0 || started=$?
 check "the main window opens" test "$started" -eq 0
+# The end-to-end driver's smoke cases on the installed files, when the driver is built.
+driver=$ROOT/build/win32/bin/e2e_driver.exe
+if [[ -f $driver ]]; then
+    smoke=0
+    CHATHOARD_WINEPREFIX=$WINEPREFIX CHATHOARD_BIN_DIR=$program_dir \
+        sh "$ROOT/tests/e2e/run_in_wine.sh" "$WINEPREFIX" "$prefix-e2e" "$driver" \
+        --gtest_filter='MainWindow.StartsWith*:NormalBackup.CopiesEveryDatabaseFileByteForByte' ||
+        smoke=$?
+    rm -rf "$prefix-e2e"
+    check "end-to-end smoke: start, find the messenger folder, Normal Backup" test "$smoke" -eq 0
+else
+    echo "skipped end-to-end smoke: $driver is not built (cmake --build --preset win32)"
+fi
 # What the program writes beside itself must go with it.
 for f in defaultdrive.ini chathoard.log icqtemp.dat; do
     [[ -e $program_dir/$f ]] || printf 'C\r\n' >"$program_dir/$f"

@@ -68,7 +68,7 @@ std::string className(const FormDesign& design) {
     return "Chathoard." + design.name;
 }
 
-void registerClass(const std::string& name) {
+void registerClass(const std::string& name, bool withIcon) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -80,12 +80,15 @@ void registerClass(const std::string& name) {
     wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name.c_str();
-    wc.hIcon =
-        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(CHATHOARD_ICON_ID), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(CHATHOARD_ICON_ID),
-                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
+    // A dialog frame carries no icon; only a window of its own in the taskbar shows one.
+    if (withIcon) {
+        wc.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(CHATHOARD_ICON_ID),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), 0));
+        wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(CHATHOARD_ICON_ID),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0));
+    }
     RegisterClassExA(&wc);
 }
 
@@ -142,7 +145,7 @@ DWORD FormWindow::exStyle() const {
 
 void FormWindow::create(HWND owner) {
     const std::string cls = className(design_);
-    registerClass(cls);
+    registerClass(cls, design_.showInTaskbar);
     dpi_ = systemDpi();
     hwnd_ = CreateWindowExA(exStyle(), cls.c_str(), design_.caption.c_str(), style(), 0, 0, 0, 0,
                             owner, nullptr, GetModuleHandleA(nullptr), nullptr);

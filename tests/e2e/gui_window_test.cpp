@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "about/frm_about.h"
 #include "app/form1.h"
 #include "platform/win32/gui_form_window.h"
 #include "platform/win32/gui_layout.h"
@@ -267,6 +268,28 @@ TEST_F(ListViews, FolderListItemsAreTallEnoughForTheirIconAtAnyDpi) {
     HFONT font = window.fontOf(*form1Design().find("Dir1"));
     EXPECT_GE(FolderListView::itemHeight(font, 96), 18);
     EXPECT_GE(FolderListView::itemHeight(font, 192), 34);
+}
+
+} // namespace
+} // namespace ch::gui
+
+namespace ch::gui {
+namespace {
+
+TEST(AboutFormWindow, IsAFixedDialogWithTheBoldTitleFont) {
+    RecordedEvents events;
+    FormWindow window(frmAboutDesign(), events);
+    window.create(nullptr);
+    const LONG style = GetWindowLongA(window.hwnd(), GWL_STYLE);
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+    EXPECT_TRUE(GetWindowLongA(window.hwnd(), GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window.control("lblTitle"), WM_GETFONT, 0, 0)),
+               sizeof(font), &font);
+    EXPECT_STREQ(font.lfFaceName, "Tahoma");
+    EXPECT_EQ(font.lfWeight, 700);
+    EXPECT_EQ(font.lfHeight, fontHeight(9.75, window.dpi()));
+    EXPECT_TRUE(GetWindowLongA(window.control("cmdOK"), GWL_STYLE) & BS_DEFPUSHBUTTON);
 }
 
 } // namespace

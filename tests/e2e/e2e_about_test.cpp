@@ -65,5 +65,64 @@ TEST(AboutBox, ShowsTheFilledInTextsModallyAndClosesWithOkEscAndTheCloseButton) 
     EXPECT_TRUE(program.running());
 }
 
+void clickAbout(HWND about, const std::string& name) {
+    HWND button = aboutControl(about, name);
+    PostMessageA(about, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+// The registry value that names the System Information tool, set for one test only.
+class ToolPath {
+  public:
+    explicit ToolPath(const std::string& path) {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "PATH", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                           static_cast<DWORD>(path.size() + 1));
+            RegCloseKey(key);
+        }
+    }
+    ~ToolPath() { RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kKey, "PATH"); }
+
+  private:
+    static constexpr const char* kKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+};
+
+bool registryNamesTheTool() {
+    char value[1024];
+    DWORD size = sizeof(value);
+    return RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH",
+                        RRF_RT_ANY, nullptr, value, &size) == ERROR_SUCCESS ||
+           RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
+                        RRF_RT_ANY, nullptr, value, &size) == ERROR_SUCCESS;
+}
+
+TEST(AboutBox, SystemInfoStartsTheToolTheRegistryNamesOrSaysItIsUnavailable) {
+    Program program("sysinfo");
+    ASSERT_TRUE(startWithSettings(program));
+    HWND about = openAbout(program);
+    ASSERT_TRUE(about);
+
+    if (!registryNamesTheTool()) {
+        clickAbout(about, "cmdSysInfo");
+        const MessageBox box = program.waitMessageBox();
+        EXPECT_EQ(box.title, "Tavrik's Chathoard");
+        EXPECT_EQ(box.prompt, "System Information Is Unavailable At This Time");
+        box.answer(IDOK);
+        EXPECT_TRUE(IsWindowVisible(about)) << "the About box stays open";
+    }
+
+    // Notepad stands in for the tool: it opens a window that shows it was started.
+    ToolPath tool("C:\\windows\\notepad.exe");
+    clickAbout(about, "cmdSysInfo");
+    HWND notepad = nullptr;
+    EXPECT_TRUE(waitFor([&] { return (notepad = FindWindowA("Notepad", nullptr)) != nullptr; }));
+    EXPECT_FALSE(program.messageBoxOpen());
+    if (notepad)
+        PostMessageA(notepad, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(about));
+}
+
 } // namespace
 } // namespace ch::e2e

@@ -54,6 +54,68 @@ TEST(NormalBackup, CopiesEveryDatabaseFileByteForByte) {
     EXPECT_FALSE(fileExists("N:\\Normal\\readme.txt"));
 }
 
+// Opens a database file without sharing, as a running messenger does; closed at the end.
+class HeldOpen {
+  public:
+    explicit HeldOpen(const std::string& path)
+        : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr)) {}
+    ~HeldOpen() { CloseHandle(handle_); }
+    bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE handle_;
+};
+
+bool mentions(const std::string& text, const std::string& part) {
+    return lower(text).find(lower(part)) != std::string::npos;
+}
+
+TEST(NormalBackup, AFileInUseStopsTheCopiesWithAnErrorAndKeepsTheOldCopy) {
+    Program program("normal-in-use");
+    ASSERT_TRUE(startWithSettings(program));
+    makeFolders("N:\\InUse");
+    writeFile("N:\\InUse\\Messages.dat", "the previous good copy");
+    chooseFolders(program, "InUse");
+    HeldOpen messenger(std::string(kSampleDb) + "\\Messages.dat");
+    ASSERT_TRUE(messenger.held());
+
+    program.click("Command2");
+    const MessageBox box = program.waitMessageBox();
+    EXPECT_NE(box.title, "Done !");
+    EXPECT_TRUE(mentions(box.prompt, "Messages.dat")) << box.prompt;
+    EXPECT_TRUE(mentions(box.prompt, "in use")) << box.prompt;
+    EXPECT_TRUE(mentions(box.prompt, "2 of 5")) << box.prompt;
+    box.answer(IDOK);
+    EXPECT_FALSE(waitFor([&] { return program.messageBoxOpen(); }, 500)) << "no Done ! after it";
+    EXPECT_TRUE(program.running());
+    EXPECT_TRUE(fileExists("N:\\InUse\\Contacts.idx"));
+    EXPECT_EQ(readFile("N:\\InUse\\Messages.dat"), "the previous good copy");
+    EXPECT_FALSE(fileExists("N:\\InUse\\Messages.idx")) << "nothing after the failed file";
+}
+
+TEST(ZipBackup, AFileInUseIsReportedAndNothingStagedIsLeft) {
+    Program program("zip-in-use");
+    if (!fileExists(program.folder() + "\\azip32.dll"))
+        GTEST_SKIP() << "azip32.dll is not built";
+    ASSERT_TRUE(startWithSettings(program));
+    chooseFolders(program, "ZipInUse");
+    HeldOpen messenger(std::string(kSampleDb) + "\\Owner.dat");
+    ASSERT_TRUE(messenger.held());
+
+    program.click("Command1");
+    const MessageBox box = program.waitMessageBox(60000);
+    EXPECT_NE(box.title, "Done !");
+    EXPECT_TRUE(mentions(box.prompt, "Owner.dat")) << box.prompt;
+    box.answer(IDOK);
+    EXPECT_FALSE(waitFor([&] { return program.messageBoxOpen(); }, 500));
+    EXPECT_TRUE(program.running());
+    EXPECT_FALSE(fileExists("N:\\ZipInUse\\chathoard.zip"));
+    EXPECT_FALSE(fileExists(program.folder() + "\\icqtemp.dat"));
+    for (const auto& name : sampleMessenger())
+        EXPECT_FALSE(fileExists("C:\\chathoard\\" + name)) << name;
+}
+
 TEST(ZipBackup, MakesTheArchiveAndLeavesNoStagedFiles) {
     Program program("zip");
     if (!fileExists(program.folder() + "\\azip32.dll")) {

@@ -131,5 +131,19 @@ TEST(HelpMenu, ContentsWithoutTheHelpFileSaysSoOnce) {
     EXPECT_TRUE(program.running());
 }
 
+TEST(HelpMenu, ContentsWithTheHelpFileOpensItWithoutAMessage) {
+    Program program("contents-present");
+    if (!CopyFileA(binPath("chathoard.chm").c_str(), (program.folder() + "\\chathoard.chm").c_str(),
+                   FALSE))
+        GTEST_SKIP() << "chathoard.chm is not built";
+    ASSERT_TRUE(startWithSettings(program));
+    program.chooseMenu("mnuContets");
+    HWND viewer = nullptr;
+    EXPECT_TRUE(waitFor([&] { return (viewer = FindWindowA("HH Parent", nullptr)) != nullptr; }));
+    EXPECT_FALSE(program.messageBoxOpen());
+    if (viewer)
+        PostMessageA(viewer, WM_CLOSE, 0, 0);
+}
+
 } // namespace
 } // namespace ch::e2e

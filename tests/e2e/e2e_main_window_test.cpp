@@ -147,3 +147,41 @@ TEST(HelpMenu, ContentsWithTheHelpFileOpensItWithoutAMessage) {
 
 } // namespace
 } // namespace ch::e2e
+
+namespace ch::e2e {
+namespace {
+
+std::string versionString(const std::vector<char>& info, const std::string& name) {
+    char* value = nullptr;
+    UINT size = 0;
+    const std::string path = "\\StringFileInfo\\040904B0\\" + name;
+    if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &size))
+        return "<missing>";
+    return std::string(value, size ? size - 1 : 0);
+}
+
+TEST(ProgramFile, CarriesTheVersionResource) {
+    const std::string exe = binPath("chathoard.exe");
+    std::vector<char> info(GetFileVersionInfoSizeA(exe.c_str(), nullptr));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(10, 0));
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(10, 0));
+    EXPECT_EQ(versionString(info, "FileVersion"), "0.10");
+    EXPECT_EQ(versionString(info, "ProductVersion"), "0.10");
+    EXPECT_EQ(versionString(info, "ProductName"), "Tavrik's Chathoard");
+    EXPECT_EQ(versionString(info, "InternalName"), "chathoard");
+    EXPECT_EQ(versionString(info, "OriginalFilename"), "chathoard.exe");
+    EXPECT_EQ(versionString(info, "FileDescription"), "--");
+    EXPECT_EQ(versionString(info, "Comments"),
+              "This program has been made for those who want to backup their ICQ easely");
+    EXPECT_NE(versionString(info, "CompanyName").find("example"), std::string::npos);
+    EXPECT_NE(versionString(info, "LegalCopyright").find("example"), std::string::npos);
+}
+
+} // namespace
+} // namespace ch::e2e

@@ -30,7 +30,7 @@ build_release() {
     # The help file again, repeatably: without address-space randomisation chmcmd's
     # output differs only in its two time stamps, which are then fixed.
     mkdir -p "$BUILD/chm"
-    (cd "$BUILD/chm" && setarch "$(uname -m)" -R chmcmd "$ROOT/help/chathoard.hhp" >/dev/null)
+    (cd "$BUILD/chm" && setarch "$(uname -m)" -R chmcmd "$ROOT/help/chathoard.hhp" >/dev/null 2>&1)
     python3 "$ROOT/scripts/normalize_chm.py" "$BUILD/chm/chathoard.chm" "$SOURCE_DATE_EPOCH"
     cp "$BUILD/chm/chathoard.chm" "$stage/"
     # Windows line ends for the text files a user opens with Notepad.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the scripts' own tests, the native unit
-# tests (also under AddressSanitizer and UBSan), and the Windows and end-to-end
-# tests under Wine on a virtual display. Exits non-zero when anything fails.
+# tests (also under AddressSanitizer and UBSan), the Windows and end-to-end tests
+# under Wine on a virtual display, and the installer's install-use-uninstall test.
+# Exits non-zero when anything fails.
 # Run as root, or as a user who may use sudo (asked for only when packages have to
 # be installed).
 set -uo pipefail
@@ -14,15 +15,18 @@ mkdir -p "$LOGS"
 passed=0 failed=0
 summary=()
 
-# Adds the test counts of a step's log to the totals: ctest's "N tests failed out of M"
-# or Python unittest's "Ran M tests" with "FAILED (failures=F, errors=E)". False when the
-# log holds no count.
+# Adds the test counts of a step's log to the totals: ctest's "N tests failed out of M",
+# a script's own "name: P passed, F failed", or Python unittest's "Ran M tests" with
+# "FAILED (failures=F, errors=E)". False when the log holds no count.
 count_tests() {
     local line total fails=0
     line=$(grep -E 'tests failed out of [0-9]+' "$1" | tail -1)
     if [[ -n $line ]]; then
         fails=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
         total=$(sed -E 's/.* tests failed out of ([0-9]+).*/\1/' <<<"$line")
+    elif line=$(grep -E '^[a-z_]+: [0-9]+ passed, [0-9]+ failed$' "$1" | tail -1); then
+        total=$(awk '{print $2 + $4}' <<<"$line")
+        fails=$(awk '{print $4}' <<<"$line")
     else
         line=$(grep -E '^Ran [0-9]+ tests?' "$1" | tail -1)
         [[ -n $line ]] || return 1
@@ -75,10 +79,16 @@ win32_tests() {
     return $rc
 }
 
+# The release built from scratch, then installed, used and uninstalled under Wine.
+release_tests() {
+    "$ROOT/scripts/release.sh" && "$ROOT/scripts/release_test.sh"
+}
+
 step scripts scripts_tests
 step host host_tests host
 step host-asan host_tests host-asan
 step win32 win32_tests
+step release release_tests
 
 echo
 echo "Summary (logs in $LOGS):"

@@ -294,3 +294,39 @@ TEST(AboutFormWindow, IsAFixedDialogWithTheBoldTitleFont) {
 
 } // namespace
 } // namespace ch::gui
+
+namespace ch::gui {
+namespace {
+
+TEST(MovedToAnotherMonitor, LaysTheWindowOutAgainAtTheNewDpi) {
+    RecordedEvents events;
+    FormWindow window(form1Design(), events);
+    window.create(nullptr);
+    const int dpi = window.dpi() == 144 ? 192 : 144;
+    RECT suggested{10, 20, 10 + 800, 20 + 600};
+    SendMessageA(window.hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(window.dpi(), dpi);
+
+    RECT client, outer;
+    GetClientRect(window.hwnd(), &client);
+    GetWindowRect(window.hwnd(), &outer);
+    EXPECT_EQ(client.right, twipsToPixels(6675, dpi));
+    EXPECT_EQ(client.bottom, twipsToPixels(4005, dpi));
+    EXPECT_EQ(outer.left, 10);
+    EXPECT_EQ(outer.top, 20);
+
+    HWND button = window.control("Command2");
+    RECT r;
+    GetWindowRect(button, &r);
+    MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ((PixelRect{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              controlRect(form1Design(), *form1Design().find("Command2"), dpi));
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0)), sizeof(font),
+               &font);
+    EXPECT_EQ(font.lfHeight, fontHeight(8.25, dpi));
+}
+
+} // namespace
+} // namespace ch::gui

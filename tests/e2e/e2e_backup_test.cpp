@@ -116,6 +116,31 @@ TEST(ZipBackup, AFileInUseIsReportedAndNothingStagedIsLeft) {
         EXPECT_FALSE(fileExists("C:\\chathoard\\" + name)) << name;
 }
 
+TEST(ZipBackup, AnArchiveThatCannotBeReplacedIsReportedAndTheOldOneKept) {
+    Program program("zip-locked-archive");
+    if (!fileExists(program.folder() + "\\azip32.dll"))
+        GTEST_SKIP() << "azip32.dll is not built";
+    ASSERT_TRUE(startWithSettings(program));
+    makeFolders("N:\\ZipLocked");
+    writeFile("N:\\ZipLocked\\chathoard.zip", "the earlier archive");
+    chooseFolders(program, "ZipLocked");
+    {
+        HeldOpen reader("N:\\ZipLocked\\chathoard.zip");
+        ASSERT_TRUE(reader.held());
+        program.click("Command1");
+        const MessageBox box = program.waitMessageBox(60000);
+        EXPECT_NE(box.title, "Done !");
+        EXPECT_TRUE(mentions(box.prompt, "chathoard.zip")) << box.prompt;
+        box.answer(IDOK);
+        EXPECT_FALSE(waitFor([&] { return program.messageBoxOpen(); }, 500));
+    }
+    EXPECT_EQ(readFile("N:\\ZipLocked\\chathoard.zip"), "the earlier archive");
+    EXPECT_FALSE(fileExists(program.folder() + "\\icqtemp.dat"));
+    for (const auto& name : sampleMessenger())
+        EXPECT_FALSE(fileExists("C:\\chathoard\\" + name)) << name;
+    EXPECT_TRUE(program.running());
+}
+
 TEST(ZipBackup, MakesTheArchiveAndLeavesNoStagedFiles) {
     Program program("zip");
     if (!fileExists(program.folder() + "\\azip32.dll")) {

@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""Real command-line runs of chathoard.exe under Wine: each exit code, the lines on standard
+output and standard error, the entries of chathoard.log, the files and archive it leaves, and
+that no window appears.
+
+  CHATHOARD_BIN_DIR=<build>/bin python3 tests/cli/cli_test.py [--work <folder>]
+
+Drive R: is the work folder (messenger folders, destinations, program folder) and S: the
+staging drive named in defaultdrive.ini. A read-only destination is a tmpfs mounted
+read-only; where this machine may not mount, a folder without write permission (the
+wineserver runs without root's override of file permissions).
+"""
+import argparse
+import os
+import re
+import shutil
+import stat
+import sys
+import unittest
+import zipfile
+
+import wine_env
+from wine_env import Wine
+
+WORK = None
+LOG_ENTRY = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  (.*)$")
+DONE_ZIP = ("[Done !] Your ICQ backup has been succesfully copied to: {}\\chathoard.zip "
+            "You can unzip the files by using Winzip or pkunzip.exe")
+
+
+def read_bytes(*parts):
+    with open(os.path.join(*parts), "rb") as f:
+        return f.read()
+
+
+class CommandLineRuns(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        shutil.rmtree(WORK, ignore_errors=True)
+        os.makedirs(WORK)
+        cls.wine = Wine(os.path.join(WORK, "..", "wine-cli")).start()
+        cls.wine.map_drive("r", WORK)
+        cls.wine.map_drive("s", cls.path("staging-drive"))
+        os.makedirs(cls.path("staging-drive"))
+        cls.db = cls.path("icq", "db")
+        wine_env.make_corpus(cls.db, 1.5)
+        os.makedirs(cls.path("no-icq", "db"))
+        with open(cls.path("no-icq", "db", "readme.txt"), "w") as f:
+            f.write("not a database file")
+        cls.watch = wine_env.WindowWatch()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.stop()
+
+    @staticmethod
+    def path(*parts):
+        return os.path.join(WORK, *parts)
+
+    def setUp(self):
+        self.program = self.path("prog-" + self._testMethodName)
+        shutil.rmtree(self.program, ignore_errors=True)
+        wine_env.make_program_folder(self.program, "S")
+
+    def run_program(self, *args):
+        with self.watch.during():
+            result = self.wine.run_program(self.program, args, display=self.watch.available)
+        self.assertEqual(self.watch.appeared, set(), "a window appeared during a command-line run")
+        return result
+
+    def log_lines(self):
+        with open(os.path.join(self.program, "chathoard.log"), encoding="cp1252", newline="") as f:
+            entries = f.read().split("\r\n")
+        self.assertEqual(entries.pop(), "", "the log ends with a line break")
+        texts = []
+        for entry in entries:
+            match = LOG_ENTRY.match(entry)
+            self.assertIsNotNone(match, f"log entry without a timestamp: {entry!r}")
+            texts.append(match.group(1))
+        return texts
+
+    def assert_no_leftovers(self, *folders):
+        self.assertFalse(os.path.exists(self.path("staging-drive", "chathoard")))
+        self.assertFalse(os.path.exists(os.path.join(self.program, "icqtemp.dat")))
+        self.assertEqual(wine_env.temporary_files(*folders), [])
+
+    def assert_same_as_database(self, names_and_bytes):
+        expected = {n: read_bytes(self.db, n) for n in wine_env.database_names(self.db)}
+        self.assertEqual(sorted(names_and_bytes), sorted(expected))
+        for name, data in names_and_bytes.items():
+            self.assertTrue(data == expected[name], f"{name} differs from the database")
+
+    def test_zip_backup_of_a_good_folder_exits_0_with_a_tested_archive(self):
+        dest = self.path("dest-zip")
+        os.makedirs(dest)
+        code, out, err = self.run_program("-ZIP", r"R:\icq", r"R:\dest-zip")
+        self.assertEqual((code, err), (0, []))
+        expected = [r"ZIP backup of R:\icq to R:\dest-zip", DONE_ZIP.format(r"R:\dest-zip"),
+                    "Finished with exit code 0"]
+        self.assertEqual(out, expected)
+        self.assertEqual(self.log_lines(), expected)
+        archive = os.path.join(dest, "chathoard.zip")
+        self.assertTrue(wine_env.unzip_test(archive), "unzip -t rejects the archive")
+        with zipfile.ZipFile(archive) as z:
+            self.assert_same_as_database(
+                {os.path.basename(i.filename): z.read(i) for i in z.infolist()})
+        self.assertEqual(os.listdir(dest), ["chathoard.zip"])
+        self.assert_no_leftovers(dest, self.program)
+
+    def test_normal_backup_of_a_good_folder_exits_0_and_copies_every_file(self):
+        dest = self.path("dest-normal")
+        os.makedirs(dest)
+        code, out, err = self.run_program("/Normal", r"R:\icq", r"R:\dest-normal")
+        self.assertEqual((code, err), (0, []))
+        expected = [r"Normal backup of R:\icq to R:\dest-normal",
+                    r"[Done !] Your ICQ backup has been succesfully copied to: R:\dest-normal",
+                    "Finished with exit code 0"]
+        self.assertEqual(out, expected)
+        self.assertEqual(self.log_lines(), expected)
+        self.assert_same_as_database(
+            {n: read_bytes(dest, n) for n in os.listdir(dest)})
+
+    def test_log_keeps_earlier_runs_and_first_start_warning_is_logged(self):
+        os.remove(os.path.join(self.program, "defaultdrive.ini"))
+        self.run_program("/normal", r"R:\no-icq", r"R:\dest-unused")
+        code, _, err = self.run_program("/normal", r"R:\no-icq", r"R:\dest-unused")
+        self.assertEqual(code, 1)
+        log = self.log_lines()
+        self.assertEqual(len(log), 4, log)
+        self.assertEqual(log[0], log[2])
+        self.assertEqual(err, log[1:2])
+
+    def test_folder_without_database_exits_1_and_touches_nothing(self):
+        dest = self.path("dest-none")
+        os.makedirs(dest)
+        for folder, problem in ((r"R:\no-icq", r"No messenger database (*.dat or *.idx files) "
+                                               r"in R:\no-icq\db"),
+                                (r"R:\missing", r"The messenger folder R:\missing cannot be opened")):
+            for switch in ("/zip", "/normal"):
+                with self.subTest(folder=folder, switch=switch):
+                    code, out, err = self.run_program(switch, folder, r"R:\dest-none")
+                    self.assertEqual(code, 1)
+                    self.assertEqual(len(out), 1, out)
+                    self.assertEqual(len(err), 1, err)
+                    self.assertTrue(err[0].startswith(problem), err)
+                    self.assertEqual(self.log_lines()[-1], err[0])
+        self.assertEqual(os.listdir(dest), [])
+        self.assert_no_leftovers(dest, self.program)
+
+    def test_read_only_destination_exits_2_naming_the_file_and_reason(self):
+        dest = self.path("dest-read-only")
+        os.makedirs(dest)
+        with wine_env.mounted_tmpfs(dest, "1m", read_only=True) as mounted:
+            if not mounted:
+                os.chmod(dest, stat.S_IRUSR | stat.S_IXUSR)
+                self.addCleanup(os.chmod, dest, stat.S_IRWXU)
+            for switch, named in (("/normal", r"R:\dest-read-only\12345678.dat"),
+                                  ("/zip", r"R:\dest-read-only\chathoard.zip")):
+                with self.subTest(switch=switch):
+                    code, out, err = self.run_program(switch, r"R:\icq", r"R:\dest-read-only")
+                    self.assertEqual(code, 2)
+                    self.assertEqual(err[-1], "Finished with exit code 2")
+                    self.assertEqual(len(err), 2, err)
+                    self.assertIn("[Backup failed]", err[0])
+                    self.assertIn(named, err[0])
+                    self.assertIn("Reason: ", err[0])
+                    self.assertEqual(self.log_lines()[-2:], err)
+                    self.assertEqual(os.listdir(dest), [])
+        self.assert_no_leftovers(self.program)
+
+    def test_misspelled_switch_exits_3_with_usage_and_no_log(self):
+        dest = self.path("dest-bad")
+        os.makedirs(dest)
+        for args in (("/zpi", r"R:\icq", r"R:\dest-bad"), ("/zip", r"R:\icq"),
+                     ("zip", r"R:\icq", r"R:\dest-bad")):
+            with self.subTest(args=args):
+                code, out, err = self.run_program(*args)
+                self.assertEqual((code, out), (3, []))
+                self.assertTrue(any("Exit codes:" in line for line in err), err)
+        self.assertFalse(os.path.exists(os.path.join(self.program, "chathoard.log")))
+        self.assertEqual(os.listdir(dest), [])
+
+    def test_usage_switch_exits_0_on_standard_output(self):
+        code, out, err = self.run_program("/?")
+        self.assertEqual((code, err), (0, []))
+        self.assertTrue(any("/zip" in line for line in out), out)
+        self.assertTrue(any("3 bad arguments" in line for line in out), out)
+
+
+def main():
+    global WORK
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--work", default=os.path.join(os.getcwd(), "cli-work"))
+    args, rest = parser.parse_known_args()
+    WORK = os.path.abspath(args.work)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -43,6 +43,7 @@ class ZipRun {
     void buildArchive();
     std::optional<std::string> cleanUp();
     std::string notWritten() const { return "The archive " + archivePath_ + " was not written."; }
+    std::string shownStagingFolder() const;
 
     const BackupSources& in_;
     FileSystem& fs_;
@@ -68,6 +69,21 @@ std::string stagingReason(const RuntimeError& e) {
     return plainReason(e);
 }
 
+// The staging folder as an error box can show it. Its drive part comes straight from
+// defaultdrive.ini, which may hold anything: control characters (a NUL would end the box's
+// text early) show as "?", and a setting too long to read is cut short, marked by "...".
+std::string ZipRun::shownStagingFolder() const {
+    constexpr size_t kShownLength = 40;
+    const std::string suffix = ":\\chathoard";
+    std::string drive = stagingFolder_.substr(0, stagingFolder_.size() - suffix.size());
+    for (char& c : drive)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = '?';
+    if (drive.size() > kShownLength)
+        drive = drive.substr(0, kShownLength) + "...";
+    return drive + suffix;
+}
+
 bool ZipRun::spendCatch() {
     const bool was = catchAvailable_;
     catchAvailable_ = false;
@@ -80,7 +96,7 @@ void ZipRun::makeStagingFolder() {
     } catch (const RuntimeError& e) {
         // A folder left by an earlier run is used as it is, at the cost of the run's catch.
         if (!fs_.folderExists(stagingFolder_))
-            throw StopRun{"The staging folder " + stagingFolder_ +
+            throw StopRun{"The staging folder " + shownStagingFolder() +
                           " could not be created.\r\nReason: " + stagingReason(e) +
                           ".\r\n\r\nIts drive comes from defaultdrive.ini in the program folder (" +
                           settingsPath_ +

@@ -5,6 +5,8 @@
 namespace ch {
 namespace {
 
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -36,10 +38,14 @@ bool readSequentialValue(const std::string& text, size_t& pos, std::string& valu
         return false;
     value.clear();
     if (text[pos] == '"') {
-        const size_t close = text.find('"', pos + 1);
+        // A quote that is never closed ends at its line end, so it cannot swallow the lines
+        // after it.
+        size_t close = text.find('"', pos + 1);
+        if (close == std::string::npos)
+            close = text.find_first_of("\r\n", pos + 1);
         const size_t end = close == std::string::npos ? text.size() : close;
         value = text.substr(pos + 1, end - pos - 1);
-        pos = end == text.size() ? end : end + 1;
+        pos = end < text.size() && text[end] == '"' ? end + 1 : end;
         // Anything between the closing quote and the separator is not part of the value.
         while (pos < text.size() && text[pos] != ',' && !isLineEnd(text[pos]))
             ++pos;
@@ -68,7 +74,9 @@ void SequentialFile::openForInput(const std::string& path) {
         throw RuntimeError(errFileAlreadyOpen);
     data_ = fs_.readAll(path);
     path_ = path;
-    pos_ = 0;
+    // Notepad saves "UTF-8" files with a byte order mark; it is not part of the first value
+    // (a drive letter behind it would name no drive).
+    pos_ = data_.rfind(kUtf8Bom, 0) == 0 ? sizeof kUtf8Bom - 1 : 0;
     mode_ = Mode::Input;
 }
 

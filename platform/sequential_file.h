@@ -10,7 +10,8 @@ class SequentialFile {
 public:
     explicit SequentialFile(FileSystem& fs) : fs_(fs) {}
     ~SequentialFile();  // closes silently, writing what was written so far
-    // 53 when missing. 55 when this file number is already open.
+    // 53 when missing. 55 when this file number is already open. A UTF-8 byte order mark at
+    // the start is skipped.
     void openForInput(const std::string& path);
     // Creates or truncates at once. 55 when already open.
     void openForOutput(const std::string& path);

@@ -1,0 +1,133 @@
+// defaultdrive.ini as users and their editors really leave it: a byte order mark, a quote
+// left open, binary junk, one enormous line. Start-up must survive each and never rewrite a
+// file that has a value; the ZIP backup must then either work or explain the setting, and
+// leave nothing behind.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "backup/zip_backup.h"
+#include "platform/sequential_file.h"
+#include "tests/unit/backup_scene.h"
+
+namespace ch {
+namespace {
+
+using test::BackupScene;
+using ::testing::HasSubstr;
+
+const char* const kSettings = "C:\\Program Files\\Chathoard\\defaultdrive.ini";
+const std::string kBom = "\xEF\xBB\xBF";
+
+class AwkwardSettings : public ::testing::Test {
+  protected:
+    AwkwardSettings() { DefaultDrive = "unset"; }
+    // Loads the window over a settings file holding bytes; true when it was taken silently.
+    void load(const std::string& bytes) {
+        s.fs.addFile(kSettings, bytes);
+        s.dialogs.shown.clear();
+        Form_Load(Text1, s.App, s.fs, s.dialogs, s.archiver);
+        EXPECT_EQ(DefaultDrive, Text1.Text());
+    }
+    void expectTakenSilently(const std::string& bytes) {
+        EXPECT_TRUE(s.dialogs.shown.empty());
+        EXPECT_EQ(s.fs.content(kSettings), bytes); // a file with a value is only ever read
+    }
+    BackupOutcome zipBackup() {
+        s.dialogs.shown.clear();
+        archiverCallsBefore = s.archiver.calls.size();
+        return Command1_Click(s.sources(), DefaultDrive, s.App, s.fs, s.dialogs, s.archiver);
+    }
+    // The run failed before anything was staged: no staging folder, no list file, no archive.
+    void expectExplainedAndNothingWritten() {
+        ASSERT_EQ(s.dialogs.shown.size(), 1u);
+        const test::ShownBox& box = s.dialogs.shown[0];
+        EXPECT_EQ(box.style, vbExclamation);
+        EXPECT_THAT(box.prompt, HasSubstr("could not be created"));
+        EXPECT_THAT(box.prompt, HasSubstr(kSettings));
+        EXPECT_THAT(box.prompt, HasSubstr("one drive letter"));
+        // Readable in a message box: short, and no NUL that would end its text early.
+        EXPECT_LT(box.prompt.size(), 1500u);
+        EXPECT_EQ(box.prompt.find('\0'), std::string::npos);
+        EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat")) << s.fs.dump();
+        EXPECT_FALSE(s.fs.hasFile("D:\\Save\\chathoard.zip"));
+        EXPECT_EQ(s.archiver.calls.size(), archiverCallsBefore) << "the library was not called";
+    }
+
+    BackupScene s;
+    TextBox Text1;
+    size_t archiverCallsBefore = 0;
+};
+
+TEST_F(AwkwardSettings, AUtf8ByteOrderMarkIsNotPartOfTheDrive) {
+    s.fs.addDrive('e');
+    for (const std::string& bytes : {kBom + "E\r\n", kBom + "\"E\"\r\n", kBom + "E"}) {
+        SCOPED_TRACE(bytes);
+        load(bytes);
+        EXPECT_EQ(DefaultDrive, "E");
+        expectTakenSilently(bytes);
+    }
+    EXPECT_EQ(zipBackup(), BackupOutcome::Done) << s.fs.dump();
+    EXPECT_EQ(s.archiver.listFileAtAddZip, "E:\\chathoard\\a.dat\r\nE:\\chathoard\\a.idx\r\n");
+    EXPECT_FALSE(s.fs.hasFolder("E:\\chathoard"));
+}
+
+TEST_F(AwkwardSettings, AByteOrderMarkAloneIsAnEmptyFile) {
+    load(kBom);
+    ASSERT_EQ(s.dialogs.shown.size(), 1u);
+    EXPECT_EQ(s.dialogs.shown[0].title, "File not Found");
+    EXPECT_EQ(s.fs.content(kSettings), "C\r\n");
+    EXPECT_EQ(DefaultDrive, "C");
+}
+
+TEST_F(AwkwardSettings, AQuoteLeftOpenEndsAtTheLineEnd) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"E\r\nF\r\n", "E"}, {"\"E", "E"}, {"\"E,F\r\nG", "E,F"}, {"\"\r\nF", ""}};
+    for (const auto& [bytes, expected] : cases) {
+        SCOPED_TRACE(bytes);
+        load(bytes);
+        EXPECT_EQ(DefaultDrive, expected);
+        expectTakenSilently(bytes);
+    }
+    // A closed quote still holds a line end, as the program's own files may.
+    size_t pos = 0;
+    std::string value;
+    ASSERT_TRUE(readSequentialValue("\"a\r\nb\",c", pos, value));
+    EXPECT_EQ(value, "a\r\nb");
+}
+
+TEST_F(AwkwardSettings, BinaryBytesAreTakenAsTheyAreAndTheZipBackupExplainsThem) {
+    std::string allBytes;
+    for (int b = 255; b >= 0; --b)
+        allBytes += static_cast<char>(b);
+    const std::string utf16 = std::string("\xFF\xFE"
+                                          "E\0\r\0\n\0",
+                                          8);
+    const std::string nulFirst = std::string("\0E\r\n", 4);
+    for (const std::string& bytes : {allBytes, utf16, nulFirst}) {
+        SCOPED_TRACE(::testing::PrintToString(bytes));
+        load(bytes);
+        EXPECT_FALSE(DefaultDrive.empty());
+        expectTakenSilently(bytes);
+        EXPECT_EQ(zipBackup(), BackupOutcome::Failed);
+        expectExplainedAndNothingWritten();
+    }
+}
+
+TEST_F(AwkwardSettings, OneMegabyteLineIsTakenWholeAndExplainedBriefly) {
+    const std::string huge(1 << 20, 'E');
+    load(huge);
+    EXPECT_EQ(DefaultDrive.size(), huge.size()); // taken whole, not cut to some length
+    expectTakenSilently(huge);
+    EXPECT_EQ(zipBackup(), BackupOutcome::Failed);
+    expectExplainedAndNothingWritten();
+    EXPECT_THAT(s.dialogs.shown[0].prompt,
+                HasSubstr("The staging folder " + std::string(40, 'E') + "...:\\chathoard"));
+
+    // The same line with a real drive letter in front of a comma gives that drive.
+    load("E," + huge + "\r\n");
+    EXPECT_EQ(DefaultDrive, "E");
+}
+
+} // namespace
+} // namespace ch

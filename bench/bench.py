@@ -142,7 +142,7 @@ def run_table(args):
             "%d" % size if size is not None else "-",
             "%.3f" % (size / total) if size is not None else "-",
             ref[1] / seconds,
-            "%.4f" % (size / ref[3]) if size is not None else "-",
+            "%.4f" % (size / ref[4]) if size is not None else "-",
             rss / 1024))
 
 

@@ -1,5 +1,6 @@
 #include "backup/normal_backup.h"
 
+#include "backup/leftovers.h"
 #include "platform/runtime_error.h"
 
 namespace ch {
@@ -19,6 +20,8 @@ std::string copyFailureText(const std::string& name, const std::string& source,
 BackupOutcome Command2_Click(const BackupSources& in, FileSystem& fs, Dialogs& dialogs) {
     if (refuseWithoutMessengerFolder(in.Label1, dialogs))
         return BackupOutcome::NoMessengerFolder;
+    // Copies a killed run left half-written under temporary names.
+    removeInterruptedCopies(fs, in.Dir2.Path());
 
     // Paths are joined exactly as written: a folder at a drive root gives "D:\\a.dat", which
     // Windows accepts as it is.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "azip32/azip32.h"
+#include "backup/leftovers.h"
 #include "platform/runtime_error.h"
 #include "platform/sequential_file.h"
 
@@ -37,6 +38,7 @@ class ZipRun {
     std::string sourceOf(int i) const { return in_.Dir1.Path() + "\\db\\" + in_.File1.List(i); }
     std::string stagedCopyOf(int i) const { return stagingFolder_ + "\\" + in_.File1.List(i); }
     bool spendCatch();
+    void clearInterruptedRun();
     void makeStagingFolder();
     void copyStep();
     void writeListFile();
@@ -88,6 +90,14 @@ bool ZipRun::spendCatch() {
     const bool was = catchAvailable_;
     catchAvailable_ = false;
     return was;
+}
+
+// A run that was killed part-way leaves its list file, staged copies and temporary files; they
+// go first, so that they neither take room on the staging drive nor stay there for good.
+void ZipRun::clearInterruptedRun() {
+    removeInterruptedStaging(fs_, listPath_, stagingFolder_);
+    removeInterruptedCopies(fs_, stagingFolder_);
+    removeInterruptedArchives(fs_, in_.Dir2.Path(), "chathoard.zip");
 }
 
 void ZipRun::makeStagingFolder() {
@@ -206,6 +216,7 @@ BackupOutcome ZipRun::run() {
     if (refuseWithoutMessengerFolder(in_.Label1, dialogs_))
         return BackupOutcome::NoMessengerFolder;
 
+    clearInterruptedRun();
     try {
         makeStagingFolder();
         // A failure of the copy or list-file step starts the copy step again, once per run.

@@ -1,0 +1,28 @@
+#pragma once
+// What a backup stopped part-way (killed, power cut, logged off) leaves behind, cleared at the
+// start of the next backup. Only names this program and its archiving library write are
+// touched, and a file another run still holds open cannot be deleted and simply stays, so a
+// backup in progress elsewhere loses nothing.
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace ch {
+
+// "~chathoard-<number>-<number>.tmp": a copy on its way to its own name.
+bool isInterruptedCopyName(const std::string& name);
+// "<archive name>.azip<number>.tmp": an archive azip32.dll had not yet renamed over the old one.
+bool isInterruptedArchiveName(const std::string& name, const std::string& archiveName);
+
+// Deletes the interrupted copies in folder.
+void removeInterruptedCopies(FileSystem& fs, const std::string& folder);
+// Deletes the interrupted archives of archiveName in folder.
+void removeInterruptedArchives(FileSystem& fs, const std::string& folder,
+                               const std::string& archiveName);
+// A list file that is still there names the staged copies of a ZIP backup that never reached
+// its clean-up. Deletes those of them that are database files directly in stagingFolder (a
+// list naming anything else is not trusted that far), then the list file.
+void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
+                              const std::string& stagingFolder);
+
+} // namespace ch

@@ -1,0 +1,96 @@
+// Clearing what a killed backup left: only our own names go, and a file in use stays.
+#include "backup/leftovers.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "backup/normal_backup.h"
+#include "backup/zip_backup.h"
+#include "tests/unit/backup_scene.h"
+
+namespace ch {
+namespace {
+
+using test::BackupScene;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+TEST(Leftovers, RecognisesOnlyTheExactTemporaryNames) {
+    for (const char* name : {"~chathoard-264-12.tmp", "~CHATHOARD-1-2.TMP"})
+        EXPECT_TRUE(isInterruptedCopyName(name)) << name;
+    for (const char* name :
+         {"~chathoard-.tmp", "~chathoard-12.tmp", "~chathoard-1-2.tmp.bak", "~chathoard-a-2.tmp",
+          "x~chathoard-1-2.tmp", "~chathoard-1--2.tmp", "~chathoard-notes.tmp"})
+        EXPECT_FALSE(isInterruptedCopyName(name)) << name;
+
+    for (const char* name : {"chathoard.zip.azip0.tmp", "CHATHOARD.ZIP.azip17.tmp"})
+        EXPECT_TRUE(isInterruptedArchiveName(name, "chathoard.zip")) << name;
+    for (const char* name : {"chathoard.zip.azip.tmp", "chathoard.zip", "other.zip.azip0.tmp",
+                             "chathoard.zip.azip0.tmpx", "chathoard.zip.azip0a.tmp"})
+        EXPECT_FALSE(isInterruptedArchiveName(name, "chathoard.zip")) << name;
+}
+
+// A ZIP backup killed after writing its list: staged copies, a copy under way, a half-written
+// archive and the list file itself remain, beside files that are not ours.
+void leaveKilledZipBackup(BackupScene& s) {
+    s.fs.addFile(
+        "C:\\Program Files\\Chathoard\\icqtemp.dat",
+        "C:\\chathoard\\a.dat\r\nc:\\CHATHOARD\\old.idx\r\nC:\\chathoard\\notes.txt\r\n"
+        "C:\\Windows\\system.dat\r\nC:\\chathoard\\sub\\x.dat\r\nD:\\chathoard\\b.dat\r\n");
+    for (const char* name : {"a.dat", "old.idx", "notes.txt", "~chathoard-264-12.tmp"})
+        s.fs.addFile(std::string("C:\\chathoard\\") + name, "left");
+    s.fs.addFile("C:\\chathoard\\sub\\x.dat", "mine");
+    s.fs.addFile("C:\\Windows\\system.dat", "system");
+    s.fs.addFile("D:\\chathoard\\b.dat", "another staging drive");
+    s.fs.addFile("D:\\Save\\chathoard.zip", "earlier archive");
+    s.fs.addFile("D:\\Save\\chathoard.zip.azip0.tmp", "half an archive");
+    s.fs.addFile("D:\\Save\\chathoard.zip.azip-notes.tmp", "mine");
+}
+
+TEST(Leftovers, AZipBackupClearsAKilledRunsFilesAndNothingElse) {
+    BackupScene s;
+    leaveKilledZipBackup(s);
+    EXPECT_EQ(Command1_Click(s.sources(), "C", s.App, s.fs, s.dialogs, s.archiver),
+              BackupOutcome::Done);
+    EXPECT_EQ(s.archiver.listFileAtAddZip, "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
+    EXPECT_THAT(s.fs.entries("C:\\chathoard"), ElementsAre("notes.txt", "sub")) << s.fs.dump();
+    EXPECT_TRUE(s.fs.hasFile("C:\\chathoard\\sub\\x.dat"));
+    EXPECT_TRUE(s.fs.hasFile("C:\\Windows\\system.dat"));
+    EXPECT_TRUE(s.fs.hasFile("D:\\chathoard\\b.dat"));
+    EXPECT_THAT(s.fs.entries("D:\\Save"),
+                UnorderedElementsAre("chathoard.zip", "chathoard.zip.azip-notes.tmp"));
+    EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
+}
+
+TEST(Leftovers, AFileInUseStaysAndTheBackupStillSucceeds) {
+    BackupScene s;
+    leaveKilledZipBackup(s);
+    s.fs.setLocked("C:\\chathoard\\~chathoard-264-12.tmp");
+    s.fs.setLocked("D:\\Save\\chathoard.zip.azip0.tmp");
+    EXPECT_EQ(Command1_Click(s.sources(), "C", s.App, s.fs, s.dialogs, s.archiver),
+              BackupOutcome::Done);
+    EXPECT_TRUE(s.fs.hasFile("C:\\chathoard\\~chathoard-264-12.tmp"));
+    EXPECT_TRUE(s.fs.hasFile("D:\\Save\\chathoard.zip.azip0.tmp"));
+    EXPECT_FALSE(s.fs.hasFile("C:\\chathoard\\old.idx"));
+}
+
+TEST(Leftovers, ABrokenStagingDriveOrListDoesNotStopTheCheck) {
+    BackupScene s;
+    s.fs.addFile("C:\\Program Files\\Chathoard\\icqtemp.dat", std::string("\0\xff:\\\r\n\n", 7));
+    EXPECT_EQ(Command1_Click(s.sources(), "DE", s.App, s.fs, s.dialogs, s.archiver),
+              BackupOutcome::Failed);
+    EXPECT_THAT(s.dialogs.shown.at(0).prompt, ::testing::HasSubstr("DE:\\chathoard"));
+}
+
+TEST(Leftovers, ANormalBackupClearsKilledCopiesInTheDestinationOnly) {
+    BackupScene s;
+    s.fs.addFile("D:\\Save\\~chathoard-31-4.tmp", "half a copy");
+    s.fs.addFile("D:\\Save\\~chathoard-notes.tmp", "mine");
+    s.fs.addFile("C:\\ICQ\\db\\~chathoard-31-5.tmp", "not the destination");
+    EXPECT_EQ(Command2_Click(s.sources(), s.fs, s.dialogs), BackupOutcome::Done);
+    EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.dat", "a.idx", "~chathoard-notes.tmp"));
+    EXPECT_TRUE(s.fs.hasFile("C:\\ICQ\\db\\~chathoard-31-5.tmp"));
+}
+
+} // namespace
+} // namespace ch

@@ -3,6 +3,11 @@
 #include "selection/folder_detection.h"
 
 namespace ch {
+namespace {
+
+constexpr unsigned long kFilenameExcedRange = 206; // ERROR_FILENAME_EXCED_RANGE
+
+} // namespace
 
 const char* const kCompletionWords = "Your ICQ backup has been succesfully copied to: ";
 const char* const kDoneTitle = "Done !";
@@ -37,6 +42,9 @@ std::string plainReason(const RuntimeError& e) {
     case errDeviceIO:
         return "the device reported a read or write error";
     case errBadFileNameOrNumber:
+        if (e.systemError() == kFilenameExcedRange)
+            return "the path is too long for Windows (shorten the folder names or move the "
+                   "folder nearer the drive's root)";
         return "the name is not a valid file or folder name";
     case errFileAlreadyOpen:
         return "the file is already open";

@@ -66,17 +66,26 @@ host_tests() {
     build_preset "$1" && (cd "$ROOT" && ctest --preset "$1" -j 2)
 }
 
-# The Windows tests get a fresh Wine prefix of their own, removed afterwards.
+# The Windows tests get a fresh Wine prefix of their own, removed afterwards (also
+# when the run is interrupted: a step runs in a subshell, whose exit runs the trap).
+wine_prefix=
+remove_wine_prefix() {
+    [[ -n $wine_prefix ]] || return 0
+    stop_wine
+    rm -rf "$wine_prefix"
+    wine_prefix=
+}
+
 win32_tests() {
-    local prefix rc
+    local rc
     build_preset win32 || return 1
-    prefix=$(mktemp -d /tmp/chathoard-test-wine.XXXXXX)
-    use_wine_prefix "$prefix"
-    export CHATHOARD_WINEPREFIX=$prefix
+    wine_prefix=$(mktemp -d /tmp/chathoard-test-wine.XXXXXX)
+    trap remove_wine_prefix EXIT
+    use_wine_prefix "$wine_prefix"
+    export CHATHOARD_WINEPREFIX=$wine_prefix
     (cd "$ROOT" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32)
     rc=$?
-    stop_wine
-    rm -rf "$prefix"
+    remove_wine_prefix
     return $rc
 }
 

@@ -34,7 +34,8 @@ class FuzzedRegistry : public Registry {
         if (mode % 7 == 0)
             return 234; // more data than the buffer holds
         type = mode & 0x80 ? in_.number(UINT32_MAX) : mode % 5;
-        const std::string bytes = in_.shortText(255) + in_.bytes(mode & 0x40 ? 1200 : 0);
+        std::string bytes = in_.shortText(255);
+        bytes += in_.bytes(mode & 0x40 ? 1200 : 0);
         const uint32_t written = std::min<uint32_t>(bytes.size(), size);
         std::memcpy(data, bytes.data(), written);
         // Mostly the truth; sometimes a size past the buffer, as a faulty driver might claim.

@@ -151,9 +151,11 @@ std::string content(Input& in, uint8_t kind, size_t& budget) {
     switch (kind) {
     case 0:
         return in.shortText(255);
-    case 1: // one run of a byte, possibly past a 512 KiB block
-        data.assign(std::min<size_t>(in.number(1 << 20), budget), char(in.byte()));
+    case 1: { // one run of a byte, possibly past a 512 KiB block
+        const size_t size = std::min<size_t>(in.number(1 << 20), budget);
+        data.assign(size, char(in.byte()));
         break;
+    }
     case 2: { // noise that deflate cannot shrink
         uint32_t seed = in.number(UINT32_MAX) | 1;
         data.resize(std::min<size_t>(in.number(700000), budget));

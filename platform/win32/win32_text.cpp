@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace ch {
 
 std::wstring toWide(const std::string& ansi) {
@@ -30,6 +32,10 @@ bool fitsAnsi(const std::wstring& wide) {
 
 std::wstring winPath(const std::string& ansiPath) {
     std::wstring path = toWide(ansiPath);
+    // The APIs read a path only up to a NUL, so "E<NUL>:\chathoard" (a settings file of
+    // binary bytes) would name the folder "E" in the current folder. A "|", which no file
+    // name may hold, makes the system refuse the whole path as an invalid name instead.
+    std::replace(path.begin(), path.end(), L'\0', L'|');
     // CreateDirectoryW stops at 248 characters, the other calls at MAX_PATH.
     constexpr size_t classicLimit = 247;
     if (path.size() <= classicLimit || path.rfind(L"\\\\?\\", 0) == 0)

@@ -35,20 +35,24 @@ HANDLE createTempBeside(const std::string& destination, std::string& tempPath) {
     }
 }
 
-// Removes the temporary file when the copy does not reach its rename.
+// Removes the temporary file when the copy does not reach its rename. The file is closed
+// first: it was opened without sharing, so deleting it while open would fail and leave it.
 class TempFileGuard {
   public:
-    explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
+    TempFileGuard(std::string path, FileHandle& file) : path_(std::move(path)), file_(file) {}
     TempFileGuard(const TempFileGuard&) = delete;
     TempFileGuard& operator=(const TempFileGuard&) = delete;
     ~TempFileGuard() {
-        if (!path_.empty())
-            DeleteFileW(winPath(path_).c_str());
+        if (path_.empty())
+            return;
+        file_.close();
+        DeleteFileW(winPath(path_).c_str());
     }
     void release() { path_.clear(); }
 
   private:
     std::string path_;
+    FileHandle& file_;
 };
 
 void writeOrThrow(HANDLE file, const char* data, DWORD size, const std::string& path) {
@@ -90,7 +94,7 @@ void Win32FileSystem::copyFile(const std::string& source, const std::string& des
 
     std::string tempPath;
     FileHandle out(createTempBeside(destination, tempPath));
-    TempFileGuard guard(tempPath);
+    TempFileGuard guard(tempPath, out);
 
     std::vector<char> buffer(kCopyBufferSize);
     for (;;) {

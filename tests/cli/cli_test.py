@@ -38,7 +38,7 @@ class CommandLineRuns(unittest.TestCase):
     def setUpClass(cls):
         shutil.rmtree(WORK, ignore_errors=True)
         os.makedirs(WORK)
-        cls.wine = Wine(os.path.join(WORK, "..", "wine-cli")).start()
+        cls.wine = Wine(os.path.join(WORK, "..", "wine-reliability")).start()
         cls.wine.map_drive("r", WORK)
         cls.wine.map_drive("s", cls.path("staging-drive"))
         os.makedirs(cls.path("staging-drive"))

@@ -51,7 +51,10 @@ class Wine:
         # A server left by an interrupted run of these tests may hold other capabilities.
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
-        subprocess.run(PERMISSIONS_APPLY + ["wineserver", "-p"], env=self.env, check=True)
+        # The server outlives this call: it must not hold the caller's output open.
+        subprocess.run(PERMISSIONS_APPLY + ["wineserver", "-p"], env=self.env, check=True,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
         return self
 
     def stop(self):

@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""Both backups under Wine against a full disk, a database file held open by another Windows
+program, and a database file the user may not read: the failure is reported in plain words
+naming the file, the earlier backup stays as it was, and no temporary file is left.
+
+  CHATHOARD_BIN_DIR=<build>/bin CHATHOARD_LOCKER=<build>/.../file_locker.exe \
+      python3 tests/reliability/failure_scenarios_test.py [--work <folder>]
+
+A full disk is a small tmpfs mapped as drive T:, filled up to a few hundred KB by a file
+outside the backup's folders. The file holder is file_locker.exe, a Windows program in the
+same Wine, which opens the file without sharing as the running messenger does. An unreadable
+file has no read permission; the wineserver runs without root's override of permissions.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
+import wine_env  # noqa: E402
+from wine_env import Wine  # noqa: E402
+
+WORK = None
+LOCKED = "12345679.idx"  # a database file of every corpus make_corpus.py writes
+
+
+class Scenarios(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        shutil.rmtree(WORK, ignore_errors=True)
+        os.makedirs(WORK)
+        cls.wine = Wine(os.path.join(WORK, "..", "wine-reliability")).start()
+        cls.wine.map_drive("r", WORK)
+        cls.db = cls.path("icq", "db")
+        wine_env.make_corpus(cls.db, 3)
+        old_db = cls.path("icq-old", "db")
+        os.makedirs(old_db)
+        for name in os.listdir(cls.db):
+            with open(os.path.join(cls.db, name), "rb") as f:
+                data = f.read()
+            with open(os.path.join(old_db, name), "wb") as f:
+                f.write(data[: len(data) // 2])
+        cls.names = wine_env.database_names(cls.db)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.stop()
+
+    @staticmethod
+    def path(*parts):
+        return os.path.join(WORK, *parts)
+
+    def setUp(self):
+        self.case = self.path(self._testMethodName)
+        self.program = wine_env.make_program_folder(os.path.join(self.case, "prog"), "S")
+        self.staging_drive = os.path.join(self.case, "staging-drive")
+        os.makedirs(self.staging_drive)
+        self.wine.map_drive("s", self.staging_drive)
+
+    def run_backup(self, kind, messenger, destination):
+        return self.wine.run_program(self.program, ["/" + kind, messenger, destination])
+
+    def make_earlier_backup(self, kind, destination_unix, destination):
+        os.makedirs(destination_unix, exist_ok=True)
+        code, _, err = self.run_backup(kind, r"R:\icq-old", destination)
+        self.assertEqual(code, 0, err)
+        return wine_env.tree_hashes(destination_unix)
+
+    def assert_failed_plainly(self, result, *words):
+        code, out, err = result
+        self.assertEqual(code, 2, (out, err))
+        self.assertEqual(len(err), 2, err)
+        self.assertTrue(err[0].startswith("[Backup failed] "), err)
+        for word in words:
+            self.assertIn(word, err[0])
+        self.assertEqual(err[1], "Finished with exit code 2")
+
+    def assert_nothing_left(self, *folders):
+        self.assertEqual(os.listdir(self.staging_drive), [])
+        self.assertFalse(os.path.exists(os.path.join(self.program, "icqtemp.dat")))
+        self.assertEqual(wine_env.temporary_files(self.program, *folders), [])
+
+    def assert_each_file_earlier_or_whole(self, destination_unix, earlier, failing_name):
+        """After a failed normal backup: the files copied before the failure are whole new
+        copies, the failing one and all after it are the earlier backup's, byte for byte."""
+        now = wine_env.tree_hashes(destination_unix)
+        self.assertEqual(sorted(now), sorted(earlier))
+        for name in self.names:
+            if name < failing_name:
+                self.assertEqual(now[name], wine_env.file_hash(os.path.join(self.db, name)), name)
+            else:
+                self.assertEqual(now[name], earlier[name], name)
+
+    def fill_up(self, mount, leave):
+        free = os.statvfs(mount).f_bavail * os.statvfs(mount).f_frsize
+        with open(os.path.join(mount, "filler.bin"), "wb") as f:
+            f.write(b"\0" * max(0, free - leave))
+
+    # Full disk
+
+    def test_destination_on_a_full_disk_keeps_the_earlier_backup(self):
+        for kind in ("normal", "zip"):
+            with self.subTest(kind=kind), \
+                    wine_env.mounted_tmpfs(os.path.join(self.case, "t-" + kind), "8m") as mount:
+                if mount is None:
+                    self.skipTest("this machine may not mount a tmpfs")
+                self.wine.map_drive("t", mount)
+                dest = os.path.join(mount, "backup")
+                earlier = self.make_earlier_backup(kind, dest, r"T:\backup")
+                self.fill_up(mount, 256 << 10)
+                result = self.run_backup(kind, r"R:\icq", r"T:\backup")
+                self.assert_failed_plainly(result, "Reason: ", "disk is full"
+                                           if kind == "normal" else "disk may be full")
+                if kind == "zip":
+                    self.assertEqual(wine_env.tree_hashes(dest), earlier)
+                else:
+                    failing = result[2][0].split("The file ")[1].split(" ")[0]
+                    self.assert_each_file_earlier_or_whole(dest, earlier, failing)
+                self.assert_nothing_left(dest)
+
+    def test_full_staging_drive_keeps_the_earlier_archive(self):
+        dest = os.path.join(self.case, "dest")
+        earlier = self.make_earlier_backup("zip", dest, "R:\\" + self._testMethodName + r"\dest")
+        with wine_env.mounted_tmpfs(os.path.join(self.case, "s-full"), "4m") as mount:
+            if mount is None:
+                self.skipTest("this machine may not mount a tmpfs")
+            self.wine.map_drive("s", mount)
+            self.fill_up(mount, 256 << 10)
+            result = self.run_backup("zip", r"R:\icq", "R:\\" + self._testMethodName + r"\dest")
+            self.assert_failed_plainly(result, "could not be copied to the staging folder",
+                                       r"To: S:\chathoard", "Reason: the disk is full",
+                                       r"was not written")
+            self.assertEqual(os.listdir(mount), ["filler.bin"])
+        self.assertEqual(wine_env.tree_hashes(dest), earlier)
+        self.assert_nothing_left(dest)
+
+    # Locked and unreadable database files
+
+    def hold_open(self, path):
+        """Starts file_locker.exe on path; returns what lets the file go again."""
+        locker = os.environ.get("CHATHOARD_LOCKER")
+        if not locker:
+            self.skipTest("set CHATHOARD_LOCKER to file_locker.exe")
+        windows_path = "R:\\" + os.path.relpath(path, WORK).replace("/", "\\")
+        proc = self.wine.popen(locker, [windows_path], self.case, stdin=subprocess.PIPE,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if proc.stdout.readline().strip() != b"locked":
+            proc.wait()
+            self.fail("file_locker could not hold the file: " + proc.stderr.read().decode())
+
+        def release():
+            proc.stdin.close()
+            try:
+                proc.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+            proc.stdout.close()
+            proc.stderr.close()
+        return release
+
+    @staticmethod
+    def take_read_permission(path):
+        os.chmod(path, 0)
+        return lambda: os.chmod(path, 0o644)
+
+    def check_refused_source(self, block, reason):
+        for kind in ("normal", "zip"):
+            with self.subTest(kind=kind):
+                dest = os.path.join(self.case, "dest-" + kind)
+                windows_dest = "R:\\" + self._testMethodName + "\\dest-" + kind
+                earlier = self.make_earlier_backup(kind, dest, windows_dest)
+                unblock = block(os.path.join(self.db, LOCKED))
+                try:
+                    result = self.run_backup(kind, r"R:\icq", windows_dest)
+                finally:
+                    unblock()
+                self.assert_failed_plainly(result, "The file " + LOCKED, "R:\\icq\\db\\" + LOCKED,
+                                           reason)
+                if kind == "zip":
+                    self.assertIn("chathoard.zip was not written", result[2][0])
+                    self.assertEqual(wine_env.tree_hashes(dest), earlier)
+                else:
+                    self.assert_each_file_earlier_or_whole(dest, earlier, LOCKED)
+                self.assert_nothing_left(dest)
+
+    def test_database_file_held_open_by_the_messenger_is_named(self):
+        self.check_refused_source(self.hold_open, "in use by another program")
+
+    def test_unreadable_database_file_is_named(self):
+        if os.geteuid() == 0 and not wine_env.PERMISSIONS_APPLY:
+            self.skipTest("file permissions do not apply to root here")
+        self.check_refused_source(self.take_read_permission, "access was denied")
+
+
+def main():
+    global WORK
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--work", default=os.path.join(os.getcwd(), "failure-work"))
+    args, rest = parser.parse_known_args()
+    WORK = os.path.abspath(args.work)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -30,8 +30,9 @@ std::string plainReason(const RuntimeError& e) {
         if (isSharingViolation(e))
             return "the file is in use by another program. If ICQ is running, close it and "
                    "try again";
+        // Said of the source as well as the destination, so it must not speak of writing.
         return "access was denied (the file or folder may be read-only, or you may not have "
-               "permission to write there)";
+               "permission to use it)";
     case errPathFileAccess:
         return "the file or folder could not be accessed (it may be read-only or in use)";
     case errDiskFull:

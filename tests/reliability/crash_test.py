@@ -23,6 +23,7 @@ import os
 import random
 import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import time
@@ -159,6 +160,12 @@ def check_after_next_run(kind, scene, result, c):
             f"{kind}: temporary files left: {wine_env.temporary_files(dest, scene.program)}")
 
 
+def timed_run(wine, scene, kind):
+    started = time.monotonic()
+    wine.run_program(scene.program, backup_args(kind, scene))
+    return time.monotonic() - started
+
+
 def kill_loop(kind, scene, wine, kills, rng, c):
     dest = scene.destination(kind)
     os.makedirs(dest)
@@ -171,16 +178,16 @@ def kill_loop(kind, scene, wine, kills, rng, c):
     earlier_hash = wine_env.file_hash(earlier_archive) if kind == "zip" else None
     outside = scene.outside()
 
-    started = time.monotonic()
-    wine.run_program(scene.program, backup_args(kind, scene))
-    whole_run = time.monotonic() - started
-    print(f"{kind}: a whole run takes {whole_run:.1f} s", flush=True)
+    durations = [timed_run(wine, scene, kind)]
+    print(f"{kind}: a whole run takes {durations[0]:.1f} s", flush=True)
 
-    landed = 0
-    leftovers = 0
-    for i in range(kills):
+    # Kills that come after the run has ended prove nothing, so they are not counted; the
+    # length of a whole run is re-estimated from every run to its end.
+    landed = attempts = leftovers = 0
+    while landed < kills and attempts < 2 * kills:
+        attempts += 1
         scene.restore_earlier(kind)
-        delay = rng.uniform(0.0, 0.9 * whole_run)
+        delay = rng.uniform(0.0, 0.9 * statistics.median(durations))
         proc = wine.popen("chathoard.exe", backup_args(kind, scene), scene.program,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                           stdin=subprocess.DEVNULL)
@@ -190,17 +197,20 @@ def kill_loop(kind, scene, wine, kills, rng, c):
             proc.send_signal(signal.SIGKILL)
             landed += 1
         proc.wait()
-        print(f"  kill {i + 1}/{kills} after {delay:.2f} s"
-              + (" (the run had already ended)" if finished else ""), flush=True)
+        print(f"  kill {attempts} after {delay:.2f} s"
+              + (" came after the run had ended" if finished else ""), flush=True)
         left = check_after_kill(kind, scene, earlier_hash, c)
         if os.path.isdir(os.path.join(scene.staging_drive, "chathoard")) or left or \
                 os.path.exists(os.path.join(scene.program, "icqtemp.dat")):
             leftovers += 1
         c.check(scene.outside() == outside, f"{kind}: files outside the backup's folders changed")
-        check_after_next_run(kind, scene, wine.run_program(scene.program,
-                                                           backup_args(kind, scene)), c)
+        started = time.monotonic()
+        result = wine.run_program(scene.program, backup_args(kind, scene))
+        durations.append(time.monotonic() - started)
+        check_after_next_run(kind, scene, result, c)
         c.check(scene.outside() == outside, f"{kind}: files outside the backup's folders changed")
-    print(f"{kind}: {kills} kills, {landed} during the run, {leftovers} of them left "
+    c.check(landed > 0, f"{kind}: none of {attempts} kills came during a run")
+    print(f"{kind}: {landed} kills during the run, {leftovers} of them left "
           f"temporary files for the next run", flush=True)
 
 

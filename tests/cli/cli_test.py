@@ -39,6 +39,7 @@ class CommandLineRuns(unittest.TestCase):
         shutil.rmtree(WORK, ignore_errors=True)
         os.makedirs(WORK)
         cls.wine = Wine(os.path.join(WORK, "..", "wine-reliability")).start()
+        cls.addClassCleanup(cls.wine.stop)
         cls.wine.map_drive("r", WORK)
         cls.wine.map_drive("s", cls.path("staging-drive"))
         os.makedirs(cls.path("staging-drive"))
@@ -48,10 +49,6 @@ class CommandLineRuns(unittest.TestCase):
         with open(cls.path("no-icq", "db", "readme.txt"), "w") as f:
             f.write("not a database file")
         cls.watch = wine_env.WindowWatch()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.stop()
 
     @staticmethod
     def path(*parts):

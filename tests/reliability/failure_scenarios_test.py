@@ -32,6 +32,7 @@ class Scenarios(unittest.TestCase):
         shutil.rmtree(WORK, ignore_errors=True)
         os.makedirs(WORK)
         cls.wine = Wine(os.path.join(WORK, "..", "wine-reliability")).start()
+        cls.addClassCleanup(cls.wine.stop)
         cls.wine.map_drive("r", WORK)
         cls.db = cls.path("icq", "db")
         wine_env.make_corpus(cls.db, 3)
@@ -43,10 +44,6 @@ class Scenarios(unittest.TestCase):
             with open(os.path.join(old_db, name), "wb") as f:
                 f.write(data[: len(data) // 2])
         cls.names = wine_env.database_names(cls.db)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.stop()
 
     @staticmethod
     def path(*parts):

@@ -36,8 +36,7 @@ def read_bytes(*parts):
 class CommandLineRuns(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        shutil.rmtree(WORK, ignore_errors=True)
-        os.makedirs(WORK)
+        wine_env.fresh_folder(WORK)
         cls.wine = Wine(os.path.join(WORK, "..", "wine-reliability")).start()
         cls.addClassCleanup(cls.wine.stop)
         cls.wine.map_drive("r", WORK)

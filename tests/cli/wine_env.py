@@ -191,6 +191,22 @@ class WindowWatch:
             thread.join()
 
 
+def fresh_folder(path):
+    """Empties path for a new run, first unmounting what an interrupted run left mounted."""
+    path = os.path.abspath(path)
+    with open("/proc/mounts") as f:
+        mounts = [line.split()[1] for line in f]
+    for mount in sorted(mounts, reverse=True):
+        if mount.startswith(path + os.sep):
+            subprocess.run(["umount", "-l", mount], stderr=subprocess.DEVNULL)
+    if os.path.isdir(path):
+        for dirpath, dirnames, _ in os.walk(path):
+            for d in dirnames:
+                os.chmod(os.path.join(dirpath, d), 0o755)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+
+
 @contextlib.contextmanager
 def mounted_tmpfs(path, size, read_only=False):
     """A tmpfs of the given size ("2m") at path, or None when this machine may not mount."""

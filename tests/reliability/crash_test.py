@@ -61,7 +61,7 @@ class Scene:
         return os.path.join(self.work, *parts)
 
     def prepare(self, wine):
-        shutil.rmtree(self.work, ignore_errors=True)
+        wine_env.fresh_folder(self.work)
         os.makedirs(self.staging_drive)
         wine_env.make_corpus(self.db, self.size_mb, self.seed)
         # The older database: the same files, each half as long, as before the chats went on.

@@ -13,7 +13,6 @@ file has no read permission; the wineserver runs without root's override of perm
 """
 import argparse
 import os
-import shutil
 import subprocess
 import sys
 import unittest
@@ -29,8 +28,7 @@ LOCKED = "12345679.idx"  # a database file of every corpus make_corpus.py writes
 class Scenarios(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        shutil.rmtree(WORK, ignore_errors=True)
-        os.makedirs(WORK)
+        wine_env.fresh_folder(WORK)
         cls.wine = Wine(os.path.join(WORK, "..", "wine-reliability")).start()
         cls.addClassCleanup(cls.wine.stop)
         cls.wine.map_drive("r", WORK)

@@ -6,10 +6,10 @@
 set -euo pipefail
 
 PACKAGES=(
-    cmake ninja-build g++ clang
+    cmake ninja-build g++ clang libclang-rt-14-dev
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
     binutils-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev
-    wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick
+    wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick
     zip unzip p7zip-full libarchive-tools fp-utils
     googletest libgtest-dev libgmock-dev nsis python3 time
 )

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime_error.h"
+#include "tests/support/error_of.h"
 #include "tests/support/memory_file_system.h"
 
 namespace ch {
@@ -9,14 +10,7 @@ namespace {
 using test::FsOp;
 using test::MemoryFileSystem;
 
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::errorOf;
 
 TEST(Wildcards, FollowWin32Rules) {
     EXPECT_TRUE(wildcardMatch("*.dat", "Messages.DAT"));

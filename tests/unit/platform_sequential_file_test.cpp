@@ -2,6 +2,7 @@
 
 #include "platform/runtime_error.h"
 #include "platform/sequential_file.h"
+#include "tests/support/error_of.h"
 #include "tests/support/memory_file_system.h"
 
 namespace ch {
@@ -9,14 +10,7 @@ namespace {
 
 using test::MemoryFileSystem;
 
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::errorOf;
 
 std::vector<std::string> allValues(const std::string& text) {
     std::vector<std::string> out;

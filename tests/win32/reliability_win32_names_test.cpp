@@ -7,18 +7,12 @@
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_file_system.h"
 #include "tests/win32/win32_test_helpers.h"
+#include "tests/support/error_of.h"
 
 namespace ch {
 namespace {
 
-int errorOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::errorOf;
 
 TEST(Win32AwkwardPaths, APathWithANulIsAnInvalidNameNotAShorterPath) {
     Win32FileSystem fs;

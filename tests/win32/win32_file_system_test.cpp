@@ -8,6 +8,7 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_text.h"
 #include "tests/win32/win32_test_helpers.h"
+#include "tests/support/error_of.h"
 
 namespace ch {
 namespace {
@@ -17,15 +18,7 @@ using test::writeFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// The runtime number of the failure of an operation, or 0 when it succeeds.
-template <typename Operation> int errorOf(Operation operation) {
-    try {
-        operation();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::errorOf;
 
 class Win32FileSystemTest : public ::testing::Test {
   protected:

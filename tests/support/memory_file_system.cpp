@@ -495,18 +495,23 @@ void MemoryFileSystem::writeData(Drive& d, Node& file, const std::string& bytes)
     file.data = bytes;
 }
 
+// A file that another program does not hold: what opening it for reading or deleting needs.
+MemoryFileSystem::Node& MemoryFileSystem::openableFile(const Resolved& r) {
+    if (r.parts.empty())
+        fail(errPathFileAccess);
+    Node* n = parentFolderOf(r).child(r.last());
+    if (!n)
+        fail(errFileNotFound, 2);
+    if (n->folder)
+        fail(errPathFileAccess, kAccessDenied);
+    if (n->locked)
+        fail(errPermissionDenied, kSharingViolation);
+    return *n;
+}
+
 void MemoryFileSystem::copyFile(const std::string& source, const std::string& destination) {
     run(FsOp::Copy, source, destination, [&] {
-        Resolved rs = resolve(source);
-        if (rs.parts.empty())
-            fail(errPathFileAccess);
-        Node* src = parentFolderOf(rs).child(rs.last());
-        if (!src)
-            fail(errFileNotFound, 2);
-        if (src->folder)
-            fail(errPathFileAccess, kAccessDenied);
-        if (src->locked)
-            fail(errPermissionDenied, kSharingViolation);
+        Node* src = &openableFile(resolve(source));
 
         Resolved rd = resolve(destination);
         if (rd.parts.empty())
@@ -537,16 +542,8 @@ void MemoryFileSystem::copyFile(const std::string& source, const std::string& de
 void MemoryFileSystem::deleteFile(const std::string& path) {
     run(FsOp::DeleteFile, path, {}, [&] {
         Resolved r = resolve(path);
-        if (r.parts.empty())
-            fail(errPathFileAccess);
+        Node* n = &openableFile(r);
         Node& folder = parentFolderOf(r);
-        Node* n = folder.child(r.last());
-        if (!n)
-            fail(errFileNotFound, 2);
-        if (n->folder)
-            fail(errPathFileAccess, kAccessDenied);
-        if (n->locked)
-            fail(errPermissionDenied, kSharingViolation);
         if (n->readOnly)
             fail(errPermissionDenied, kAccessDenied);
         folder.children.erase(lower(r.last()));
@@ -711,17 +708,7 @@ std::string MemoryFileSystem::currentFolder(char driveLetter) {
 
 std::string MemoryFileSystem::readAll(const std::string& path) {
     return run(FsOp::ReadAll, path, {}, [&] {
-        Resolved r = resolve(path);
-        if (r.parts.empty())
-            fail(errPathFileAccess);
-        Node* n = parentFolderOf(r).child(r.last());
-        if (!n)
-            fail(errFileNotFound, 2);
-        if (n->folder)
-            fail(errPathFileAccess, kAccessDenied);
-        if (n->locked)
-            fail(errPermissionDenied, kSharingViolation);
-        return n->data;
+        return openableFile(resolve(path)).data;
     });
 }
 

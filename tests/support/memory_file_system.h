@@ -139,6 +139,7 @@ class MemoryFileSystem : public FileSystem {
     Node* lookup(const std::string& path) const;
     Node& folderAt(const std::string& path);
     Node& parentFolderOf(const Resolved& r, bool create = false);
+    Node& openableFile(const Resolved& r);
     void writeData(Drive& d, Node& file, const std::string& bytes);
     std::string pathOf(char letter, const std::vector<std::string>& parts) const;
 

@@ -57,10 +57,12 @@ if command -v wine >/dev/null 2>&1 && command -v i686-w64-mingw32-g++-posix >/de
     echo "bench: building azip32.dll and its driver" >&2
     cmake -S "$root" -B "$bench/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-    cmake --build "$bench/win32" -j2 --target azip_bench >/dev/null
+    cmake --build "$bench/win32" -j2 --target azip_bench chathoard >/dev/null
     export WINEPREFIX="${WINEPREFIX:-$bench/wineprefix}" WINEDEBUG=-all
     [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
     set -- "$@" --wine-azip "$bench/win32/bin/azip_bench.exe"
+    # The whole ZIP Backup of the program (staging copies, list file, archive, clean-up).
+    : "${BENCH_E2E_CMD:=$root/bench/e2e_backup.sh zip \"\$1\" \"\$2\"}"
 fi
 if [ -n "${BENCH_E2E_CMD:-}" ]; then
     set -- "$@" --e2e "$BENCH_E2E_CMD"

@@ -8,18 +8,10 @@ constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kGrey = 0x808080;
 constexpr uint32_t kWhite = 0xFFFFFF;
 
+// Every control of the About box sits on the window itself.
 ControlDesign control(const char* name, ControlKind kind, const char* caption, int left, int top,
                       int width, int height, int tabIndex) {
-    ControlDesign c;
-    c.name = name;
-    c.kind = kind;
-    c.caption = caption;
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
-    c.tabIndex = tabIndex;
-    return c;
+    return designRow(name, kind, "", caption, left, top, width, height, tabIndex);
 }
 
 ControlDesign line(int index, int x1, int y1, int x2, int y2, uint32_t colour, int width) {

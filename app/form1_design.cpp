@@ -8,23 +8,6 @@ constexpr uint32_t kNavy = 0x800000; // RGB 0, 0, 128 as 0xBBGGRR
 
 const FontSpec kTahoma{"Tahoma", 8.25, 400};
 
-ControlDesign control(const char* name, ControlKind kind, const char* parent, const char* caption,
-                      int left, int top, int width, int height, int tabIndex,
-                      const FontSpec& font = {}) {
-    ControlDesign c;
-    c.name = name;
-    c.kind = kind;
-    c.parent = parent;
-    c.caption = caption;
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
-    c.tabIndex = tabIndex;
-    c.font = font;
-    return c;
-}
-
 ControlDesign hidden(ControlDesign c) {
     c.visible = false;
     return c;
@@ -49,29 +32,29 @@ FormDesign makeDesign() {
     // Stored order, which is also the order of creation. Inside a frame, positions count
     // from the frame's corner. Text1 and File1 hold state only and are never shown.
     auto& c = d.controls;
-    c.push_back(hidden(control("Text1", ControlKind::TextBox, "", "", 6240, 3720, 375, 285, 10)));
+    c.push_back(hidden(designRow("Text1", ControlKind::TextBox, "", "", 6240, 3720, 375, 285, 10)));
+    c.push_back(hidden(
+        designRow("File1", ControlKind::FileList, "", "*.dat;*.idx", 240, 3600, 735, 285, 8)));
+    c.push_back(designRow("Frame2", ControlKind::Frame, "", "Backup directory:", 3480, 240, 3135,
+                          2950, 3, kTahoma));
     c.push_back(
-        hidden(control("File1", ControlKind::FileList, "", "*.dat;*.idx", 240, 3600, 735, 285, 8)));
-    c.push_back(control("Frame2", ControlKind::Frame, "", "Backup directory:", 3480, 240, 3135,
-                        2950, 3, kTahoma));
+        designRow("Dir2", ControlKind::FolderList, "Frame2", "", 120, 720, 2895, 2115, 7, kTahoma));
     c.push_back(
-        control("Dir2", ControlKind::FolderList, "Frame2", "", 120, 720, 2895, 2115, 7, kTahoma));
+        designRow("Drive2", ControlKind::DriveList, "Frame2", "", 120, 360, 2655, 315, 6, kTahoma));
+    c.push_back(designRow("Frame1", ControlKind::Frame, "", "Your ICQ directory:", 120, 240, 3135,
+                          2950, 2, kTahoma));
     c.push_back(
-        control("Drive2", ControlKind::DriveList, "Frame2", "", 120, 360, 2655, 315, 6, kTahoma));
-    c.push_back(control("Frame1", ControlKind::Frame, "", "Your ICQ directory:", 120, 240, 3135,
-                        2950, 2, kTahoma));
+        designRow("Dir1", ControlKind::FolderList, "Frame1", "", 120, 720, 2895, 2115, 5, kTahoma));
     c.push_back(
-        control("Dir1", ControlKind::FolderList, "Frame1", "", 120, 720, 2895, 2115, 5, kTahoma));
-    c.push_back(
-        control("Drive1", ControlKind::DriveList, "Frame1", "", 120, 360, 2775, 315, 4, kTahoma));
-    c.push_back(withToolTip(control("Command2", ControlKind::Button, "", "Normal Backup", 3720,
-                                    3600, 1695, 375, 1, kTahoma),
+        designRow("Drive1", ControlKind::DriveList, "Frame1", "", 120, 360, 2775, 315, 4, kTahoma));
+    c.push_back(withToolTip(designRow("Command2", ControlKind::Button, "", "Normal Backup", 3720,
+                                      3600, 1695, 375, 1, kTahoma),
                             "This will copy your ICQ files to the selected directory"));
-    c.push_back(withToolTip(control("Command1", ControlKind::Button, "", "ZIP Backup", 1320, 3600,
-                                    1695, 375, 0, kTahoma),
+    c.push_back(withToolTip(designRow("Command1", ControlKind::Button, "", "ZIP Backup", 1320, 3600,
+                                      1695, 375, 0, kTahoma),
                             "This will zip (using pkzip.exe) to the selected directory"));
-    ControlDesign label1 = control("Label1", ControlKind::Label, "", "No ICQ Directory found", 360,
-                                   3240, 2535, 255, 9);
+    ControlDesign label1 = designRow("Label1", ControlKind::Label, "", "No ICQ Directory found",
+                                     360, 3240, 2535, 255, 9);
     label1.centred = true;
     label1.foreColor = kNavy;
     c.push_back(label1);

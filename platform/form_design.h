@@ -56,6 +56,11 @@ struct FormDesign {
     const ControlDesign* find(const std::string& controlName, int index = -1) const;
 };
 
+// One row of a design table with the fields every control has; the rest keep their defaults.
+ControlDesign designRow(const char* name, ControlKind kind, const char* parent, const char* caption,
+                        int left, int top, int width, int height, int tabIndex,
+                        const FontSpec& font = {});
+
 // Twips to pixels at a given DPI (15 twips per pixel at 96 DPI), rounded to nearest.
 inline int twipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
 

@@ -72,7 +72,7 @@ public:
     explicit FolderList(FileSystem& fs) : fs_(fs) {}
     void init(const std::string& path);  // no Change raised
     const std::string& Path() const { return path_; }
-    // A drive specification ("d:", "d: [DATA]") moves to that drive's current folder (68 when
+    // A drive name ("d:", "d: [DATA]") moves to that drive's current folder (68 when
     // not ready); any other text must name an existing folder (76). Path keeps its old value
     // on failure. Raises Change when the path really changes (case-insensitive comparison).
     void setPath(const std::string& path);

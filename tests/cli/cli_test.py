@@ -10,12 +10,10 @@ staging drive named in defaultdrive.ini. A read-only destination is a tmpfs moun
 read-only; where this machine may not mount, a folder without write permission (the
 wineserver runs without root's override of file permissions).
 """
-import argparse
 import os
 import re
 import shutil
 import stat
-import sys
 import unittest
 import zipfile
 
@@ -185,11 +183,8 @@ class CommandLineRuns(unittest.TestCase):
 
 def main():
     global WORK
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--work", default=os.path.join(os.getcwd(), "cli-work"))
-    args, rest = parser.parse_known_args()
-    WORK = os.path.abspath(args.work)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    WORK, argv = wine_env.work_folder_and_argv("cli-work")
+    unittest.main(argv=argv, verbosity=2)
 
 
 if __name__ == "__main__":

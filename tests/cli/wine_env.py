@@ -6,11 +6,13 @@ without touching anyone else's Wine. When run as root, the wineserver and the pr
 without the capabilities that let root ignore file permissions: a file without read
 permission is then unreadable to the program, as it is to a Windows user without access.
 """
+import argparse
 import contextlib
 import hashlib
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -116,6 +118,24 @@ def make_program_folder(path, staging_letter):
 def make_corpus(folder, size_mb, seed=1):
     subprocess.run(["python3", MAKE_CORPUS, "--size-mb", str(size_mb), "--out", folder,
                     "--seed", str(seed)], check=True, stdout=subprocess.DEVNULL)
+
+
+def make_older_database(db_folder, old_db_folder):
+    """The same files, each half as long: the database as it was before the chats went on."""
+    os.makedirs(old_db_folder)
+    for name in os.listdir(db_folder):
+        with open(os.path.join(db_folder, name), "rb") as f:
+            data = f.read()
+        with open(os.path.join(old_db_folder, name), "wb") as f:
+            f.write(data[: len(data) // 2])
+
+
+def work_folder_and_argv(default_name):
+    """A test script's --work folder, and the arguments left over for unittest."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--work", default=os.path.join(os.getcwd(), default_name))
+    args, rest = parser.parse_known_args()
+    return os.path.abspath(args.work), [sys.argv[0]] + rest
 
 
 def database_names(db_folder):

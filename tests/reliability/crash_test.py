@@ -64,14 +64,8 @@ class Scene:
         wine_env.fresh_folder(self.work)
         os.makedirs(self.staging_drive)
         wine_env.make_corpus(self.db, self.size_mb, self.seed)
-        # The older database: the same files, each half as long, as before the chats went on.
         old_db = self.path("icq-old", "db")
-        os.makedirs(old_db)
-        for name in os.listdir(self.db):
-            with open(os.path.join(self.db, name), "rb") as f:
-                data = f.read()
-            with open(os.path.join(old_db, name), "wb") as f:
-                f.write(data[: len(data) // 2])
+        wine_env.make_older_database(self.db, old_db)
         wine_env.make_program_folder(self.program, "S")
         wine.map_drive("r", self.work)
         wine.map_drive("s", self.staging_drive)

@@ -11,7 +11,6 @@ outside the backup's folders. The file holder is file_locker.exe, a Windows prog
 same Wine, which opens the file without sharing as the running messenger does. An unreadable
 file has no read permission; the wineserver runs without root's override of permissions.
 """
-import argparse
 import os
 import subprocess
 import sys
@@ -35,12 +34,7 @@ class Scenarios(unittest.TestCase):
         cls.db = cls.path("icq", "db")
         wine_env.make_corpus(cls.db, 3)
         old_db = cls.path("icq-old", "db")
-        os.makedirs(old_db)
-        for name in os.listdir(cls.db):
-            with open(os.path.join(cls.db, name), "rb") as f:
-                data = f.read()
-            with open(os.path.join(old_db, name), "wb") as f:
-                f.write(data[: len(data) // 2])
+        wine_env.make_older_database(cls.db, old_db)
         cls.names = wine_env.database_names(cls.db)
 
     @staticmethod
@@ -192,11 +186,8 @@ class Scenarios(unittest.TestCase):
 
 def main():
     global WORK
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--work", default=os.path.join(os.getcwd(), "failure-work"))
-    args, rest = parser.parse_known_args()
-    WORK = os.path.abspath(args.work)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    WORK, argv = wine_env.work_folder_and_argv("failure-work")
+    unittest.main(argv=argv, verbosity=2)
 
 
 if __name__ == "__main__":

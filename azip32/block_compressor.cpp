@@ -3,44 +3,24 @@
 #include <algorithm>
 #include <zlib.h>
 
+#include "azip32/deflate_encoder.h"
+
 namespace ch::azip {
 namespace {
 
-// One worker's deflate state, reset for every block.
+// One worker's deflate state, reused for every block.
 class Deflater {
   public:
-    Deflater() {
-        ok_ = deflateInit2(&stream_, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, kDeflateMemLevel,
-                           Z_DEFAULT_STRATEGY) == Z_OK;
-    }
-    ~Deflater() {
-        if (ok_)
-            deflateEnd(&stream_);
-    }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
-
     void compress(Block& b) {
         b.crc = static_cast<uint32_t>(crc32(0L, b.input.get(), static_cast<uInt>(b.inputSize)));
-        b.failed = !ok_ || deflateReset(&stream_) != Z_OK;
-        if (!b.failed && b.dictionarySize > 0)
-            b.failed = deflateSetDictionary(&stream_, b.dictionary.get(),
-                                            static_cast<uInt>(b.dictionarySize)) != Z_OK;
-        if (b.failed)
-            return;
-        stream_.next_in = b.input.get();
-        stream_.avail_in = static_cast<uInt>(b.inputSize);
-        stream_.next_out = b.output.get();
-        stream_.avail_out = static_cast<uInt>(BlockCompressor::outputCapacity());
-        const int result = deflate(&stream_, b.last ? Z_FINISH : Z_SYNC_FLUSH);
-        const int expected = b.last ? Z_STREAM_END : Z_OK;
-        b.failed = result != expected || stream_.avail_in != 0 || stream_.avail_out == 0;
-        b.outputSize = BlockCompressor::outputCapacity() - stream_.avail_out;
+        b.outputSize =
+            encoder_.compress(b.dictionary.get(), b.dictionarySize, b.input.get(), b.inputSize,
+                              b.last, b.output.get(), BlockCompressor::outputCapacity());
+        b.failed = b.outputSize == 0;
     }
 
   private:
-    z_stream stream_{};
-    bool ok_ = false;
+    DeflateEncoder encoder_;
 };
 
 } // namespace
@@ -85,8 +65,8 @@ void BlockCompressor::wait(Block& block) {
 }
 
 size_t BlockCompressor::outputCapacity() {
-    // deflateBound's stored-block worst case, plus the sync flush marker and some slack.
-    return kBlockSize + kBlockSize / 1000 * 5 + 64 * 1024;
+    // Stored blocks' worst case, plus the sync marker and some slack.
+    return kBlockSize + kBlockSize / 65535 * 5 + 1024;
 }
 
 unsigned BlockCompressor::defaultThreadCount() {

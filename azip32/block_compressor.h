@@ -15,10 +15,6 @@
 
 namespace ch::azip {
 
-// Level 6 is the smallest zlib level that gives archives no larger than the common zip
-// tools' default on messenger data; memLevel 8 is both faster and smaller there than 9.
-constexpr int kDeflateLevel = 6;
-constexpr int kDeflateMemLevel = 8;
 constexpr size_t kBlockSize = 512 * 1024;
 constexpr size_t kDictionarySize = 32 * 1024;
 

@@ -1,0 +1,108 @@
+#pragma once
+// The output half of the deflate encoder: collects literals and matches, and writes them
+// as one deflate block in whichever form is smallest (dynamic Huffman, fixed Huffman or
+// stored), with length-limited canonical Huffman codes.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace ch::azip {
+
+// Writes bits least significant first, as deflate wants them.
+class BitWriter {
+  public:
+    BitWriter(uint8_t* out, size_t capacity) : next_(out), end_(out + capacity) {}
+
+    // count is at most 32.
+    void put(uint32_t bits, unsigned count) {
+        buffer_ |= static_cast<uint64_t>(bits) << count_;
+        count_ += count;
+        if (count_ >= 32) {
+            if (end_ - next_ >= 4) {
+                for (int i = 0; i < 4; ++i)
+                    next_[i] = static_cast<uint8_t>(buffer_ >> (8 * i));
+            } else {
+                overflow_ = true;
+            }
+            next_ += 4;
+            buffer_ >>= 32;
+            count_ -= 32;
+        }
+    }
+    // Pads with zero bits to the next byte boundary.
+    void align();
+    // Raw bytes; the writer must be aligned.
+    void bytes(const uint8_t* data, size_t size);
+
+    bool overflowed() const { return overflow_ || next_ > end_; }
+    uint8_t* position() const { return next_; }
+    unsigned pendingBits() const { return count_; }
+
+  private:
+    uint8_t* next_;
+    uint8_t* end_;
+    uint64_t buffer_ = 0;
+    unsigned count_ = 0;
+    bool overflow_ = false;
+};
+
+// Block boundaries are chosen as the data changes: items are gathered in chunks, and a
+// chunk whose statistics differ enough from its block's starts a new block, when the
+// estimated saving is larger than the cost of another block header.
+class BlockWriter {
+  public:
+    static constexpr size_t kChunkItems = 1024;
+    static constexpr size_t kMaxItems = 32 * 1024;
+
+    BlockWriter();
+    // Starts a block whose raw bytes begin at window + rawStart.
+    void start(const uint8_t* window, int32_t rawStart);
+
+    void literal(uint8_t c) {
+        items_.push_back(c);
+        ++chunk_.lit[c];
+    }
+    void match(unsigned length, unsigned distance);
+    bool chunkFull() const { return items_.size() - chunkStart_ >= kChunkItems; }
+    // Ends the chunk at the raw position rawEnd: it joins the block or starts the next.
+    void endChunk(BitWriter& out, int32_t rawEnd);
+    // Writes what is left, up to the raw position rawEnd.
+    void finish(BitWriter& out, int32_t rawEnd, bool final);
+
+  private:
+    struct Frequencies {
+        uint32_t lit[286];
+        uint32_t dist[30];
+        void clear();
+        void add(const Frequencies& other);
+        // Estimated size in bits, of these alone or joined with other.
+        double bits(const Frequencies* other) const;
+    };
+    // Joins the chunk to the block, or writes the block and makes the chunk the next one.
+    void joinChunk(BitWriter& out);
+    // Writes items [0, count) as one block covering the raw bytes up to rawEnd, and keeps
+    // the rest as the start of the next block.
+    void write(BitWriter& out, size_t count, const Frequencies& freq, int32_t rawEnd, bool final);
+    void writeItems(BitWriter& out, size_t count, const uint8_t* litLengths,
+                    const uint16_t* litCodes, const uint8_t* distLengths,
+                    const uint16_t* distCodes);
+    void writeStored(BitWriter& out, int32_t rawEnd, bool final);
+
+    const uint8_t* window_ = nullptr;
+    int32_t rawStart_ = 0;
+    // A literal is its byte; a match is length | distance << 9.
+    std::vector<uint32_t> items_;
+    size_t chunkStart_ = 0; // items_ from here are the chunk not yet joined to the block
+    int32_t chunkRawStart_ = 0;
+    Frequencies block_;
+    Frequencies chunk_;
+};
+
+// Code lengths of at most maxBits for the symbols' frequencies, optimal under that limit
+// or close to it. Always gives at least two symbols a length, so the code is complete.
+void buildCodeLengths(const uint32_t* freq, int count, int maxBits, uint8_t* lengths);
+// Canonical codes for the lengths, bit-reversed for the least-significant-first writer.
+void assignCodes(const uint8_t* lengths, int count, uint16_t* codes);
+
+} // namespace ch::azip

@@ -1,0 +1,178 @@
+#include "azip32/deflate_encoder.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "azip32/deflate_blocks.h"
+
+namespace ch::azip {
+namespace {
+
+constexpr int kHash4Bits = 16;
+constexpr int kHash3Bits = 15;
+constexpr int32_t kChainMask = 32 * 1024 - 1;
+// One less than deflate allows, so a chain entry is never overwritten while reachable.
+constexpr int32_t kMaxDistance = 32 * 1024 - 1;
+// A three-byte match saves little; far away it costs more bits than three literals.
+constexpr int32_t kMaxDistance3 = 4096;
+constexpr int kMaxMatch = 258;
+constexpr int32_t kNowhere = INT32_MIN / 2;
+// Zero bytes after the data, so word reads near its end stay inside the buffer.
+constexpr size_t kPadding = 16;
+
+inline uint32_t load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline uint32_t hash4(uint32_t v) {
+    return (v * 0x9E3779B1u) >> (32 - kHash4Bits);
+}
+// The first three bytes in memory order are the low 24 bits on a little-endian machine.
+inline uint32_t hash3(uint32_t v) {
+    return ((v << 8) * 0x9E3779B1u) >> (32 - kHash3Bits);
+}
+inline bool same3(uint32_t a, uint32_t b) {
+    return ((a ^ b) & 0xFFFFFF) == 0;
+}
+
+// How far a and b agree, from `from` up to limit, a word at a time.
+inline int matchLength(const uint8_t* a, const uint8_t* b, int from, int limit) {
+    for (int length = from; length < limit; length += 4) {
+        const uint32_t diff = load32(a + length) ^ load32(b + length);
+        if (diff != 0)
+            return std::min(length + (__builtin_ctz(diff) >> 3), limit);
+    }
+    return limit;
+}
+
+} // namespace
+
+DeflateEncoder::DeflateEncoder(DeflateSettings settings)
+    : settings_(settings), head4_(size_t{1} << kHash4Bits), head3_(size_t{1} << kHash3Bits),
+      chain_(kChainMask + 1) {}
+
+void DeflateEncoder::insertUpTo(int32_t pos) {
+    const uint8_t* w = window_.data();
+    for (int32_t p = inserted_; p < pos; ++p) {
+        const uint32_t v = load32(w + p);
+        int32_t& head = head4_[hash4(v)];
+        chain_[p & kChainMask] = head;
+        head = p;
+        head3_[hash3(v)] = p;
+    }
+    inserted_ = std::max(inserted_, pos);
+}
+
+// Inserts pos and returns the longest match there that is longer than `longerThan` (and
+// sets distance), or 0 when there is none.
+int DeflateEncoder::findMatch(int32_t pos, int32_t end, int longerThan, int chain,
+                              int32_t& distance) {
+    const uint8_t* w = window_.data();
+    const uint8_t* here = w + pos;
+    const uint32_t first = load32(here);
+    int32_t& head = head4_[hash4(first)];
+    int32_t candidate = head;
+    chain_[pos & kChainMask] = candidate;
+    head = pos;
+    int32_t& head3 = head3_[hash3(first)];
+    const int32_t candidate3 = head3;
+    head3 = pos;
+    inserted_ = pos + 1;
+
+    const int limit = std::min(kMaxMatch, static_cast<int>(end - pos));
+    int best = longerThan;
+    if (limit <= best || limit < 4)
+        return 0;
+    if (best < 3 && pos - candidate3 <= kMaxDistance3 && same3(load32(w + candidate3), first)) {
+        best = 3;
+        distance = pos - candidate3;
+    }
+    const int32_t oldest = pos - kMaxDistance;
+    for (; candidate >= oldest && chain-- > 0; candidate = chain_[candidate & kChainMask]) {
+        const uint8_t* there = w + candidate;
+        // The word ending at the current best length rules most candidates out at once.
+        const int probe = std::max(best - 3, 0);
+        if (load32(there + probe) != load32(here + probe) || load32(there) != first)
+            continue;
+        const int length = matchLength(there, here, 4, limit);
+        if (length > best) {
+            best = length;
+            distance = pos - candidate;
+            if (length >= settings_.niceLength || length == limit)
+                break;
+        }
+    }
+    return best > longerThan ? best : 0;
+}
+
+void DeflateEncoder::parse(int32_t start, int32_t end, bool last, BitWriter& out) {
+    BlockWriter& blocks = blocks_;
+    const uint8_t* w = window_.data();
+    blocks.start(w, start);
+    int32_t pos = start;
+    while (pos < end) {
+        if (blocks.chunkFull())
+            blocks.endChunk(out, pos);
+        int32_t distance = 0;
+        int length = findMatch(pos, end, 2, settings_.maxChain, distance);
+        if (length == 0) {
+            blocks.literal(w[pos++]);
+            continue;
+        }
+        // A longer match one byte on is worth a literal.
+        while (length < settings_.maxLazy && pos + 1 < end) {
+            const int chain =
+                length >= settings_.goodLength ? settings_.maxChain / 4 : settings_.maxChain;
+            int32_t nextDistance = 0;
+            const int next = findMatch(pos + 1, end, length, chain, nextDistance);
+            if (next == 0)
+                break;
+            blocks.literal(w[pos++]);
+            if (blocks.chunkFull())
+                blocks.endChunk(out, pos);
+            length = next;
+            distance = nextDistance;
+        }
+        blocks.match(static_cast<unsigned>(length), static_cast<unsigned>(distance));
+        insertUpTo(pos + length);
+        pos += length;
+    }
+    blocks.finish(out, end, last);
+}
+
+size_t DeflateEncoder::compress(const uint8_t* dictionary, size_t dictionarySize,
+                                const uint8_t* input, size_t inputSize, bool last, uint8_t* output,
+                                size_t outputCapacity) {
+    if (dictionarySize > static_cast<size_t>(kMaxDistance)) {
+        dictionary += dictionarySize - kMaxDistance;
+        dictionarySize = kMaxDistance;
+    }
+    window_.resize(dictionarySize + inputSize + kPadding);
+    if (dictionarySize > 0)
+        std::memcpy(window_.data(), dictionary, dictionarySize);
+    if (inputSize > 0)
+        std::memcpy(window_.data() + dictionarySize, input, inputSize);
+    std::memset(window_.data() + dictionarySize + inputSize, 0, kPadding);
+    std::fill(head4_.begin(), head4_.end(), kNowhere);
+    std::fill(head3_.begin(), head3_.end(), kNowhere);
+    inserted_ = 0;
+    insertUpTo(static_cast<int32_t>(dictionarySize));
+
+    BitWriter out(output, outputCapacity);
+    parse(static_cast<int32_t>(dictionarySize), static_cast<int32_t>(dictionarySize + inputSize),
+          last, out);
+    if (!last) {
+        // An empty stored block: the stream goes on, from a byte boundary.
+        static const uint8_t kSyncMarker[4] = {0, 0, 0xFF, 0xFF};
+        out.put(0, 3);
+        out.align();
+        out.bytes(kSyncMarker, 4);
+    }
+    out.align();
+    return out.overflowed() ? 0 : static_cast<size_t>(out.position() - output);
+}
+
+} // namespace ch::azip

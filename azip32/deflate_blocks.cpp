@@ -279,29 +279,56 @@ void BlockWriter::Frequencies::add(const Frequencies& other) {
 namespace {
 
 // Rough costs of a dynamic block's header, for deciding where blocks end.
-constexpr double kHeaderBits = 100;
-constexpr double kHeaderBitsPerSymbol = 3;
+constexpr float kHeaderBits = 100;
+constexpr float kHeaderBitsPerSymbol = 3;
+
+// log2 of x to about four decimal places, from a table: no floating-point library call.
+class Log2Table {
+  public:
+    Log2Table() {
+        for (int i = 1; i < kSize; ++i)
+            table_[i] = static_cast<float>(std::log2(i));
+    }
+    float operator()(uint32_t x) const {
+        if (x < kSize)
+            return table_[x];
+        const int shift = (31 - __builtin_clz(x)) - (kBits - 1);
+        return table_[x >> shift] + static_cast<float>(shift);
+    }
+
+  private:
+    static constexpr int kBits = 12;
+    static constexpr int kSize = 1 << kBits;
+    float table_[kSize] = {};
+};
+
+const Log2Table& log2Table() {
+    static const Log2Table t;
+    return t;
+}
 
 // The entropy of one alphabet's symbols in bits, with a rough price for sending the code
 // length of each symbol used.
-double alphabetBits(const uint32_t* a, const uint32_t* b, int count) {
-    double n = 0, sum = 0;
+float alphabetBits(const uint32_t* a, const uint32_t* b, int count) {
+    const Log2Table& log2 = log2Table();
+    uint32_t n = 0;
+    float sum = 0;
     int used = 0;
     for (int s = 0; s < count; ++s) {
         const uint32_t f = a[s] + (b ? b[s] : 0);
         if (f == 0)
             continue;
-        const double x = f;
-        n += x;
-        sum += x * std::log2(x);
+        n += f;
+        sum += static_cast<float>(f) * log2(f);
         ++used;
     }
-    return n > 0 ? n * std::log2(n) - sum + kHeaderBitsPerSymbol * used + kHeaderBits : 0;
+    return n > 0 ? static_cast<float>(n) * log2(n) - sum + kHeaderBitsPerSymbol * used + kHeaderBits
+                 : 0;
 }
 
 } // namespace
 
-double BlockWriter::Frequencies::bits(const Frequencies* other) const {
+float BlockWriter::Frequencies::bits(const Frequencies* other) const {
     return alphabetBits(lit, other ? other->lit : nullptr, 286) +
            alphabetBits(dist, other ? other->dist : nullptr, 30);
 }
@@ -411,12 +438,11 @@ void BlockWriter::writeItems(BitWriter& out, size_t count, const uint8_t* litLen
         }
         const unsigned length = item & 511, distance = item >> 9;
         const int ls = t.lengthSymbol[length];
-        const unsigned litLength = litLengths[257 + ls];
-        out.put(litCodes[257 + ls] | (length - t.lengthBase[ls]) << litLength,
-                litLength + t.lengthExtra[ls]);
+        out.put(litCodes[257 + ls], litLengths[257 + ls]);
+        out.put(length - t.lengthBase[ls], t.lengthExtra[ls]);
         const int d = t.distanceCode(distance);
-        out.put(distCodes[d] | (distance - t.distanceBase[d]) << distLengths[d],
-                distLengths[d] + t.distanceExtra[d]);
+        out.put(distCodes[d], distLengths[d]);
+        out.put(distance - t.distanceBase[d], t.distanceExtra[d]);
     }
     out.put(litCodes[kEndOfBlock], litLengths[kEndOfBlock]);
 }

@@ -65,8 +65,7 @@ void BlockCompressor::wait(Block& block) {
 }
 
 size_t BlockCompressor::outputCapacity() {
-    // Stored blocks' worst case, plus the sync marker and some slack.
-    return kBlockSize + kBlockSize / 65535 * 5 + 1024;
+    return DeflateEncoder::maxOutputSize(kBlockSize);
 }
 
 unsigned BlockCompressor::defaultThreadCount() {

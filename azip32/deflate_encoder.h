@@ -31,9 +31,15 @@ class DeflateEncoder {
     // Compresses input (inputSize bytes) preceded by dictionary (dictionarySize bytes, at
     // most 32 KiB) into output. last ends the stream (BFINAL); otherwise the output ends
     // with an empty stored block. Returns the bytes written, or 0 when output is too small:
-    // inputSize + inputSize / 65535 * 5 + 64 is always enough.
+    // maxOutputSize(inputSize) is always enough.
     size_t compress(const uint8_t* dictionary, size_t dictionarySize, const uint8_t* input,
                     size_t inputSize, bool last, uint8_t* output, size_t outputCapacity);
+
+    // Every block is at least 1 KiB of input or the piece's last, and costs at most its
+    // input stored plus a 6-byte header.
+    static constexpr size_t maxOutputSize(size_t inputSize) {
+        return inputSize + inputSize / 128 + 64;
+    }
 
   private:
     int findMatch(int32_t pos, int32_t end, int bestLength, int chain, int32_t& distance);

@@ -61,9 +61,10 @@ struct Tables {
     }
 };
 
+// Built when the library loads, so the hot paths need no first-use check.
+const Tables kTables;
 const Tables& tables() {
-    static const Tables t;
-    return t;
+    return kTables;
 }
 
 // The order in which the code-length code's lengths are sent.
@@ -302,9 +303,9 @@ class Log2Table {
     float table_[kSize] = {};
 };
 
+const Log2Table kLog2Table;
 const Log2Table& log2Table() {
-    static const Log2Table t;
-    return t;
+    return kLog2Table;
 }
 
 // The entropy of one alphabet's symbols in bits, with a rough price for sending the code

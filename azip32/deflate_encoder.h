@@ -18,10 +18,10 @@
 namespace ch::azip {
 
 struct DeflateSettings {
-    int maxChain = 32;   // candidates tried per position
+    int maxChain = 40;   // candidates tried per position
     int niceLength = 96; // a match this long is taken without looking further
-    int maxLazy = 32;    // no look-ahead after a match this long
-    int goodLength = 10; // look-ahead after a match this long tries a quarter of the chain
+    int maxLazy = 16;    // no look-ahead after a match this long
+    int goodLength = 6;  // look-ahead after a match this long tries a quarter of the chain
 };
 
 class DeflateEncoder {

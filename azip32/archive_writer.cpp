@@ -101,12 +101,12 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const s
 } // namespace
 
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
-                                      unsigned threads) {
+                                      unsigned threads, const DeflateSettings& settings) {
     OutputStream out(archive);
     std::vector<EntryRecord> entries;
     entries.reserve(paths.size());
     SourceReader reader(paths);
-    BlockCompressor compressor(threads, threads * 2 + 2);
+    BlockCompressor compressor(threads, threads * 2 + 2, settings);
     const size_t slots = compressor.slotCount();
 
     // Per block in flight: whether it starts a file and that file's record and index.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "azip32/deflate_encoder.h"
 #include "azip32/file_io.h"
 #include "azip32/zip_format.h"
 
@@ -11,6 +12,6 @@ namespace ch::azip {
 // Returns what was written, entry by entry, for the check that follows. Throws Failure
 // (AZIP_ERR_SOURCE_FILE for a listed file) or IoError (writing the archive).
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
-                                      unsigned threads);
+                                      unsigned threads, const DeflateSettings& settings = {});
 
 } // namespace ch::azip

@@ -11,6 +11,8 @@ namespace {
 // One worker's deflate state, reused for every block.
 class Deflater {
   public:
+    explicit Deflater(DeflateSettings settings) : encoder_(settings) {}
+
     void compress(Block& b) {
         b.crc = static_cast<uint32_t>(crc32(0L, b.input.get(), static_cast<uInt>(b.inputSize)));
         b.outputSize =
@@ -25,7 +27,8 @@ class Deflater {
 
 } // namespace
 
-BlockCompressor::BlockCompressor(unsigned threads, size_t slots) {
+BlockCompressor::BlockCompressor(unsigned threads, size_t slots, DeflateSettings settings)
+    : settings_(settings) {
     // Buffers are allocated uninitialised: pages that a small archive never touches cost
     // no memory.
     for (size_t i = 0; i < slots; ++i) {
@@ -74,7 +77,7 @@ unsigned BlockCompressor::defaultThreadCount() {
 }
 
 void BlockCompressor::work() {
-    Deflater deflater;
+    Deflater deflater(settings_);
     for (;;) {
         Block* block;
         {

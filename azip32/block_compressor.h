@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "azip32/deflate_encoder.h"
+
 namespace ch::azip {
 
 constexpr size_t kBlockSize = 512 * 1024;
@@ -40,7 +42,7 @@ struct Block {
 class BlockCompressor {
   public:
     // slots blocks can be in flight at once; threads workers deflate them.
-    BlockCompressor(unsigned threads, size_t slots);
+    BlockCompressor(unsigned threads, size_t slots, DeflateSettings settings = {});
     ~BlockCompressor();
     BlockCompressor(const BlockCompressor&) = delete;
     BlockCompressor& operator=(const BlockCompressor&) = delete;
@@ -57,6 +59,8 @@ class BlockCompressor {
 
   private:
     void work();
+
+    DeflateSettings settings_;
 
     std::vector<std::unique_ptr<Block>> blocks_;
     std::mutex mutex_;

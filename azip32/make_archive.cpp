@@ -30,11 +30,12 @@ File createTemporary(const std::string& archivePath, std::string& tempPath) {
 }
 
 void writeCheckAndReplace(const std::string& archivePath, const std::vector<std::string>& paths,
-                          unsigned threads, std::string& tempPath) {
+                          unsigned threads, const DeflateSettings& settings,
+                          std::string& tempPath) {
     File temp = createTemporary(archivePath, tempPath);
     std::vector<EntryRecord> entries;
     try {
-        entries = writeArchive(temp, paths, threads);
+        entries = writeArchive(temp, paths, threads, settings);
         temp.sync();
         temp.close();
     } catch (const IoError& e) {
@@ -52,7 +53,7 @@ void writeCheckAndReplace(const std::string& archivePath, const std::vector<std:
 } // namespace
 
 ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
-                          unsigned threads) noexcept {
+                          unsigned threads, const DeflateSettings& settings) noexcept {
     if (archivePath.empty() || listPath.empty())
         return {AZIP_ERR_NOT_SET, "the archive name or the list file is not set"};
     if (threads == 0)
@@ -60,7 +61,7 @@ ArchiveResult makeArchive(const std::string& archivePath, const std::string& lis
     std::string tempPath;
     ArchiveResult result;
     try {
-        writeCheckAndReplace(archivePath, readListFile(listPath), threads, tempPath);
+        writeCheckAndReplace(archivePath, readListFile(listPath), threads, settings, tempPath);
     } catch (const Failure& f) {
         result = {f.code(), f.what()};
     } catch (const std::bad_alloc&) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "azip32/deflate_encoder.h"
+
 namespace ch::azip {
 
 struct ArchiveResult {
@@ -10,8 +12,9 @@ struct ArchiveResult {
     std::string detail; // what failed and why, for tests and debugging
 };
 
-// threads 0 means one per core.
+// threads 0 means one per core. The library's entries always use the default settings;
+// others are for measuring the encoder's speed against its size.
 ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
-                          unsigned threads = 0) noexcept;
+                          unsigned threads = 0, const DeflateSettings& settings = {}) noexcept;
 
 } // namespace ch::azip

@@ -123,7 +123,7 @@ void ZipRun::copyStep() {
         const std::string source = sourceOf(i);
         const std::string stagedCopy = stagedCopyOf(i);
         try {
-            fs_.copyFile(source, stagedCopy);
+            fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded);
         } catch (const RuntimeError& e) {
             throw RegionFailure{"The file " + in_.File1.List(i) +
                                 " could not be copied to the staging folder.\r\n\r\nFrom: " +

@@ -15,14 +15,21 @@ struct DriveInfo {
     std::string label;  // volume label, empty when there is none
 };
 
+// Whether copyFile must have a copy on the disk before it renames it into place. A staging
+// copy, deleted again as soon as the archive is made, need not be: after a crash the next run
+// clears it either way, and the flush is most of the time such a copy takes.
+enum class CopyFlush { ToDisk, NotNeeded };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
     // Copies a file. An existing destination is replaced only by a complete copy: the data
-    // goes to a temporary name in the destination folder, is flushed, then renamed over it.
+    // goes to a temporary name in the destination folder, is flushed (unless flush says it
+    // need not be), then renamed over it.
     // On failure the temporary file is gone and an existing destination is unchanged.
-    virtual void copyFile(const std::string& source, const std::string& destination) = 0;
+    virtual void copyFile(const std::string& source, const std::string& destination,
+                          CopyFlush flush = CopyFlush::ToDisk) = 0;
     // Deletes one file (no wildcards). 53 when missing.
     virtual void deleteFile(const std::string& path) = 0;
     // Deletes every ordinary file matching one wildcard pattern ("C:\x\*.*"); 53 when nothing

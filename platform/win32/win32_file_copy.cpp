@@ -102,7 +102,8 @@ bool sameFile(HANDLE file, const std::string& path) {
 
 } // namespace
 
-void Win32FileSystem::copyFile(const std::string& source, const std::string& destination) {
+void Win32FileSystem::copyFile(const std::string& source, const std::string& destination,
+                               CopyFlush flush) {
     CriticalErrorsQuiet quiet;
     // Others may read the source meanwhile, but a program writing it makes the copy fail as
     // "in use" rather than produce a torn copy.
@@ -130,7 +131,7 @@ void Win32FileSystem::copyFile(const std::string& source, const std::string& des
     FILETIME written;
     if (GetFileTime(in.get(), nullptr, nullptr, &written))
         SetFileTime(out.get(), nullptr, nullptr, &written);
-    if (!FlushFileBuffers(out.get()))
+    if (flush == CopyFlush::ToDisk && !FlushFileBuffers(out.get()))
         throwLastError(destination);
     out.close();
     in.close();

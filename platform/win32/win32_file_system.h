@@ -7,7 +7,8 @@ namespace ch {
 
 class Win32FileSystem : public FileSystem {
   public:
-    void copyFile(const std::string& source, const std::string& destination) override;
+    void copyFile(const std::string& source, const std::string& destination,
+                  CopyFlush flush = CopyFlush::ToDisk) override;
     void deleteFile(const std::string& path) override;
     void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;

@@ -509,7 +509,15 @@ MemoryFileSystem::Node& MemoryFileSystem::openableFile(const Resolved& r) {
     return *n;
 }
 
-void MemoryFileSystem::copyFile(const std::string& source, const std::string& destination) {
+void MemoryFileSystem::copyFile(const std::string& source, const std::string& destination,
+                                CopyFlush flush) {
+    const size_t index = log.size();
+    struct MarkFlush {
+        std::vector<FsCall>& log;
+        size_t index;
+        CopyFlush flush;
+        ~MarkFlush() { log.at(index).flush = flush; }
+    } mark{log, index, flush};
     run(FsOp::Copy, source, destination, [&] {
         Node* src = &openableFile(resolve(source));
 

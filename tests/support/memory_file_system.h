@@ -40,6 +40,7 @@ struct FsCall {
     std::string path2; // copy destination
     int error = 0;
     std::string text() const; // "copy C:\a -> D:\a", "remove-folder C:\x !75"
+    CopyFlush flush = CopyFlush::ToDisk; // what a copy asked for
 };
 
 class MemoryFileSystem : public FileSystem {
@@ -97,7 +98,8 @@ class MemoryFileSystem : public FileSystem {
     std::string dump() const;
 
     // --- FileSystem ------------------------------------------------------------------------
-    void copyFile(const std::string& source, const std::string& destination) override;
+    void copyFile(const std::string& source, const std::string& destination,
+                  CopyFlush flush = CopyFlush::ToDisk) override;
     void deleteFile(const std::string& path) override;
     void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;

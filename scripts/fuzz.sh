@@ -15,7 +15,7 @@
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-ALL_TARGETS=(sequential_value list_file wildcard registry_value zip_writer)
+ALL_TARGETS=(sequential_value list_file wildcard registry_value zip_writer deflate_stream)
 minutes=5
 while getopts "m:h" opt; do
     case $opt in

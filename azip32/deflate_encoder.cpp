@@ -1,13 +1,16 @@
 #include "azip32/deflate_encoder.h"
 
 #include <algorithm>
-#include <climits>
+#include <bit>
 #include <cstring>
 
 #include "azip32/deflate_blocks.h"
 
 namespace ch::azip {
 namespace {
+
+// Word loads and trailing-zero counts below read bytes in memory order.
+static_assert(std::endian::native == std::endian::little);
 
 constexpr int kHash4Bits = 16;
 constexpr int kHash3Bits = 15;
@@ -109,17 +112,16 @@ int DeflateEncoder::findMatch(int32_t pos, int32_t end, int longerThan, int chai
 }
 
 void DeflateEncoder::parse(int32_t start, int32_t end, bool last, BitWriter& out) {
-    BlockWriter& blocks = blocks_;
     const uint8_t* w = window_.data();
-    blocks.start(w, start);
+    blocks_.start(w, start);
     int32_t pos = start;
     while (pos < end) {
-        if (blocks.chunkFull())
-            blocks.endChunk(out, pos);
+        if (blocks_.chunkFull())
+            blocks_.endChunk(out, pos);
         int32_t distance = 0;
         int length = findMatch(pos, end, 2, settings_.maxChain, distance);
         if (length == 0) {
-            blocks.literal(w[pos++]);
+            blocks_.literal(w[pos++]);
             continue;
         }
         // A longer match one byte on is worth a literal.
@@ -130,17 +132,17 @@ void DeflateEncoder::parse(int32_t start, int32_t end, bool last, BitWriter& out
             const int next = findMatch(pos + 1, end, length, chain, nextDistance);
             if (next == 0)
                 break;
-            blocks.literal(w[pos++]);
-            if (blocks.chunkFull())
-                blocks.endChunk(out, pos);
+            blocks_.literal(w[pos++]);
+            if (blocks_.chunkFull())
+                blocks_.endChunk(out, pos);
             length = next;
             distance = nextDistance;
         }
-        blocks.match(static_cast<unsigned>(length), static_cast<unsigned>(distance));
+        blocks_.match(static_cast<unsigned>(length), static_cast<unsigned>(distance));
         insertUpTo(pos + length);
         pos += length;
     }
-    blocks.finish(out, end, last);
+    blocks_.finish(out, end, last);
 }
 
 size_t DeflateEncoder::compress(const uint8_t* dictionary, size_t dictionarySize,

@@ -4,7 +4,8 @@
 #   bench/normal_backup.sh [--repeat N] [CORPUS_DIR]
 # Rows: cp && sync into an empty folder and over an earlier copy; the program's Normal Backup
 # code timed inside one Wine process (normal_backup_bench.cpp), into an empty folder and over
-# an earlier backup; the whole `chathoard.exe /normal` run with Wine's process start-up; and
+# an earlier backup; the same copies without the flush, as the ZIP Backup's staging makes
+# them; the whole `chathoard.exe /normal` run with Wine's process start-up; and
 # that start-up alone (`chathoard.exe /?`). The Wine server is kept running between runs, as
 # a desktop session would have it. NORMAL_BENCH_EXE and CHATHOARD_EXE replace the programs
 # built here, e.g. to compare two versions.
@@ -28,7 +29,10 @@ export CHATHOARD_EXE="${CHATHOARD_EXE:-$bench/win32/bin/chathoard.exe}"
 
 export WINEPREFIX="${WINEPREFIX:-$bench/wineprefix}" WINEDEBUG=-all
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
-wineserver -p 30 2>/dev/null || true # already running is as good
+# Started here with no terminal or pipe of ours: the server and the system processes of the
+# first program outlive it and would hold a pipe open. The first run also warms the cache.
+wineserver -p 30 </dev/null >/dev/null 2>&1 || true # already running is as good
+wine "$CHATHOARD_EXE" /? </dev/null >/dev/null 2>&1
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/chathoard-normal.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -69,6 +73,7 @@ cp_replace=$(best copy_all)
 driver_lines=$(wine "$driver" "$(winepath -w "$work/ICQ")" "$(winepath -w "$work/dest")" "$repeat")
 own_fresh=$(echo "$driver_lines" | sed -n 's/^new destination: \([0-9.]*\) s.*/\1/p')
 own_replace=$(echo "$driver_lines" | sed -n 's/^replacing: \([0-9.]*\) s.*/\1/p')
+own_staging=$(echo "$driver_lines" | sed -n 's/^staging copies: \([0-9.]*\) s.*/\1/p')
 prepare=no_e2e
 whole=$(best e2e)
 prepare=true
@@ -88,5 +93,6 @@ row "cp && sync, new folder" "$cp_fresh"
 row "cp && sync, over an earlier copy" "$cp_replace"
 row "Normal Backup in one process, new folder" "$own_fresh"
 row "Normal Backup in one process, over an earlier backup" "$own_replace"
+row "The same copies unflushed, as the ZIP Backup stages them" "$own_staging"
 row "chathoard.exe /normal (Wine process included)" "$whole"
 megabytes=- row "Wine start-up alone (chathoard.exe /?)" "$startup"

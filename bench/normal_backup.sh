@@ -86,7 +86,8 @@ echo "| Command | Seconds | MB/s | Throughput vs cp && sync (new folder) |"
 echo "|---|---:|---:|---:|"
 row() {
     awk -v name="$1" -v s="$2" -v mb="$megabytes" -v base="$cp_fresh" 'BEGIN {
-        if (mb == "-") printf "| %s | %.3f | - | - |\n", name, s
+        if (s == "") printf "| %s | - | - | - |\n", name
+        else if (mb == "-") printf "| %s | %.3f | - | - |\n", name, s
         else printf "| %s | %.3f | %.1f | %.2fx |\n", name, s, mb / s, base / s }'
 }
 row "cp && sync, new folder" "$cp_fresh"

@@ -35,4 +35,7 @@ class Input {
     size_t pos_ = 0;
 };
 
+// Inflates a raw deflate stream that must end exactly at its end and give exactly size bytes.
+std::string inflateExactly(const std::string& stream, size_t size);
+
 } // namespace ch::fuzz

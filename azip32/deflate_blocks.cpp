@@ -63,9 +63,6 @@ struct Tables {
 
 // Built when the library loads, so the hot paths need no first-use check.
 const Tables kTables;
-const Tables& tables() {
-    return kTables;
-}
 
 // The order in which the code-length code's lengths are sent.
 constexpr uint8_t kPrecodeOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
@@ -304,14 +301,11 @@ class Log2Table {
 };
 
 const Log2Table kLog2Table;
-const Log2Table& log2Table() {
-    return kLog2Table;
-}
 
 // The entropy of one alphabet's symbols in bits, with a rough price for sending the code
 // length of each symbol used.
 float alphabetBits(const uint32_t* a, const uint32_t* b, int count) {
-    const Log2Table& log2 = log2Table();
+    const Log2Table& log2 = kLog2Table;
     uint32_t n = 0;
     float sum = 0;
     int used = 0;
@@ -350,13 +344,13 @@ void BlockWriter::start(const uint8_t* window, int32_t rawStart) {
 
 void BlockWriter::match(unsigned length, unsigned distance) {
     items_.push_back(length | distance << 9);
-    ++chunk_.lit[257 + tables().lengthSymbol[length]];
-    ++chunk_.dist[tables().distanceCode(distance)];
+    ++chunk_.lit[257 + kTables.lengthSymbol[length]];
+    ++chunk_.dist[kTables.distanceCode(distance)];
 }
 
 void BlockWriter::joinChunk(BitWriter& out) {
     if (chunkStart_ > 0 && block_.bits(&chunk_) > block_.bits(nullptr) + chunk_.bits(nullptr)) {
-        write(out, chunkStart_, block_, chunkRawStart_, false);
+        write(out, chunkStart_, chunkRawStart_, false);
         block_ = chunk_;
     } else {
         block_.add(chunk_);
@@ -368,23 +362,19 @@ void BlockWriter::joinChunk(BitWriter& out) {
 void BlockWriter::endChunk(BitWriter& out, int32_t rawEnd) {
     joinChunk(out);
     chunkRawStart_ = rawEnd;
-    if (items_.size() >= kMaxItems) {
-        write(out, items_.size(), block_, rawEnd, false);
-        block_.clear();
-    }
+    if (items_.size() >= kMaxItems)
+        write(out, items_.size(), rawEnd, false);
 }
 
 void BlockWriter::finish(BitWriter& out, int32_t rawEnd, bool final) {
     joinChunk(out);
-    write(out, items_.size(), block_, rawEnd, final);
-    block_.clear();
+    write(out, items_.size(), rawEnd, final);
     chunkRawStart_ = rawEnd;
 }
 
-void BlockWriter::write(BitWriter& out, size_t count, const Frequencies& freq, int32_t rawEnd,
-                        bool final) {
-    const Tables& t = tables();
-    Frequencies f = freq;
+void BlockWriter::write(BitWriter& out, size_t count, int32_t rawEnd, bool final) {
+    const Tables& t = kTables;
+    Frequencies f = block_;
     f.lit[kEndOfBlock] = 1;
     uint8_t litLengths[286], distLengths[30];
     buildCodeLengths(f.lit, 286, kMaxCodeBits, litLengths);
@@ -425,12 +415,13 @@ void BlockWriter::write(BitWriter& out, size_t count, const Frequencies& freq, i
     items_.erase(items_.begin(), items_.begin() + static_cast<ptrdiff_t>(count));
     chunkStart_ -= std::min(chunkStart_, count);
     rawStart_ = rawEnd;
+    block_.clear();
 }
 
 void BlockWriter::writeItems(BitWriter& out, size_t count, const uint8_t* litLengths,
                              const uint16_t* litCodes, const uint8_t* distLengths,
                              const uint16_t* distCodes) {
-    const Tables& t = tables();
+    const Tables& t = kTables;
     for (size_t i = 0; i < count; ++i) {
         const uint32_t item = items_[i];
         if (item < 256) {

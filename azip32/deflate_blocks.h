@@ -37,7 +37,6 @@ class BitWriter {
 
     bool overflowed() const { return overflow_ || next_ > end_; }
     uint8_t* position() const { return next_; }
-    unsigned pendingBits() const { return count_; }
 
   private:
     uint8_t* next_;
@@ -81,9 +80,9 @@ class BlockWriter {
     };
     // Joins the chunk to the block, or writes the block and makes the chunk the next one.
     void joinChunk(BitWriter& out);
-    // Writes items [0, count) as one block covering the raw bytes up to rawEnd, and keeps
-    // the rest as the start of the next block.
-    void write(BitWriter& out, size_t count, const Frequencies& freq, int32_t rawEnd, bool final);
+    // Writes items [0, count), counted in block_, as one block covering the raw bytes up
+    // to rawEnd; the rest start the next block, whose counts begin empty.
+    void write(BitWriter& out, size_t count, int32_t rawEnd, bool final);
     void writeItems(BitWriter& out, size_t count, const uint8_t* litLengths,
                     const uint16_t* litCodes, const uint8_t* distLengths,
                     const uint16_t* distCodes);

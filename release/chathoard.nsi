@@ -5,6 +5,11 @@
 ; uninstalls silently.
 
 Unicode true
+; -DTARGET=amd64-unicode makes the x86-64 installer used only to test this script where
+; 32-bit programs cannot run; the release is the default 32-bit one.
+!ifdef TARGET
+    Target ${TARGET}
+!endif
 SetCompressor /SOLID lzma
 ; File times are not stored, so the same files always give the same installer.
 SetDateSave off

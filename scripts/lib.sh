@@ -60,3 +60,70 @@ wait_for_window() {
     done
     return 1
 }
+
+# True when this machine runs 32-bit x86 programs. Some kernels have that switched off, and
+# then no 32-bit Wine can start. Asks by running a 93-byte i386 program that exits with 42,
+# rather than by reading kernel settings, which say less than a try does.
+runs_32bit_programs() {
+    local probe=$ROOT/build/.i386-probe status=0
+    mkdir -p "$ROOT/build"
+    # ELF header, one loadable segment, then: xor ebx,ebx; mov bl,42; xor eax,eax;
+    # inc eax (exit); int 0x80.
+    printf '%b' '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
+        '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' \
+        '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00' \
+        '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08' \
+        '\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' \
+        '\x31\xdb\xb3\x2a\x31\xc0\x40\xcd\x80' >"$probe"
+    chmod +x "$probe"
+    "$probe" 2>/dev/null || status=$?
+    rm -f "$probe"
+    ((status == 42))
+}
+
+# Chooses the Windows build that runs and is tested here, once per command: the 32-bit
+# product (preset win32) where 32-bit programs run, else the same sources built for x86-64
+# (preset win64) under Wine's 64-bit loader. CHATHOARD_ARCH=x64 forces the second.
+# Sets WIN_PRESET; exports CHATHOARD_ARCH and CHATHOARD_WINDOWS_BUILD (one line saying
+# which build and why) for the scripts this one starts.
+choose_windows_build() {
+    if [[ -z ${CHATHOARD_WINDOWS_BUILD:-} ]]; then
+        case ${CHATHOARD_ARCH:-} in
+        x64)
+            CHATHOARD_WINDOWS_BUILD="x86-64 build (preset win64) under wine64, because CHATHOARD_ARCH=x64 is set"
+            ;;
+        x86 | "")
+            if runs_32bit_programs; then
+                CHATHOARD_ARCH=x86
+                CHATHOARD_WINDOWS_BUILD="32-bit build (preset win32), the product"
+            elif [[ ${CHATHOARD_ARCH:-} == x86 ]]; then
+                die "CHATHOARD_ARCH=x86, but this machine runs no 32-bit programs"
+            else
+                CHATHOARD_ARCH=x64
+                CHATHOARD_WINDOWS_BUILD="x86-64 build (preset win64) under wine64, because this machine's kernel runs no 32-bit programs (an i386 test program could not start); the shipped program is still the 32-bit build"
+            fi
+            ;;
+        *) die "CHATHOARD_ARCH must be x64 or x86, not '$CHATHOARD_ARCH'" ;;
+        esac
+        export CHATHOARD_ARCH CHATHOARD_WINDOWS_BUILD
+        log "Windows programs run here as the $CHATHOARD_WINDOWS_BUILD"
+    fi
+    if [[ $CHATHOARD_ARCH == x64 ]]; then
+        WIN_PRESET=win64
+        use_wine64
+    else
+        WIN_PRESET=win32
+    fi
+}
+
+# What names a kept Wine prefix of the x86-64 build apart: 32-bit and 64-bit prefixes differ.
+prefix_suffix() { [[ ${CHATHOARD_ARCH:-} == x64 ]] && echo -x64; true; }
+
+# Makes "wine" (and wineboot, winepath …, which call it) Wine's 64-bit loader.
+use_wine64() {
+    case ":$PATH:" in
+    *":$ROOT/scripts/wine64-path:"*) ;;
+    *) export PATH=$ROOT/scripts/wine64-path:$PATH ;;
+    esac
+    export WINEARCH=win64
+}

@@ -7,6 +7,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
+choose_windows_build
 setup_exe=${1:-$ROOT/out/chathoard-0.10-setup.exe}
 [[ -f $setup_exe ]] || die "$setup_exe is missing; build it with scripts/release.sh"
 setup_exe=$(cd "$(dirname "$setup_exe")" && pwd)/$(basename "$setup_exe")
@@ -79,7 +80,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     started=0 || started=$?
 check "the main window opens" test "$started" -eq 0
 # The end-to-end driver's smoke cases on the installed files, when the driver is built.
-driver=$ROOT/build/win32/bin/e2e_driver.exe
+driver=$ROOT/build/$WIN_PRESET/bin/e2e_driver.exe
 if [[ -f $driver ]]; then
     smoke=0
     CHATHOARD_WINEPREFIX=$WINEPREFIX CHATHOARD_BIN_DIR=$program_dir \
@@ -89,7 +90,7 @@ if [[ -f $driver ]]; then
     rm -rf "$prefix-e2e"
     check "end-to-end smoke: start, find the messenger folder, Normal Backup" test "$smoke" -eq 0
 else
-    echo "skipped end-to-end smoke: $driver is not built (cmake --build --preset win32)"
+    echo "skipped end-to-end smoke: $driver is not built (cmake --build --preset $WIN_PRESET)"
 fi
 # What the program writes beside itself must go with it.
 for f in defaultdrive.ini chathoard.log icqtemp.dat; do

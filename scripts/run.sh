@@ -10,12 +10,13 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 run_setup
-log "building the Windows program (preset win32)"
-build_preset win32
-program_dir=$ROOT/build/win32/bin
+choose_windows_build
+log "building the Windows program (preset $WIN_PRESET)"
+build_preset "$WIN_PRESET"
+program_dir=$ROOT/build/$WIN_PRESET/bin
 [[ -f $program_dir/chathoard.exe ]] || die "the build made no $program_dir/chathoard.exe"
 
-use_wine_prefix "$ROOT/build/wineprefix"
+use_wine_prefix "$ROOT/build/wineprefix$(prefix_suffix)"
 drive_c=$WINEPREFIX/drive_c
 python3 "$ROOT/scripts/make_sample_install.py" --root "$drive_c"
 

@@ -10,8 +10,10 @@
 #   --out FILE         where to write the PNG (default docs/screenshot.png)
 #   --full             keep the whole screen instead of cropping to the window
 #   --program-dir DIR  run chathoard.exe from DIR (default: a temporary copy of the
-#                      build tree's program folder build/win32/bin)
-#   --prefix DIR       Wine prefix (default build/wineprefix-shot, kept between runs)
+#                      build tree's program folder build/win32/bin, or build/win64/bin
+#                      where 32-bit programs cannot run)
+#   --prefix DIR       Wine prefix (default build/wineprefix-shot, kept between runs;
+#                      build/wineprefix-shot-x64 for the x86-64 build)
 #   --cwd DIR          Linux folder the program starts in, i.e. the folder its lists
 #                      show first (default: the prefix's drive C:)
 # The program folder gets a defaultdrive.ini holding C when it has none, so that the
@@ -19,7 +21,8 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-dpi=96 out=$ROOT/docs/screenshot.png full=0 program_dir= prefix=$ROOT/build/wineprefix-shot
+choose_windows_build
+dpi=96 out=$ROOT/docs/screenshot.png full=0 program_dir= prefix=$ROOT/build/wineprefix-shot$(prefix_suffix)
 cwd= inner=0
 while (($# > 0)); do
     case $1 in
@@ -70,13 +73,14 @@ fi
 use_wine_prefix "$prefix"
 set_wine_dpi "$dpi"
 if [[ -z $program_dir ]]; then
-    [[ -f $ROOT/build/win32/bin/chathoard.exe ]] ||
-        die "build/win32/bin/chathoard.exe is missing; build it first" \
-            "(cmake --preset win32 && cmake --build --preset win32)"
+    built=$ROOT/build/$WIN_PRESET/bin
+    [[ -f $built/chathoard.exe ]] ||
+        die "build/$WIN_PRESET/bin/chathoard.exe is missing; build it first" \
+            "(cmake --preset $WIN_PRESET && cmake --build --preset $WIN_PRESET)"
     program_dir=$(mktemp -d /tmp/chathoard-shot.XXXXXX)
     trap 'rm -rf "$program_dir"' EXIT
-    cp "$ROOT"/build/win32/bin/{chathoard.exe,azip32.dll} "$program_dir/"
-    cp "$ROOT"/build/win32/bin/chathoard.chm "$program_dir/" 2>/dev/null || true
+    cp "$built"/{chathoard.exe,azip32.dll} "$program_dir/"
+    cp "$built"/chathoard.chm "$program_dir/" 2>/dev/null || true
 fi
 program_dir=$(cd "$program_dir" && pwd)
 if [[ ! -f $program_dir/defaultdrive.ini ]]; then

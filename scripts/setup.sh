@@ -9,6 +9,8 @@ PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
     binutils-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick
     zip unzip p7zip-full libarchive-tools fp-utils
     googletest libgtest-dev libgmock-dev nsis python3 time

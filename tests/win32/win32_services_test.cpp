@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "about/sys_info.h"
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_file_system.h"
@@ -100,6 +101,25 @@ TEST(Win32RegistryMachineTest, ReadsTheMachineHive) {
                                0, KEY_READ_ACCESS, key),
               0);
     registry.closeKey(key);
+}
+
+// System Information's own look-up under HKEY_LOCAL_MACHINE, whose predefined handle is
+// sign-extended on 64-bit Windows: a zero-extended root would fail to open it there.
+TEST(Win32RegistryMachineTest, GetKeyValueFindsTheSystemInformationPath) {
+    constexpr const char* kMsinfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMsinfoKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::string path = "C:\\Tools\\msinfo32.exe";
+    RegSetValueExA(key, "PATH", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>(path.size() + 1));
+    RegCloseKey(key);
+    Win32Registry registry;
+    std::string value;
+    EXPECT_TRUE(GetKeyValue(registry, HKEY_LOCAL_MACHINE_ROOT, kMsinfoKey, "PATH", value));
+    EXPECT_EQ(value, path);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMsinfoKey);
 }
 
 class Win32ProcessesTest : public ::testing::Test {

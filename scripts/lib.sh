@@ -61,21 +61,26 @@ wait_for_window() {
     return 1
 }
 
-# True when this machine runs 32-bit x86 programs. Some kernels have that switched off, and
-# then no 32-bit Wine can start. Asks by running a 93-byte i386 program that exits with 42,
-# rather than by reading kernel settings, which say less than a try does.
-runs_32bit_programs() {
-    local probe=$ROOT/build/.i386-probe status=0
-    mkdir -p "$ROOT/build"
-    # ELF header, one loadable segment, then: xor ebx,ebx; mov bl,42; xor eax,eax;
-    # inc eax (exit); int 0x80.
+# Writes to file $1 a 93-byte i386 program that does nothing but exit with 42: an ELF
+# header, one loadable segment, then xor ebx,ebx; mov bl,42; xor eax,eax; inc eax (exit);
+# int 0x80.
+write_i386_probe() {
     printf '%b' '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' \
         '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' \
         '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00' \
         '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08' \
         '\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' \
-        '\x31\xdb\xb3\x2a\x31\xc0\x40\xcd\x80' >"$probe"
-    chmod +x "$probe"
+        '\x31\xdb\xb3\x2a\x31\xc0\x40\xcd\x80' >"$1"
+    chmod +x "$1"
+}
+
+# True when this machine runs 32-bit x86 programs. Some kernels have that switched off, and
+# then no 32-bit Wine can start. Asks by running the probe above rather than by reading
+# kernel settings, which say less than a try does.
+runs_32bit_programs() {
+    local probe=$ROOT/build/.i386-probe status=0
+    mkdir -p "$ROOT/build"
+    write_i386_probe "$probe"
     "$probe" 2>/dev/null || status=$?
     rm -f "$probe"
     ((status == 42))

@@ -178,4 +178,18 @@ void Win32FileSystem::writeAll(const std::string& path, const std::string& bytes
     }
 }
 
+void Win32FileSystem::appendText(const std::string& path, const std::string& bytes) {
+    CriticalErrorsQuiet quiet;
+    // Append access only: every write lands at the end, even with another process appending
+    // to the same file, and the bytes already there cannot be touched.
+    FileHandle out(CreateFileW(winPath(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
+        throwFileError(GetLastError(), path);
+    writeOrThrow(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), path);
+    if (!FlushFileBuffers(out.get()))
+        throwLastError(path);
+}
+
 } // namespace ch

@@ -125,6 +125,33 @@ class Scenarios(unittest.TestCase):
         self.assertEqual(wine_env.tree_hashes(dest), earlier)
         self.assert_nothing_left(dest)
 
+    def test_log_on_a_full_disk_keeps_its_earlier_lines(self):
+        """The program folder, and so chathoard.log, on a full disk: the backup is made, the
+        log keeps every earlier line byte for byte, and standard error says so once."""
+        with wine_env.mounted_tmpfs(os.path.join(self.case, "p-full"), "8m") as mount:
+            if mount is None:
+                self.skipTest("this machine may not mount a tmpfs")
+            program = wine_env.make_program_folder(os.path.join(mount, "prog"), "S")
+            log = os.path.join(program, "chathoard.log")
+            # Exactly one page of earlier runs: rewriting it with one more line needs a page
+            # more than the disk has, as appending does.
+            earlier = b"".join(b"2026-12-06 02:00:%02d  [Done !] an earlier run\r\n" % (i % 60)
+                               for i in range(200))[:4096]
+            with open(log, "wb") as f:
+                f.write(earlier)
+            self.fill_up(mount, 0)
+            os.makedirs(os.path.join(self.case, "dest"))
+            code, out, err = self.wine.run_program(
+                program, ["/normal", r"R:\icq", "R:\\" + self._testMethodName + r"\dest"])
+            self.assertEqual(code, 0, (out, err))
+            self.assertEqual(wine_env.tree_hashes(os.path.join(self.case, "dest")),
+                             wine_env.tree_hashes(self.db))
+            with open(log, "rb") as f:
+                self.assertEqual(f.read()[:len(earlier)], earlier)
+            failures = [line for line in err if "chathoard.log could not be written" in line]
+            self.assertEqual(len(failures), 1, err)
+            self.assertIn("the disk is full", failures[0])
+
     # Locked and unreadable database files
 
     def hold_open(self, path):

@@ -33,7 +33,7 @@ class SourceReader {
             if (starts) {
                 file_ = File::openRead(path);
                 started = EntryRecord{};
-                started.name = systemNameToUtf8(bareName(path));
+                started.name = systemNameToUtf8(bareName(path, isSystemLeadByte));
                 started.stamp = file_->stamp();
                 started.zip64Local = file_->size() >= kMax32;
                 tailSize_ = 0;

@@ -7,6 +7,7 @@
 // After windows.h, which it needs.
 #include <winternl.h>
 
+#include "platform/ansi_path.h"
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_errors.h"
 #include "platform/win32/win32_file_system.h"
@@ -19,7 +20,7 @@ namespace {
 constexpr DWORD kCopyBufferSize = 1 << 20;
 
 std::string folderOf(const std::string& path) {
-    size_t cut = path.find_last_of("\\/:");
+    size_t cut = lastSeparator(path, "\\/:", isAnsiLeadByte);
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 

@@ -34,6 +34,21 @@ class FailureTest : public ::testing::Test {
             << "a temporary file was left behind";
     }
 
+    // A real write failure from the system: a file size limit makes writes past it fail, as a
+    // full disk would, at whatever point the archive reaches it.
+    ArchiveResult makeArchiveWithFileSizeLimit(rlim_t limit) {
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = limit;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        ArchiveResult result = makeArchive(out / "chathoard.zip", list);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        return result;
+    }
+
     TempDir src;
     TempDir out;
     std::string list;
@@ -94,26 +109,26 @@ TEST_F(FailureTest, ArchiveFolderMissing) {
     expectEarlierArchiveUntouched();
 }
 
-// A real write failure from the system: a file size limit makes writes past it fail, as a
-// full disk would, at whatever point the archive reaches it.
 TEST_F(FailureTest, WriteFailureMidArchiveLeavesNothingBehind) {
     writeFile(src / "a.dat", noise(600000, 1), 1104537600);
     for (const rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{300000}}) {
         SCOPED_TRACE(limit);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = limit;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const ArchiveResult result = makeArchive(out / "chathoard.zip", list);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
+        const ArchiveResult result = makeArchiveWithFileSizeLimit(limit);
         EXPECT_EQ(result.code, AZIP_ERR_WRITE) << result.detail;
         expectEarlierArchiveUntouched();
     }
     // Once there is room again the same call succeeds.
     EXPECT_EQ(addZip(out / "chathoard.zip", list), AZIP_OK);
+}
+
+// An incompressible file is written twice: deflated, then stored over it. A limit past the
+// deflated part's first megabyte but short of the stored copy's makes the second writing
+// fail, which is still the archive's failure, not the source's.
+TEST_F(FailureTest, WriteFailureWhileStoringAnIncompressibleFileIsAWriteFailure) {
+    writeFile(src / "a.dat", noise(1500000, 1), 1104537600);
+    const ArchiveResult result = makeArchiveWithFileSizeLimit(600000);
+    EXPECT_EQ(result.code, AZIP_ERR_WRITE) << result.detail;
+    expectEarlierArchiveUntouched();
 }
 
 TEST_F(FailureTest, ResultTextsAreDistinctPlainWords) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <set>
 #include <sys/resource.h>
+#include <zlib.h>
 
 #include "azip32/archive_check.h"
 #include "azip32/archive_writer.h"
@@ -188,6 +189,43 @@ TEST_F(CheckTest, DamagedHeadersAndEndRecord) {
     EXPECT_NE(checkAfterFlipping(size - 22 - 46 - 5 - 9 + 16), "passed"); // central CRC
     SetUp();
     EXPECT_NE(checkAfterFlipping(size - 22 + 10), "passed"); // entry count
+}
+
+// Readers that go front to back take the sizes from the local headers.
+TEST_F(CheckTest, LocalSizesThatDifferFromTheDirectory) {
+    EXPECT_NE(checkAfterFlipping(entries[0].localOffset + 18), "passed"); // compressed size
+    SetUp();
+    EXPECT_NE(checkAfterFlipping(entries[1].localOffset + 22), "passed"); // uncompressed size
+}
+
+// A local header with its sizes in a ZIP64 extra field, as an entry of 4 GiB or more has,
+// built by hand around a small stored entry.
+TEST(CheckZip64Local, ExtraFieldSizesMustMatchTheDirectory) {
+    TempDir dir;
+    const std::string path = dir / "x.zip";
+    const std::string data = "hello";
+    EntryRecord e;
+    e.name = "big.dat";
+    e.method = kMethodStored;
+    e.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), 5));
+    e.compressedSize = e.uncompressedSize = data.size();
+    e.zip64Local = true;
+    const std::string entry = localHeader(e) + data;
+    const std::string central = centralHeader(e);
+    const std::string archive = entry + central + endRecords(1, entry.size(), central.size());
+    writeFile(path, archive);
+    EXPECT_NO_THROW(checkArchive(path, {e}, 1));
+
+    EntryRecord without = e;
+    without.zip64Local = false;
+    EXPECT_THROW(checkArchive(path, {without}, 1), Failure);
+    const size_t zip64Sizes = 30 + e.name.size() + 4;
+    for (const size_t at : {zip64Sizes, zip64Sizes + 8}) { // uncompressed, compressed
+        std::string damaged = archive;
+        damaged[at] ^= 1;
+        writeFile(path, damaged);
+        EXPECT_THROW(checkArchive(path, {e}, 1), Failure) << at;
+    }
 }
 
 TEST_F(CheckTest, RecordsThatDifferFromWhatWasWritten) {

@@ -13,23 +13,28 @@ namespace ch {
 namespace {
 
 std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
-bool isSwitch(const std::string& arg) { return arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-'); }
+bool isSwitch(const std::string& arg) {
+    return arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-');
+}
 
 // A box's prompt on one line: line breaks become single spaces.
 std::string oneLine(const std::string& text) {
     std::string line;
     for (char c : text) {
         if (c == '\r' || c == '\n') {
-            if (!line.empty() && line.back() != ' ') line += ' ';
+            if (!line.empty() && line.back() != ' ')
+                line += ' ';
         } else {
             line += c;
         }
     }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
     return line;
 }
 
@@ -38,7 +43,9 @@ bool isProblemStyle(int style) {
     return icon == vbCritical || icon == vbExclamation;
 }
 
-std::string logPathOf(const AppObject& App) { return App.Path + "\\chathoard.log"; }
+std::string logPathOf(const AppObject& App) {
+    return App.Path + "\\chathoard.log";
+}
 
 } // namespace
 
@@ -48,7 +55,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
         cl.showUsage = true;
         return cl;
     }
-    if (args.size() != 3 || !isSwitch(args[0])) return std::nullopt;
+    if (args.size() != 3 || !isSwitch(args[0]))
+        return std::nullopt;
     std::string name = lower(args[0].substr(1));
     if (name == "normal")
         cl.kind = BackupKind::Normal;
@@ -58,7 +66,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
         return std::nullopt;
     cl.messengerFolder = args[1];
     cl.destinationFolder = args[2];
-    if (cl.messengerFolder.empty() || cl.destinationFolder.empty()) return std::nullopt;
+    if (cl.messengerFolder.empty() || cl.destinationFolder.empty())
+        return std::nullopt;
     return cl;
 }
 
@@ -80,9 +89,12 @@ std::string usageText() {
 
 int exitCodeFor(BackupOutcome outcome) {
     switch (outcome) {
-    case BackupOutcome::Done: return exitDone;
-    case BackupOutcome::NoMessengerFolder: return exitNoMessengerDatabase;
-    case BackupOutcome::Failed: return exitBackupFailed;
+    case BackupOutcome::Done:
+        return exitDone;
+    case BackupOutcome::NoMessengerFolder:
+        return exitNoMessengerDatabase;
+    case BackupOutcome::Failed:
+        return exitBackupFailed;
     }
     return exitBackupFailed;
 }
@@ -90,7 +102,8 @@ int exitCodeFor(BackupOutcome outcome) {
 int ConsoleDialogs::msgBox(const std::string& prompt, int style,
                            const std::optional<std::string>& title) {
     std::string line = oneLine(prompt);
-    if (title && !title->empty()) line = "[" + *title + "] " + line;
+    if (title && !title->empty())
+        line = "[" + *title + "] " + line;
     report(line, isProblemStyle(style));
     return (style & 0x0F) == vbRetryCancel ? vbCancel : vbOK;
 }
@@ -98,16 +111,19 @@ int ConsoleDialogs::msgBox(const std::string& prompt, int style,
 void ConsoleDialogs::report(const std::string& line, bool isProblem) {
     out_(line, isProblem);
     // The log is a trace, not the backup: a log that cannot be written must not fail the run.
+    // Each entry is appended, so a failure costs at most that entry, never the earlier runs';
+    // after one failure the run stops trying, and says so once.
+    if (logFailed_)
+        return;
     try {
-        std::string log;
-        try {
-            log = fs_.readAll(logPath_);
-        } catch (const RuntimeError& e) {
-            if (e.number() != errFileNotFound) throw;
-        }
-        fs_.writeAll(logPath_, log + clock_() + "  " + line + "\r\n");
+        fs_.appendText(logPath_, clock_() + "  " + line + "\r\n");
     } catch (const RuntimeError& e) {
-        out_("The log " + logPath_ + " could not be written: " + e.description(), true);
+        logFailed_ = true;
+        const std::string reason =
+            isSharingViolation(e) ? "the file is in use by another program" : plainReason(e);
+        out_("The log " + logPath_ + " could not be written (" + reason +
+                 "); the rest of this run is not logged, its earlier entries are kept.",
+             true);
     }
 }
 
@@ -125,7 +141,8 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
                    false);
 
     TextBox Text1;
-    if (zip) Form_Load(Text1, App, fs, dialogs, archiver);
+    if (zip)
+        Form_Load(Text1, App, fs, dialogs, archiver);
 
     // The same controls the window uses, so the folder is judged exactly as there.
     FolderList Dir1(fs), Dir2(fs);

@@ -45,7 +45,7 @@ using Clock = std::function<std::string()>;
 // Message boxes of a run without a window: each becomes one output line and one log entry.
 // A box asking to retry is answered with Cancel, so nothing waits for a user.
 class ConsoleDialogs : public Dialogs {
-public:
+  public:
     ConsoleDialogs(FileSystem& fs, std::string logPath, OutputLine out, Clock clock)
         : fs_(fs), logPath_(std::move(logPath)), out_(std::move(out)), clock_(std::move(clock)) {}
     int msgBox(const std::string& prompt, int style,
@@ -53,11 +53,12 @@ public:
     // Writes a line that no box would have shown (start and end of a run).
     void report(const std::string& line, bool isProblem);
 
-private:
+  private:
     FileSystem& fs_;
     std::string logPath_;
     OutputLine out_;
     Clock clock_;
+    bool logFailed_ = false;
 };
 
 // Runs the command line given as args (without the program name); returns the exit code.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <new>
 #include <numeric>
 #include <optional>
 #include <thread>
@@ -10,6 +11,7 @@
 
 #include "azip32/azip32.h"
 #include "azip32/failure.h"
+#include "azip32/fault_points.h"
 #include "azip32/file_io.h"
 #include "azip32/little_endian.h"
 
@@ -145,14 +147,16 @@ class DataChecker {
         file_.readAt(e.localOffset, h, sizeof h);
         const std::string& n = e.name;
         require(get32(h) == kLocalSignature, "local header missing for " + n);
-        require(get16(h + 8) == e.method && get32(h + 14) == e.crc,
+        require(get16(h + 6) == entryFlags(e) && get16(h + 8) == e.method && get32(h + 14) == e.crc,
                 "local header differs for " + n);
         const size_t nameSize = get16(h + 26);
+        const size_t extraSize = get16(h + 28);
         require(nameSize == n.size(), "local name differs for " + n);
-        std::string name(nameSize, '\0');
-        file_.readAt(e.localOffset + kLocalFixedSize, name.data(), nameSize);
-        require(name == n, "local name differs for " + n);
-        const uint64_t dataStart = e.localOffset + kLocalFixedSize + nameSize + get16(h + 28);
+        std::string nameAndExtra(nameSize + extraSize, '\0');
+        file_.readAt(e.localOffset + kLocalFixedSize, nameAndExtra.data(), nameAndExtra.size());
+        require(nameAndExtra.compare(0, nameSize, n) == 0, "local name differs for " + n);
+        checkLocalSizes(e, h, nameAndExtra.substr(nameSize));
+        const uint64_t dataStart = e.localOffset + kLocalFixedSize + nameSize + extraSize;
         const auto [crc, size] =
             e.method == kMethodStored ? readStored(e, dataStart) : inflateData(e, dataStart);
         require(size == e.uncompressedSize, "data size differs for " + n);
@@ -160,6 +164,31 @@ class DataChecker {
     }
 
   private:
+    // A reader going front to back takes the sizes from the local header (or its ZIP64 extra
+    // field), so they must say what the central directory says.
+    static void checkLocalSizes(const EntryRecord& e, const unsigned char* h,
+                                const std::string& extra) {
+        const std::string& n = e.name;
+        const auto* x = reinterpret_cast<const unsigned char*>(extra.data());
+        std::optional<std::pair<uint64_t, uint64_t>> zip64; // uncompressed, compressed
+        for (size_t i = 0; i + 4 <= extra.size();) {
+            const size_t size = get16(x + i + 2);
+            require(i + 4 + size <= extra.size(), "local extra field overruns for " + n);
+            if (get16(x + i) == kZip64ExtraId) {
+                require(size == 16 && !zip64, "local ZIP64 extra field is malformed for " + n);
+                zip64.emplace(get64(x + i + 4), get64(x + i + 12));
+            }
+            i += 4 + size;
+        }
+        require(zip64.has_value() == e.zip64Local, "local ZIP64 extra field differs for " + n);
+        const uint64_t compressed = e.zip64Local ? kMax32 : e.compressedSize;
+        const uint64_t uncompressed = e.zip64Local ? kMax32 : e.uncompressedSize;
+        require(get32(h + 18) == compressed && get32(h + 22) == uncompressed,
+                "local header sizes differ for " + n);
+        require(!zip64 || (zip64->first == e.uncompressedSize && zip64->second == e.compressedSize),
+                "local ZIP64 sizes differ for " + n);
+    }
+
     std::pair<uint32_t, uint64_t> readStored(const EntryRecord& e, uint64_t at) {
         uLong crc = 0;
         for (uint64_t left = e.compressedSize; left > 0;) {
@@ -224,30 +253,50 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
     std::atomic<bool> stop{false};
     std::mutex failureMutex;
     std::optional<Failure> failure;
+    const auto fail = [&](const Failure& f) {
+        std::lock_guard lock(failureMutex);
+        failure = failure.value_or(f);
+        stop = true;
+    };
+    // Nothing may leave a helper thread: an exception there would end the program.
     const auto work = [&] {
         try {
             DataChecker checker(path);
-            for (size_t i; !stop && (i = next++) < order.size();)
+            for (size_t i; !stop && (i = next++) < order.size();) {
+                faultPoint(FaultPoint::WorkerTask);
                 checker.check(expected[order[i]]);
+            }
         } catch (const Failure& f) {
-            std::lock_guard lock(failureMutex);
-            failure = failure.value_or(f);
-            stop = true;
+            fail(f);
+        } catch (const IoError& e) {
+            fail(Failure(AZIP_ERR_CHECK, e.what()));
+        } catch (const std::bad_alloc&) {
+            fail(Failure(AZIP_ERR_INTERNAL, "out of memory"));
         } catch (const std::exception& e) {
-            std::lock_guard lock(failureMutex);
-            failure = failure.value_or(Failure(AZIP_ERR_CHECK, e.what()));
-            stop = true;
+            fail(Failure(AZIP_ERR_INTERNAL, e.what()));
         }
     };
     // The calling thread checks too.
     const size_t helpers =
         order.size() > 1 ? std::min<size_t>(std::max(threads, 1u), order.size()) - 1 : 0;
     std::vector<std::thread> pool;
-    for (size_t i = 0; i < helpers; ++i)
-        pool.emplace_back(work);
+    const auto joinAll = [&] {
+        for (auto& t : pool)
+            t.join();
+    };
+    try {
+        for (size_t i = 0; i < helpers; ++i) {
+            faultPoint(FaultPoint::ThreadStart);
+            pool.emplace_back(work);
+        }
+    } catch (...) {
+        // The helpers started must be joined before the failure goes on.
+        stop = true;
+        joinAll();
+        throw;
+    }
     work();
-    for (auto& t : pool)
-        t.join();
+    joinAll();
     if (failure)
         throw *failure;
 }

@@ -33,7 +33,7 @@ class SourceReader {
             if (starts) {
                 file_ = File::openRead(path);
                 started = EntryRecord{};
-                started.name = systemNameToUtf8(bareName(path));
+                started.name = systemNameToUtf8(bareName(path, isSystemLeadByte));
                 started.stamp = file_->stamp();
                 started.zip64Local = file_->size() >= kMax32;
                 tailSize_ = 0;
@@ -73,24 +73,28 @@ class SourceReader {
 };
 
 // Rewrites an entry's data uncompressed, for files that deflate does not shrink. The file
-// is read a second time and must give the same bytes as the first.
+// is read a second time and must give the same bytes as the first. Only the reads are the
+// source's failures; a failing write is the archive's, as anywhere else.
 void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const std::string& path) {
     out.rewind(dataStart);
     uint32_t crc = 0;
     uint64_t size = 0;
-    try {
-        File file = File::openRead(path);
-        std::vector<unsigned char> buffer(256 * 1024);
-        for (;;) {
-            const size_t n = file.read(buffer.data(), buffer.size());
-            if (n == 0)
-                break;
-            crc = static_cast<uint32_t>(crc32(crc, buffer.data(), static_cast<uInt>(n)));
-            size += n;
-            out.write(buffer.data(), n);
+    const auto sourceRead = [&](auto step) {
+        try {
+            return step();
+        } catch (const IoError& failure) {
+            sourceFailure(failure.what());
         }
-    } catch (const IoError& e) {
-        sourceFailure(e.what());
+    };
+    File file = sourceRead([&] { return File::openRead(path); });
+    std::vector<unsigned char> buffer(256 * 1024);
+    for (;;) {
+        const size_t n = sourceRead([&] { return file.read(buffer.data(), buffer.size()); });
+        if (n == 0)
+            break;
+        crc = static_cast<uint32_t>(crc32(crc, buffer.data(), static_cast<uInt>(n)));
+        size += n;
+        out.write(buffer.data(), n);
     }
     if (crc != e.crc || size != e.uncompressedSize)
         sourceFailure(path + " changed while it was being packed");

@@ -1,9 +1,11 @@
 #include "azip32/block_compressor.h"
 
 #include <algorithm>
+#include <optional>
 #include <zlib.h>
 
 #include "azip32/deflate_encoder.h"
+#include "azip32/fault_points.h"
 
 namespace ch::azip {
 namespace {
@@ -38,11 +40,24 @@ BlockCompressor::BlockCompressor(unsigned threads, size_t slots, DeflateSettings
         b->output.reset(new unsigned char[outputCapacity()]);
         blocks_.push_back(std::move(b));
     }
-    for (unsigned i = 0; i < std::max(threads, 1u); ++i)
-        workers_.emplace_back([this] { work(); });
+    // A thread that cannot be started must not leave the ones before it running unjoined,
+    // which would end the whole program.
+    try {
+        for (unsigned i = 0; i < std::max(threads, 1u); ++i) {
+            faultPoint(FaultPoint::ThreadStart);
+            workers_.emplace_back([this] { work(); });
+        }
+    } catch (...) {
+        stop();
+        throw;
+    }
 }
 
 BlockCompressor::~BlockCompressor() {
+    stop();
+}
+
+void BlockCompressor::stop() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -50,6 +65,7 @@ BlockCompressor::~BlockCompressor() {
     queued_.notify_all();
     for (auto& w : workers_)
         w.join();
+    workers_.clear();
 }
 
 void BlockCompressor::submit(Block& block) {
@@ -77,7 +93,8 @@ unsigned BlockCompressor::defaultThreadCount() {
 }
 
 void BlockCompressor::work() {
-    Deflater deflater(settings_);
+    // Made on the first block, so that running out of memory for it fails that block.
+    std::optional<Deflater> deflater;
     for (;;) {
         Block* block;
         {
@@ -88,7 +105,16 @@ void BlockCompressor::work() {
             block = queue_.front();
             queue_.pop_front();
         }
-        deflater.compress(*block);
+        // An exception must not leave the thread: it would end the program. The block is
+        // marked failed instead, and the writer gives up with the internal error.
+        try {
+            faultPoint(FaultPoint::WorkerTask);
+            if (!deflater)
+                deflater.emplace(settings_);
+            deflater->compress(*block);
+        } catch (...) {
+            block->failed = true;
+        }
         {
             std::lock_guard lock(mutex_);
             block->state = Block::State::Done;

@@ -59,6 +59,8 @@ class BlockCompressor {
 
   private:
     void work();
+    // Stops and joins every worker started.
+    void stop();
 
     DeflateSettings settings_;
 

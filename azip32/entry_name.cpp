@@ -51,9 +51,15 @@ bool isValidUtf8(std::string_view text) {
 
 } // namespace
 
-std::string bareName(std::string_view path) {
-    const auto cut = path.find_last_of("\\/");
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+std::string bareName(std::string_view path, LeadByteTest isLeadByte) {
+    size_t start = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (isLeadByte(static_cast<uint8_t>(path[i])) && i + 1 < path.size())
+            ++i; // the trail byte belongs to this character
+        else if (path[i] == '\\' || path[i] == '/')
+            start = i + 1;
+    }
+    return std::string(path.substr(start));
 }
 
 bool isPlainAscii(std::string_view text) {

@@ -58,6 +58,9 @@ class File {
 void removeFile(const std::string& path) noexcept;
 // Renames from over to, replacing an existing file in one step, and makes the rename durable.
 void replaceFile(const std::string& from, const std::string& to);
+// Whether a byte starts a double-byte character in the system's ANSI code page. Never in
+// the native build, whose names are UTF-8 or Latin-1, where 0x5C is always a backslash.
+bool isSystemLeadByte(unsigned char byte);
 // A name from a list file, in the system's ANSI code page, as UTF-8.
 std::string systemNameToUtf8(const std::string& name);
 

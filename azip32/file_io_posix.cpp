@@ -169,6 +169,10 @@ void replaceFile(const std::string& from, const std::string& to) {
     }
 }
 
+bool isSystemLeadByte(unsigned char) {
+    return false;
+}
+
 std::string systemNameToUtf8(const std::string& name) {
     return latin1OrUtf8ToUtf8(name);
 }

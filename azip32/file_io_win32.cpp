@@ -184,6 +184,10 @@ void replaceFile(const std::string& from, const std::string& to) {
         fail("cannot rename to", to);
 }
 
+bool isSystemLeadByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
 std::string systemNameToUtf8(const std::string& name) {
     if (name.empty())
         return name;

@@ -11,8 +11,8 @@
 namespace ch {
 
 struct DriveInfo {
-    char letter = 'c';  // lower case
-    std::string label;  // volume label, empty when there is none
+    char letter = 'c'; // lower case
+    std::string label; // volume label, empty when there is none
 };
 
 // Whether copyFile must have a copy on the disk before it renames it into place. A staging
@@ -21,7 +21,7 @@ struct DriveInfo {
 enum class CopyFlush { ToDisk, NotNeeded };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Copies a file. An existing destination is replaced only by a complete copy: the data
@@ -54,8 +54,11 @@ public:
     // The current folder of a drive ("c:\" style root or full path). 68 when not ready.
     virtual std::string currentFolder(char driveLetter) = 0;
     // Whole-file reads and writes for the small text files (settings, list file).
-    virtual std::string readAll(const std::string& path) = 0;              // 53 when missing
+    virtual std::string readAll(const std::string& path) = 0;                     // 53 when missing
     virtual void writeAll(const std::string& path, const std::string& bytes) = 0; // create/truncate
+    // Adds bytes at the end of a file, creating it when missing, and flushes them to the disk.
+    // What the file held before is never rewritten, so a failure cannot cost it.
+    virtual void appendText(const std::string& path, const std::string& bytes) = 0;
     // Modification time of a file as seconds since 1970 (UTC); 53 when missing.
     virtual int64_t modifiedTime(const std::string& path) = 0;
 };

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "platform/ansi_path.h"
+#include "platform/win32/win32_text.h"
+
 namespace ch {
 namespace {
 
@@ -9,7 +12,7 @@ using NoArgument = int32_t(WINAPI*)();
 using TextArgument = int32_t(WINAPI*)(const char*);
 
 std::string dllPathIn(const std::string& folder) {
-    if (!folder.empty() && folder.back() == '\\')
+    if (!folder.empty() && lastSeparator(folder, "\\", isAnsiLeadByte) == folder.size() - 1)
         return folder + "azip32.dll";
     return folder + "\\azip32.dll";
 }

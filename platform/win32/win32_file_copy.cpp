@@ -7,6 +7,7 @@
 // After windows.h, which it needs.
 #include <winternl.h>
 
+#include "platform/ansi_path.h"
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_errors.h"
 #include "platform/win32/win32_file_system.h"
@@ -19,7 +20,7 @@ namespace {
 constexpr DWORD kCopyBufferSize = 1 << 20;
 
 std::string folderOf(const std::string& path) {
-    size_t cut = path.find_last_of("\\/:");
+    size_t cut = lastSeparator(path, "\\/:", isAnsiLeadByte);
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
@@ -176,6 +177,20 @@ void Win32FileSystem::writeAll(const std::string& path, const std::string& bytes
         DeleteFileW(winPath(path).c_str());
         throw;
     }
+}
+
+void Win32FileSystem::appendText(const std::string& path, const std::string& bytes) {
+    CriticalErrorsQuiet quiet;
+    // Append access only: every write lands at the end, even with another process appending
+    // to the same file, and the bytes already there cannot be touched.
+    FileHandle out(CreateFileW(winPath(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
+        throwFileError(GetLastError(), path);
+    writeOrThrow(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), path);
+    if (!FlushFileBuffers(out.get()))
+        throwLastError(path);
 }
 
 } // namespace ch

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <functional>
 
+#include "platform/ansi_path.h"
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_errors.h"
 #include "platform/win32/win32_handles.h"
@@ -36,14 +37,14 @@ bool isListedFolder(const WIN32_FIND_DATAW& data) {
 
 // "C:\x" -> "C:\x\", "C:\" stays: the folder part to put in front of a name.
 std::string withSeparator(const std::string& folder) {
-    if (folder.empty() || folder.back() == '\\' || folder.back() == '/' || folder.back() == ':')
+    if (folder.empty() || lastSeparator(folder, "\\/:", isAnsiLeadByte) == folder.size() - 1)
         return folder;
     return folder + "\\";
 }
 
 // Splits "C:\x\*.dat" into "C:\x\" and "*.dat".
 std::pair<std::string, std::string> splitPattern(const std::string& pattern) {
-    size_t cut = pattern.find_last_of("\\/:");
+    size_t cut = lastSeparator(pattern, "\\/:", isAnsiLeadByte);
     if (cut == std::string::npos)
         return {"", pattern};
     return {pattern.substr(0, cut + 1), pattern.substr(cut + 1)};

@@ -23,6 +23,7 @@ class Win32FileSystem : public FileSystem {
     std::string currentFolder(char driveLetter) override;
     std::string readAll(const std::string& path) override;
     void writeAll(const std::string& path, const std::string& bytes) override;
+    void appendText(const std::string& path, const std::string& bytes) override;
     int64_t modifiedTime(const std::string& path) override;
 };
 

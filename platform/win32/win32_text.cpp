@@ -26,6 +26,10 @@ std::string toAnsi(const std::wstring& wide) {
     return ansi;
 }
 
+bool isAnsiLeadByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
 bool fitsAnsi(const std::wstring& wide) {
     return toWide(toAnsi(wide)) == wide;
 }

@@ -7,6 +7,8 @@ namespace ch {
 // ANSI (the system code page) to UTF-16 and back.
 std::wstring toWide(const std::string& ansi);
 std::string toAnsi(const std::wstring& wide);
+// Whether a byte starts a double-byte character in the system's ANSI code page.
+bool isAnsiLeadByte(unsigned char byte);
 // True when a wide string survives the trip to the ANSI code page unchanged.
 bool fitsAnsi(const std::wstring& wide);
 

@@ -15,6 +15,7 @@ import os
 import subprocess
 import sys
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cli"))
 import wine_env  # noqa: E402
@@ -123,6 +124,72 @@ class Scenarios(unittest.TestCase):
                                        r"was not written")
             self.assertEqual(os.listdir(mount), ["filler.bin"])
         self.assertEqual(wine_env.tree_hashes(dest), earlier)
+        self.assert_nothing_left(dest)
+
+    def test_log_on_a_full_disk_keeps_its_earlier_lines(self):
+        """The program folder, and so chathoard.log, on a full disk: the backup is made, the
+        log keeps every earlier line byte for byte, and standard error says so once."""
+        with wine_env.mounted_tmpfs(os.path.join(self.case, "p-full"), "8m") as mount:
+            if mount is None:
+                self.skipTest("this machine may not mount a tmpfs")
+            program = wine_env.make_program_folder(os.path.join(mount, "prog"), "S")
+            log = os.path.join(program, "chathoard.log")
+            # Exactly one page of earlier runs: rewriting it with one more line needs a page
+            # more than the disk has, as appending does.
+            earlier = b"".join(b"2026-12-06 02:00:%02d  [Done !] an earlier run\r\n" % (i % 60)
+                               for i in range(200))[:4096]
+            with open(log, "wb") as f:
+                f.write(earlier)
+            self.fill_up(mount, 0)
+            os.makedirs(os.path.join(self.case, "dest"))
+            code, out, err = self.wine.run_program(
+                program, ["/normal", r"R:\icq", "R:\\" + self._testMethodName + r"\dest"])
+            self.assertEqual(code, 0, (out, err))
+            for name in self.names:
+                self.assertEqual(wine_env.file_hash(os.path.join(self.case, "dest", name)),
+                                 wine_env.file_hash(os.path.join(self.db, name)), name)
+            with open(log, "rb") as f:
+                self.assertEqual(f.read()[:len(earlier)], earlier)
+            failures = [line for line in err if "chathoard.log could not be written" in line]
+            self.assertEqual(len(failures), 1, err)
+            self.assertIn("the disk is full", failures[0])
+
+    # Code page 932
+
+    def japanese_locale(self):
+        """A compiled ja_JP.UTF-8 locale (LOCPATH) from which Wine takes code page 932."""
+        path = os.path.abspath(os.path.join(WORK, "..", "locale-ja"))
+        if not os.path.isdir(os.path.join(path, "ja_JP.UTF-8")):
+            os.makedirs(path, exist_ok=True)
+            subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8",
+                            os.path.join(path, "ja_JP.UTF-8")],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not os.path.isdir(os.path.join(path, "ja_JP.UTF-8")):
+            self.skipTest("no ja_JP locale can be compiled here (localedef)")
+        return path
+
+    def test_code_page_932_names_are_kept_whole(self):
+        """Under code page 932 the second byte of "表" is 0x5C, a backslash: the ZIP backup
+        must still store 表.dat under its own name, and leave nothing behind."""
+        db = self.path(self._testMethodName, "icq", "db")
+        os.makedirs(db)
+        for name, data in (("表.dat", b"hyou " * 1000), ("a.idx", b"index")):
+            with open(os.path.join(db, name), "wb") as f:
+                f.write(data)
+        dest = os.path.join(self.case, "dest")
+        os.makedirs(dest)
+        saved = dict(self.wine.env)
+        self.wine.env.update(LOCPATH=self.japanese_locale(), LC_ALL="ja_JP.UTF-8")
+        try:
+            messenger = "R:\\" + self._testMethodName + r"\icq"
+            code, out, err = self.run_backup("zip", messenger, "R:\\" + self._testMethodName
+                                             + r"\dest")
+        finally:
+            self.wine.env = saved
+        self.assertEqual(code, 0, (out, err))
+        with zipfile.ZipFile(os.path.join(dest, "chathoard.zip")) as z:
+            self.assertEqual(sorted(z.namelist()), ["a.idx", "表.dat"])
+            self.assertEqual(z.read("表.dat"), b"hyou " * 1000)
         self.assert_nothing_left(dest)
 
     # Locked and unreadable database files

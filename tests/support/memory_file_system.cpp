@@ -150,6 +150,8 @@ const char* fsOpName(FsOp op) {
         return "read";
     case FsOp::WriteAll:
         return "write";
+    case FsOp::AppendText:
+        return "append";
     case FsOp::ModifiedTime:
         return "mtime";
     }
@@ -390,7 +392,7 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 
 std::vector<std::string> MemoryFileSystem::changes() const {
     return logOf({FsOp::Copy, FsOp::DeleteFile, FsOp::DeleteByPattern, FsOp::MakeFolder,
-                  FsOp::RemoveFolder, FsOp::WriteAll});
+                  FsOp::RemoveFolder, FsOp::WriteAll, FsOp::AppendText});
 }
 
 std::string MemoryFileSystem::dump() const {
@@ -715,9 +717,7 @@ std::string MemoryFileSystem::currentFolder(char driveLetter) {
 }
 
 std::string MemoryFileSystem::readAll(const std::string& path) {
-    return run(FsOp::ReadAll, path, {}, [&] {
-        return openableFile(resolve(path)).data;
-    });
+    return run(FsOp::ReadAll, path, {}, [&] { return openableFile(resolve(path)).data; });
 }
 
 void MemoryFileSystem::writeAll(const std::string& path, const std::string& bytes) {
@@ -737,6 +737,31 @@ void MemoryFileSystem::writeAll(const std::string& path, const std::string& byte
             n = &folder.add(r.last(), false);
         n->data.clear(); // truncated on open, as the real file is
         writeData(*r.drive, *n, bytes);
+    });
+}
+
+void MemoryFileSystem::appendText(const std::string& path, const std::string& bytes) {
+    run(FsOp::AppendText, path, {}, [&] {
+        Resolved r = resolve(path);
+        if (r.parts.empty())
+            fail(errPathFileAccess);
+        Node& folder = parentFolderOf(r);
+        Node* n = folder.child(r.last());
+        if (n && n->folder)
+            fail(errPathFileAccess, kAccessDenied);
+        if (n && n->locked)
+            fail(errPermissionDenied, kSharingViolation);
+        if (n && n->readOnly)
+            fail(errPermissionDenied, kAccessDenied);
+        if (!n)
+            n = &folder.add(r.last(), false);
+        const uint64_t room = r.drive->freeBytes();
+        n->mtime = clock;
+        if (bytes.size() > room) {
+            n->data += bytes.substr(0, room); // what fitted before the disk was full
+            fail(errDiskFull, 112);
+        }
+        n->data += bytes;
     });
 }
 

@@ -28,6 +28,7 @@ enum class FsOp {
     CurrentFolder,
     ReadAll,
     WriteAll,
+    AppendText,
     ModifiedTime,
 };
 const char* fsOpName(FsOp op);
@@ -39,7 +40,7 @@ struct FsCall {
     std::string path;
     std::string path2; // copy destination
     int error = 0;
-    std::string text() const; // "copy C:\a -> D:\a", "remove-folder C:\x !75"
+    std::string text() const;            // "copy C:\a -> D:\a", "remove-folder C:\x !75"
     CopyFlush flush = CopyFlush::ToDisk; // what a copy asked for
 };
 
@@ -114,6 +115,7 @@ class MemoryFileSystem : public FileSystem {
     std::string currentFolder(char driveLetter) override;
     std::string readAll(const std::string& path) override;
     void writeAll(const std::string& path, const std::string& bytes) override;
+    void appendText(const std::string& path, const std::string& bytes) override;
     int64_t modifiedTime(const std::string& path) override;
 
     struct Node;

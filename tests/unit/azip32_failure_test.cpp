@@ -6,6 +6,7 @@
 #include <csignal>
 #include <set>
 #include <sys/resource.h>
+#include <zlib.h>
 
 #include "azip32/archive_check.h"
 #include "azip32/archive_writer.h"
@@ -32,6 +33,21 @@ class FailureTest : public ::testing::Test {
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"chathoard.zip", "icqtemp.dat"}))
             << "a temporary file was left behind";
+    }
+
+    // A real write failure from the system: a file size limit makes writes past it fail, as a
+    // full disk would, at whatever point the archive reaches it.
+    ArchiveResult makeArchiveWithFileSizeLimit(rlim_t limit) {
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = limit;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        ArchiveResult result = makeArchive(out / "chathoard.zip", list);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        return result;
     }
 
     TempDir src;
@@ -94,26 +110,26 @@ TEST_F(FailureTest, ArchiveFolderMissing) {
     expectEarlierArchiveUntouched();
 }
 
-// A real write failure from the system: a file size limit makes writes past it fail, as a
-// full disk would, at whatever point the archive reaches it.
 TEST_F(FailureTest, WriteFailureMidArchiveLeavesNothingBehind) {
     writeFile(src / "a.dat", noise(600000, 1), 1104537600);
     for (const rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{300000}}) {
         SCOPED_TRACE(limit);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = limit;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const ArchiveResult result = makeArchive(out / "chathoard.zip", list);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
+        const ArchiveResult result = makeArchiveWithFileSizeLimit(limit);
         EXPECT_EQ(result.code, AZIP_ERR_WRITE) << result.detail;
         expectEarlierArchiveUntouched();
     }
     // Once there is room again the same call succeeds.
     EXPECT_EQ(addZip(out / "chathoard.zip", list), AZIP_OK);
+}
+
+// An incompressible file is written twice: deflated, then stored over it. A limit past the
+// deflated part's first megabyte but short of the stored copy's makes the second writing
+// fail, which is still the archive's failure, not the source's.
+TEST_F(FailureTest, WriteFailureWhileStoringAnIncompressibleFileIsAWriteFailure) {
+    writeFile(src / "a.dat", noise(1500000, 1), 1104537600);
+    const ArchiveResult result = makeArchiveWithFileSizeLimit(600000);
+    EXPECT_EQ(result.code, AZIP_ERR_WRITE) << result.detail;
+    expectEarlierArchiveUntouched();
 }
 
 TEST_F(FailureTest, ResultTextsAreDistinctPlainWords) {
@@ -173,6 +189,43 @@ TEST_F(CheckTest, DamagedHeadersAndEndRecord) {
     EXPECT_NE(checkAfterFlipping(size - 22 - 46 - 5 - 9 + 16), "passed"); // central CRC
     SetUp();
     EXPECT_NE(checkAfterFlipping(size - 22 + 10), "passed"); // entry count
+}
+
+// Readers that go front to back take the sizes from the local headers.
+TEST_F(CheckTest, LocalSizesThatDifferFromTheDirectory) {
+    EXPECT_NE(checkAfterFlipping(entries[0].localOffset + 18), "passed"); // compressed size
+    SetUp();
+    EXPECT_NE(checkAfterFlipping(entries[1].localOffset + 22), "passed"); // uncompressed size
+}
+
+// A local header with its sizes in a ZIP64 extra field, as an entry of 4 GiB or more has,
+// built by hand around a small stored entry.
+TEST(CheckZip64Local, ExtraFieldSizesMustMatchTheDirectory) {
+    TempDir dir;
+    const std::string path = dir / "x.zip";
+    const std::string data = "hello";
+    EntryRecord e;
+    e.name = "big.dat";
+    e.method = kMethodStored;
+    e.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), 5));
+    e.compressedSize = e.uncompressedSize = data.size();
+    e.zip64Local = true;
+    const std::string entry = localHeader(e) + data;
+    const std::string central = centralHeader(e);
+    const std::string archive = entry + central + endRecords(1, entry.size(), central.size());
+    writeFile(path, archive);
+    EXPECT_NO_THROW(checkArchive(path, {e}, 1));
+
+    EntryRecord without = e;
+    without.zip64Local = false;
+    EXPECT_THROW(checkArchive(path, {without}, 1), Failure);
+    const size_t zip64Sizes = 30 + e.name.size() + 4;
+    for (const size_t at : {zip64Sizes, zip64Sizes + 8}) { // uncompressed, compressed
+        std::string damaged = archive;
+        damaged[at] ^= 1;
+        writeFile(path, damaged);
+        EXPECT_THROW(checkArchive(path, {e}, 1), Failure) << at;
+    }
 }
 
 TEST_F(CheckTest, RecordsThatDifferFromWhatWasWritten) {

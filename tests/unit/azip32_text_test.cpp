@@ -3,6 +3,7 @@
 
 #include "azip32/entry_name.h"
 #include "azip32/failure.h"
+#include "azip32/file_io.h"
 #include "azip32/list_file.h"
 #include "tests/unit/azip32_test_files.h"
 
@@ -39,11 +40,31 @@ TEST(ListFile, UnreadableListFileHasItsOwnCode) {
 }
 
 TEST(EntryName, BareNameAfterEitherSeparator) {
-    EXPECT_EQ(bareName("C:\\chathoard\\a.dat"), "a.dat");
-    EXPECT_EQ(bareName("C:\\\\a.dat"), "a.dat");
-    EXPECT_EQ(bareName("/tmp/x/b.idx"), "b.idx");
-    EXPECT_EQ(bareName("C:/mixed\\c.dat"), "c.dat");
-    EXPECT_EQ(bareName("plain.dat"), "plain.dat");
+    EXPECT_EQ(bareName("C:\\chathoard\\a.dat", isSystemLeadByte), "a.dat");
+    EXPECT_EQ(bareName("C:\\\\a.dat", isSystemLeadByte), "a.dat");
+    EXPECT_EQ(bareName("/tmp/x/b.idx", isSystemLeadByte), "b.idx");
+    EXPECT_EQ(bareName("C:/mixed\\c.dat", isSystemLeadByte), "c.dat");
+    EXPECT_EQ(bareName("plain.dat", isSystemLeadByte), "plain.dat");
+}
+
+// Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC; 0xA1-0xDF are one-byte katakana.
+bool cp932LeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+TEST(EntryName, BareNameKeepsDoubleByteCharactersWhole) {
+    // "表" is 0x95 0x5C: its second byte is not a separator, in the name or in a folder.
+    EXPECT_EQ(bareName("C:\\chathoard\\\x95\x5C.dat", cp932LeadByte), "\x95\x5C.dat");
+    EXPECT_EQ(bareName("C:\\\x95\x5C\\a.dat", cp932LeadByte), "a.dat");
+    EXPECT_EQ(bareName("C:\\\x95\x5C", cp932LeadByte), "\x95\x5C");
+    // A one-byte katakana before 0x5C leaves it a separator; so does a single-byte code page.
+    EXPECT_EQ(bareName("C:\\\xB1\x5C"
+                       "a.dat",
+                       cp932LeadByte),
+              "a.dat");
+    EXPECT_EQ(bareName("C:\\\x95\x5C.dat", isSystemLeadByte), ".dat");
+    // A lead byte at the very end has no trail byte to take.
+    EXPECT_EQ(bareName("C:\\x\x95", cp932LeadByte), "x\x95");
 }
 
 TEST(EntryName, Utf8IsKeptAndAnythingElseReadAsLatin1) {

@@ -51,7 +51,10 @@ struct CommandLineRun : ::testing::Test {
     }
     int run(const std::vector<std::string>& args) {
         return runCommandLine(
-            args, App, fs, archiver, [&](const std::string& l, bool p) { lines.push_back({l, p}); },
+            args, App, fs, archiver,
+            [&](const std::string& l, bool p) {
+                lines.push_back({l, p});
+            },
             [] { return std::string("2026-12-07 03:00:00"); });
     }
     std::string log() { return fs.readAll("C:\\Tools\\Chathoard\\chathoard.log"); }
@@ -78,7 +81,8 @@ TEST_F(CommandLineRun, FolderWithoutDatabaseGivesCodeOneAndWritesNothing) {
     EXPECT_EQ(run({"/zip", "C:\\Empty", "C:\\Save"}), exitNoMessengerDatabase);
     EXPECT_EQ(run({"/zip", "C:\\Missing", "C:\\Save"}), exitNoMessengerDatabase);
     EXPECT_FALSE(fs.fileExists("C:\\Save\\chathoard.zip"));
-    for (const auto& call : archiver.calls) EXPECT_EQ(call.entry, "addZIP_Initialise");
+    for (const auto& call : archiver.calls)
+        EXPECT_EQ(call.entry, "addZIP_Initialise");
     EXPECT_TRUE(lines.back().second);
 }
 
@@ -102,6 +106,26 @@ TEST_F(CommandLineRun, LogKeepsEarlierRuns) {
     run({"/normal", "C:\\ICQ", "C:\\Save"});
     EXPECT_EQ(log().substr(0, first.size()), first);
     EXPECT_GT(log().size(), first.size());
+}
+
+// A full disk at the log: the earlier runs' entries stay, the log is never rewritten, and the
+// failure is said once on standard error, not once per message.
+TEST_F(CommandLineRun, FullDiskAtTheLogKeepsEarlierEntriesAndSaysSoOnce) {
+    run({"/normal", "C:\\ICQ", "C:\\Save"});
+    const std::string earlier = log();
+    fs.setFreeSpace('c', 10);
+    lines.clear();
+    run({"/normal", "C:\\ICQ", "C:\\Save"});
+    EXPECT_EQ(log().substr(0, earlier.size()), earlier);
+    EXPECT_TRUE(fs.logOf({test::FsOp::WriteAll}).empty());
+    int logFailures = 0;
+    for (auto& [line, problem] : lines)
+        if (line.find("chathoard.log could not be written (the disk is full)") !=
+            std::string::npos) {
+            ++logFailures;
+            EXPECT_TRUE(problem);
+        }
+    EXPECT_EQ(logFailures, 1);
 }
 
 } // namespace

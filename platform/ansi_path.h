@@ -1,0 +1,17 @@
+#pragma once
+// Splitting ANSI paths. In a double-byte code page (932, 936, 949, 950) the second byte of a
+// character may be 0x5C, the backslash: in code page 932 "表" is 0x95 0x5C. Such a byte
+// belongs to its character and never separates folders.
+#include <cstddef>
+#include <string_view>
+
+namespace ch {
+
+// Whether a byte starts a double-byte character in the code page of the text.
+using LeadByteTest = bool (*)(unsigned char byte);
+
+// The position of the last character of path that is one of separators (ASCII characters),
+// or npos when there is none.
+size_t lastSeparator(std::string_view path, std::string_view separators, LeadByteTest isLeadByte);
+
+} // namespace ch

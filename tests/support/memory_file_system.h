@@ -29,6 +29,7 @@ enum class FsOp {
     ReadAll,
     WriteAll,
     ModifiedTime,
+    CheckReadable,
 };
 const char* fsOpName(FsOp op);
 
@@ -115,6 +116,7 @@ class MemoryFileSystem : public FileSystem {
     std::string readAll(const std::string& path) override;
     void writeAll(const std::string& path, const std::string& bytes) override;
     int64_t modifiedTime(const std::string& path) override;
+    void checkReadable(const std::string& path) override;
 
     struct Node;
     struct Drive;

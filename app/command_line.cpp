@@ -47,13 +47,24 @@ std::string logPathOf(const AppObject& App) {
     return App.Path + "\\chathoard.log";
 }
 
+// The arguments as they could be typed again: quoted where blank or empty.
+std::string shownArguments(const std::vector<std::string>& args) {
+    std::string text;
+    for (const std::string& arg : args) {
+        const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
+        text += (text.empty() ? "" : " ") + (quote ? "\"" + arg + "\"" : arg);
+    }
+    return text;
+}
+
 } // namespace
 
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;
-    if (args.size() == 1 && (args[0] == "/?" || args[0] == "-?")) {
-        cl.showUsage = true;
-        return cl;
+    if (args.size() == 1 && isSwitch(args[0])) {
+        const std::string name = lower(args[0].substr(1));
+        cl.showUsage = name == "?" || name == "h" || name == "help";
+        if (cl.showUsage) return cl;
     }
     if (args.size() != 3 || !isSwitch(args[0]))
         return std::nullopt;
@@ -76,6 +87,7 @@ std::string usageText() {
            "\r\n"
            "  chathoard /normal \"<messenger folder>\" \"<destination folder>\"\r\n"
            "  chathoard /zip \"<messenger folder>\" \"<destination folder>\"\r\n"
+           "  chathoard /?     (or /help, -h) shows this text\r\n"
            "\r\n"
            "  /normal  copies every *.dat and *.idx file of the folder's db subfolder\r\n"
            "  /zip     packs them into chathoard.zip in the destination folder\r\n"
@@ -110,6 +122,10 @@ int ConsoleDialogs::msgBox(const std::string& prompt, int style,
 
 void ConsoleDialogs::report(const std::string& line, bool isProblem) {
     out_(line, isProblem);
+    log(line);
+}
+
+void ConsoleDialogs::log(const std::string& line) {
     // The log is a trace, not the backup: a log that cannot be written must not fail the run.
     // Each entry is appended, so a failure costs at most that entry, never the earlier runs';
     // after one failure the run stops trying, and says so once.
@@ -129,12 +145,19 @@ void ConsoleDialogs::report(const std::string& line, bool isProblem) {
 
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
                    Archiver& archiver, const OutputLine& out, const Clock& clock) {
-    auto parsed = parseCommandLine(args);
-    if (!parsed || parsed->showUsage) {
-        out(usageText(), !parsed);
-        return parsed ? exitDone : exitBadArguments;
-    }
     ConsoleDialogs dialogs(fs, logPathOf(App), out, clock);
+    auto parsed = parseCommandLine(args);
+    if (!parsed) {
+        dialogs.report("The arguments were not understood: " + shownArguments(args), true);
+        out(usageText(), true);
+        dialogs.log("Finished with exit code " + std::to_string(exitBadArguments));
+        return exitBadArguments;
+    }
+    if (parsed->showUsage) {
+        out(usageText(), false);
+        dialogs.log("Usage shown");
+        return exitDone;
+    }
     bool zip = parsed->kind == BackupKind::Zip;
     dialogs.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + parsed->messengerFolder +
                        " to " + parsed->destinationFolder,

@@ -30,6 +30,12 @@ struct CommandLine {
     std::string destinationFolder;
 };
 
+// The arguments of a whole command line (as GetCommandLineA gives it), the program name left
+// out. Double quotes group words as the C runtime's do, but a backslash before a closing quote
+// ends a folder ("E:\") instead of escaping the quote, which the runtime would hand over as
+// E:" with the next argument run into it: a Windows path never holds a quote.
+std::vector<std::string> commandLineArguments(const std::string& commandLine);
+
 // nullopt when the arguments are not understood (exit code 3, usage shown).
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args);
 
@@ -52,6 +58,8 @@ class ConsoleDialogs : public Dialogs {
                const std::optional<std::string>& title) override;
     // Writes a line that no box would have shown (start and end of a run).
     void report(const std::string& line, bool isProblem);
+    // Appends a line to the log only.
+    void log(const std::string& line);
 
   private:
     FileSystem& fs_;

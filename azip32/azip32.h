@@ -86,7 +86,7 @@ static inline const char* azipResultText(int32_t code) {
     case AZIP_ERR_LIST_FILE:
         return "the list of files to pack could not be read";
     case AZIP_ERR_SOURCE_FILE:
-        return "one of the files to pack could not be read";
+        return "one of the files to pack could not be read, or it changed while it was packed";
     case AZIP_ERR_WRITE:
         return "the archive could not be written (the disk may be full, or the folder missing "
                "or write-protected)";

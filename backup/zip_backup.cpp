@@ -43,6 +43,7 @@ class ZipRun {
     void copyStep();
     void writeListFile();
     void buildArchive();
+    std::string archiveResultReason(int32_t result);
     std::optional<std::string> cleanUp();
     std::string notWritten() const { return "The archive " + archivePath_ + " was not written."; }
     std::string shownStagingFolder() const;
@@ -151,8 +152,18 @@ void ZipRun::writeListFile() {
     }
 }
 
-// addZIP's result in plain words; an undocumented code is shown as well.
-std::string archiveResultReason(int32_t result) {
+// addZIP's result in plain words; an undocumented code is shown as well. The library does not
+// say which file it could not read: the staged copies are tried to name it.
+std::string ZipRun::archiveResultReason(int32_t result) {
+    if (result == AZIP_ERR_SOURCE_FILE) {
+        for (const std::string& stagedCopy : stagedCopies_) {
+            try {
+                fs_.checkReadable(stagedCopy);
+            } catch (const RuntimeError& e) {
+                return "the staged copy " + stagedCopy + " could not be read: " + plainReason(e);
+            }
+        }
+    }
     const bool documented = result >= AZIP_ERR_NOT_SET && result <= AZIP_ERR_INTERNAL;
     return std::string(azipResultText(result)) +
            (documented ? "" : " (code " + std::to_string(result) + ")");
@@ -239,11 +250,13 @@ BackupOutcome ZipRun::run() {
 
     // The archive is written. A temporary file that cannot be removed is left behind quietly
     // while the run's catch lasts; after that it is reported instead of "Done !".
+    // The title must not call the backup failed: the archive is complete and in place.
     if (const std::optional<std::string> leftOver = cleanUp(); leftOver && !spendCatch()) {
-        showBackupFailure(dialogs_, "The archive " + archivePath_ +
-                                        " was written, but the backup's temporary files could "
-                                        "not all be removed.\r\n\r\n" +
-                                        *leftOver);
+        dialogs_.msgBox("The archive " + archivePath_ +
+                            " was written, but the backup's temporary files could not all be "
+                            "removed.\r\n\r\n" +
+                            *leftOver,
+                        vbExclamation, "Clean-up incomplete");
         return BackupOutcome::Failed;
     }
 

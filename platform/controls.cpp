@@ -124,6 +124,14 @@ void DriveList::setDrive(const std::string& spec) {
     notify(Change);
 }
 
+void DriveList::pick(const std::string& entry) {
+    if (entry.empty() || (!drive_.empty() && drive_[0] == lowerLetter(entry[0])))
+        return;
+    drive_ = entry;
+    notify(onUpdate);
+    notify(Change);
+}
+
 void DriveList::Refresh() {
     entries_.clear();
     for (const auto& d : fs_.drives()) {

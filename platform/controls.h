@@ -44,6 +44,11 @@ public:
     // Selects the drive named by the first letter of spec. 68 when no such drive is present.
     // Raises Change when the drive letter differs from the current one.
     void setDrive(const std::string& spec);
+    // The user's pick of an entry as the list shows it. Unlike setDrive it does not ask the
+    // system first: a drive that has gone since the list was read (a USB stick pulled out) is
+    // selected all the same and Change raised, so the change handler finds it not ready and
+    // says so, as for an empty diskette drive. Raises Change when the letter differs.
+    void pick(const std::string& entry);
     // Re-reads the drives, keeps the selected drive, raises nothing.
     void Refresh();
     const std::vector<std::string>& entries() const { return entries_; }

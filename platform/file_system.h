@@ -61,6 +61,10 @@ class FileSystem {
     virtual void appendText(const std::string& path, const std::string& bytes) = 0;
     // Modification time of a file as seconds since 1970 (UTC); 53 when missing.
     virtual int64_t modifiedTime(const std::string& path) = 0;
+    // Opens a file for reading as the archiving library does and reads a byte of it, to find
+    // out which file the library could not read: 53 missing, 70 in use or denied, 57 device
+    // error. The default only finds a missing file.
+    virtual void checkReadable(const std::string& path) { modifiedTime(path); }
 };
 
 // Helpers shared by both implementations.

@@ -87,7 +87,8 @@ int runWindow(ch::AppObject& App, int showCommand) {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     ch::AppObject App;
     App.Path = ch::programFolder();
-    std::vector<std::string> args(__argv + 1, __argv + __argc);
+    // Split here rather than by the C runtime, which reads "E:\" as E: and a quote.
+    const std::vector<std::string> args = ch::commandLineArguments(GetCommandLineA());
     if (!args.empty())
         return runScheduled(args, App);
     return runWindow(App, showCommand);

@@ -64,7 +64,7 @@ void DriveListView::pick() {
     if (entry == model_.Drive())
         return;
     busy_ = true;
-    dispatch_([&] { model_.setDrive(entry); });
+    dispatch_([&] { model_.pick(entry); });
     busy_ = false;
     refresh(); // shows what the model holds now, whatever the handlers decided
 }

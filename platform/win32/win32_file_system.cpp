@@ -267,6 +267,20 @@ std::string Win32FileSystem::currentFolder(char driveLetter) {
     return toAnsi(full);
 }
 
+void Win32FileSystem::checkReadable(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    // The sharing the library asks for, so that what fails here failed there.
+    FileHandle file(CreateFileW(winPath(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        throwLastError(path);
+    char byte;
+    DWORD read = 0;
+    if (!ReadFile(file.get(), &byte, 1, &read, nullptr))
+        throwLastError(path);
+}
+
 int64_t Win32FileSystem::modifiedTime(const std::string& path) {
     CriticalErrorsQuiet quiet;
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -25,6 +25,7 @@ class Win32FileSystem : public FileSystem {
     void writeAll(const std::string& path, const std::string& bytes) override;
     void appendText(const std::string& path, const std::string& bytes) override;
     int64_t modifiedTime(const std::string& path) override;
+    void checkReadable(const std::string& path) override;
 };
 
 // The name of the temporary file copyFile writes beside a destination before renaming it:

@@ -162,7 +162,7 @@ class CommandLineRuns(unittest.TestCase):
                     self.assertEqual(os.listdir(dest), [])
         self.assert_no_leftovers(self.program)
 
-    def test_misspelled_switch_exits_3_with_usage_and_no_log(self):
+    def test_misspelled_switch_exits_3_with_usage_and_a_log_entry(self):
         dest = self.path("dest-bad")
         os.makedirs(dest)
         for args in (("/zpi", r"R:\icq", r"R:\dest-bad"), ("/zip", r"R:\icq"),
@@ -170,15 +170,19 @@ class CommandLineRuns(unittest.TestCase):
             with self.subTest(args=args):
                 code, out, err = self.run_program(*args)
                 self.assertEqual((code, out), (3, []))
+                self.assertEqual(err[0], "The arguments were not understood: " + " ".join(args))
                 self.assertTrue(any("Exit codes:" in line for line in err), err)
-        self.assertFalse(os.path.exists(os.path.join(self.program, "chathoard.log")))
+                self.assertEqual(self.log_lines()[-2:], [err[0], "Finished with exit code 3"])
         self.assertEqual(os.listdir(dest), [])
 
     def test_usage_switch_exits_0_on_standard_output(self):
-        code, out, err = self.run_program("/?")
-        self.assertEqual((code, err), (0, []))
-        self.assertTrue(any("/zip" in line for line in out), out)
-        self.assertTrue(any("3 bad arguments" in line for line in out), out)
+        for switch in ("/?", "/help", "-h"):
+            with self.subTest(switch=switch):
+                code, out, err = self.run_program(switch)
+                self.assertEqual((code, err), (0, []))
+                self.assertTrue(any("/zip" in line for line in out), out)
+                self.assertTrue(any("3 bad arguments" in line for line in out), out)
+                self.assertEqual(self.log_lines()[-1], "Usage shown")
 
 
 def main():

@@ -46,5 +46,29 @@ TEST(DriveSelection, CancelFallsBackToTheOtherDriveAndRetrySucceedsOnceTheDiskIs
     RemoveDirectoryA(target.c_str());
 }
 
+TEST(DriveSelection, ADriveThatVanishedAfterTheListWasFilledIsReportedAsNotReady) {
+    Program program("pulled");
+    ASSERT_TRUE(startWithSettings(program));
+    program.pickDrive("Drive2", "n:");
+    ASSERT_TRUE(waitFor([&] { return program.selectedText("Dir2") == "n:\\"; }));
+    writeFile(workPath("pull-p"), ""); // the stick comes out; the list still shows p:
+    ASSERT_TRUE(waitFor([] { return fileExists(workPath("pulled-p")); }));
+
+    program.pickDrive("Drive1", "p:");
+    MessageBox box = program.waitMessageBox();
+    EXPECT_EQ(box.prompt, "Please insert a diskette or CD-ROM");
+    EXPECT_TRUE(box.hasButton(IDRETRY));
+    box.answer(IDRETRY); // still gone: the question comes back
+    box = program.waitMessageBox();
+    ASSERT_EQ(box.prompt, "Please insert a diskette or CD-ROM");
+    box.answer(IDCANCEL);
+    EXPECT_TRUE(waitFor([&] { return program.selectedText("Drive1").substr(0, 2) == "n:"; }));
+    EXPECT_TRUE(waitFor([&] { return program.selectedText("Dir1") == "n:\\"; }));
+    EXPECT_FALSE(waitFor([&] { return program.messageBoxOpen(); }, 500)) << "no run-time error";
+
+    PostMessageA(program.mainWindow(), WM_CLOSE, 0, 0);
+    program.waitExit();
+}
+
 } // namespace
 } // namespace ch::e2e

@@ -5,7 +5,10 @@
 # <prefix>, created on first use. Without a display the run goes under Xvfb.
 # With a work folder, the end-to-end drives are set up in the prefix: m: and n: are fresh
 # empty folders inside it, q: points at a folder that does not exist (a drive that is not
-# ready); the program sees the work folder's Unix path as CHATHOARD_E2E_WORK.
+# ready); p: is a drive the test can pull out like a USB stick: once the program has listed it,
+# the test makes the file pull-p in the work folder, the watcher here removes p: from the
+# prefix and answers with pulled-p. The program sees the work folder's Unix path as
+# CHATHOARD_E2E_WORK.
 set -eu
 default_prefix=$1 work=$2
 shift 2
@@ -21,14 +24,26 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     DISPLAY= wineboot -i >/dev/null 2>&1
 fi
 
-if [ "$work" != "-" ]; then
-    rm -rf "$work"
-    mkdir -p "$work/m" "$work/n"
-    for drive in m n; do
-        ln -sfn "$work/$drive" "$WINEPREFIX/dosdevices/$drive:"
-    done
-    ln -sfn "$work/not-ready" "$WINEPREFIX/dosdevices/q:"
-    export CHATHOARD_E2E_WORK="$work"
+if [ "$work" = "-" ]; then
+    exec wine "$@"
 fi
 
-exec wine "$@"
+rm -rf "$work"
+mkdir -p "$work/m" "$work/n" "$work/p"
+for drive in m n p; do
+    ln -sfn "$work/$drive" "$WINEPREFIX/dosdevices/$drive:"
+done
+ln -sfn "$work/not-ready" "$WINEPREFIX/dosdevices/q:"
+export CHATHOARD_E2E_WORK="$work"
+
+(
+    while [ ! -e "$work/pull-p" ]; do sleep 0.2; done
+    rm -f "$WINEPREFIX/dosdevices/p:"
+    : >"$work/pulled-p"
+) &
+watcher=$!
+status=0
+wine "$@" || status=$?
+kill "$watcher" 2>/dev/null || true
+rm -f "$WINEPREFIX/dosdevices/p:"
+exit "$status"

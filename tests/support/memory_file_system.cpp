@@ -154,6 +154,8 @@ const char* fsOpName(FsOp op) {
         return "append";
     case FsOp::ModifiedTime:
         return "mtime";
+    case FsOp::CheckReadable:
+        return "check-readable";
     }
     return "?";
 }
@@ -718,6 +720,10 @@ std::string MemoryFileSystem::currentFolder(char driveLetter) {
 
 std::string MemoryFileSystem::readAll(const std::string& path) {
     return run(FsOp::ReadAll, path, {}, [&] { return openableFile(resolve(path)).data; });
+}
+
+void MemoryFileSystem::checkReadable(const std::string& path) {
+    run(FsOp::CheckReadable, path, {}, [&] { openableFile(resolve(path)); });
 }
 
 void MemoryFileSystem::writeAll(const std::string& path, const std::string& bytes) {

@@ -30,6 +30,7 @@ enum class FsOp {
     WriteAll,
     AppendText,
     ModifiedTime,
+    CheckReadable,
 };
 const char* fsOpName(FsOp op);
 
@@ -117,6 +118,7 @@ class MemoryFileSystem : public FileSystem {
     void writeAll(const std::string& path, const std::string& bytes) override;
     void appendText(const std::string& path, const std::string& bytes) override;
     int64_t modifiedTime(const std::string& path) override;
+    void checkReadable(const std::string& path) override;
 
     struct Node;
     struct Drive;

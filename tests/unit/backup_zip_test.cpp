@@ -162,6 +162,21 @@ TEST(ZipBackup, ALibraryFailureIsReportedCleanedUpAndKeepsTheEarlierArchive) {
     }
 }
 
+TEST(ZipBackup, AFileTheLibraryCouldNotReadIsNamedWhenItCanBeFound) {
+    BackupScene s;
+    s.archiver.results["addZIP"] = {AZIP_ERR_SOURCE_FILE, AZIP_ERR_SOURCE_FILE};
+    s.fs.failOnce(FsOp::CheckReadable, "C:\\chathoard\\a.idx", errPermissionDenied, 32);
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Failed);
+    expectFailureBox(s, "Reason: the staged copy C:\\chathoard\\a.idx could not be read: the "
+                        "file is in use by another program.");
+    expectNoLeftovers(s);
+
+    BackupScene unnamed; // every copy reads well now: it changed while it was packed
+    unnamed.archiver.results["addZIP"] = {AZIP_ERR_SOURCE_FILE};
+    EXPECT_EQ(zipBackup(unnamed), BackupOutcome::Failed);
+    expectFailureBox(unnamed, "Reason: one of the files to pack could not be read, or it changed");
+}
+
 TEST(ZipBackup, PassesAndShowsDriveRootPathsUnchanged) {
     BackupScene s;
     s.show("C:\\ICQ", "D:\\");
@@ -225,6 +240,7 @@ TEST(ZipBackup, AStagedCopyThatCannotBeDeletedIsLeftOnceThenReported) {
         EXPECT_EQ(zipBackup(s), BackupOutcome::Failed);
         expectFailureBox(s, "D:\\Save\\chathoard.zip was written, but");
         expectFailureBox(s, "The staged copy C:\\chathoard\\a.idx could not be deleted.");
+        EXPECT_EQ(s.onlyBox().title, "Clean-up incomplete");
         EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
     }
 }

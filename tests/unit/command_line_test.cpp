@@ -30,6 +30,24 @@ TEST(CommandLineParsing, RejectsMisspelledSwitchesAndWrongArgumentCounts) {
     EXPECT_FALSE(parseCommandLine({}));
 }
 
+TEST(CommandLineParsing, HelpSwitchesShowTheUsage) {
+    for (const char* help : {"/?", "-?", "/help", "-HELP", "/h", "-h"})
+        EXPECT_TRUE(parseCommandLine({help})->showUsage) << help;
+    EXPECT_FALSE(parseCommandLine({"/hel"}));
+}
+
+TEST(CommandLineSplitting, AQuotedFolderEndingInABackslashIsTheFolder) {
+    using Args = std::vector<std::string>;
+    EXPECT_EQ(commandLineArguments("chathoard.exe /zip \"C:\\ICQ\" \"E:\\\""),
+              (Args{"/zip", "C:\\ICQ", "E:\\"}));
+    EXPECT_EQ(commandLineArguments("\"C:\\My Tools\\chathoard.exe\" /zip \"E:\\\" D:\\"),
+              (Args{"/zip", "E:\\", "D:\\"}));
+    // As the C runtime's own quoting writes a folder with a blank and a final backslash.
+    EXPECT_EQ(commandLineArguments("x /normal \"C:\\Program Files\\ICQ\\\\\"  \"\""),
+              (Args{"/normal", "C:\\Program Files\\ICQ\\", ""}));
+    EXPECT_EQ(commandLineArguments("chathoard.exe   "), Args{});
+}
+
 TEST(CommandLineParsing, OutcomesMapToTheDocumentedExitCodes) {
     EXPECT_EQ(exitCodeFor(BackupOutcome::Done), 0);
     EXPECT_EQ(exitCodeFor(BackupOutcome::NoMessengerFolder), 1);
@@ -90,6 +108,15 @@ TEST_F(CommandLineRun, MissingDestinationAndBadArgumentsGiveTheirCodes) {
     EXPECT_EQ(run({"/normal", "C:\\ICQ", "C:\\Nowhere"}), exitBackupFailed);
     EXPECT_EQ(run({"/backup", "C:\\ICQ", "C:\\Save"}), exitBadArguments);
     EXPECT_NE(lines.back().first.find("Exit codes"), std::string::npos);
+}
+
+TEST_F(CommandLineRun, RunsWithoutABackupAreLoggedToo) {
+    EXPECT_EQ(run({"/zip", "C:\\ICQ"}), exitBadArguments);
+    EXPECT_EQ(lines.front().first, "The arguments were not understood: /zip C:\\ICQ");
+    EXPECT_EQ(run({"/help"}), exitDone);
+    EXPECT_EQ(log(), "2026-12-07 03:00:00  The arguments were not understood: /zip C:\\ICQ\r\n"
+                     "2026-12-07 03:00:00  Finished with exit code 3\r\n"
+                     "2026-12-07 03:00:00  Usage shown\r\n");
 }
 
 TEST_F(CommandLineRun, ZipBackupMakesTheArchiveFromTheStagedCopies) {

@@ -210,6 +210,32 @@ TEST_F(Selection, Drive2NeverTouchesTheVerdict) {
     EXPECT_EQ(Label1.Caption(), "ICQ Directory found !");
 }
 
+TEST_F(Selection, APickedDriveThatVanishedSinceTheListWasReadIsNotReady) {
+    Drive2.setDrive("d:");
+    fs.addDrive('e', "STICK");
+    fs.addFolder("E:\\Saved");
+    fs.setCurrentFolder("E:\\Saved");
+    Drive1.Refresh();
+    const std::string stick = Drive1.entries().back();
+    ASSERT_EQ(stick, "e: [STICK]");
+    fs.removeDrive('e'); // pulled out while the list still shows it
+
+    dialogs.answers = {vbRetry, vbCancel};
+    Drive1.pick(stick);
+    EXPECT_EQ(prompts(), std::vector<std::string>(2, "Please insert a diskette or CD-ROM"));
+    EXPECT_EQ(Drive1.Drive(), "d: [DATA]");
+    EXPECT_EQ(Dir1.Path(), "D:\\Backups");
+
+    // Put back in before Retry: the Refresh finds it again.
+    dialogs.shown.clear();
+    dialogs.onShow = [this] { fs.addDrive('e', "STICK"), fs.addFolder("E:\\Saved"); };
+    dialogs.answers = {vbRetry};
+    Drive1.pick(stick);
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(Drive1.Drive(), "e: [STICK]");
+    EXPECT_EQ(Dir1.Path(), "E:\\");
+}
+
 TEST_F(Selection, AFailingFallBackLeavesBothListsAndCarriesOn) {
     Drive2.setDrive("d:");
     fs.removeDrive('d'); // Drive2 still shows d:, which has gone

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "app/startup.h"
+#include "backup/generations.h"
 #include "backup/normal_backup.h"
 #include "backup/zip_backup.h"
 #include "platform/controls.h"
@@ -57,15 +58,70 @@ std::string shownArguments(const std::vector<std::string>& args) {
     return text;
 }
 
+// A whole number from low to high written in digits alone.
+std::optional<int> numberIn(const std::string& text, int low, int high) {
+    if (text.empty() || text.size() > 4)
+        return std::nullopt;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return std::nullopt;
+    const int n = std::stoi(text);
+    if (n < low || n > high)
+        return std::nullopt;
+    return n;
+}
+
+// Takes "/keep:N" and "/wait[:minutes]" out of args into cl; false when one is malformed or
+// given twice.
+bool takeBackupOptions(std::vector<std::string>& args, CommandLine& cl) {
+    bool waitSeen = false;
+    for (auto it = args.begin(); it != args.end();) {
+        const std::string name = isSwitch(*it) ? lower(it->substr(1)) : std::string();
+        if (name.rfind("keep:", 0) == 0) {
+            if (cl.keep)
+                return false;
+            cl.keep = numberIn(name.substr(5), kMinGenerations, kMaxGenerations);
+            if (!cl.keep)
+                return false;
+        } else if (name == "wait" || name.rfind("wait:", 0) == 0) {
+            if (waitSeen)
+                return false;
+            waitSeen = true;
+            const auto minutes = name == "wait" ? std::optional<int>(kDefaultWaitMinutes)
+                                                : numberIn(name.substr(5), 1, kMaxWaitMinutes);
+            if (!minutes)
+                return false;
+            cl.waitMinutes = *minutes;
+        } else {
+            ++it;
+            continue;
+        }
+        it = args.erase(it);
+    }
+    return true;
+}
+
+// The database files the backup will copy, as it will open them.
+std::vector<std::string> databaseFiles(const FolderList& Dir1, const FileList& File1) {
+    std::vector<std::string> files;
+    for (int i = 0; i < File1.ListCount(); ++i)
+        files.push_back(Dir1.Path() + "\\db\\" + File1.List(i));
+    return files;
+}
+
 } // namespace
 
-std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args) {
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& given) {
     CommandLine cl;
-    if (args.size() == 1 && isSwitch(args[0])) {
-        const std::string name = lower(args[0].substr(1));
+    if (given.size() == 1 && isSwitch(given[0])) {
+        const std::string name = lower(given[0].substr(1));
         cl.showUsage = name == "?" || name == "h" || name == "help";
-        if (cl.showUsage) return cl;
+        if (cl.showUsage)
+            return cl;
     }
+    std::vector<std::string> args = given;
+    if (!takeBackupOptions(args, cl))
+        return std::nullopt;
     if (args.size() != 3 || !isSwitch(args[0]))
         return std::nullopt;
     std::string name = lower(args[0].substr(1));
@@ -85,18 +141,26 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
 std::string usageText() {
     return "Backs up the messenger database without opening the window.\r\n"
            "\r\n"
-           "  chathoard /normal \"<messenger folder>\" \"<destination folder>\"\r\n"
-           "  chathoard /zip \"<messenger folder>\" \"<destination folder>\"\r\n"
+           "  chathoard /normal \"<messenger folder>\" \"<destination folder>\" [/keep:N] "
+           "[/wait[:M]]\r\n"
+           "  chathoard /zip \"<messenger folder>\" \"<destination folder>\" [/keep:N] "
+           "[/wait[:M]]\r\n"
            "  chathoard /?     (or /help, -h) shows this text\r\n"
            "\r\n"
            "  /normal  copies every *.dat and *.idx file of the folder's db subfolder\r\n"
            "  /zip     packs them into chathoard.zip in the destination folder\r\n"
+           "  /keep:N  keeps N backups (1 to 999): each run writes a new one, named after\r\n"
+           "           its local time (chathoard-YYYY-MM-DD-HHMMSS.zip, or a subfolder\r\n"
+           "           YYYY-MM-DD-HHMMSS with /normal), then deletes the oldest of them\r\n"
+           "  /wait:M  while a database file is in use, waits up to M minutes (1 to 1440;\r\n"
+           "           /wait alone: 30) for ICQ to close, looking again every 30 seconds\r\n"
            "\r\n"
            "Switches may start with / or - and are not case-sensitive.\r\n"
            "Messages are also appended to chathoard.log in the program folder.\r\n"
            "\r\n"
            "Exit codes: 0 backup done; 1 no messenger database in that folder;\r\n"
-           "            2 backup failed (copy, staging or archive); 3 bad arguments.\r\n";
+           "            2 backup failed (copy, staging or archive); 3 bad arguments;\r\n"
+           "            4 the database stayed in use (ICQ is running).\r\n";
 }
 
 int exitCodeFor(BackupOutcome outcome) {
@@ -144,7 +208,8 @@ void ConsoleDialogs::log(const std::string& line) {
 }
 
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, const OutputLine& out, const Clock& clock) {
+                   Archiver& archiver, const OutputLine& out, const Clock& clock,
+                   const Waiting& waiting) {
     ConsoleDialogs dialogs(fs, logPathOf(App), out, clock);
     auto parsed = parseCommandLine(args);
     if (!parsed) {
@@ -194,10 +259,33 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
         return exitBackupFailed;
     }
 
+    const std::vector<std::string> database = databaseFiles(Dir1, File1);
+    const auto report = [&](const std::string& line) { dialogs.report(line, false); };
+    if (auto inUse = waitForDatabase(fs, database, parsed->waitMinutes, waiting, report)) {
+        dialogs.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
+        dialogs.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
+        return exitDatabaseInUse;
+    }
+
     BackupSources sources{Label1, File1, Dir1, Dir2};
-    BackupOutcome outcome = zip ? Command1_Click(sources, DefaultDrive, App, fs, dialogs, archiver)
-                                : Command2_Click(sources, fs, dialogs);
+    BackupOutcome outcome;
+    if (parsed->keep) {
+        const std::string stamp = newGenerationStamp(fs, Dir2.Path(), zip, clock, waiting.sleep);
+        outcome = zip ? zipGeneration(sources, *parsed->keep, stamp, DefaultDrive, App, fs, dialogs,
+                                      archiver)
+                      : normalGeneration(sources, *parsed->keep, stamp, fs, dialogs);
+    } else {
+        outcome = zip ? Command1_Click(sources, DefaultDrive, App, fs, dialogs, archiver)
+                      : Command2_Click(sources, fs, dialogs);
+    }
     int code = exitCodeFor(outcome);
+    // ICQ started during the run: its failure is the database being in use.
+    if (outcome == BackupOutcome::Failed) {
+        if (auto inUse = firstFileInUse(fs, database)) {
+            dialogs.report(databaseInUseText(*inUse, 0), true);
+            code = exitDatabaseInUse;
+        }
+    }
     dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "backup/backup_common.h"
+#include "backup/wait_for_database.h"
 #include "platform/file_system.h"
 #include "platform/services.h"
 
@@ -19,6 +20,7 @@ enum ExitCode : int {
     exitNoMessengerDatabase = 1,
     exitBackupFailed = 2,
     exitBadArguments = 3,
+    exitDatabaseInUse = 4,
 };
 
 enum class BackupKind { Normal, Zip };
@@ -28,6 +30,8 @@ struct CommandLine {
     BackupKind kind = BackupKind::Normal;
     std::string messengerFolder;
     std::string destinationFolder;
+    std::optional<int> keep; // /keep:N, generations to keep
+    int waitMinutes = 0;     // /wait[:minutes]; 0 without it
 };
 
 // The arguments of a whole command line (as GetCommandLineA gives it), the program name left
@@ -70,7 +74,9 @@ class ConsoleDialogs : public Dialogs {
 };
 
 // Runs the command line given as args (without the program name); returns the exit code.
+// waiting is the time that /wait and a new generation's name wait by.
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, const OutputLine& out, const Clock& clock);
+                   Archiver& archiver, const OutputLine& out, const Clock& clock,
+                   const Waiting& waiting = Waiting::real());
 
 } // namespace ch

@@ -26,11 +26,11 @@ struct StopRun {
 class ZipRun {
   public:
     ZipRun(const BackupSources& in, const std::string& DefaultDrive, const AppObject& App,
-           FileSystem& fs, Dialogs& dialogs, Archiver& archiver)
+           FileSystem& fs, Dialogs& dialogs, Archiver& archiver, const std::string& archiveName)
         : in_(in), fs_(fs), dialogs_(dialogs), archiver_(archiver),
           stagingFolder_(DefaultDrive + ":\\chathoard"),
           settingsPath_(App.Path + "\\defaultdrive.ini"), listPath_(App.Path + "\\icqtemp.dat"),
-          archivePath_(in.Dir2.Path() + "\\chathoard.zip") {}
+          archiveName_(archiveName), archivePath_(in.Dir2.Path() + "\\" + archiveName) {}
 
     BackupOutcome run();
 
@@ -55,6 +55,7 @@ class ZipRun {
     const std::string stagingFolder_;
     const std::string settingsPath_;
     const std::string listPath_;
+    const std::string archiveName_;
     const std::string archivePath_;
 
     bool catchAvailable_ = true;
@@ -98,7 +99,7 @@ bool ZipRun::spendCatch() {
 void ZipRun::clearInterruptedRun() {
     removeInterruptedStaging(fs_, listPath_, stagingFolder_);
     removeInterruptedCopies(fs_, stagingFolder_);
-    removeInterruptedArchives(fs_, in_.Dir2.Path(), "chathoard.zip");
+    removeInterruptedArchives(fs_, in_.Dir2.Path(), archiveName_);
 }
 
 void ZipRun::makeStagingFolder() {
@@ -270,8 +271,8 @@ BackupOutcome ZipRun::run() {
 
 BackupOutcome Command1_Click(const BackupSources& in, const std::string& DefaultDrive,
                              const AppObject& App, FileSystem& fs, Dialogs& dialogs,
-                             Archiver& archiver) {
-    return ZipRun(in, DefaultDrive, App, fs, dialogs, archiver).run();
+                             Archiver& archiver, const std::string& archiveName) {
+    return ZipRun(in, DefaultDrive, App, fs, dialogs, archiver, archiveName).run();
 }
 
 } // namespace ch

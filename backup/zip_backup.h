@@ -5,9 +5,9 @@
 namespace ch {
 
 // "ZIP Backup": stages the database files on DefaultDrive, lists them in icqtemp.dat and has
-// the archiving library pack them into chathoard.zip in Dir2.
+// the archiving library pack them into chathoard.zip (or archiveName) in Dir2.
 BackupOutcome Command1_Click(const BackupSources& in, const std::string& DefaultDrive,
                              const AppObject& App, FileSystem& fs, Dialogs& dialogs,
-                             Archiver& archiver);
+                             Archiver& archiver, const std::string& archiveName = "chathoard.zip");
 
 } // namespace ch

@@ -39,10 +39,17 @@ class FileSystem {
     virtual void makeFolder(const std::string& path) = 0;
     // 75 unless the folder is empty, 76 when missing.
     virtual void removeFolder(const std::string& path) = 0;
+    // Gives a folder a new name in the same parent folder; an existing name is never replaced.
+    // 75 when newPath exists, 76 when path is missing.
+    virtual void renameFolder(const std::string& path, const std::string& newPath) = 0;
     // First ordinary file (not hidden, system or a folder) matching a pattern, or "".
     virtual std::string findFirstFile(const std::string& pattern) = 0;
     virtual bool folderExists(const std::string& path) = 0;
     virtual bool fileExists(const std::string& path) = 0;
+    // True when another program holds the file open so that a copy of it would fail as "in
+    // use" (a running messenger writing its database). Any other failure to open it is false:
+    // the copy reports it in its own words.
+    virtual bool fileInUse(const std::string& path) = 0;
     // Names of the subfolders of a folder, sorted case-insensitively. 76 when missing.
     virtual std::vector<std::string> listFolders(const std::string& folder) = 0;
     // Names of the ordinary files of a folder matching any pattern of a ";"-separated list,

@@ -144,6 +144,17 @@ void Win32FileSystem::copyFile(const std::string& source, const std::string& des
     guard.release();
 }
 
+bool Win32FileSystem::fileInUse(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    // The same access and sharing as the copy's own open of its source.
+    FileHandle in(CreateFileW(winPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (in.valid())
+        return false;
+    const DWORD error = GetLastError();
+    return error == kSharingViolation || error == kLockViolation;
+}
+
 std::string Win32FileSystem::readAll(const std::string& path) {
     CriticalErrorsQuiet quiet;
     FileHandle in(CreateFileW(winPath(path).c_str(), GENERIC_READ,

@@ -13,9 +13,11 @@ class Win32FileSystem : public FileSystem {
     void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;
     void removeFolder(const std::string& path) override;
+    void renameFolder(const std::string& path, const std::string& newPath) override;
     std::string findFirstFile(const std::string& pattern) override;
     bool folderExists(const std::string& path) override;
     bool fileExists(const std::string& path) override;
+    bool fileInUse(const std::string& path) override;
     std::vector<std::string> listFolders(const std::string& folder) override;
     std::vector<std::string> listFiles(const std::string& folder,
                                        const std::string& patterns) override;

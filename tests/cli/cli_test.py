@@ -114,6 +114,30 @@ class CommandLineRuns(unittest.TestCase):
         self.assert_same_as_database(
             {n: read_bytes(dest, n) for n in os.listdir(dest)})
 
+    def test_keep_3_run_five_times_leaves_the_three_newest_archives(self):
+        dest = self.path("dest-keep")
+        os.makedirs(dest)
+        mine = ["chathoard.zip", "chathoard-2001-01-01-000000.zip.bak", "notes.txt"]
+        for name in mine:
+            with open(os.path.join(dest, name), "w") as f:
+                f.write("mine")
+        made = []
+        for _ in range(5):
+            before = set(os.listdir(dest))
+            code, out, err = self.run_program("/zip", r"R:\icq", r"R:\dest-keep", "/keep:3")
+            self.assertEqual((code, err), (0, []))
+            new = set(os.listdir(dest)) - before
+            self.assertEqual(len(new), 1, new)
+            made.append(new.pop())
+            self.assertRegex(made[-1], r"^chathoard-\d{4}-\d\d-\d\d-\d{6}\.zip$")
+        self.assertEqual(sorted(os.listdir(dest)), sorted(mine + made[-3:]))
+        self.assertEqual(made, sorted(made))
+        self.assertIn("Deleted the older backup R:\\dest-keep\\" + made[1], out[1])
+        with zipfile.ZipFile(os.path.join(dest, made[-1])) as z:
+            self.assert_same_as_database(
+                {os.path.basename(i.filename): z.read(i) for i in z.infolist()})
+        self.assert_no_leftovers(dest, self.program)
+
     def test_log_keeps_earlier_runs_and_first_start_warning_is_logged(self):
         os.remove(os.path.join(self.program, "defaultdrive.ini"))
         self.run_program("/normal", r"R:\no-icq", r"R:\dest-unused")
@@ -182,6 +206,7 @@ class CommandLineRuns(unittest.TestCase):
                 self.assertEqual((code, err), (0, []))
                 self.assertTrue(any("/zip" in line for line in out), out)
                 self.assertTrue(any("3 bad arguments" in line for line in out), out)
+                self.assertTrue(any("4 the database stayed in use" in line for line in out), out)
                 self.assertEqual(self.log_lines()[-1], "Usage shown")
 
 

@@ -14,6 +14,8 @@ file has no read permission; the wineserver runs without root's override of perm
 import os
 import subprocess
 import sys
+import threading
+import time
 import unittest
 import zipfile
 
@@ -242,8 +244,45 @@ class Scenarios(unittest.TestCase):
                     self.assert_each_file_earlier_or_whole(dest, earlier, LOCKED)
                 self.assert_nothing_left(dest)
 
-    def test_database_file_held_open_by_the_messenger_is_named(self):
-        self.check_refused_source(self.hold_open, "in use by another program")
+    def test_database_file_held_open_by_the_messenger_stops_the_run_with_code_4(self):
+        for kind in ("normal", "zip"):
+            with self.subTest(kind=kind):
+                dest = os.path.join(self.case, "dest-" + kind)
+                windows_dest = "R:\\" + self._testMethodName + "\\dest-" + kind
+                earlier = self.make_earlier_backup(kind, dest, windows_dest)
+                release = self.hold_open(os.path.join(self.db, LOCKED))
+                try:
+                    code, out, err = self.run_backup(kind, r"R:\icq", windows_dest)
+                finally:
+                    release()
+                self.assertEqual(code, 4, (out, err))
+                self.assertEqual(err, [
+                    "The database stayed in use: R:\\icq\\db\\" + LOCKED + " is held open by "
+                    "another program. If ICQ is running, close it and try again, or add /wait to "
+                    "wait for it to close.", "Finished with exit code 4"])
+                self.assertEqual(wine_env.tree_hashes(dest), earlier)
+                self.assert_nothing_left(dest)
+
+    def test_wait_goes_on_once_the_messenger_lets_the_file_go(self):
+        dest = os.path.join(self.case, "dest")
+        os.makedirs(dest)
+        release = self.hold_open(os.path.join(self.db, LOCKED))
+        result = []
+        run = threading.Thread(target=lambda: result.append(self.wine.run_program(
+            self.program, ["/normal", r"R:\icq", "R:\\" + self._testMethodName + r"\dest",
+                           "/wait:1"])))
+        run.start()
+        try:
+            time.sleep(20)
+        finally:
+            release()
+            run.join()
+        code, out, err = result[0]
+        self.assertEqual((code, err), (0, []))
+        self.assertIn("is in use: waiting for ICQ to close (up to 1 minute", out[1])
+        self.assertEqual(out[2], "ICQ has closed: the database is no longer in use")
+        self.assertEqual(out[-1], "Finished with exit code 0")
+        self.assertEqual(sorted(os.listdir(dest)), self.names)
 
     def test_unreadable_database_file_is_named(self):
         if os.geteuid() == 0 and not wine_env.PERMISSIONS_APPLY:

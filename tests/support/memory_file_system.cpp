@@ -156,13 +156,17 @@ const char* fsOpName(FsOp op) {
         return "mtime";
     case FsOp::CheckReadable:
         return "check-readable";
+    case FsOp::RenameFolder:
+        return "rename-folder";
+    case FsOp::FileInUse:
+        return "in-use";
     }
     return "?";
 }
 
 std::string FsCall::text() const {
     std::string t = std::string(fsOpName(op)) + " " + path;
-    if (op == FsOp::Copy)
+    if (op == FsOp::Copy || op == FsOp::RenameFolder)
         t += " -> " + path2;
     if (error)
         t += " !" + std::to_string(error);
@@ -394,7 +398,7 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 
 std::vector<std::string> MemoryFileSystem::changes() const {
     return logOf({FsOp::Copy, FsOp::DeleteFile, FsOp::DeleteByPattern, FsOp::MakeFolder,
-                  FsOp::RemoveFolder, FsOp::WriteAll, FsOp::AppendText});
+                  FsOp::RemoveFolder, FsOp::RenameFolder, FsOp::WriteAll, FsOp::AppendText});
 }
 
 std::string MemoryFileSystem::dump() const {
@@ -613,6 +617,27 @@ void MemoryFileSystem::removeFolder(const std::string& path) {
     });
 }
 
+void MemoryFileSystem::renameFolder(const std::string& path, const std::string& newPath) {
+    run(FsOp::RenameFolder, path, newPath, [&] {
+        Resolved from = resolve(path), to = resolve(newPath);
+        if (from.parts.empty() || to.parts.empty())
+            fail(errPathFileAccess, kAccessDenied);
+        Node& parent = parentFolderOf(from);
+        Node* n = parent.child(from.last());
+        if (!n || !n->folder)
+            fail(errPathNotFound, 3);
+        Node& newParent = parentFolderOf(to);
+        if (&newParent != &parent)
+            fail(errPathFileAccess, 17); // ERROR_NOT_SAME_DEVICE: only renames are modelled
+        if (Node* other = parent.child(to.last()); other && other != n)
+            fail(errPathFileAccess, 183); // ERROR_ALREADY_EXISTS
+        std::unique_ptr<Node> moved = std::move(parent.children[lower(from.last())]);
+        parent.children.erase(lower(from.last()));
+        moved->name = to.last();
+        parent.children[lower(to.last())] = std::move(moved);
+    });
+}
+
 std::string MemoryFileSystem::findFirstFile(const std::string& pattern) {
     return run(FsOp::FindFirstFile, pattern, {}, [&]() -> std::string {
         Resolved r;
@@ -656,6 +681,18 @@ bool MemoryFileSystem::fileExists(const std::string& path) {
             Resolved r = resolve(path);
             Node* n = walk(r.drive->root, r.parts, r.parts.size());
             return n && !n->folder;
+        });
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+bool MemoryFileSystem::fileInUse(const std::string& path) {
+    try {
+        return run(FsOp::FileInUse, path, {}, [&] {
+            Resolved r = resolve(path);
+            Node* n = walk(r.drive->root, r.parts, r.parts.size());
+            return n && !n->folder && n->locked;
         });
     } catch (const RuntimeError&) {
         return false;

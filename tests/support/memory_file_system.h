@@ -31,6 +31,8 @@ enum class FsOp {
     AppendText,
     ModifiedTime,
     CheckReadable,
+    RenameFolder,
+    FileInUse,
 };
 const char* fsOpName(FsOp op);
 
@@ -39,7 +41,7 @@ const char* fsOpName(FsOp op);
 struct FsCall {
     FsOp op;
     std::string path;
-    std::string path2; // copy destination
+    std::string path2; // copy or rename destination
     int error = 0;
     std::string text() const;            // "copy C:\a -> D:\a", "remove-folder C:\x !75"
     CopyFlush flush = CopyFlush::ToDisk; // what a copy asked for
@@ -106,9 +108,11 @@ class MemoryFileSystem : public FileSystem {
     void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;
     void removeFolder(const std::string& path) override;
+    void renameFolder(const std::string& path, const std::string& newPath) override;
     std::string findFirstFile(const std::string& pattern) override;
     bool folderExists(const std::string& path) override;
     bool fileExists(const std::string& path) override;
+    bool fileInUse(const std::string& path) override;
     std::vector<std::string> listFolders(const std::string& folder) override;
     std::vector<std::string> listFiles(const std::string& folder,
                                        const std::string& patterns) override;

@@ -70,8 +70,16 @@ TEST(MemoryFileSystem, ReturnsTheRuntimeNumbersOfWin32) {
     EXPECT_EQ(errorOf([&] { fs.deleteByPattern("C:\\zz\\*.*"); }), errPathNotFound);
     EXPECT_EQ(errorOf([&] { fs.listFiles("C:\\zz", "*.*"); }), errPathNotFound);
     EXPECT_EQ(errorOf([&] { fs.listFiles("C:\\a\\f.dat", "*.*"); }), errPathNotFound);
+    fs.addFolder("C:\\b");
+    EXPECT_EQ(errorOf([&] { fs.renameFolder("C:\\a", "C:\\B"); }), errPathFileAccess);
+    EXPECT_EQ(errorOf([&] { fs.renameFolder("C:\\zz", "C:\\y"); }), errPathNotFound);
+    fs.renameFolder("C:\\b", "C:\\c");
+    EXPECT_TRUE(fs.hasFolder("C:\\c"));
+    EXPECT_FALSE(fs.hasFolder("C:\\b"));
 
+    EXPECT_FALSE(fs.fileInUse("C:\\a\\f.dat"));
     fs.setLocked("C:\\a\\f.dat");
+    EXPECT_TRUE(fs.fileInUse("C:\\a\\f.dat"));
     try {
         fs.copyFile("C:\\a\\f.dat", "C:\\f.dat");
         ADD_FAILURE() << "a locked source was copied";

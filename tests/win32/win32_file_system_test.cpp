@@ -155,6 +155,34 @@ TEST_F(Win32FileSystemTest, MakeAndRemoveFolder) {
     EXPECT_FALSE(fs.folderExists(dir / "chathoard"));
 }
 
+TEST_F(Win32FileSystemTest, RenameFolderNeverReplacesAnExistingName) {
+    fs.makeFolder(dir / "2026.incomplete");
+    writeFile(dir / "2026.incomplete\\a.dat", "x");
+    fs.makeFolder(dir / "taken");
+    EXPECT_EQ(errorOf([&] { fs.renameFolder(dir / "2026.incomplete", dir / "taken"); }), 75);
+    EXPECT_EQ(errorOf([&] { fs.renameFolder(dir / "missing", dir / "other"); }), 76);
+    fs.renameFolder(dir / "2026.incomplete", dir / "2026");
+    EXPECT_EQ(fs.readAll(dir / "2026\\a.dat"), "x");
+    EXPECT_FALSE(fs.folderExists(dir / "2026.incomplete"));
+}
+
+TEST_F(Win32FileSystemTest, AFileIsInUseOnlyWhileAWriterHoldsIt) {
+    writeFile(dir / "a.dat", "x");
+    EXPECT_FALSE(fs.fileInUse(dir / "a.dat"));
+    EXPECT_FALSE(fs.fileInUse(dir / "missing.dat"));
+    HANDLE reader = CreateFileA((dir / "a.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_FALSE(fs.fileInUse(dir / "a.dat"));
+    CloseHandle(reader);
+    HANDLE writer = CreateFileA((dir / "a.dat").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(fs.fileInUse(dir / "a.dat"));
+    CloseHandle(writer);
+    EXPECT_FALSE(fs.fileInUse(dir / "a.dat"));
+}
+
 TEST_F(Win32FileSystemTest, WholeFilesRoundTripByteForByte) {
     const std::string bytes = std::string("C\r\n", 3) + std::string(1, '\0') + "\xff\x80 end";
     fs.writeAll(dir / "defaultdrive.ini", bytes);

@@ -1,0 +1,315 @@
+#include "backup/generations.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <vector>
+
+#include "backup/leftovers.h"
+#include "backup/normal_backup.h"
+#include "backup/zip_backup.h"
+#include "platform/controls.h"
+#include "platform/runtime_error.h"
+
+namespace ch {
+namespace {
+
+const char* const kArchivePrefix = "chathoard-";
+const char* const kArchiveSuffix = ".zip";
+const char* const kIncompleteSuffix = ".incomplete";
+const char* const kDatabasePatterns = "*.dat;*.idx";
+
+// "YYYY-MM-DD-HHMMSS": '9' stands for a digit.
+bool matchesForm(const std::string& text, const std::string& form) {
+    if (text.size() != form.size())
+        return false;
+    for (size_t i = 0; i < form.size(); ++i) {
+        const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
+        if (form[i] == '9' ? !digit : text[i] != form[i])
+            return false;
+    }
+    return true;
+}
+
+bool hasAffixes(const std::string& name, const std::string& prefix, const std::string& suffix) {
+    return name.size() > prefix.size() + suffix.size() &&
+           equalNoCase(name.substr(0, prefix.size()), prefix) &&
+           equalNoCase(name.substr(name.size() - suffix.size()), suffix);
+}
+
+std::string between(const std::string& name, const std::string& prefix, const std::string& suffix) {
+    return name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    return folder + "\\" + name;
+}
+
+template <typename Action> void bestEffort(Action action) {
+    try {
+        action();
+    } catch (const RuntimeError&) {
+    }
+}
+
+// Passes every box on but the completion box, which it keeps back: a generation is done only
+// once it is in place and the older ones are pruned.
+class HoldCompletion : public Dialogs {
+  public:
+    explicit HoldCompletion(Dialogs& inner) : inner_(inner) {}
+    int msgBox(const std::string& prompt, int style,
+               const std::optional<std::string>& title) override {
+        if (title && *title == kDoneTitle) {
+            held_ = prompt;
+            return vbOK;
+        }
+        return inner_.msgBox(prompt, style, title);
+    }
+    const std::string& held() const { return held_; }
+
+  private:
+    Dialogs& inner_;
+    std::string held_;
+};
+
+// The generations in destination older than the one just written, oldest first, beyond the
+// keep - 1 newest of them.
+std::vector<std::string> surplus(std::vector<std::string> names, const std::string& newName,
+                                 int keep) {
+    std::erase_if(names, [&](const std::string& n) { return equalNoCase(n, newName); });
+    std::sort(names.begin(), names.end(), lessNoCase);
+    const size_t others = static_cast<size_t>(keep - 1);
+    if (names.size() <= others)
+        return {};
+    names.resize(names.size() - others);
+    return names;
+}
+
+// What pruning did, for the completion box, and its first failure.
+struct Pruned {
+    std::vector<std::string> deleted;
+    std::vector<std::string> kept; // generation folders holding files this program did not write
+    std::optional<std::string> failure;
+
+    void fail(const std::string& path, const RuntimeError& e) {
+        if (!failure)
+            failure = "The older backup " + path +
+                      " could not be deleted.\r\nReason: " + plainReason(e) + ".";
+    }
+};
+
+// Ends a generation's run: a pruning failure replaces the completion box, so the run does not
+// say "Done !" while it has not done all it was asked.
+BackupOutcome finish(Dialogs& dialogs, const std::string& completion, const std::string& written,
+                     const Pruned& pruned, int keep) {
+    if (pruned.failure) {
+        showBackupFailure(dialogs, "The backup " + written +
+                                       " was written, but older backups could not all be "
+                                       "deleted to keep " +
+                                       std::to_string(keep) + ".\r\n\r\n" + *pruned.failure);
+        return BackupOutcome::Failed;
+    }
+    std::string text = completion;
+    for (const std::string& path : pruned.deleted)
+        text += "\r\nDeleted the older backup " + path;
+    for (const std::string& path : pruned.kept)
+        text += "\r\nKept the older backup " + path +
+                ", which holds files that Chathoard did not write";
+    dialogs.msgBox(text, vbInformation, kDoneTitle);
+    return BackupOutcome::Done;
+}
+
+// --- ZIP generations ------------------------------------------------------------------------
+
+void removeInterruptedGenerationArchives(FileSystem& fs, const std::string& destination) {
+    bestEffort([&] {
+        for (const std::string& name : fs.listFiles(destination, "chathoard-*.zip.azip*.tmp")) {
+            const size_t cut = name.find(".azip");
+            const std::string archiveName = name.substr(0, cut);
+            if (cut != std::string::npos && isGenerationArchiveName(archiveName))
+                removeInterruptedArchives(fs, destination, archiveName);
+        }
+    });
+}
+
+Pruned pruneArchives(FileSystem& fs, const std::string& destination, const std::string& newName,
+                     int keep) {
+    Pruned pruned;
+    std::vector<std::string> names;
+    try {
+        names = fs.listFiles(destination, "chathoard-*.zip");
+    } catch (const RuntimeError& e) {
+        pruned.fail(destination, e);
+        return pruned;
+    }
+    std::erase_if(names, [](const std::string& n) { return !isGenerationArchiveName(n); });
+    for (const std::string& name : surplus(names, newName, keep)) {
+        const std::string path = joined(destination, name);
+        try {
+            fs.deleteFile(path);
+            pruned.deleted.push_back(path);
+        } catch (const RuntimeError& e) {
+            pruned.fail(path, e);
+        }
+    }
+    return pruned;
+}
+
+// --- Normal generations ---------------------------------------------------------------------
+
+// Deletes the database copies (and interrupted copies) of an incomplete generation folder,
+// then the folder; anything else in it keeps it.
+void removeIncompleteFolder(FileSystem& fs, const std::string& folder) {
+    bestEffort([&] {
+        for (const std::string& name : fs.listFiles(folder, kDatabasePatterns))
+            fs.deleteFile(joined(folder, name));
+    });
+    removeInterruptedCopies(fs, folder);
+    bestEffort([&] { fs.removeFolder(folder); });
+}
+
+void removeIncompleteGenerations(FileSystem& fs, const std::string& destination) {
+    bestEffort([&] {
+        for (const std::string& name : fs.listFolders(destination))
+            if (hasAffixes(name, "", kIncompleteSuffix) &&
+                isGenerationFolderName(between(name, "", kIncompleteSuffix)))
+                removeIncompleteFolder(fs, joined(destination, name));
+    });
+}
+
+// Only a folder that holds nothing but database files is this program's to delete.
+bool onlyDatabaseFiles(FileSystem& fs, const std::string& folder) {
+    for (const std::string& name : fs.listFiles(folder, "*"))
+        if (!patternListMatch(kDatabasePatterns, name))
+            return false;
+    return fs.listFolders(folder).empty();
+}
+
+Pruned pruneFolders(FileSystem& fs, const std::string& destination, const std::string& newName,
+                    int keep) {
+    Pruned pruned;
+    std::vector<std::string> names;
+    try {
+        names = fs.listFolders(destination);
+    } catch (const RuntimeError& e) {
+        pruned.fail(destination, e);
+        return pruned;
+    }
+    std::erase_if(names, [](const std::string& n) { return !isGenerationFolderName(n); });
+    for (const std::string& name : surplus(names, newName, keep)) {
+        const std::string path = joined(destination, name);
+        try {
+            if (!onlyDatabaseFiles(fs, path)) {
+                pruned.kept.push_back(path);
+                continue;
+            }
+            // Renamed first, so that a deletion stopped part-way leaves a folder that says it
+            // is incomplete (the next run clears it) rather than one that looks whole.
+            const std::string doomed = joined(destination, name + kIncompleteSuffix);
+            fs.renameFolder(path, doomed);
+            for (const std::string& file : fs.listFiles(doomed, kDatabasePatterns))
+                fs.deleteFile(joined(doomed, file));
+            fs.removeFolder(doomed);
+            pruned.deleted.push_back(path);
+        } catch (const RuntimeError& e) {
+            pruned.fail(path, e);
+        }
+    }
+    return pruned;
+}
+
+} // namespace
+
+std::string generationStamp(const std::string& localTime) {
+    if (!matchesForm(localTime, "9999-99-99 99:99:99"))
+        return {};
+    return localTime.substr(0, 10) + "-" + localTime.substr(11, 2) + localTime.substr(14, 2) +
+           localTime.substr(17, 2);
+}
+
+bool isGenerationFolderName(const std::string& name) {
+    return matchesForm(name, "9999-99-99-999999");
+}
+
+bool isGenerationArchiveName(const std::string& name) {
+    return hasAffixes(name, kArchivePrefix, kArchiveSuffix) &&
+           isGenerationFolderName(between(name, kArchivePrefix, kArchiveSuffix));
+}
+
+std::string generationArchiveName(const std::string& stamp) {
+    return kArchivePrefix + stamp + kArchiveSuffix;
+}
+
+std::string incompleteGenerationName(const std::string& stamp) {
+    return stamp + kIncompleteSuffix;
+}
+
+std::string newGenerationStamp(FileSystem& fs, const std::string& destination, bool zip,
+                               const std::function<std::string()>& localTime,
+                               const std::function<void(int seconds)>& sleep) {
+    auto taken = [&](const std::string& stamp) {
+        return zip ? fs.fileExists(joined(destination, generationArchiveName(stamp)))
+                   : fs.folderExists(joined(destination, stamp));
+    };
+    std::string stamp = generationStamp(localTime());
+    for (int tries = 0; tries < 2 && taken(stamp); ++tries) {
+        sleep(1);
+        stamp = generationStamp(localTime());
+    }
+    return stamp;
+}
+
+BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string& stamp,
+                            const std::string& DefaultDrive, const AppObject& App, FileSystem& fs,
+                            Dialogs& dialogs, Archiver& archiver) {
+    const std::string destination = in.Dir2.Path();
+    const std::string name = generationArchiveName(stamp);
+    removeInterruptedGenerationArchives(fs, destination);
+    HoldCompletion held(dialogs);
+    const BackupOutcome outcome = Command1_Click(in, DefaultDrive, App, fs, held, archiver, name);
+    if (outcome != BackupOutcome::Done)
+        return outcome;
+    return finish(dialogs, held.held(), joined(destination, name),
+                  pruneArchives(fs, destination, name, keep), keep);
+}
+
+BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::string& stamp,
+                               FileSystem& fs, Dialogs& dialogs) {
+    if (refuseWithoutMessengerFolder(in.Label1, dialogs))
+        return BackupOutcome::NoMessengerFolder;
+    const std::string destination = in.Dir2.Path();
+    const std::string incomplete = joined(destination, incompleteGenerationName(stamp));
+    const std::string complete = joined(destination, stamp);
+    removeIncompleteGenerations(fs, destination);
+
+    try {
+        fs.makeFolder(incomplete);
+    } catch (const RuntimeError& e) {
+        showBackupFailure(dialogs, "The folder " + incomplete +
+                                       " for the new backup could not be created.\r\nReason: " +
+                                       plainReason(e) + ".");
+        return BackupOutcome::Failed;
+    }
+    FolderList generation(fs);
+    generation.init(incomplete);
+    HoldCompletion held(dialogs);
+    const BackupOutcome outcome =
+        Command2_Click(BackupSources{in.Label1, in.File1, in.Dir1, generation}, fs, held);
+    if (outcome != BackupOutcome::Done) {
+        removeIncompleteFolder(fs, incomplete);
+        return outcome;
+    }
+    try {
+        fs.renameFolder(incomplete, complete);
+    } catch (const RuntimeError& e) {
+        removeIncompleteFolder(fs, incomplete);
+        showBackupFailure(dialogs, "The copies in " + incomplete + " could not be renamed to " +
+                                       complete + ".\r\nReason: " + plainReason(e) +
+                                       ".\r\n\r\nThe backup is not complete.");
+        return BackupOutcome::Failed;
+    }
+    return finish(dialogs, kCompletionWords + complete + "\r\n", complete,
+                  pruneFolders(fs, destination, stamp, keep), keep);
+}
+
+} // namespace ch

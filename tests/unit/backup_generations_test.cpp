@@ -1,0 +1,152 @@
+#include "backup/generations.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/unit/backup_scene.h"
+
+namespace ch {
+namespace {
+
+using test::FsOp;
+constexpr auto npos = std::string::npos;
+
+struct Generations : ::testing::Test, test::BackupScene {
+    const std::string stamp = "2026-12-07-030000";
+    const std::string newArchive = "D:\\Save\\chathoard-2026-12-07-030000.zip";
+
+    BackupOutcome zip(int keep) {
+        return zipGeneration(sources(), keep, stamp, "C", App, fs, dialogs, archiver);
+    }
+    BackupOutcome normal(int keep) { return normalGeneration(sources(), keep, stamp, fs, dialogs); }
+    const test::ShownBox& lastBox() const { return dialogs.shown.back(); }
+};
+
+TEST(GenerationNames, OnlyTheExactFormsAreGenerations) {
+    EXPECT_EQ(generationStamp("2026-12-07 03:04:05"), "2026-12-07-030405");
+    EXPECT_EQ(generationStamp("07.12.2026 03:04"), "");
+    EXPECT_TRUE(isGenerationArchiveName("chathoard-2026-12-07-030405.zip"));
+    EXPECT_TRUE(isGenerationFolderName("2026-12-07-030405"));
+    for (const char* name : {"chathoard.zip", "chathoard-2026-12-07-030405.zip.bak",
+                             "chathoard-2026-12-07-03040.zip", "chathoard-2026-12-07-0304x5.zip",
+                             "old chathoard-2026-12-07-030405.zip", "chathoard-2026-12-07.zip"})
+        EXPECT_FALSE(isGenerationArchiveName(name)) << name;
+    for (const char* name :
+         {"2026-12-07", "2026-12-07-030405.incomplete", "2026-12-07 030405", "x2026-12-07-030405"})
+        EXPECT_FALSE(isGenerationFolderName(name)) << name;
+}
+
+TEST_F(Generations, ZipPrunesTheOldestExactNamesOnlyOnceTheNewArchiveIsInPlace) {
+    for (const char* day : {"01", "02", "03"})
+        fs.addFile(std::string("D:\\Save\\chathoard-2026-01-") + day + "-000000.zip", "old");
+    const std::vector<std::string> others = {
+        "D:\\Save\\chathoard.zip", "D:\\Save\\chathoard-2025-01-01-000000.zip.bak",
+        "D:\\Save\\chathoard-2025-1-1-000000.zip", "D:\\Save\\my chathoard-2025-01-01-000000.zip"};
+    for (const auto& path : others)
+        fs.addFile(path, "mine");
+    fs.addFolder("D:\\Save\\chathoard-2025-01-01-000000.zip.d");
+    bool oldOnesThereAtAddZip = false;
+    archiver.duringAddZip = [&] {
+        oldOnesThereAtAddZip = fs.hasFile("D:\\Save\\chathoard-2026-01-01-000000.zip");
+    };
+
+    EXPECT_EQ(zip(2), BackupOutcome::Done) << fs.dump();
+    EXPECT_TRUE(oldOnesThereAtAddZip);
+    EXPECT_EQ(archiver.calls.at(0).argument, newArchive);
+    EXPECT_TRUE(fs.hasFile(newArchive));
+    EXPECT_TRUE(fs.hasFile("D:\\Save\\chathoard-2026-01-03-000000.zip"));
+    EXPECT_FALSE(fs.hasFile("D:\\Save\\chathoard-2026-01-02-000000.zip"));
+    EXPECT_FALSE(fs.hasFile("D:\\Save\\chathoard-2026-01-01-000000.zip"));
+    for (const auto& path : others)
+        EXPECT_EQ(fs.content(path), "mine") << path;
+    EXPECT_TRUE(fs.hasFolder("D:\\Save\\chathoard-2025-01-01-000000.zip.d"));
+    EXPECT_EQ(lastBox().title, kDoneTitle);
+    EXPECT_NE(lastBox().prompt.find("Deleted the older backup "
+                                    "D:\\Save\\chathoard-2026-01-01-000000.zip"),
+              npos);
+}
+
+TEST_F(Generations, KeepingOneLeavesOnlyTheNewArchiveEvenWhenTheClockWentBack) {
+    fs.addFile("D:\\Save\\chathoard-2027-01-01-000000.zip", "from a clock set ahead");
+    fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.azip", "mine");
+    EXPECT_EQ(zip(1), BackupOutcome::Done);
+    EXPECT_EQ(fs.entries("D:\\Save"),
+              (std::vector<std::string>{"chathoard-2026-01-01-000000.azip",
+                                        "chathoard-2026-12-07-030000.zip"}));
+}
+
+TEST_F(Generations, AFailedRunDeletesNoGeneration) {
+    fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
+    fs.addFolder("D:\\Save\\2026-01-01-000000");
+    fs.addFile("D:\\Save\\2026-01-01-000000\\a.dat", "old");
+    archiver.results["addZIP"] = {5};
+    EXPECT_EQ(zip(1), BackupOutcome::Failed);
+    fs.failOnce(FsOp::Copy, "*a.idx", errDiskFull, 112);
+    EXPECT_EQ(normal(1), BackupOutcome::Failed);
+    fs.failOnce(FsOp::RenameFolder, "*.incomplete", errPermissionDenied, 5);
+    EXPECT_EQ(normal(1), BackupOutcome::Failed);
+
+    EXPECT_EQ(fs.entries("D:\\Save"),
+              (std::vector<std::string>{"2026-01-01-000000", "chathoard-2026-01-01-000000.zip"}))
+        << fs.dump();
+    EXPECT_EQ(fs.entries("D:\\Save\\2026-01-01-000000"), std::vector<std::string>{"a.dat"});
+    for (const auto& box : dialogs.shown)
+        EXPECT_EQ(box.title, kBackupFailedTitle) << box.prompt;
+}
+
+TEST_F(Generations, NormalRunCompletesUnderATemporaryNameAndPrunesOnlyItsOwnFolders) {
+    for (const char* old : {"2026-01-01-000000", "2026-01-02-000000", "2026-01-03-000000"}) {
+        fs.addFile(std::string("D:\\Save\\") + old + "\\a.dat", "old");
+        fs.addFile(std::string("D:\\Save\\") + old + "\\a.idx", "old");
+    }
+    fs.addFile("D:\\Save\\2026-01-02-000000\\notes.txt", "mine"); // never deleted
+    fs.addFile("D:\\Save\\2026-01-01\\a.dat", "mine");            // not of the form
+    fs.addFile("D:\\Save\\2026-01-01-000000.txt", "mine");
+    fs.addFile("D:\\Save\\2025-12-31-235959.incomplete\\a.dat", "interrupted");
+    bool copiedUnderTemporaryName = true;
+    fs.log.clear();
+
+    EXPECT_EQ(normal(2), BackupOutcome::Done) << fs.dump();
+    for (const auto& copy : fs.logOf({FsOp::Copy}))
+        copiedUnderTemporaryName &= copy.find("\\2026-12-07-030000.incomplete\\") != npos;
+    EXPECT_TRUE(copiedUnderTemporaryName);
+    EXPECT_EQ(fs.content("D:\\Save\\2026-12-07-030000\\a.idx"), "index");
+    EXPECT_EQ(fs.entries("D:\\Save"),
+              (std::vector<std::string>{"2026-01-01", "2026-01-01-000000.txt", "2026-01-02-000000",
+                                        "2026-01-03-000000", "2026-12-07-030000"}))
+        << fs.dump();
+    EXPECT_EQ(fs.content("D:\\Save\\2026-01-02-000000\\notes.txt"), "mine");
+    EXPECT_EQ(lastBox().title, kDoneTitle);
+    EXPECT_NE(lastBox().prompt.find("succesfully copied to: D:\\Save\\2026-12-07-030000"), npos);
+    EXPECT_NE(lastBox().prompt.find("Kept the older backup D:\\Save\\2026-01-02-000000"), npos);
+}
+
+TEST_F(Generations, APruningFailureIsReportedInsteadOfDone) {
+    fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
+    fs.setLocked("D:\\Save\\chathoard-2026-01-01-000000.zip");
+    EXPECT_EQ(zip(1), BackupOutcome::Failed);
+    EXPECT_TRUE(fs.hasFile(newArchive));
+    EXPECT_EQ(lastBox().title, kBackupFailedTitle);
+    EXPECT_NE(lastBox().prompt.find("The older backup D:\\Save\\chathoard-2026-01-01-000000.zip "
+                                    "could not be deleted"),
+              npos)
+        << lastBox().prompt;
+}
+
+TEST_F(Generations, ASecondRunInTheSameSecondWaitsForTheNextOne) {
+    fs.addFile(newArchive, "made a moment ago");
+    std::vector<std::string> times = {"2026-12-07 03:00:00", "2026-12-07 03:00:01"};
+    std::vector<int> slept;
+    const std::string next = newGenerationStamp(
+        fs, "D:\\Save", true,
+        [&] {
+            std::string t = times.front();
+            times.erase(times.begin());
+            return t;
+        },
+        [&](int s) { slept.push_back(s); });
+    EXPECT_EQ(next, "2026-12-07-030001");
+    EXPECT_EQ(slept, std::vector<int>{1});
+}
+
+} // namespace
+} // namespace ch

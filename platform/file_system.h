@@ -11,8 +11,8 @@
 namespace ch {
 
 struct DriveInfo {
-    char letter = 'c';  // lower case
-    std::string label;  // volume label, empty when there is none
+    char letter = 'c'; // lower case
+    std::string label; // volume label, empty when there is none
 };
 
 // Whether copyFile must have a copy on the disk before it renames it into place. A staging
@@ -21,7 +21,7 @@ struct DriveInfo {
 enum class CopyFlush { ToDisk, NotNeeded };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Copies a file. An existing destination is replaced only by a complete copy: the data
@@ -30,6 +30,15 @@ public:
     // On failure the temporary file is gone and an existing destination is unchanged.
     virtual void copyFile(const std::string& source, const std::string& destination,
                           CopyFlush flush = CopyFlush::ToDisk) = 0;
+    // The first half of copyFile, for a set of files that is to be replaced all together:
+    // copies source to a new temporary file beside destination, flushed to disk, and returns
+    // its path. Fails as copyFile does, also when an existing destination could not be
+    // replaced (read-only, in use, a folder); on failure no temporary file is left.
+    virtual std::string copyToTemporary(const std::string& source,
+                                        const std::string& destination) = 0;
+    // The second half: renames a temporary file over destination in the same folder,
+    // replacing it. On failure both are as they were.
+    virtual void moveOver(const std::string& temporary, const std::string& destination) = 0;
     // Deletes one file (no wildcards). 53 when missing.
     virtual void deleteFile(const std::string& path) = 0;
     // Deletes every ordinary file matching one wildcard pattern ("C:\x\*.*"); 53 when nothing
@@ -54,7 +63,7 @@ public:
     // The current folder of a drive ("c:\" style root or full path). 68 when not ready.
     virtual std::string currentFolder(char driveLetter) = 0;
     // Whole-file reads and writes for the small text files (settings, list file).
-    virtual std::string readAll(const std::string& path) = 0;              // 53 when missing
+    virtual std::string readAll(const std::string& path) = 0;                     // 53 when missing
     virtual void writeAll(const std::string& path, const std::string& bytes) = 0; // create/truncate
     // Modification time of a file as seconds since 1970 (UTC); 53 when missing.
     virtual int64_t modifiedTime(const std::string& path) = 0;

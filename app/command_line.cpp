@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "backup/normal_backup.h"
+#include "backup/one_at_a_time.h"
 #include "backup/zip_backup.h"
 #include "platform/controls.h"
 #include "platform/runtime_error.h"
@@ -75,7 +76,11 @@ std::string usageText() {
            "Messages are also appended to chathoard.log in the program folder.\r\n"
            "\r\n"
            "Exit codes: 0 backup done; 1 no messenger database in that folder;\r\n"
-           "            2 backup failed (copy, staging or archive); 3 bad arguments.\r\n";
+           "            2 backup failed (copy, staging or archive); 3 bad arguments;\r\n"
+           "            5 another backup was running (this one waited " +
+           std::to_string(kCommandLineLockWaitMs / 1000) +
+           " seconds,\r\n"
+           "            then did not start).\r\n";
 }
 
 int exitCodeFor(BackupOutcome outcome) {
@@ -83,6 +88,7 @@ int exitCodeFor(BackupOutcome outcome) {
     case BackupOutcome::Done: return exitDone;
     case BackupOutcome::NoMessengerFolder: return exitNoMessengerDatabase;
     case BackupOutcome::Failed: return exitBackupFailed;
+    case BackupOutcome::AnotherBackupRunning: return exitAnotherBackupRunning;
     }
     return exitBackupFailed;
 }
@@ -112,7 +118,8 @@ void ConsoleDialogs::report(const std::string& line, bool isProblem) {
 }
 
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, const OutputLine& out, const Clock& clock) {
+                   Archiver& archiver, BackupLock& lock, const OutputLine& out,
+                   const Clock& clock) {
     auto parsed = parseCommandLine(args);
     if (!parsed || parsed->showUsage) {
         out(usageText(), !parsed);
@@ -123,6 +130,19 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
     dialogs.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + parsed->messengerFolder +
                        " to " + parsed->destinationFolder,
                    false);
+
+    // Held from before the first file is touched to the end: no box here waits for anyone.
+    struct Held {
+        BackupLock& lock;
+        ~Held() { lock.release(); }
+    } held{lock};
+    if (!lock.acquire(kCommandLineLockWaitMs)) {
+        dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
+                       kAnotherBackupTitle);
+        dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning),
+                       true);
+        return exitAnotherBackupRunning;
+    }
 
     TextBox Text1;
     if (zip) Form_Load(Text1, App, fs, dialogs, archiver);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "backup/backup_common.h"
+#include "platform/backup_lock.h"
 #include "platform/file_system.h"
 #include "platform/services.h"
 
@@ -19,6 +20,7 @@ enum ExitCode : int {
     exitNoMessengerDatabase = 1,
     exitBackupFailed = 2,
     exitBadArguments = 3,
+    exitAnotherBackupRunning = 5,
 };
 
 enum class BackupKind { Normal, Zip };
@@ -62,6 +64,7 @@ private:
 
 // Runs the command line given as args (without the program name); returns the exit code.
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, const OutputLine& out, const Clock& clock);
+                   Archiver& archiver, BackupLock& lock, const OutputLine& out,
+                   const Clock& clock);
 
 } // namespace ch

@@ -122,15 +122,17 @@ class Scenarios(unittest.TestCase):
 
     def hold_open(self, path):
         """Starts file_locker.exe on path; returns what lets the file go again."""
+        return self.run_locker(["R:\\" + os.path.relpath(path, WORK).replace("/", "\\")])
+
+    def run_locker(self, args):
         locker = os.environ.get("CHATHOARD_LOCKER")
         if not locker:
             self.skipTest("set CHATHOARD_LOCKER to file_locker.exe")
-        windows_path = "R:\\" + os.path.relpath(path, WORK).replace("/", "\\")
-        proc = self.wine.popen(locker, [windows_path], self.case, stdin=subprocess.PIPE,
+        proc = self.wine.popen(locker, args, self.case, stdin=subprocess.PIPE,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         if proc.stdout.readline().strip() != b"locked":
             proc.wait()
-            self.fail("file_locker could not hold the file: " + proc.stderr.read().decode())
+            self.fail("file_locker could not hold it: " + proc.stderr.read().decode())
 
         def release():
             proc.stdin.close()
@@ -170,6 +172,32 @@ class Scenarios(unittest.TestCase):
 
     def test_database_file_held_open_by_the_messenger_is_named(self):
         self.check_refused_source(self.hold_open, "in use by another program")
+
+    # Two backups at once
+
+    def test_a_backup_started_while_another_runs_exits_5_and_touches_nothing(self):
+        dest = os.path.join(self.case, "dest")
+        windows_dest = "R:\\" + self._testMethodName + r"\dest"
+        earlier = self.make_earlier_backup("zip", dest, windows_dest)
+        # file_locker plays the backup that is running: it holds the machine's backup lock.
+        release = self.run_locker(["--backup-lock"])
+        try:
+            code, out, err = self.run_backup("zip", r"R:\icq", windows_dest)
+        finally:
+            release()
+        self.assertEqual(code, 5, (out, err))
+        self.assertTrue(err[0].startswith("[Another backup is running] Another backup is running "
+                                          "on this computer"), err)
+        self.assertIn("nothing was written", err[0])
+        self.assertEqual(err[-1], "Finished with exit code 5")
+        self.assertEqual(wine_env.tree_hashes(dest), earlier)
+        self.assertEqual(os.listdir(self.staging_drive), [])
+        self.assertFalse(os.path.exists(os.path.join(self.program, "icqtemp.dat")))
+        # Once the other backup has let go, a backup runs to its end.
+        code, out, err = self.run_backup("zip", r"R:\icq", windows_dest)
+        self.assertEqual(code, 0, (out, err))
+        self.assertTrue(wine_env.unzip_test(os.path.join(dest, "chathoard.zip")))
+        self.assert_nothing_left(dest)
 
     def test_unreadable_database_file_is_named(self):
         if os.geteuid() == 0 and not wine_env.PERMISSIONS_APPLY:

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "backup/generations.h"
 #include "backup/normal_backup.h"
+#include "backup/one_at_a_time.h"
 #include "backup/zip_backup.h"
 #include "platform/controls.h"
 #include "platform/runtime_error.h"
@@ -160,7 +161,11 @@ std::string usageText() {
            "\r\n"
            "Exit codes: 0 backup done; 1 no messenger database in that folder;\r\n"
            "            2 backup failed (copy, staging or archive); 3 bad arguments;\r\n"
-           "            4 the database stayed in use (ICQ is running).\r\n";
+           "            4 the database stayed in use (ICQ is running);\r\n"
+           "            5 another backup was running (this one waited " +
+           std::to_string(kCommandLineLockWaitMs / 1000) +
+           " seconds,\r\n"
+           "            then did not start).\r\n";
 }
 
 int exitCodeFor(BackupOutcome outcome) {
@@ -171,6 +176,8 @@ int exitCodeFor(BackupOutcome outcome) {
         return exitNoMessengerDatabase;
     case BackupOutcome::Failed:
         return exitBackupFailed;
+    case BackupOutcome::AnotherBackupRunning:
+        return exitAnotherBackupRunning;
     }
     return exitBackupFailed;
 }
@@ -208,8 +215,8 @@ void ConsoleDialogs::log(const std::string& line) {
 }
 
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, const OutputLine& out, const Clock& clock,
-                   const Waiting& waiting) {
+                   Archiver& archiver, BackupLock& lock, const OutputLine& out,
+                   const Clock& clock, const Waiting& waiting) {
     ConsoleDialogs dialogs(fs, logPathOf(App), out, clock);
     auto parsed = parseCommandLine(args);
     if (!parsed) {
@@ -227,6 +234,19 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
     dialogs.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + parsed->messengerFolder +
                        " to " + parsed->destinationFolder,
                    false);
+
+    // Held from before the first file is touched to the end: no box here waits for anyone.
+    struct Held {
+        BackupLock& lock;
+        ~Held() { lock.release(); }
+    } held{lock};
+    if (!lock.acquire(kCommandLineLockWaitMs)) {
+        dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
+                       kAnotherBackupTitle);
+        dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning),
+                       true);
+        return exitAnotherBackupRunning;
+    }
 
     TextBox Text1;
     if (zip)

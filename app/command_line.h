@@ -10,6 +10,7 @@
 
 #include "backup/backup_common.h"
 #include "backup/wait_for_database.h"
+#include "platform/backup_lock.h"
 #include "platform/file_system.h"
 #include "platform/services.h"
 
@@ -21,6 +22,7 @@ enum ExitCode : int {
     exitBackupFailed = 2,
     exitBadArguments = 3,
     exitDatabaseInUse = 4,
+    exitAnotherBackupRunning = 5,
 };
 
 enum class BackupKind { Normal, Zip };
@@ -76,7 +78,7 @@ class ConsoleDialogs : public Dialogs {
 // Runs the command line given as args (without the program name); returns the exit code.
 // waiting is the time that /wait and a new generation's name wait by.
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, const OutputLine& out, const Clock& clock,
-                   const Waiting& waiting = Waiting::real());
+                   Archiver& archiver, BackupLock& lock, const OutputLine& out,
+                   const Clock& clock, const Waiting& waiting = Waiting::real());
 
 } // namespace ch

@@ -3,6 +3,7 @@
 #include "about/menu_commands.h"
 #include "app/startup.h"
 #include "backup/normal_backup.h"
+#include "backup/one_at_a_time.h"
 #include "backup/zip_backup.h"
 #include "selection/drive_selection.h"
 #include "selection/folder_detection.h"
@@ -35,11 +36,15 @@ void Form1::Form_Load() {
 }
 
 BackupOutcome Form1::Command1_Click() {
-    return ch::Command1_Click(sources(), DefaultDrive, s_.App, s_.fs, s_.dialogs, s_.archiver);
+    return runAlone(s_.backupLock, kWindowLockWaitMs, s_.dialogs, [&](Dialogs& dialogs) {
+        return ch::Command1_Click(sources(), DefaultDrive, s_.App, s_.fs, dialogs, s_.archiver);
+    });
 }
 
 BackupOutcome Form1::Command2_Click() {
-    return ch::Command2_Click(sources(), s_.fs, s_.dialogs);
+    return runAlone(s_.backupLock, kWindowLockWaitMs, s_.dialogs, [&](Dialogs& dialogs) {
+        return ch::Command2_Click(sources(), s_.fs, dialogs);
+    });
 }
 
 void Form1::Dir1_Change() {

@@ -6,6 +6,7 @@
 
 #include "about/frm_about.h"
 #include "backup/backup_common.h"
+#include "platform/backup_lock.h"
 #include "platform/controls.h"
 #include "platform/form_design.h"
 #include "platform/forms_runtime.h"
@@ -24,10 +25,11 @@ struct Services {
     Archiver& archiver;
     FormsRuntime& runtime;
     AppObject& App;
+    BackupLock& backupLock;
 };
 
 class Form1 {
-public:
+  public:
     explicit Form1(Services& services);
 
     // Creates the controls' state on the process's current folder (no events), wires the
@@ -54,7 +56,7 @@ public:
     void mnuEmail_Click();
     void mnuAbout_Click();
 
-private:
+  private:
     BackupSources sources() const { return {Label1, File1, Dir1, Dir2}; }
     Services& s_;
     std::unique_ptr<FrmAbout> about_;

@@ -16,7 +16,7 @@ struct BackupSources {
 };
 
 // How a backup ended; the buttons ignore it, the command line maps it to an exit code.
-enum class BackupOutcome { Done, NoMessengerFolder, Failed };
+enum class BackupOutcome { Done, NoMessengerFolder, Failed, AnotherBackupRunning };
 
 // The opening words of both completion boxes (the misspelling is the program's own text).
 extern const char* const kCompletionWords; // "Your ICQ backup has been succesfully copied to: "

@@ -43,6 +43,8 @@ void deleteMatching(FileSystem& fs, const std::string& folder, const std::string
 
 } // namespace
 
+const char* const kStagingFolderMark = "~chathoard-staging-folder.tmp";
+
 bool isInterruptedCopyName(const std::string& name) {
     const std::string start = "~chathoard-";
     size_t pos = start.size();

@@ -9,6 +9,9 @@
 
 namespace ch {
 
+// The empty file a ZIP backup puts in a staging folder it made, and removes with the folder.
+extern const char* const kStagingFolderMark; // "~chathoard-staging-folder.tmp"
+
 // "~chathoard-<number>-<number>.tmp": a copy on its way to its own name.
 bool isInterruptedCopyName(const std::string& name);
 // "<archive name>.azip<number>.tmp": an archive azip32.dll had not yet renamed over the old one.
@@ -20,8 +23,10 @@ void removeInterruptedCopies(FileSystem& fs, const std::string& folder);
 void removeInterruptedArchives(FileSystem& fs, const std::string& folder,
                                const std::string& archiveName);
 // A list file that is still there names the staged copies of a ZIP backup that never reached
-// its clean-up. Deletes those of them that are database files directly in stagingFolder (a
-// list naming anything else is not trusted that far), then the list file.
+// its clean-up. A run writes its list before its first copy, and only when none of the names
+// is in the staging folder, so a listed file there is that run's copy. Deletes those of them
+// that are database files directly in stagingFolder (a list naming anything else is not
+// trusted that far), then the list file.
 void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
                               const std::string& stagingFolder);
 

@@ -37,8 +37,10 @@ class ZipRun {
   private:
     std::string sourceOf(int i) const { return in_.Dir1.Path() + "\\db\\" + in_.File1.List(i); }
     std::string stagedCopyOf(int i) const { return stagingFolder_ + "\\" + in_.File1.List(i); }
+    std::string markPath() const { return stagingFolder_ + "\\" + kStagingFolderMark; }
     bool spendCatch();
     void clearInterruptedRun();
+    std::optional<std::string> stagedNamesInTheWay();
     void makeStagingFolder();
     void copyStep();
     void writeListFile();
@@ -59,7 +61,7 @@ class ZipRun {
     const std::string archivePath_;
 
     bool catchAvailable_ = true;
-    bool stagingReady_ = false;
+    bool stagingOurs_ = false; // made by this program, so it may be removed when empty
     bool listFileMade_ = false;
     std::vector<std::string> stagedCopies_; // made by this run; the only files it deletes
 };
@@ -100,6 +102,28 @@ void ZipRun::clearInterruptedRun() {
     removeInterruptedStaging(fs_, listPath_, stagingFolder_);
     removeInterruptedCopies(fs_, stagingFolder_);
     removeInterruptedArchives(fs_, in_.Dir2.Path(), archiveName_);
+    stagingOurs_ = fs_.fileExists(markPath());
+}
+
+// A file of the staging folder named like a database file is not this program's once the
+// leftovers are gone (a Normal Backup made into the folder, say): staging would replace it and
+// the clean-up delete it, so the run does not start.
+std::optional<std::string> ZipRun::stagedNamesInTheWay() {
+    std::string names;
+    const int count = in_.File1.ListCount();
+    for (int i = 0; i < count; ++i) {
+        const std::string stagedCopy = stagedCopyOf(i);
+        if (fs_.fileExists(stagedCopy) || fs_.folderExists(stagedCopy))
+            names += stagedCopy + "\r\n";
+    }
+    if (names.empty())
+        return std::nullopt;
+    return "The staging folder " + shownStagingFolder() +
+           " already holds files named like the database files:\r\n" + names +
+           "\r\nThe backup would replace them and then delete them, so it did not start. Move "
+           "them elsewhere, or set another staging drive in defaultdrive.ini in the program "
+           "folder (" +
+           settingsPath_ + "), then try again.\r\n\r\n" + notWritten();
 }
 
 void ZipRun::makeStagingFolder() {
@@ -115,8 +139,15 @@ void ZipRun::makeStagingFolder() {
                           "), which should hold one drive letter, such as C.\r\n\r\n" +
                           notWritten()};
         spendCatch();
+        return;
     }
-    stagingReady_ = true;
+    stagingOurs_ = true;
+    // Marks the folder as made here, for the next run should this one be stopped part-way;
+    // without the mark that run leaves the folder alone, which loses nothing.
+    try {
+        fs_.writeAll(markPath(), "");
+    } catch (const RuntimeError&) {
+    }
 }
 
 void ZipRun::copyStep() {
@@ -185,8 +216,8 @@ void ZipRun::buildArchive() {
 }
 
 // Removes this run's staged copies (never other files of the staging folder), then the staging
-// folder if that leaves it empty, then the list file. Goes on past a failure and returns what
-// the first one left behind.
+// folder if this program made it and that leaves it empty, then the list file. Goes on past a
+// failure and returns what the first one left behind.
 std::optional<std::string> ZipRun::cleanUp() {
     std::optional<std::string> leftOver;
     auto note = [&](const std::string& what, const RuntimeError& e) {
@@ -204,7 +235,12 @@ std::optional<std::string> ZipRun::cleanUp() {
             note("The staged copy " + stagedCopy, e);
         }
     }
-    if (stagingReady_ && copiesGone) {
+    if (stagingOurs_ && copiesGone) {
+        try {
+            fs_.deleteFile(markPath());
+        } catch (const RuntimeError&) {
+            // A mark that stays keeps the folder, and the next run removes both.
+        }
         try {
             fs_.removeFolder(stagingFolder_);
         } catch (const RuntimeError& e) {
@@ -229,13 +265,19 @@ BackupOutcome ZipRun::run() {
         return BackupOutcome::NoMessengerFolder;
 
     clearInterruptedRun();
+    if (const std::optional<std::string> inTheWay = stagedNamesInTheWay()) {
+        showBackupFailure(dialogs_, *inTheWay);
+        return BackupOutcome::Failed;
+    }
     try {
         makeStagingFolder();
-        // A failure of the copy or list-file step starts the copy step again, once per run.
+        // The list goes first: while it exists it names the staged copies a run made, so that
+        // the next run can clear them should this one be stopped part-way. A failure of the
+        // list-file or copy step starts both again, once per run.
         for (;;) {
             try {
-                copyStep();
                 writeListFile();
+                copyStep();
                 break;
             } catch (const RegionFailure& failure) {
                 if (!spendCatch())

@@ -30,6 +30,15 @@ class FileSystem {
     // On failure the temporary file is gone and an existing destination is unchanged.
     virtual void copyFile(const std::string& source, const std::string& destination,
                           CopyFlush flush = CopyFlush::ToDisk) = 0;
+    // The first half of copyFile, for a set of files that is to be replaced all together:
+    // copies source to a new temporary file beside destination, flushed to disk, and returns
+    // its path. Fails as copyFile does, also when an existing destination could not be
+    // replaced (read-only, in use, a folder); on failure no temporary file is left.
+    virtual std::string copyToTemporary(const std::string& source,
+                                        const std::string& destination) = 0;
+    // The second half: renames a temporary file over destination in the same folder,
+    // replacing it. On failure both are as they were.
+    virtual void moveOver(const std::string& temporary, const std::string& destination) = 0;
     // Deletes one file (no wildcards). 53 when missing.
     virtual void deleteFile(const std::string& path) = 0;
     // Deletes every ordinary file matching one wildcard pattern ("C:\x\*.*"); 53 when nothing

@@ -15,6 +15,7 @@
 #include "platform/win32/gui_forms_runtime.h"
 #include "platform/win32/gui_main_window.h"
 #include "platform/win32/win32_archiver.h"
+#include "platform/win32/win32_backup_lock.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_processes.h"
@@ -55,7 +56,8 @@ int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
         AttachConsole(ATTACH_PARENT_PROCESS);
     ch::Win32FileSystem fs;
     ch::Win32Archiver archiver(App.Path);
-    return ch::runCommandLine(args, App, fs, archiver, writeLine, localTime);
+    ch::Win32BackupLock lock;
+    return ch::runCommandLine(args, App, fs, archiver, lock, writeLine, localTime);
 }
 
 int runWindow(ch::AppObject& App, int showCommand) {
@@ -69,7 +71,9 @@ int runWindow(ch::AppObject& App, int showCommand) {
     ch::Win32Processes processes;
     ch::Win32Archiver archiver(App.Path);
     ch::gui::Win32FormsRuntime runtime(dialogs);
-    ch::Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App};
+    ch::Win32BackupLock backupLock;
+    ch::Services services{fs,       dialogs, shell, registry,  processes,
+                          archiver, runtime, App,   backupLock};
 
     ch::Form1 form(services);
     ch::gui::MainWindow window(form, dialogs);

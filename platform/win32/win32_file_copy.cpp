@@ -101,11 +101,9 @@ bool sameFile(HANDLE file, const std::string& path) {
            x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
 }
 
-} // namespace
-
-void Win32FileSystem::copyFile(const std::string& source, const std::string& destination,
-                               CopyFlush flush) {
-    CriticalErrorsQuiet quiet;
+// Copies source to a new temporary file beside destination and returns its path; on failure
+// the temporary file is gone.
+std::string copyToTemp(const std::string& source, const std::string& destination, CopyFlush flush) {
     // Others may read the source meanwhile, but a program writing it makes the copy fail as
     // "in use" rather than produce a torn copy.
     FileHandle in(CreateFileW(winPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -137,11 +135,43 @@ void Win32FileSystem::copyFile(const std::string& source, const std::string& des
     if (flush == CopyFlush::ToDisk && !FlushFileBuffers(out.get()))
         throwLastError(destination);
     out.close();
-    in.close();
-    if (!MoveFileExW(winPath(tempPath).c_str(), winPath(destination).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throwFileError(GetLastError(), destination);
     guard.release();
+    return tempPath;
+}
+
+void moveOrThrow(const std::string& from, const std::string& to) {
+    if (!MoveFileExW(winPath(from).c_str(), winPath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throwFileError(GetLastError(), to);
+}
+
+} // namespace
+
+void Win32FileSystem::copyFile(const std::string& source, const std::string& destination,
+                               CopyFlush flush) {
+    CriticalErrorsQuiet quiet;
+    const std::string tempPath = copyToTemp(source, destination, flush);
+    try {
+        moveOrThrow(tempPath, destination);
+    } catch (const RuntimeError&) {
+        DeleteFileW(winPath(tempPath).c_str());
+        throw;
+    }
+}
+
+std::string Win32FileSystem::copyToTemporary(const std::string& source,
+                                             const std::string& destination) {
+    CriticalErrorsQuiet quiet;
+    // A read-only destination would only fail the rename, after the whole set is copied.
+    const DWORD attributes = GetFileAttributesW(winPath(destination).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        throwFileError(ERROR_ACCESS_DENIED, destination);
+    return copyToTemp(source, destination, CopyFlush::ToDisk);
+}
+
+void Win32FileSystem::moveOver(const std::string& temporary, const std::string& destination) {
+    CriticalErrorsQuiet quiet;
+    moveOrThrow(temporary, destination);
 }
 
 bool Win32FileSystem::fileInUse(const std::string& path) {

@@ -38,7 +38,6 @@ class Scenarios(unittest.TestCase):
         wine_env.make_corpus(cls.db, 3)
         old_db = cls.path("icq-old", "db")
         wine_env.make_older_database(cls.db, old_db)
-        cls.names = wine_env.database_names(cls.db)
 
     @staticmethod
     def path(*parts):
@@ -74,16 +73,11 @@ class Scenarios(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.program, "icqtemp.dat")))
         self.assertEqual(wine_env.temporary_files(self.program, *folders), [])
 
-    def assert_each_file_earlier_or_whole(self, destination_unix, earlier, failing_name):
-        """After a failed normal backup: the files copied before the failure are whole new
-        copies, the failing one and all after it are the earlier backup's, byte for byte."""
-        now = wine_env.tree_hashes(destination_unix)
-        self.assertEqual(sorted(now), sorted(earlier))
-        for name in self.names:
-            if name < failing_name:
-                self.assertEqual(now[name], wine_env.file_hash(os.path.join(self.db, name)), name)
-            else:
-                self.assertEqual(now[name], earlier[name], name)
+    def assert_earlier_backup_kept(self, destination_unix, earlier, result):
+        """After a normal backup that failed before putting any copy in place: every file is
+        the earlier backup's, byte for byte, and the message says so."""
+        self.assertEqual(wine_env.tree_hashes(destination_unix), earlier)
+        self.assertIn("was changed; the earlier backup there is as it was.", result[2][0])
 
     def fill_up(self, mount, leave):
         free = os.statvfs(mount).f_bavail * os.statvfs(mount).f_frsize
@@ -108,8 +102,7 @@ class Scenarios(unittest.TestCase):
                 if kind == "zip":
                     self.assertEqual(wine_env.tree_hashes(dest), earlier)
                 else:
-                    failing = result[2][0].split("The file ")[1].split(" ")[0]
-                    self.assert_each_file_earlier_or_whole(dest, earlier, failing)
+                    self.assert_earlier_backup_kept(dest, earlier, result)
                 self.assert_nothing_left(dest)
 
     def test_full_staging_drive_keeps_the_earlier_archive(self):
@@ -198,15 +191,17 @@ class Scenarios(unittest.TestCase):
 
     def hold_open(self, path):
         """Starts file_locker.exe on path; returns what lets the file go again."""
+        return self.run_locker(["R:\\" + os.path.relpath(path, WORK).replace("/", "\\")])
+
+    def run_locker(self, args):
         locker = os.environ.get("CHATHOARD_LOCKER")
         if not locker:
             self.skipTest("set CHATHOARD_LOCKER to file_locker.exe")
-        windows_path = "R:\\" + os.path.relpath(path, WORK).replace("/", "\\")
-        proc = self.wine.popen(locker, [windows_path], self.case, stdin=subprocess.PIPE,
+        proc = self.wine.popen(locker, args, self.case, stdin=subprocess.PIPE,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         if proc.stdout.readline().strip() != b"locked":
             proc.wait()
-            self.fail("file_locker could not hold the file: " + proc.stderr.read().decode())
+            self.fail("file_locker could not hold it: " + proc.stderr.read().decode())
 
         def release():
             proc.stdin.close()
@@ -241,7 +236,7 @@ class Scenarios(unittest.TestCase):
                     self.assertIn("chathoard.zip was not written", result[2][0])
                     self.assertEqual(wine_env.tree_hashes(dest), earlier)
                 else:
-                    self.assert_each_file_earlier_or_whole(dest, earlier, LOCKED)
+                    self.assert_earlier_backup_kept(dest, earlier, result)
                 self.assert_nothing_left(dest)
 
     def test_database_file_held_open_by_the_messenger_stops_the_run_with_code_4(self):
@@ -283,6 +278,32 @@ class Scenarios(unittest.TestCase):
         self.assertEqual(out[2], "ICQ has closed: the database is no longer in use")
         self.assertEqual(out[-1], "Finished with exit code 0")
         self.assertEqual(sorted(os.listdir(dest)), self.names)
+
+    # Two backups at once
+
+    def test_a_backup_started_while_another_runs_exits_5_and_touches_nothing(self):
+        dest = os.path.join(self.case, "dest")
+        windows_dest = "R:\\" + self._testMethodName + r"\dest"
+        earlier = self.make_earlier_backup("zip", dest, windows_dest)
+        # file_locker plays the backup that is running: it holds the machine's backup lock.
+        release = self.run_locker(["--backup-lock"])
+        try:
+            code, out, err = self.run_backup("zip", r"R:\icq", windows_dest)
+        finally:
+            release()
+        self.assertEqual(code, 5, (out, err))
+        self.assertTrue(err[0].startswith("[Another backup is running] Another backup is running "
+                                          "on this computer"), err)
+        self.assertIn("nothing was written", err[0])
+        self.assertEqual(err[-1], "Finished with exit code 5")
+        self.assertEqual(wine_env.tree_hashes(dest), earlier)
+        self.assertEqual(os.listdir(self.staging_drive), [])
+        self.assertFalse(os.path.exists(os.path.join(self.program, "icqtemp.dat")))
+        # Once the other backup has let go, a backup runs to its end.
+        code, out, err = self.run_backup("zip", r"R:\icq", windows_dest)
+        self.assertEqual(code, 0, (out, err))
+        self.assertTrue(wine_env.unzip_test(os.path.join(dest, "chathoard.zip")))
+        self.assert_nothing_left(dest)
 
     def test_unreadable_database_file_is_named(self):
         if os.geteuid() == 0 and not wine_env.PERMISSIONS_APPLY:

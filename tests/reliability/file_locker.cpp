@@ -1,15 +1,41 @@
 // Holds a file open the way a running messenger holds its database: read and write access, no
-// sharing, so every other program's open of the file fails with a sharing violation.
+// sharing, so every other program's open of the file fails with a sharing violation. With
+// --backup-lock it holds the machine's backup lock instead, as a running backup does.
 //   file_locker.exe <file>
-// Prints "locked" once the file is held, then holds it until its standard input closes.
+//   file_locker.exe --backup-lock
+// Prints "locked" once the file or lock is held, then holds it until its standard input closes.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+
+#include "platform/win32/win32_backup_lock.h"
+
+namespace {
+
+void holdUntilInputCloses() {
+    std::printf("locked\n");
+    std::fflush(stdout);
+    char buffer[64];
+    while (std::fgets(buffer, sizeof buffer, stdin)) {
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: file_locker <file>\n");
+        std::fprintf(stderr, "usage: file_locker <file> | --backup-lock\n");
         return 2;
+    }
+    if (std::strcmp(argv[1], "--backup-lock") == 0) {
+        ch::Win32BackupLock lock;
+        if (!lock.acquire(0)) {
+            std::fprintf(stderr, "the backup lock is held by another program\n");
+            return 1;
+        }
+        holdUntilInputCloses();
+        return 0;
     }
     HANDLE file = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -17,11 +43,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot open %s: error %lu\n", argv[1], GetLastError());
         return 1;
     }
-    std::printf("locked\n");
-    std::fflush(stdout);
-    char buffer[64];
-    while (std::fgets(buffer, sizeof buffer, stdin)) {
-    }
+    holdUntilInputCloses();
     CloseHandle(file);
     return 0;
 }

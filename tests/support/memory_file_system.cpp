@@ -124,6 +124,10 @@ const char* fsOpName(FsOp op) {
     switch (op) {
     case FsOp::Copy:
         return "copy";
+    case FsOp::CopyToTemporary:
+        return "copy-to-temporary";
+    case FsOp::MoveOver:
+        return "move-over";
     case FsOp::DeleteFile:
         return "delete";
     case FsOp::DeleteByPattern:
@@ -166,7 +170,8 @@ const char* fsOpName(FsOp op) {
 
 std::string FsCall::text() const {
     std::string t = std::string(fsOpName(op)) + " " + path;
-    if (op == FsOp::Copy || op == FsOp::RenameFolder)
+    if (op == FsOp::Copy || op == FsOp::CopyToTemporary || op == FsOp::MoveOver ||
+        op == FsOp::RenameFolder)
         t += " -> " + path2;
     if (error)
         t += " !" + std::to_string(error);
@@ -397,8 +402,9 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 }
 
 std::vector<std::string> MemoryFileSystem::changes() const {
-    return logOf({FsOp::Copy, FsOp::DeleteFile, FsOp::DeleteByPattern, FsOp::MakeFolder,
-                  FsOp::RemoveFolder, FsOp::RenameFolder, FsOp::WriteAll, FsOp::AppendText});
+    return logOf({FsOp::Copy, FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile,
+                  FsOp::DeleteByPattern, FsOp::MakeFolder, FsOp::RemoveFolder,
+                  FsOp::RenameFolder, FsOp::WriteAll, FsOp::AppendText});
 }
 
 std::string MemoryFileSystem::dump() const {
@@ -527,31 +533,80 @@ void MemoryFileSystem::copyFile(const std::string& source, const std::string& de
         ~MarkFlush() { log.at(index).flush = flush; }
     } mark{log, index, flush};
     run(FsOp::Copy, source, destination, [&] {
-        Node* src = &openableFile(resolve(source));
+        Resolved rd = resolve(destination);
+        auto [src, folder] = checkCopy(source, rd);
+        const std::string data = src->data;
+        const int64_t mtime = src->mtime;
+        Node& copy = folder->add(rd.last(), false); // replaces the old entry
+        copy.data = data;
+        copy.mtime = mtime;
+    });
+}
 
+std::pair<MemoryFileSystem::Node*, MemoryFileSystem::Node*>
+MemoryFileSystem::checkCopy(const std::string& source, const Resolved& rd) {
+    Node* src = &openableFile(resolve(source));
+    if (rd.parts.empty())
+        fail(errPathFileAccess);
+    Node& folder = parentFolderOf(rd);
+    Node* old = folder.child(rd.last());
+    if (old == src)
+        fail(errPermissionDenied, kSharingViolation);
+    if (old && old->folder)
+        fail(errPathFileAccess, kAccessDenied);
+    if (old && old->locked)
+        fail(errPermissionDenied, kSharingViolation);
+    if (old && old->readOnly)
+        fail(errPermissionDenied, kAccessDenied);
+    // The copy goes to a temporary file first: the disk needs room for all of it while the
+    // old destination still exists, and a failure leaves the old one untouched.
+    if (src->data.size() > rd.drive->freeBytes())
+        fail(errDiskFull, 112);
+    return {src, &folder};
+}
+
+// Names the temporary file as Win32FileSystem does, with process number 1: the destination's
+// folder as written, then "~chathoard-1-<n>.tmp" with the first n not taken.
+std::string MemoryFileSystem::copyToTemporary(const std::string& source,
+                                              const std::string& destination) {
+    return run(FsOp::CopyToTemporary, source, destination, [&] {
+        Resolved rd = resolve(destination);
+        auto [src, folder] = checkCopy(source, rd);
+        std::string name;
+        do
+            name = "~chathoard-1-" + std::to_string(++tempCounter_) + ".tmp";
+        while (folder->child(name));
+        Node& copy = folder->add(name, false);
+        copy.data = src->data;
+        copy.mtime = src->mtime;
+        const size_t cut = destination.find_last_of("\\/:");
+        return destination.substr(0, cut == std::string::npos ? 0 : cut + 1) + name;
+    });
+}
+
+void MemoryFileSystem::moveOver(const std::string& temporary, const std::string& destination) {
+    run(FsOp::MoveOver, temporary, destination, [&] {
+        Resolved rt = resolve(temporary);
+        Node& from = openableFile(rt);
         Resolved rd = resolve(destination);
         if (rd.parts.empty())
             fail(errPathFileAccess);
         Node& folder = parentFolderOf(rd);
+        if (&folder != &parentFolderOf(rt))
+            fail(errPathFileAccess, 17); // ERROR_NOT_SAME_DEVICE: only renames in one folder
         Node* old = folder.child(rd.last());
-        if (old == src)
-            fail(errPermissionDenied, kSharingViolation);
         if (old && old->folder)
             fail(errPathFileAccess, kAccessDenied);
         if (old && old->locked)
             fail(errPermissionDenied, kSharingViolation);
         if (old && old->readOnly)
             fail(errPermissionDenied, kAccessDenied);
-
-        // The copy goes to a temporary file first: the disk needs room for all of it while
-        // the old destination still exists, and a failure leaves the old one untouched.
-        if (src->data.size() > rd.drive->freeBytes())
-            fail(errDiskFull, 112);
-        const std::string data = src->data;
-        const int64_t mtime = src->mtime;
-        Node& copy = folder.add(rd.last(), false); // replaces the old entry
-        copy.data = data;
-        copy.mtime = mtime;
+        const std::string data = from.data;
+        const int64_t mtime = from.mtime;
+        folder.children.erase(lower(rt.last()));
+        Node& moved = folder.add(rd.last(), false);
+        moved.data = data;
+        moved.mtime = mtime;
     });
 }
 

@@ -15,6 +15,8 @@ namespace ch::test {
 
 enum class FsOp {
     Copy,
+    CopyToTemporary,
+    MoveOver,
     DeleteFile,
     DeleteByPattern,
     MakeFolder,
@@ -41,7 +43,7 @@ const char* fsOpName(FsOp op);
 struct FsCall {
     FsOp op;
     std::string path;
-    std::string path2; // copy or rename destination
+    std::string path2; // copy, move or rename destination
     int error = 0;
     std::string text() const;            // "copy C:\a -> D:\a", "remove-folder C:\x !75"
     CopyFlush flush = CopyFlush::ToDisk; // what a copy asked for
@@ -104,6 +106,8 @@ class MemoryFileSystem : public FileSystem {
     // --- FileSystem ------------------------------------------------------------------------
     void copyFile(const std::string& source, const std::string& destination,
                   CopyFlush flush = CopyFlush::ToDisk) override;
+    std::string copyToTemporary(const std::string& source, const std::string& destination) override;
+    void moveOver(const std::string& temporary, const std::string& destination) override;
     void deleteFile(const std::string& path) override;
     void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;
@@ -150,6 +154,10 @@ class MemoryFileSystem : public FileSystem {
     Node& folderAt(const std::string& path);
     Node& parentFolderOf(const Resolved& r, bool create = false);
     Node& openableFile(const Resolved& r);
+    // The source and the folder of a copy, once it is known that the copy may replace the
+    // destination.
+    std::pair<Node*, Node*> checkCopy(const std::string& source, const Resolved& rd);
+    unsigned tempCounter_ = 0;
     void writeData(Drive& d, Node& file, const std::string& bytes);
     std::string pathOf(char letter, const std::vector<std::string>& parts) const;
 

@@ -5,7 +5,10 @@ namespace ch::test {
 int ScriptedDialogs::msgBox(const std::string& prompt, int style,
                             const std::optional<std::string>& title) {
     shown.push_back({prompt, style, title});
-    if (answers.empty()) return vbOK;
+    if (duringBox)
+        duringBox();
+    if (answers.empty())
+        return vbOK;
     int answer = answers.front();
     answers.pop_front();
     return answer;

@@ -17,7 +17,7 @@ using test::FsOp;
 std::vector<CopyFlush> copyFlushes(const BackupScene& s) {
     std::vector<CopyFlush> flushes;
     for (const test::FsCall& call : s.fs.log)
-        if (call.op == FsOp::Copy)
+        if (call.op == FsOp::Copy || call.op == FsOp::CopyToTemporary)
             flushes.push_back(call.flush);
     return flushes;
 }

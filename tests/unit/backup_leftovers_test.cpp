@@ -62,6 +62,19 @@ TEST(Leftovers, AZipBackupClearsAKilledRunsFilesAndNothingElse) {
     EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
 }
 
+// Stopped after its list and its first copy: the list names that copy, the mark the folder.
+TEST(Leftovers, AZipBackupStoppedWhileCopyingLeavesNothingThatStopsTheNext) {
+    BackupScene s;
+    s.fs.addFile("C:\\Program Files\\Chathoard\\icqtemp.dat",
+                 "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
+    s.fs.addFile("C:\\chathoard\\a.dat", "staged");
+    s.fs.addFile("C:\\chathoard\\~chathoard-staging-folder.tmp");
+    EXPECT_EQ(Command1_Click(s.sources(), "C", s.App, s.fs, s.dialogs, s.archiver),
+              BackupOutcome::Done);
+    EXPECT_FALSE(s.fs.hasFolder("C:\\chathoard")) << s.fs.dump();
+    EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
+}
+
 TEST(Leftovers, AFileInUseStaysAndTheBackupStillSucceeds) {
     BackupScene s;
     leaveKilledZipBackup(s);

@@ -33,8 +33,12 @@ TEST(NormalBackup, CopiesInListOrderBetweenDriveRootsAndOverwrites) {
     s.show("C:\\", "D:\\");
     EXPECT_EQ(Command2_Click(s.sources(), s.fs, s.dialogs), BackupOutcome::Done);
     // A folder at a drive root already ends in a backslash; the joins add another.
-    EXPECT_THAT(s.fs.logOf({FsOp::Copy}), ElementsAre("copy C:\\\\db\\a.idx -> D:\\\\a.idx",
-                                                      "copy C:\\\\db\\b.dat -> D:\\\\b.dat"));
+    EXPECT_THAT(s.fs.logOf({FsOp::CopyToTemporary}),
+                ElementsAre("copy-to-temporary C:\\\\db\\a.idx -> D:\\\\a.idx",
+                            "copy-to-temporary C:\\\\db\\b.dat -> D:\\\\b.dat"));
+    EXPECT_THAT(s.fs.logOf({FsOp::MoveOver}),
+                ElementsAre("move-over D:\\\\~chathoard-1-1.tmp -> D:\\\\a.idx",
+                            "move-over D:\\\\~chathoard-1-2.tmp -> D:\\\\b.dat"));
     EXPECT_EQ(s.fs.content("D:\\b.dat"), "new b");
     const test::ShownBox& box = s.onlyBox();
     EXPECT_EQ(box.prompt, "Your ICQ backup has been succesfully copied to: D:\\\r\n");
@@ -60,7 +64,7 @@ struct CopyFault {
 
 class NormalBackupFault : public ::testing::TestWithParam<CopyFault> {};
 
-TEST_P(NormalBackupFault, StopsAtTheFileKeepsItsOldCopyAndSaysWhyInPlainWords) {
+TEST_P(NormalBackupFault, StopsAtTheFileLeavesTheDestinationAsItWasAndSaysWhyInPlainWords) {
     BackupScene s;
     s.fs.addFile("C:\\ICQ\\db\\b.dat", "more chats");
     s.fs.addFile("D:\\Save\\a.idx", "old index");
@@ -68,15 +72,30 @@ TEST_P(NormalBackupFault, StopsAtTheFileKeepsItsOldCopyAndSaysWhyInPlainWords) {
     GetParam().inject(s.fs);
 
     EXPECT_EQ(Command2_Click(s.sources(), s.fs, s.dialogs), BackupOutcome::Failed);
-    EXPECT_EQ(s.fs.content("D:\\Save\\a.dat"), "chats");
+    // The earlier backup stays a consistent set: no new a.dat beside the old a.idx.
+    EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.idx")) << s.fs.dump();
     EXPECT_EQ(s.fs.content("D:\\Save\\a.idx"), "old index");
-    EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.dat", "a.idx")) << s.fs.dump();
     const test::ShownBox& box = s.onlyBox();
     EXPECT_EQ(box.style, 48);
     EXPECT_NE(box.title, "Done !");
     EXPECT_THAT(box.prompt, HasSubstr("From: C:\\ICQ\\db\\a.idx\r\nTo: D:\\Save\\a.idx\r\n"));
     EXPECT_THAT(box.prompt, HasSubstr(GetParam().reason));
-    EXPECT_THAT(box.prompt, HasSubstr("1 of 3 files were copied"));
+    EXPECT_THAT(
+        box.prompt,
+        HasSubstr("Nothing in D:\\Save was changed; the earlier backup there is as it was."));
+}
+
+// Every copy is complete and flushed, and the renames have begun when one fails: what is
+// renamed stays, the rest of the temporary copies go, and the message says how far it got.
+TEST(NormalBackup, ARenameThatFailsAfterAllCopiesSaysHowManyFilesWereReplaced) {
+    BackupScene s;
+    s.fs.addFile("D:\\Save\\a.idx", "old index");
+    s.fs.failOnce(FsOp::MoveOver, "D:\\Save\\a.idx", errPermissionDenied);
+    EXPECT_EQ(Command2_Click(s.sources(), s.fs, s.dialogs), BackupOutcome::Failed);
+    EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.dat", "a.idx")) << s.fs.dump();
+    EXPECT_EQ(s.fs.content("D:\\Save\\a.idx"), "old index");
+    EXPECT_THAT(s.onlyBox().prompt, HasSubstr("1 of 2 files were copied to D:\\Save; the backup "
+                                              "is not complete."));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,12 +109,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "the disk is full"},
         CopyFault{"Vanished",
                   [](MemoryFileSystem& fs) {
-                      fs.failOnce(FsOp::Copy, "C:\\ICQ\\db\\a.idx", errFileNotFound);
+                      fs.failOnce(FsOp::CopyToTemporary, "C:\\ICQ\\db\\a.idx", errFileNotFound);
                   },
                   "the file was not found"},
         CopyFault{"DriveGone",
                   [](MemoryFileSystem& fs) {
-                      fs.failOnce(FsOp::Copy, "D:\\Save\\a.idx", errDiskNotReady);
+                      fs.failOnce(FsOp::CopyToTemporary, "D:\\Save\\a.idx", errDiskNotReady);
                   },
                   "the drive is not ready"}),
     [](const ::testing::TestParamInfo<CopyFault>& info) { return std::string(info.param.name); });

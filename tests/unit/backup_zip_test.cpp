@@ -67,16 +67,17 @@ TEST(ZipBackup, StagesListsArchivesThenCleansUpInThatOrder) {
                 ElementsAre("addZIP_ArchiveName", "addZIP_IncludeListFile", "addZIP"));
     EXPECT_EQ(s.archiver.calls[0].argument, "D:\\Save\\chathoard.zip");
     EXPECT_EQ(s.archiver.calls[1].argument, "C:\\Program Files\\Chathoard\\icqtemp.dat");
-    EXPECT_THAT(s.fs.changes(),
-                ElementsAre("make-folder C:\\chathoard",
-                            "copy C:\\ICQ\\db\\a.dat -> C:\\chathoard\\a.dat",
-                            "copy C:\\ICQ\\db\\a.idx -> C:\\chathoard\\a.idx",
-                            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
-                            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
-                            "delete C:\\chathoard\\a.dat", "delete C:\\chathoard\\a.idx",
-                            "remove-folder C:\\chathoard",
-                            "delete C:\\Program Files\\Chathoard\\icqtemp.dat"));
-    EXPECT_EQ(changesAtAddZip, 5u) << "the library must run after the list file is closed";
+    EXPECT_THAT(
+        s.fs.changes(),
+        ElementsAre(
+            "make-folder C:\\chathoard", "write C:\\chathoard\\~chathoard-staging-folder.tmp",
+            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
+            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
+            "copy C:\\ICQ\\db\\a.dat -> C:\\chathoard\\a.dat",
+            "copy C:\\ICQ\\db\\a.idx -> C:\\chathoard\\a.idx", "delete C:\\chathoard\\a.dat",
+            "delete C:\\chathoard\\a.idx", "delete C:\\chathoard\\~chathoard-staging-folder.tmp",
+            "remove-folder C:\\chathoard", "delete C:\\Program Files\\Chathoard\\icqtemp.dat"));
+    EXPECT_EQ(changesAtAddZip, 6u) << "the library must run after the copies are made";
     expectDoneBox(s);
     expectNoLeftovers(s);
     EXPECT_TRUE(s.fs.hasFile("D:\\Save\\chathoard.zip"));
@@ -136,7 +137,7 @@ TEST(ZipBackup, AListFileThatCannotBeWrittenStopsTheRunOnItsSecondFailure) {
     expectFailureBox(
         s, "The list file C:\\Program Files\\Chathoard\\icqtemp.dat could not be written.");
     expectFailureBox(s, "Reason: access was denied");
-    EXPECT_EQ(s.fs.logOf({FsOp::Copy}).size(), 4u);
+    EXPECT_THAT(s.fs.logOf({FsOp::Copy}), IsEmpty()) << "the list comes before the copies";
     EXPECT_THAT(s.archiver.calls, IsEmpty());
     expectNoLeftovers(s);
 }
@@ -228,7 +229,8 @@ TEST(ZipBackup, AStagedCopyThatCannotBeDeletedIsLeftOnceThenReported) {
         BackupScene s;
         lockStagedIndex(s);
         EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
-        EXPECT_THAT(s.fs.entries("C:\\chathoard"), ElementsAre("a.idx"));
+        EXPECT_THAT(s.fs.entries("C:\\chathoard"),
+                    ElementsAre("a.idx", "~chathoard-staging-folder.tmp"));
         EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
         expectDoneBox(s);
     }
@@ -243,6 +245,31 @@ TEST(ZipBackup, AStagedCopyThatCannotBeDeletedIsLeftOnceThenReported) {
         EXPECT_EQ(s.onlyBox().title, "Clean-up incomplete");
         EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
     }
+}
+
+// A Normal Backup once made into C:\chathoard, the folder ZIP Backup stages in: its files are
+// neither replaced by staged copies nor deleted with them, and the run writes nothing at all.
+TEST(ZipBackup, SameNamedFilesInTheStagingFolderStopTheRunBeforeAnythingIsWritten) {
+    BackupScene s;
+    s.fs.addFile("C:\\chathoard\\a.dat", "my backup");
+    s.fs.addFile("C:\\chathoard\\a.idx", "my index");
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Failed);
+    EXPECT_THAT(s.fs.changes(), IsEmpty()) << s.fs.dump();
+    EXPECT_THAT(s.archiver.calls, IsEmpty());
+    EXPECT_EQ(s.fs.content("C:\\chathoard\\a.dat"), "my backup");
+    EXPECT_EQ(s.fs.content("C:\\chathoard\\a.idx"), "my index");
+    expectFailureBox(s, "The staging folder C:\\chathoard already holds files named like the "
+                        "database files:\r\nC:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
+    expectFailureBox(s, "Move them elsewhere, or set another staging drive in defaultdrive.ini");
+    expectFailureBox(s, "The archive D:\\Save\\chathoard.zip was not written.");
+}
+
+TEST(ZipBackup, AStagingFolderThatWasThereBeforeTheRunStays) {
+    BackupScene s;
+    s.fs.addFolder("C:\\chathoard");
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
+    EXPECT_TRUE(s.fs.hasFolder("C:\\chathoard")) << s.fs.dump();
+    EXPECT_THAT(s.fs.entries("C:\\chathoard"), IsEmpty());
 }
 
 } // namespace

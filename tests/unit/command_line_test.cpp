@@ -1,8 +1,10 @@
 #include "app/command_line.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/support/fake_archiver.h"
+#include "tests/support/fake_backup_lock.h"
 #include "tests/support/memory_file_system.h"
 
 namespace ch {
@@ -57,6 +59,7 @@ TEST(CommandLineParsing, OutcomesMapToTheDocumentedExitCodes) {
 struct CommandLineRun : ::testing::Test {
     test::MemoryFileSystem fs;
     test::FakeArchiver archiver{fs};
+    test::FakeBackupLock lock;
     AppObject App;
     std::vector<std::pair<std::string, bool>> lines;
 
@@ -69,7 +72,7 @@ struct CommandLineRun : ::testing::Test {
     }
     int run(const std::vector<std::string>& args) {
         return runCommandLine(
-            args, App, fs, archiver,
+            args, App, fs, archiver, lock,
             [&](const std::string& l, bool p) {
                 lines.push_back({l, p});
             },
@@ -125,6 +128,30 @@ TEST_F(CommandLineRun, ZipBackupMakesTheArchiveFromTheStagedCopies) {
     EXPECT_EQ(archiver.listFileAtAddZip, "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
     EXPECT_FALSE(fs.folderExists("C:\\chathoard"));
     EXPECT_FALSE(fs.fileExists("C:\\Tools\\Chathoard\\icqtemp.dat"));
+}
+
+// A scheduled run while another backup runs: it waits, then says so with code 5, touching
+// neither the staging folder, the list file nor the destination (only the log gets its lines).
+TEST_F(CommandLineRun, AnotherBackupRunningGivesCodeFiveAndTouchesNothing) {
+    lock.heldElsewhere = true;
+    EXPECT_EQ(run({"/zip", "C:\\ICQ", "C:\\Save"}), exitAnotherBackupRunning);
+    EXPECT_THAT(lock.waits, ::testing::ElementsAre(20000u));
+    for (const std::string& change : fs.changes())
+        EXPECT_EQ(change, "append C:\\Tools\\Chathoard\\chathoard.log");
+    EXPECT_TRUE(archiver.calls.empty());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2].first.rfind("[Another backup is running] Another backup is "
+                                                  "running on this computer",
+                                                  0),
+              0u);
+    EXPECT_EQ(lines.back().first, "Finished with exit code 5");
+    EXPECT_TRUE(lines.back().second);
+    EXPECT_NE(usageText().find("5 another backup was running (this one waited 20 seconds"),
+              std::string::npos);
+
+    lock.heldElsewhere = false;
+    EXPECT_EQ(run({"/zip", "C:\\ICQ", "C:\\Save"}), exitDone);
+    EXPECT_FALSE(lock.held);
 }
 
 TEST_F(CommandLineRun, LogKeepsEarlierRuns) {

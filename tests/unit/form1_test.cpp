@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "tests/support/fake_archiver.h"
+#include "tests/support/fake_backup_lock.h"
 #include "tests/support/fake_forms_runtime.h"
 #include "tests/support/fake_processes.h"
 #include "tests/support/fake_registry.h"
@@ -18,6 +19,7 @@ namespace ch {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 std::vector<std::string> names(const std::vector<ControlDesign>& controls) {
     std::vector<std::string> out;
@@ -127,7 +129,8 @@ class Form1Wiring : public ::testing::Test {
     test::FakeArchiver archiver{fs};
     test::FakeFormsRuntime runtime;
     AppObject App;
-    Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App};
+    test::FakeBackupLock backupLock;
+    Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App, backupLock};
     Form1 form{services};
 };
 
@@ -177,6 +180,38 @@ TEST_F(Form1Wiring, TheButtonsReadTheWindowAsTheUserLeftIt) {
     EXPECT_EQ(form.Command2_Click(), BackupOutcome::Done);
     EXPECT_EQ(fs.content("D:\\Save\\a.dat"), "chats");
     EXPECT_EQ(fs.content("D:\\Save\\a.idx"), "index");
+}
+
+// Both buttons take the backup lock for their whole run, and let it go before their box: an
+// open "Done !" must not hold up a scheduled backup.
+TEST_F(Form1Wiring, TheButtonsBackUpOneAtATime) {
+    fs.addDrive('e'); // the staging drive of defaultdrive.ini
+    form.Dir1.open(0);
+    form.Dir1.setPath("C:\\ICQ");
+    form.Drive2.setDrive("d:");
+    form.Dir2.setPath("D:\\Save");
+    bool heldWhileArchiving = false;
+    archiver.duringAddZip = [&] { heldWhileArchiving = backupLock.held; };
+    bool heldAtBox = true;
+    dialogs.duringBox = [&] { heldAtBox = backupLock.held; };
+    EXPECT_EQ(form.Command1_Click(), BackupOutcome::Done);
+    EXPECT_TRUE(heldWhileArchiving);
+    EXPECT_FALSE(heldAtBox);
+    EXPECT_EQ(dialogs.shown.back().title, "Done !");
+
+    backupLock.heldElsewhere = true;
+    dialogs.shown.clear();
+    const size_t changesBefore = fs.changes().size();
+    const size_t archiverCallsBefore = archiver.calls.size();
+    for (auto click : {&Form1::Command1_Click, &Form1::Command2_Click}) {
+        EXPECT_EQ((form.*click)(), BackupOutcome::AnotherBackupRunning);
+        EXPECT_EQ(dialogs.shown.back().style, vbExclamation);
+        EXPECT_EQ(dialogs.shown.back().title, "Another backup is running");
+        EXPECT_THAT(dialogs.shown.back().prompt, HasSubstr("waited 2 seconds"));
+    }
+    EXPECT_EQ(fs.changes().size(), changesBefore) << fs.dump();
+    EXPECT_EQ(archiver.calls.size(), archiverCallsBefore);
+    EXPECT_THAT(backupLock.waits, ElementsAre(2000u, 2000u, 2000u));
 }
 
 TEST_F(Form1Wiring, MenusReachTheRuntime) {

@@ -75,8 +75,9 @@ TEST(AwkwardNames, PathsPastTheClassicLimitAreUsedWhole) {
     ASSERT_GT((messenger + "\\db\\" + name).size(), 260u);
 
     EXPECT_EQ(Command2_Click(s.sources(), s.fs, s.dialogs), BackupOutcome::Done);
-    EXPECT_THAT(s.fs.logOf({FsOp::Copy}), ElementsAre("copy " + messenger + "\\db\\" + name +
-                                                      " -> " + destination + "\\" + name));
+    EXPECT_THAT(s.fs.logOf({FsOp::CopyToTemporary}),
+                ElementsAre("copy-to-temporary " + messenger + "\\db\\" + name + " -> " +
+                            destination + "\\" + name));
     EXPECT_EQ(s.fs.content(destination + "\\" + name), "chats");
 
     s.dialogs.shown.clear();
@@ -91,13 +92,13 @@ TEST(AwkwardNames, APathTheSystemRefusesAsTooLongIsExplainedWithTheWholePath) {
     s.fs.addFolder(destination);
     s.show("C:\\ICQ", destination);
     // ERROR_FILENAME_EXCED_RANGE, as the system answers for a name or path it cannot take.
-    s.fs.failAlways(FsOp::Copy, "*", errBadFileNameOrNumber, 206);
+    s.fs.failAlways(FsOp::CopyToTemporary, "*", errBadFileNameOrNumber, 206);
 
     EXPECT_EQ(Command2_Click(s.sources(), s.fs, s.dialogs), BackupOutcome::Failed);
     const std::string& prompt = s.onlyBox().prompt;
     EXPECT_THAT(prompt, HasSubstr("To: " + destination + "\\a.dat\r\n"));
     EXPECT_THAT(prompt, HasSubstr("too long"));
-    EXPECT_THAT(prompt, HasSubstr("0 of 2 files were copied"));
+    EXPECT_THAT(prompt, HasSubstr("Nothing in " + destination + " was changed"));
     EXPECT_FALSE(s.fs.hasFile(destination + "\\a.dat"));
 }
 

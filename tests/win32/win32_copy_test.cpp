@@ -136,5 +136,27 @@ TEST_F(Win32CopyTest, CopyOntoItselfIsRefusedAndKeepsTheFile) {
     }
 }
 
+// A set's two halves: the copy stays beside the old file until it is moved over it, and a
+// read-only old file is refused before anything is copied, not at the rename.
+TEST_F(Win32CopyTest, CopyToTemporaryThenMoveOverReplacesAndRefusesReadOnlyEarly) {
+    writeFile(dir / "a.idx", "new index");
+    writeFile(dir / "b.idx", "old index");
+    const std::string temporary = fs.copyToTemporary(dir / "a.idx", dir / "b.idx");
+    EXPECT_EQ(test::readFile(dir / "b.idx"), "old index");
+    EXPECT_EQ(test::readFile(temporary), "new index");
+    fs.moveOver(temporary, dir / "b.idx");
+    EXPECT_EQ(test::readFile(dir / "b.idx"), "new index");
+    EXPECT_EQ(leftovers(), 0);
+
+    writeFile(dir / "ro.idx", "kept", FILE_ATTRIBUTE_READONLY);
+    try {
+        fs.copyToTemporary(dir / "a.idx", dir / "ro.idx");
+        ADD_FAILURE() << "a read-only destination was accepted";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), errPermissionDenied);
+    }
+    EXPECT_EQ(leftovers(), 0);
+}
+
 } // namespace
 } // namespace ch

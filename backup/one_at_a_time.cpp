@@ -1,0 +1,48 @@
+#include "backup/one_at_a_time.h"
+
+namespace ch {
+namespace {
+
+class ReleasingDialogs : public Dialogs {
+  public:
+    ReleasingDialogs(Dialogs& inner, BackupLock& lock) : inner_(inner), lock_(lock) {}
+    int msgBox(const std::string& prompt, int style,
+               const std::optional<std::string>& title) override {
+        lock_.release();
+        return inner_.msgBox(prompt, style, title);
+    }
+
+  private:
+    Dialogs& inner_;
+    BackupLock& lock_;
+};
+
+struct ReleaseAtEnd {
+    BackupLock& lock;
+    ~ReleaseAtEnd() { lock.release(); }
+};
+
+} // namespace
+
+const char* const kAnotherBackupTitle = "Another backup is running";
+
+std::string anotherBackupText(unsigned waitMilliseconds) {
+    return "Another backup is running on this computer (a scheduled backup, or Chathoard in "
+           "another window). This one waited " +
+           std::to_string((waitMilliseconds + 999) / 1000) +
+           " seconds for it and did not start; nothing was written.\r\n\r\nBack up again when "
+           "the other backup has finished.";
+}
+
+BackupOutcome runAlone(BackupLock& lock, unsigned waitMilliseconds, Dialogs& dialogs,
+                       const std::function<BackupOutcome(Dialogs&)>& backup) {
+    if (!lock.acquire(waitMilliseconds)) {
+        dialogs.msgBox(anotherBackupText(waitMilliseconds), vbExclamation, kAnotherBackupTitle);
+        return BackupOutcome::AnotherBackupRunning;
+    }
+    ReleaseAtEnd releaseAtEnd{lock};
+    ReleasingDialogs releasing(dialogs, lock);
+    return backup(releasing);
+}
+
+} // namespace ch

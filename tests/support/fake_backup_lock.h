@@ -1,0 +1,23 @@
+#pragma once
+// The machine's backup lock, with another backup that may hold it throughout.
+#include <vector>
+
+#include "platform/backup_lock.h"
+
+namespace ch::test {
+
+class FakeBackupLock : public BackupLock {
+  public:
+    bool acquire(unsigned waitMilliseconds) override {
+        waits.push_back(waitMilliseconds);
+        held = !heldElsewhere;
+        return held;
+    }
+    void release() override { held = false; }
+
+    bool heldElsewhere = false; // another backup holds it for any wait
+    bool held = false;          // this process holds it
+    std::vector<unsigned> waits;
+};
+
+} // namespace ch::test

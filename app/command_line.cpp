@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "app/restore_command_line.h"
 #include "app/startup.h"
 #include "backup/normal_backup.h"
 #include "backup/zip_backup.h"
@@ -67,15 +68,24 @@ std::string usageText() {
            "\r\n"
            "  chathoard /normal \"<messenger folder>\" \"<destination folder>\"\r\n"
            "  chathoard /zip \"<messenger folder>\" \"<destination folder>\"\r\n"
+           "  chathoard /verify \"<backup>\" [\"<messenger folder>\"]\r\n"
+           "  chathoard /restore \"<backup>\" \"<messenger folder>\"\r\n"
            "\r\n"
            "  /normal  copies every *.dat and *.idx file of the folder's db subfolder\r\n"
            "  /zip     packs them into chathoard.zip in the destination folder\r\n"
+           "  /verify  reads a backup (chathoard.zip or a folder of copies) through and\r\n"
+           "           checks every file; with a messenger folder, also compares them\r\n"
+           "           with its database\r\n"
+           "  /restore checks the backup, then puts its files in place of the folder's\r\n"
+           "           db subfolder; the old db is kept as db.before-restore-<date>\r\n"
            "\r\n"
            "Switches may start with / or - and are not case-sensitive.\r\n"
            "Messages are also appended to chathoard.log in the program folder.\r\n"
            "\r\n"
            "Exit codes: 0 backup done; 1 no messenger database in that folder;\r\n"
-           "            2 backup failed (copy, staging or archive); 3 bad arguments.\r\n";
+           "            2 backup failed (copy, staging or archive); 3 bad arguments.\r\n"
+           "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged\r\n"
+           "or unreadable, or was not restored (the database is then unchanged).\r\n";
 }
 
 int exitCodeFor(BackupOutcome outcome) {
@@ -113,6 +123,8 @@ void ConsoleDialogs::report(const std::string& line, bool isProblem) {
 
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
                    Archiver& archiver, const OutputLine& out, const Clock& clock) {
+    if (auto code = runBackupCheckCommand(args, App, fs, out, clock))
+        return *code;
     auto parsed = parseCommandLine(args);
     if (!parsed || parsed->showUsage) {
         out(usageText(), !parsed);

@@ -7,6 +7,7 @@
 #include "about/frm_about.h"
 #include "backup/backup_common.h"
 #include "platform/controls.h"
+#include "platform/file_picker.h"
 #include "platform/form_design.h"
 #include "platform/forms_runtime.h"
 #include "platform/services.h"
@@ -24,6 +25,7 @@ struct Services {
     Archiver& archiver;
     FormsRuntime& runtime;
     AppObject& App;
+    FilePicker& filePicker;
 };
 
 class Form1 {
@@ -48,6 +50,7 @@ public:
     void Dir1_Change();
     void Drive1_Change();
     void Drive2_Change();
+    void mnuRestore_Click();
     void mnuExit_Click();
     void mnuContets_Click();
     void mnuHomepage_Click();

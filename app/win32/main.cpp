@@ -16,6 +16,7 @@
 #include "platform/win32/gui_main_window.h"
 #include "platform/win32/win32_archiver.h"
 #include "platform/win32/win32_dialogs.h"
+#include "platform/win32/win32_file_picker.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_program_folder.h"
@@ -69,7 +70,9 @@ int runWindow(ch::AppObject& App, int showCommand) {
     ch::Win32Processes processes;
     ch::Win32Archiver archiver(App.Path);
     ch::gui::Win32FormsRuntime runtime(dialogs);
-    ch::Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App};
+    ch::Win32FilePicker filePicker;
+    ch::Services services{fs,       dialogs, shell, registry,  processes,
+                          archiver, runtime, App,   filePicker};
 
     ch::Form1 form(services);
     ch::gui::MainWindow window(form, dialogs);

@@ -29,6 +29,11 @@ enum class FsOp {
     ReadAll,
     WriteAll,
     ModifiedTime,
+    FileSize,
+    ReadPart,
+    WriteNewFile,
+    Rename,
+    CheckNotInUse,
 };
 const char* fsOpName(FsOp op);
 
@@ -37,7 +42,7 @@ const char* fsOpName(FsOp op);
 struct FsCall {
     FsOp op;
     std::string path;
-    std::string path2; // copy destination
+    std::string path2; // copy or rename destination
     int error = 0;
     std::string text() const; // "copy C:\a -> D:\a", "remove-folder C:\x !75"
     CopyFlush flush = CopyFlush::ToDisk; // what a copy asked for
@@ -79,6 +84,10 @@ class MemoryFileSystem : public FileSystem {
     void failAlways(FsOp op, const std::string& pathPattern, int errorNumber,
                     unsigned long systemError = 0);
     void clearFailures();
+    // Fail the call that will be logged at log[callIndex], whatever it is: with a scene that
+    // runs the same way each time, a test can fail each call of a run in turn. May be given
+    // for several calls.
+    void failAtCall(size_t callIndex, int errorNumber, unsigned long systemError = 0);
 
     // --- Looking at the result -------------------------------------------------------------
     bool hasFile(const std::string& path) const;
@@ -115,6 +124,11 @@ class MemoryFileSystem : public FileSystem {
     std::string readAll(const std::string& path) override;
     void writeAll(const std::string& path, const std::string& bytes) override;
     int64_t modifiedTime(const std::string& path) override;
+    uint64_t fileSize(const std::string& path) override;
+    std::string readPart(const std::string& path, uint64_t offset, size_t size) override;
+    void writeNewFile(const std::string& path, const std::string& bytes) override;
+    void rename(const std::string& from, const std::string& to) override;
+    void checkNotInUse(const std::string& path) override;
 
     struct Node;
     struct Drive;
@@ -128,6 +142,10 @@ class MemoryFileSystem : public FileSystem {
         bool once;
     };
     struct Resolved;
+    struct RuntimeErrorNumbers {
+        int number;
+        unsigned long systemError;
+    };
 
     // Logs the call, applies a matching injected failure, runs body and records its error.
     template <class F> auto run(FsOp op, const std::string& path, const std::string& path2, F body);
@@ -147,6 +165,7 @@ class MemoryFileSystem : public FileSystem {
 
     std::map<char, std::unique_ptr<Drive>> drives_;
     std::vector<Failure> failures_;
+    std::map<size_t, RuntimeErrorNumbers> callFailures_;
 };
 
 } // namespace ch::test

@@ -13,6 +13,7 @@
 #include "tests/support/fake_shell.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_file_picker.h"
 
 namespace ch {
 namespace {
@@ -98,9 +99,10 @@ TEST(Form1Design, MenuTree) {
     std::vector<std::string> menus;
     for (const auto& m : form1Design().menus)
         menus.push_back(std::to_string(m.level) + " " + m.name + " " + m.caption);
-    EXPECT_THAT(menus, ElementsAre("0 mnuFile &File", "1 mnuExit E&xit", "0 mnuHelp &Help",
-                                   "1 mnuContets &Contents", "1 mnuHomepage H&omepage",
-                                   "1 mnuEmail &E-mail", "1 streep -", "1 mnuAbout &About"));
+    EXPECT_THAT(menus, ElementsAre("0 mnuFile &File", "1 mnuRestore &Restore a backup...",
+                                   "1 mnuExit E&xit", "0 mnuHelp &Help", "1 mnuContets &Contents",
+                                   "1 mnuHomepage H&omepage", "1 mnuEmail &E-mail", "1 streep -",
+                                   "1 mnuAbout &About"));
 }
 
 // The window with every service faked, started in C:\ICQ, which holds a messenger database.
@@ -127,7 +129,8 @@ class Form1Wiring : public ::testing::Test {
     test::FakeArchiver archiver{fs};
     test::FakeFormsRuntime runtime;
     AppObject App;
-    Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App};
+    test::ScriptedFilePicker picker;
+    Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App, picker};
     Form1 form{services};
 };
 

@@ -103,8 +103,14 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
         return report;
     }
     const std::string db = messengerFolder + "\\db";
-    const std::string newFolder = messengerFolder + "\\db.restore-" + stamp;
-    const std::string previous = messengerFolder + "\\db.before-restore-" + stamp;
+    // A second restore within the same second gets "-2" and so on after the time.
+    std::string unique = stamp;
+    for (int n = 2; n < 100 && (fs.folderExists(messengerFolder + "\\db.restore-" + unique) ||
+                                fs.folderExists(messengerFolder + "\\db.before-restore-" + unique));
+         ++n)
+        unique = stamp + "-" + std::to_string(n);
+    const std::string newFolder = messengerFolder + "\\db.restore-" + unique;
+    const std::string previous = messengerFolder + "\\db.before-restore-" + unique;
 
     // A database file that ICQ holds open would be replaced under it.
     const bool hadDatabase = fs.folderExists(db);

@@ -1,9 +1,7 @@
-// Checking and restoring backups over the in-memory platform. Archives are built here by a
-// minimal ZIP writer of the test's own, standing for "any ZIP tool".
+// Checking and restoring backups over the in-memory platform. Archives come from the tests'
+// own minimal ZIP writer, standing for "any ZIP tool".
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <zlib.h>
 
 #include "app/command_line.h"
 #include "backup/restore.h"
@@ -13,82 +11,14 @@
 #include "tests/support/memory_file_system.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/scripted_file_picker.h"
+#include "tests/support/zip_maker.h"
 
 namespace ch {
 namespace {
 
+using test::makeZip;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-void put16(std::string& out, uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-void put32(std::string& out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-std::string rawDeflate(const std::string& data) {
-    z_stream s{};
-    deflateInit2(&s, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&s, static_cast<uLong>(data.size())), '\0');
-    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    s.avail_in = static_cast<uInt>(data.size());
-    s.next_out = reinterpret_cast<Bytef*>(out.data());
-    s.avail_out = static_cast<uInt>(out.size());
-    deflate(&s, Z_FINISH);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
-}
-
-// Entries are deflated, except names ending in "!" (stored, the "!" dropped).
-std::string makeZip(const std::vector<std::pair<std::string, std::string>>& entries) {
-    std::string out, central;
-    for (auto [name, data] : entries) {
-        const bool stored = name.back() == '!';
-        if (stored)
-            name.pop_back();
-        const std::string packed = stored ? data : rawDeflate(data);
-        const uint32_t crc = crc32Of(data);
-        auto header = [&](bool local) {
-            std::string h;
-            put32(h, local ? 0x04034b50 : 0x02014b50);
-            if (!local)
-                put16(h, 20);
-            put16(h, 20);
-            put16(h, 0);
-            put16(h, stored ? 0 : 8);
-            put16(h, 0);
-            put16(h, 0x21);
-            put32(h, crc);
-            put32(h, static_cast<uint32_t>(packed.size()));
-            put32(h, static_cast<uint32_t>(data.size()));
-            put16(h, static_cast<uint32_t>(name.size()));
-            put16(h, 0);
-            if (!local) {
-                put16(h, 0);
-                put16(h, 0);
-                put16(h, 0);
-                put32(h, 0);
-                put32(h, static_cast<uint32_t>(out.size()));
-            }
-            return h + name;
-        };
-        central += header(false);
-        out += header(true) + packed;
-    }
-    std::string end;
-    put32(end, 0x06054b50);
-    put32(end, 0);
-    put16(end, static_cast<uint32_t>(entries.size()));
-    put16(end, static_cast<uint32_t>(entries.size()));
-    put32(end, static_cast<uint32_t>(central.size()));
-    put32(end, static_cast<uint32_t>(out.size()));
-    put16(end, 0);
-    return out + central + end;
-}
 
 // Data that does not compress, so that an archive cut short breaks inside it.
 const std::string kChats = [] {

@@ -110,7 +110,6 @@ TEST(Restore, AZipBackupAndAFolderBackupReplaceDbAndTheOldOneIsKept) {
     FindClose(find);
     EXPECT_EQ(kept, 2);
     EXPECT_EQ(original, 1);
-    EXPECT_FALSE(folderExists("M:\\RestoreMe\\db.restore-"));
 }
 
 TEST(Restore, ADatabaseFileHeldOpenRefusesTheRestoreAndChangesNothing) {
@@ -136,11 +135,15 @@ TEST(Restore, ADatabaseFileHeldOpenRefusesTheRestoreAndChangesNothing) {
         << refused.prompt;
     refused.answer(IDOK);
     EXPECT_EQ(readFile("M:\\RestoreInUse\\db\\Messages.dat"), "old messages");
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA("M:\\RestoreInUse\\db.*", &data);
-    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a folder was made: " << data.cFileName;
-    if (find != INVALID_HANDLE_VALUE)
-        FindClose(find);
+    // "db.*" would match db itself: Windows reads a final "." as "no extension".
+    for (const char* pattern :
+         {"M:\\RestoreInUse\\db.restore-*", "M:\\RestoreInUse\\db.before-restore-*"}) {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA(pattern, &data);
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a folder was made: " << data.cFileName;
+        if (find != INVALID_HANDLE_VALUE)
+            FindClose(find);
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "app/restore_command_line.h"
 #include "app/startup.h"
 #include "backup/generations.h"
 #include "backup/normal_backup.h"
@@ -146,6 +147,8 @@ std::string usageText() {
            "[/wait[:M]]\r\n"
            "  chathoard /zip \"<messenger folder>\" \"<destination folder>\" [/keep:N] "
            "[/wait[:M]]\r\n"
+           "  chathoard /verify \"<backup>\" [\"<messenger folder>\"]\r\n"
+           "  chathoard /restore \"<backup>\" \"<messenger folder>\"\r\n"
            "  chathoard /?     (or /help, -h) shows this text\r\n"
            "\r\n"
            "  /normal  copies every *.dat and *.idx file of the folder's db subfolder\r\n"
@@ -155,6 +158,11 @@ std::string usageText() {
            "           YYYY-MM-DD-HHMMSS with /normal), then deletes the oldest of them\r\n"
            "  /wait:M  while a database file is in use, waits up to M minutes (1 to 1440;\r\n"
            "           /wait alone: 30) for ICQ to close, looking again every 30 seconds\r\n"
+           "  /verify  reads a backup (chathoard.zip or a folder of copies) through and\r\n"
+           "           checks every file; with a messenger folder, also compares them\r\n"
+           "           with its database\r\n"
+           "  /restore checks the backup, then puts its files in place of the folder's\r\n"
+           "           db subfolder; the old db is kept as db.before-restore-<date>\r\n"
            "\r\n"
            "Switches may start with / or - and are not case-sensitive.\r\n"
            "Messages are also appended to chathoard.log in the program folder.\r\n"
@@ -165,7 +173,10 @@ std::string usageText() {
            "            5 another backup was running (this one waited " +
            std::to_string(kCommandLineLockWaitMs / 1000) +
            " seconds,\r\n"
-           "            then did not start).\r\n";
+           "            then did not start).\r\n"
+           "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged\r\n"
+           "or unreadable, or was not restored (the database is then unchanged); 4 the\r\n"
+           "database is in use (restore only).\r\n";
 }
 
 int exitCodeFor(BackupOutcome outcome) {
@@ -217,6 +228,8 @@ void ConsoleDialogs::log(const std::string& line) {
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
                    Archiver& archiver, BackupLock& lock, const OutputLine& out,
                    const Clock& clock, const Waiting& waiting) {
+    if (auto code = runBackupCheckCommand(args, App, fs, out, clock))
+        return *code;
     ConsoleDialogs dialogs(fs, logPathOf(App), out, clock);
     auto parsed = parseCommandLine(args);
     if (!parsed) {

@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "backup/normal_backup.h"
 #include "backup/one_at_a_time.h"
+#include "backup/restore.h"
 #include "backup/zip_backup.h"
 #include "selection/drive_selection.h"
 #include "selection/folder_detection.h"
@@ -57,6 +58,11 @@ void Form1::Drive1_Change() {
 
 void Form1::Drive2_Change() {
     DriveChange(Drive2, Dir2, Drive1, s_.dialogs);
+}
+
+void Form1::mnuRestore_Click() {
+    ch::mnuRestore_Click(Label1, Dir1, s_.fs, s_.dialogs, s_.filePicker,
+                         restoreStamp(localTimeNow()));
 }
 
 void Form1::mnuExit_Click() {

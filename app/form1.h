@@ -8,6 +8,7 @@
 #include "backup/backup_common.h"
 #include "platform/backup_lock.h"
 #include "platform/controls.h"
+#include "platform/file_picker.h"
 #include "platform/form_design.h"
 #include "platform/forms_runtime.h"
 #include "platform/services.h"
@@ -26,6 +27,7 @@ struct Services {
     FormsRuntime& runtime;
     AppObject& App;
     BackupLock& backupLock;
+    FilePicker& filePicker;
 };
 
 class Form1 {
@@ -50,6 +52,7 @@ class Form1 {
     void Dir1_Change();
     void Drive1_Change();
     void Drive2_Change();
+    void mnuRestore_Click();
     void mnuExit_Click();
     void mnuContets_Click();
     void mnuHomepage_Click();

@@ -61,6 +61,7 @@ FormDesign makeDesign() {
 
     d.menus = {
         {"mnuFile", "&File", 0},
+        {"mnuRestore", "&Restore a backup...", 1}, // puts a backup back in place of db
         {"mnuExit", "E&xit", 1},
         {"mnuHelp", "&Help", 0},
         {"mnuContets", "&Contents", 1},

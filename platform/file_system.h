@@ -81,6 +81,21 @@ class FileSystem {
     // out which file the library could not read: 53 missing, 70 in use or denied, 57 device
     // error. The default only finds a missing file.
     virtual void checkReadable(const std::string& path) { modifiedTime(path); }
+
+    // --- Checking and restoring backups ---
+    // Size of a file in bytes; 53 when missing.
+    virtual uint64_t fileSize(const std::string& path) = 0;
+    // Up to size bytes of a file from offset; fewer only at the end of the file.
+    virtual std::string readPart(const std::string& path, uint64_t offset, size_t size) = 0;
+    // Creates a new file (75 when the name exists), writes bytes and flushes them to the disk.
+    // On failure no file of that name is left.
+    virtual void writeNewFile(const std::string& path, const std::string& bytes) = 0;
+    // Renames a file or folder within its drive: 75 when the new name exists, 53/76 when the
+    // old one is missing, 70 when it (or a file in the folder) is in use.
+    virtual void rename(const std::string& from, const std::string& to) = 0;
+    // Opens the file without sharing and closes it again: 70 with a sharing violation while
+    // another program has it open.
+    virtual void checkNotInUse(const std::string& path) = 0;
 };
 
 // Helpers shared by both implementations.

@@ -17,6 +17,7 @@
 #include "platform/win32/win32_archiver.h"
 #include "platform/win32/win32_backup_lock.h"
 #include "platform/win32/win32_dialogs.h"
+#include "platform/win32/win32_file_picker.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_program_folder.h"
@@ -72,8 +73,9 @@ int runWindow(ch::AppObject& App, int showCommand) {
     ch::Win32Archiver archiver(App.Path);
     ch::gui::Win32FormsRuntime runtime(dialogs);
     ch::Win32BackupLock backupLock;
-    ch::Services services{fs,       dialogs, shell, registry,  processes,
-                          archiver, runtime, App,   backupLock};
+    ch::Win32FilePicker filePicker;
+    ch::Services services{fs,       dialogs, shell,      registry,  processes,
+                          archiver, runtime, App,        backupLock, filePicker};
 
     ch::Form1 form(services);
     ch::gui::MainWindow window(form, dialogs);

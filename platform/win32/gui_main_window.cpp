@@ -8,6 +8,7 @@ MainWindow::MainWindow(Form1& form, Dialogs& dialogs)
     handlers_ = {
         {"Command1", [this] { form_.Command1_Click(); }},
         {"Command2", [this] { form_.Command2_Click(); }},
+        {"mnuRestore", [this] { form_.mnuRestore_Click(); }},
         {"mnuExit", [this] { form_.mnuExit_Click(); }},
         {"mnuContets", [this] { form_.mnuContets_Click(); }},
         {"mnuHomepage", [this] { form_.mnuHomepage_Click(); }},

@@ -31,6 +31,12 @@ class Win32FileSystem : public FileSystem {
     void appendText(const std::string& path, const std::string& bytes) override;
     int64_t modifiedTime(const std::string& path) override;
     void checkReadable(const std::string& path) override;
+    // win32_backup_files.cpp
+    uint64_t fileSize(const std::string& path) override;
+    std::string readPart(const std::string& path, uint64_t offset, size_t size) override;
+    void writeNewFile(const std::string& path, const std::string& bytes) override;
+    void rename(const std::string& from, const std::string& to) override;
+    void checkNotInUse(const std::string& path) override;
 };
 
 // The name of the temporary file copyFile writes beside a destination before renaming it:

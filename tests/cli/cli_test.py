@@ -186,6 +186,29 @@ class CommandLineRuns(unittest.TestCase):
                     self.assertEqual(os.listdir(dest), [])
         self.assert_no_leftovers(self.program)
 
+    def test_verify_passes_an_archive_of_any_tool_and_names_the_entry_a_cut_copy_breaks_in(self):
+        dest = self.path("dest-verify")
+        os.makedirs(dest)
+        archive = os.path.join(dest, "other-tool.zip")
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+            for name in wine_env.database_names(self.db):
+                z.write(os.path.join(self.db, name), "db/" + name)
+        code, out, err = self.run_program("/verify", r"R:\dest-verify\other-tool.zip", r"R:\icq")
+        self.assertEqual((code, err), (0, []), out)
+        self.assertTrue(all("the same as in the database" in line for line in out[1:-2]), out)
+
+        data = read_bytes(archive)
+        with zipfile.ZipFile(archive) as z:
+            infos = sorted(z.infolist(), key=lambda i: i.header_offset)
+        cut = len(data) // 2
+        broken = [i for i in infos if i.header_offset < cut][-1].filename
+        with open(os.path.join(dest, "cut.zip"), "wb") as f:
+            f.write(data[:cut])
+        code, out, err = self.run_program("/verify", r"R:\dest-verify\cut.zip")
+        self.assertEqual(code, 2)
+        self.assertTrue(any(line.startswith(broken + ": DAMAGED") for line in out), out)
+        self.assertIn("is DAMAGED or unreadable", err[0])
+
     def test_misspelled_switch_exits_3_with_usage_and_a_log_entry(self):
         dest = self.path("dest-bad")
         os.makedirs(dest)

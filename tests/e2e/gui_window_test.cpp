@@ -153,9 +153,15 @@ TEST_F(MainFormWindow, BuildsTheMenuTreeWithAccessKeysAndTheSeparator) {
         GetMenuStringA(help, i, caption, sizeof(caption), MF_BYPOSITION);
         EXPECT_STREQ(caption, items[i]);
     }
+    HMENU file = GetSubMenu(bar, 0);
+    ASSERT_EQ(GetMenuItemCount(file), 2);
+    GetMenuStringA(file, 0, caption, sizeof(caption), MF_BYPOSITION);
+    EXPECT_STREQ(caption, "&Restore a backup...");
+    GetMenuStringA(file, 1, caption, sizeof(caption), MF_BYPOSITION);
+    EXPECT_STREQ(caption, "E&xit");
     // Choosing an item reaches the handler wired to that name.
     SendMessageA(window.hwnd(), WM_COMMAND, GetMenuItemID(help, 0), 0);
-    SendMessageA(window.hwnd(), WM_COMMAND, GetMenuItemID(GetSubMenu(bar, 0), 0), 0);
+    SendMessageA(window.hwnd(), WM_COMMAND, GetMenuItemID(file, 1), 0);
     EXPECT_EQ(events.calls, (std::vector<std::string>{"mnuContets", "mnuExit"}));
 }
 

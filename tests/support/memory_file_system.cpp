@@ -164,6 +164,16 @@ const char* fsOpName(FsOp op) {
         return "rename-folder";
     case FsOp::FileInUse:
         return "in-use";
+    case FsOp::FileSize:
+        return "size";
+    case FsOp::ReadPart:
+        return "read-part";
+    case FsOp::WriteNewFile:
+        return "write-new";
+    case FsOp::Rename:
+        return "rename";
+    case FsOp::CheckNotInUse:
+        return "check-not-in-use";
     }
     return "?";
 }
@@ -171,7 +181,7 @@ const char* fsOpName(FsOp op) {
 std::string FsCall::text() const {
     std::string t = std::string(fsOpName(op)) + " " + path;
     if (op == FsOp::Copy || op == FsOp::CopyToTemporary || op == FsOp::MoveOver ||
-        op == FsOp::RenameFolder)
+        op == FsOp::RenameFolder || op == FsOp::Rename)
         t += " -> " + path2;
     if (error)
         t += " !" + std::to_string(error);
@@ -360,6 +370,10 @@ void MemoryFileSystem::failAlways(FsOp op, const std::string& pathPattern, int e
 }
 void MemoryFileSystem::clearFailures() {
     failures_.clear();
+    callFailures_.clear();
+}
+void MemoryFileSystem::failAtCall(size_t callIndex, int errorNumber, unsigned long systemError) {
+    callFailures_[callIndex] = {errorNumber, systemError};
 }
 
 // --- Inspection ----------------------------------------------------------------------------
@@ -404,7 +418,8 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 std::vector<std::string> MemoryFileSystem::changes() const {
     return logOf({FsOp::Copy, FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile,
                   FsOp::DeleteByPattern, FsOp::MakeFolder, FsOp::RemoveFolder,
-                  FsOp::RenameFolder, FsOp::WriteAll, FsOp::AppendText});
+                  FsOp::RenameFolder, FsOp::WriteAll, FsOp::AppendText, FsOp::WriteNewFile,
+                  FsOp::Rename});
 }
 
 std::string MemoryFileSystem::dump() const {
@@ -489,6 +504,11 @@ auto MemoryFileSystem::run(FsOp op, const std::string& path, const std::string& 
     log.push_back({op, path, path2, 0});
     const size_t index = log.size() - 1;
     try {
+        if (auto it = callFailures_.find(index); it != callFailures_.end()) {
+            const auto f = it->second;
+            callFailures_.erase(it);
+            fail(f.number, f.systemError);
+        }
         injectFailure(op, path, path2);
         return body();
     } catch (const RuntimeError& e) {
@@ -871,6 +891,88 @@ int64_t MemoryFileSystem::modifiedTime(const std::string& path) {
             fail(errFileNotFound, 2);
         return n->mtime;
     });
+}
+
+uint64_t MemoryFileSystem::fileSize(const std::string& path) {
+    return run(FsOp::FileSize, path, {}, [&] {
+        Resolved r = resolve(path);
+        Node* n = r.parts.empty() ? nullptr : parentFolderOf(r).child(r.last());
+        if (!n || n->folder)
+            fail(errFileNotFound, 2);
+        return static_cast<uint64_t>(n->data.size());
+    });
+}
+
+std::string MemoryFileSystem::readPart(const std::string& path, uint64_t offset, size_t size) {
+    return run(FsOp::ReadPart, path, {}, [&] {
+        const std::string& data = openableFile(resolve(path)).data;
+        return offset >= data.size() ? std::string()
+                                     : data.substr(static_cast<size_t>(offset), size);
+    });
+}
+
+void MemoryFileSystem::writeNewFile(const std::string& path, const std::string& bytes) {
+    run(FsOp::WriteNewFile, path, {}, [&] {
+        Resolved r = resolve(path);
+        if (r.parts.empty())
+            fail(errPathFileAccess);
+        Node& folder = parentFolderOf(r);
+        if (folder.child(r.last()))
+            fail(errPathFileAccess, 80); // ERROR_FILE_EXISTS
+        Node& n = folder.add(r.last(), false);
+        try {
+            writeData(*r.drive, n, bytes);
+        } catch (const RuntimeError&) {
+            folder.children.erase(lower(r.last()));
+            throw;
+        }
+    });
+}
+
+namespace {
+
+bool holdsLockedFile(const MemoryFileSystem::Node& n) {
+    if (!n.folder)
+        return n.locked;
+    for (const auto& [key, c] : n.children)
+        if (holdsLockedFile(*c))
+            return true;
+    return false;
+}
+
+} // namespace
+
+void MemoryFileSystem::rename(const std::string& from, const std::string& to) {
+    run(FsOp::Rename, from, to, [&] {
+        Resolved rf = resolve(from);
+        Resolved rt = resolve(to);
+        if (rf.parts.empty() || rt.parts.empty())
+            fail(errPathFileAccess, kAccessDenied);
+        Node& source = parentFolderOf(rf);
+        auto it = source.children.find(lower(rf.last()));
+        if (it == source.children.end())
+            fail(errFileNotFound, 2);
+        if (rf.drive != rt.drive)
+            fail(errPathFileAccess, 17); // ERROR_NOT_SAME_DEVICE
+        Node& target = parentFolderOf(rt);
+        if (target.child(rt.last()))
+            fail(errPathFileAccess, 183); // ERROR_ALREADY_EXISTS
+        if (holdsLockedFile(*it->second))
+            fail(errPermissionDenied, kSharingViolation);
+        if (rt.parts.size() > rf.parts.size() &&
+            std::equal(
+                rf.parts.begin(), rf.parts.end(), rt.parts.begin(),
+                [](const std::string& a, const std::string& b) { return equalNoCase(a, b); }))
+            fail(errPathFileAccess, kAccessDenied); // a folder into itself
+        std::unique_ptr<Node> moved = std::move(it->second);
+        source.children.erase(it);
+        moved->name = rt.last();
+        target.children[lower(rt.last())] = std::move(moved);
+    });
+}
+
+void MemoryFileSystem::checkNotInUse(const std::string& path) {
+    run(FsOp::CheckNotInUse, path, {}, [&] { openableFile(resolve(path)); });
 }
 
 } // namespace ch::test

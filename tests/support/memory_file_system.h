@@ -35,6 +35,11 @@ enum class FsOp {
     CheckReadable,
     RenameFolder,
     FileInUse,
+    FileSize,
+    ReadPart,
+    WriteNewFile,
+    Rename,
+    CheckNotInUse,
 };
 const char* fsOpName(FsOp op);
 
@@ -85,6 +90,10 @@ class MemoryFileSystem : public FileSystem {
     void failAlways(FsOp op, const std::string& pathPattern, int errorNumber,
                     unsigned long systemError = 0);
     void clearFailures();
+    // Fail the call that will be logged at log[callIndex], whatever it is: with a scene that
+    // runs the same way each time, a test can fail each call of a run in turn. May be given
+    // for several calls.
+    void failAtCall(size_t callIndex, int errorNumber, unsigned long systemError = 0);
 
     // --- Looking at the result -------------------------------------------------------------
     bool hasFile(const std::string& path) const;
@@ -127,6 +136,11 @@ class MemoryFileSystem : public FileSystem {
     void appendText(const std::string& path, const std::string& bytes) override;
     int64_t modifiedTime(const std::string& path) override;
     void checkReadable(const std::string& path) override;
+    uint64_t fileSize(const std::string& path) override;
+    std::string readPart(const std::string& path, uint64_t offset, size_t size) override;
+    void writeNewFile(const std::string& path, const std::string& bytes) override;
+    void rename(const std::string& from, const std::string& to) override;
+    void checkNotInUse(const std::string& path) override;
 
     struct Node;
     struct Drive;
@@ -140,6 +154,10 @@ class MemoryFileSystem : public FileSystem {
         bool once;
     };
     struct Resolved;
+    struct RuntimeErrorNumbers {
+        int number;
+        unsigned long systemError;
+    };
 
     // Logs the call, applies a matching injected failure, runs body and records its error.
     template <class F> auto run(FsOp op, const std::string& path, const std::string& path2, F body);
@@ -163,6 +181,7 @@ class MemoryFileSystem : public FileSystem {
 
     std::map<char, std::unique_ptr<Drive>> drives_;
     std::vector<Failure> failures_;
+    std::map<size_t, RuntimeErrorNumbers> callFailures_;
 };
 
 } // namespace ch::test

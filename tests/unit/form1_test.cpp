@@ -14,6 +14,7 @@
 #include "tests/support/fake_shell.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_file_picker.h"
 
 namespace ch {
 namespace {
@@ -100,9 +101,10 @@ TEST(Form1Design, MenuTree) {
     std::vector<std::string> menus;
     for (const auto& m : form1Design().menus)
         menus.push_back(std::to_string(m.level) + " " + m.name + " " + m.caption);
-    EXPECT_THAT(menus, ElementsAre("0 mnuFile &File", "1 mnuExit E&xit", "0 mnuHelp &Help",
-                                   "1 mnuContets &Contents", "1 mnuHomepage H&omepage",
-                                   "1 mnuEmail &E-mail", "1 streep -", "1 mnuAbout &About"));
+    EXPECT_THAT(menus, ElementsAre("0 mnuFile &File", "1 mnuRestore &Restore a backup...",
+                                   "1 mnuExit E&xit", "0 mnuHelp &Help", "1 mnuContets &Contents",
+                                   "1 mnuHomepage H&omepage", "1 mnuEmail &E-mail", "1 streep -",
+                                   "1 mnuAbout &About"));
 }
 
 // The window with every service faked, started in C:\ICQ, which holds a messenger database.
@@ -130,7 +132,9 @@ class Form1Wiring : public ::testing::Test {
     test::FakeFormsRuntime runtime;
     AppObject App;
     test::FakeBackupLock backupLock;
-    Services services{fs, dialogs, shell, registry, processes, archiver, runtime, App, backupLock};
+    test::ScriptedFilePicker picker;
+    Services services{fs,      dialogs, shell, registry,   processes,
+                      archiver, runtime, App,  backupLock, picker};
     Form1 form{services};
 };
 

@@ -1,0 +1,90 @@
+#include "app/restore_command_line.h"
+
+#include "backup/restore.h"
+#include "backup/verify.h"
+
+namespace ch {
+namespace {
+
+std::string switchName(const std::string& arg) {
+    if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-'))
+        return {};
+    std::string name = arg.substr(1);
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}
+
+// Each line of a multi-line text as its own output line, blank lines dropped.
+void reportLines(ConsoleDialogs& dialogs, const std::string& text, bool isProblem) {
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        if (!line.empty())
+            dialogs.report(line, isProblem);
+        start = end + 1;
+    }
+}
+
+} // namespace
+
+std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, AppObject& App,
+                                         FileSystem& fs, const OutputLine& out,
+                                         const Clock& clock) {
+    if (args.empty())
+        return std::nullopt;
+    const std::string name = switchName(args[0]);
+    if (name != "verify" && name != "restore")
+        return std::nullopt;
+    const bool verify = name == "verify";
+    const bool countOk = verify ? (args.size() == 2 || args.size() == 3) : args.size() == 3;
+    bool emptyArg = false;
+    for (size_t i = 1; i < args.size(); ++i)
+        emptyArg = emptyArg || args[i].empty();
+    if (!countOk || emptyArg) {
+        out(usageText(), true);
+        return exitBadArguments;
+    }
+    ConsoleDialogs dialogs(fs, App.Path + "\\chathoard.log", out, clock);
+
+    if (verify) {
+        const std::optional<std::string> messenger =
+            args.size() == 3 ? std::optional<std::string>(args[2]) : std::nullopt;
+        dialogs.report("Checking the backup " + args[1] +
+                           (messenger ? " against the database in " + *messenger + "\\db" : ""),
+                       false);
+        const VerifyReport report = verifyBackup(fs, args[1], messenger);
+        for (size_t i = 0; i < report.lines.size(); ++i)
+            dialogs.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
+        const int code = report.intact ? exitDone : exitBackupFailed;
+        dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
+        return code;
+    }
+
+    dialogs.report("Restoring the backup " + args[1] + " into " + args[2] + "\\db", false);
+    int code = exitBackupFailed;
+    if (!fs.folderExists(args[2])) {
+        dialogs.report("The messenger folder " + args[2] + " does not exist. Nothing was changed.",
+                       true);
+    } else {
+        const CheckedBackup backup = checkBackup(fs, args[1]);
+        if (backup.intact()) {
+            for (const BackupFile& f : backup.files)
+                dialogs.report("  " + f.name + " (" + std::to_string(f.size) + " bytes)", false);
+        }
+        const RestoreReport report = restoreBackup(fs, backup, args[2], restoreStamp(clock()));
+        const bool done = report.outcome == RestoreOutcome::Done;
+        reportLines(dialogs, report.text, !done);
+        code = done ? exitDone : report.databaseInUse ? exitDatabaseInUse : exitBackupFailed;
+    }
+    dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
+    return code;
+}
+
+} // namespace ch

@@ -1,0 +1,244 @@
+#include "backup/restore.h"
+
+#include <ctime>
+
+#include "backup/backup_common.h"
+#include "backup/zip_reader.h"
+#include "platform/runtime_error.h"
+#include "selection/folder_detection.h"
+
+namespace ch {
+
+const char* const kRestoreTitle = "Restore a backup";
+const char* const kRestoreFailedTitle = "Restore failed";
+const char* const kRestoredTitle = "Backup restored";
+
+namespace {
+
+constexpr int vbOKCancelQuestion = 1 | 32;
+
+std::string sizeText(uint64_t bytes) {
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::string fileListText(const std::vector<std::string>& names) {
+    std::string text;
+    for (const auto& name : names)
+        text += "    " + name + "\r\n";
+    return text;
+}
+
+// The files a restore wrote into its new folder, removed again when it does not complete.
+// Only what this run made is removed.
+std::string removeNewFolder(FileSystem& fs, const std::string& folder,
+                            const std::vector<std::string>& written) {
+    try {
+        for (const auto& name : written)
+            fs.deleteFile(folder + "\\" + name);
+        fs.removeFolder(folder);
+        return {};
+    } catch (const RuntimeError& e) {
+        return "\r\n\r\nThe unfinished folder " + folder + " could not be removed (" +
+               plainReason(e) + "); you may delete it.";
+    }
+}
+
+// Unpacks or copies the backup's database files into folder; written lists what is there.
+void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::string& folder,
+                   std::vector<std::string>& written) {
+    if (!backup.archive) {
+        for (const BackupFile& f : backup.files) {
+            fs.copyFile(backup.path + "\\" + f.name, folder + "\\" + f.name);
+            written.push_back(f.name);
+        }
+        return;
+    }
+    // Read again, and checked again on the way: the archive may have changed since.
+    ZipReader reader(fs, backup.path);
+    for (const BackupFile& f : backup.files) {
+        const ZipEntry* entry = nullptr;
+        for (const ZipEntry& e : reader.entries())
+            if (e.name == f.entryName)
+                entry = &e;
+        if (!entry)
+            throw ZipDamage(f.entryName, "the entry is no longer in the archive");
+        std::string data;
+        reader.readEntry(*entry, [&](const std::string& piece) { data += piece; });
+        fs.writeNewFile(folder + "\\" + f.name, data);
+        written.push_back(f.name);
+    }
+}
+
+} // namespace
+
+std::string restoreQuestion(const CheckedBackup& backup, const std::string& messengerFolder) {
+    std::string text = "Restore the backup " + backup.path + " from " +
+                       localDateText(backup.modified) + "?\r\n\r\nThese files:\r\n";
+    for (const BackupFile& f : backup.files)
+        text += "    " + f.name + "  (" + sizeText(f.size) + ")\r\n";
+    text += "\r\nwill replace the database in " + messengerFolder +
+            "\\db. The present database is kept, renamed to db.before-restore-<date and time>.";
+    return text;
+}
+
+std::string damagedBackupText(const CheckedBackup& backup) {
+    std::string text = "The backup " + backup.path + " cannot be restored";
+    if (backup.files.empty() && backup.problems.empty())
+        return text + ": it holds no database files (*.dat or *.idx).\r\n\r\nNothing was changed.";
+    text += ":\r\n";
+    for (const auto& problem : backup.problems)
+        text += "\r\n" + problem;
+    for (const BackupFile& f : backup.files)
+        if (!f.problem.empty())
+            text += "\r\n" + (f.entryName.empty() ? f.name : f.entryName) + ": " + f.problem + ".";
+    return text + "\r\n\r\nNothing was changed.";
+}
+
+RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
+                            const std::string& messengerFolder, const std::string& stamp) {
+    RestoreReport report;
+    if (!backup.intact()) {
+        report.outcome = RestoreOutcome::Refused;
+        report.text = damagedBackupText(backup);
+        return report;
+    }
+    const std::string db = messengerFolder + "\\db";
+    // A second restore within the same second gets "-2" and so on after the time.
+    std::string unique = stamp;
+    for (int n = 2; n < 100 && (fs.folderExists(messengerFolder + "\\db.restore-" + unique) ||
+                                fs.folderExists(messengerFolder + "\\db.before-restore-" + unique));
+         ++n)
+        unique = stamp + "-" + std::to_string(n);
+    const std::string newFolder = messengerFolder + "\\db.restore-" + unique;
+    const std::string previous = messengerFolder + "\\db.before-restore-" + unique;
+
+    // A database file that ICQ holds open would be replaced under it.
+    const bool hadDatabase = fs.folderExists(db);
+    try {
+        if (hadDatabase)
+            for (const auto& name : fs.listFiles(db, "*.dat;*.idx"))
+                fs.checkNotInUse(db + "\\" + name);
+    } catch (const RuntimeError& e) {
+        report.outcome = RestoreOutcome::Refused;
+        report.databaseInUse = isSharingViolation(e);
+        report.text = "The database in " + db + " cannot be replaced now: " + plainReason(e) +
+                      ".\r\n\r\nNothing was changed.";
+        return report;
+    }
+
+    const auto failure = [&](const std::string& step, const std::string& reason,
+                             const std::string& cleanup) {
+        report.outcome = RestoreOutcome::Failed;
+        report.text = "The backup " + backup.path + " could not be restored: " + step + " " +
+                      reason + ".\r\n\r\nYour database in " + db + " is as it was." + cleanup;
+        return report;
+    };
+
+    std::vector<std::string> written;
+    try {
+        fs.makeFolder(newFolder);
+    } catch (const RuntimeError& e) {
+        return failure("the folder " + newFolder + " could not be made:", plainReason(e), "");
+    }
+    try {
+        fillNewFolder(fs, backup, newFolder, written);
+    } catch (const RuntimeError& e) {
+        return failure("its files could not be written to " + newFolder + ":", plainReason(e),
+                       removeNewFolder(fs, newFolder, written));
+    } catch (const ZipDamage& e) {
+        return failure("the entry " + e.entry() + " is damaged:", e.what(),
+                       removeNewFolder(fs, newFolder, written));
+    }
+
+    if (hadDatabase) {
+        try {
+            fs.rename(db, previous);
+        } catch (const RuntimeError& e) {
+            return failure("the folder " + db + " could not be renamed:", plainReason(e),
+                           removeNewFolder(fs, newFolder, written));
+        }
+    }
+    try {
+        fs.rename(newFolder, db);
+    } catch (const RuntimeError& e) {
+        if (hadDatabase) {
+            try {
+                fs.rename(previous, db);
+            } catch (const RuntimeError& back) {
+                report.outcome = RestoreOutcome::FailedPreviousDatabaseElsewhere;
+                report.text = "The backup " + backup.path + " could not be restored: the folder " +
+                              newFolder + " could not be renamed to db: " + plainReason(e) +
+                              ".\r\n\r\nYour previous database could not be put back either (" +
+                              plainReason(back) + "): it is complete in " + previous +
+                              ". Rename that folder to db by hand; the restored files are in " +
+                              newFolder + ".";
+                report.previousFolder = previous;
+                return report;
+            }
+        }
+        return failure("the folder " + newFolder + " could not be renamed to db:", plainReason(e),
+                       removeNewFolder(fs, newFolder, written));
+    }
+
+    report.outcome = RestoreOutcome::Done;
+    report.restored = written;
+    report.previousFolder = hadDatabase ? previous : std::string();
+    report.text = "The backup " + backup.path + " was restored into " + db + ":\r\n\r\n" +
+                  fileListText(written) + "\r\n" +
+                  (hadDatabase ? "Your previous database was kept in " + previous + "."
+                               : std::string("There was no database there before."));
+    return report;
+}
+
+std::string restoreStamp(const std::string& localTime) {
+    std::string stamp;
+    for (char c : localTime) {
+        if (c == ' ')
+            stamp += '-';
+        else if (c != ':')
+            stamp += c;
+    }
+    return stamp;
+}
+
+std::string localTimeNow() {
+    const std::time_t t = std::time(nullptr);
+    const std::tm* local = std::localtime(&t);
+    char text[32] = "1970-01-01 00:00:00";
+    if (local)
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    return text;
+}
+
+void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, FileSystem& fs, Dialogs& dialogs,
+                      FilePicker& picker, const std::string& stamp) {
+    if (refuseWithoutMessengerFolder(Label1, dialogs))
+        return;
+    const auto picked = picker.openFile(
+        "Choose the backup to restore: chathoard.zip, or a database file in a folder of copies",
+        "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*");
+    if (!picked)
+        return;
+    // A database file stands for the folder of copies it lies in.
+    std::string backupPath = *picked;
+    if (isDatabaseFileName(backupPath)) {
+        const size_t cut = backupPath.find_last_of('\\');
+        if (cut != std::string::npos)
+            backupPath = backupPath.substr(0, cut == 2 && backupPath[1] == ':' ? 3 : cut);
+    }
+    const CheckedBackup backup = checkBackup(fs, backupPath);
+    if (!backup.intact()) {
+        dialogs.msgBox(damagedBackupText(backup), vbExclamation, kRestoreFailedTitle);
+        return;
+    }
+    if (dialogs.msgBox(restoreQuestion(backup, Dir1.Path()), vbOKCancelQuestion, kRestoreTitle) !=
+        vbOK)
+        return;
+    const RestoreReport report = restoreBackup(fs, backup, Dir1.Path(), stamp);
+    if (report.outcome == RestoreOutcome::Done)
+        dialogs.msgBox(report.text, vbInformation, kRestoredTitle);
+    else
+        dialogs.msgBox(report.text, vbExclamation, kRestoreFailedTitle);
+}
+
+} // namespace ch

@@ -1,0 +1,60 @@
+#pragma once
+// Restoring a backup into a messenger folder without manual file juggling. The backup is
+// checked first; its database files are unpacked or copied into a new folder beside db and
+// flushed; db is renamed to db.before-restore-YYYY-MM-DD-HHMMSS (the program never deletes
+// it) and the new folder becomes db. Whatever fails, the previous db is put back as it was.
+#include <string>
+#include <vector>
+
+#include "backup/verify.h"
+#include "platform/controls.h"
+#include "platform/file_picker.h"
+#include "platform/file_system.h"
+#include "platform/services.h"
+
+namespace ch {
+
+enum class RestoreOutcome {
+    Done,
+    Refused, // nothing was changed: the backup is damaged, or a database file is in use
+    Failed,  // something failed on the way; the previous database is back in db
+    // The previous database could not be put back; report.text says where it is.
+    FailedPreviousDatabaseElsewhere,
+};
+
+struct RestoreReport {
+    RestoreOutcome outcome = RestoreOutcome::Failed;
+    std::string text; // for a message box or the command line's output
+    std::vector<std::string> restored;
+    std::string previousFolder; // where the previous db was kept; empty when there was none
+    bool databaseInUse = false; // refused because a database file is in use
+};
+
+extern const char* const kRestoreTitle;       // "Restore a backup"
+extern const char* const kRestoreFailedTitle; // "Restore failed"
+extern const char* const kRestoredTitle;      // "Backup restored"
+
+// What the user is asked to confirm: the files with their sizes, the backup's date and the
+// database folder they replace.
+std::string restoreQuestion(const CheckedBackup& backup, const std::string& messengerFolder);
+
+// Why a checked backup is not restored (damaged, unreadable, no database files), for a box.
+std::string damagedBackupText(const CheckedBackup& backup);
+
+// Restores a backup that checkBackup found intact into messengerFolder's db subfolder.
+// stamp ("2026-12-07-030000") names the folders it makes. Refuses while a database file of
+// db is in use.
+RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
+                            const std::string& messengerFolder, const std::string& stamp);
+
+// "YYYY-MM-DD-HHMMSS" of a local time given as "YYYY-MM-DD HH:MM:SS".
+std::string restoreStamp(const std::string& localTime);
+// The local time now as "YYYY-MM-DD HH:MM:SS".
+std::string localTimeNow();
+
+// File > Restore a backup...: picks the backup with the open dialog, restores into the
+// messenger folder chosen in the main window, and shows each step's box.
+void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, FileSystem& fs, Dialogs& dialogs,
+                      FilePicker& picker, const std::string& stamp);
+
+} // namespace ch

@@ -1,0 +1,257 @@
+#include "backup/verify.h"
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+#include <set>
+
+#include "backup/backup_common.h"
+#include "backup/zip_reader.h"
+#include "platform/runtime_error.h"
+
+namespace ch {
+namespace {
+
+constexpr size_t kReadChunk = 1 << 20;
+
+std::string baseName(const std::string& entryName) {
+    const size_t cut = entryName.find_last_of("/\\");
+    return cut == std::string::npos ? entryName : entryName.substr(cut + 1);
+}
+
+std::string folderPart(const std::string& entryName) {
+    const size_t cut = entryName.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : entryName.substr(0, cut);
+}
+
+std::string lowerCase(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// Reads a file through; returns its size and CRC-32.
+std::pair<uint64_t, uint32_t> readThrough(FileSystem& fs, const std::string& path) {
+    uint64_t size = 0;
+    uint32_t crc = 0;
+    for (;;) {
+        const std::string piece = fs.readPart(path, size, kReadChunk);
+        if (piece.empty())
+            return {size, crc};
+        crc = crc32Of(piece, crc);
+        size += piece.size();
+    }
+}
+
+void checkFolder(FileSystem& fs, CheckedBackup& out) {
+    std::vector<std::string> names;
+    try {
+        names = fs.listFiles(out.path, "*.dat;*.idx");
+    } catch (const RuntimeError& e) {
+        out.problems.push_back("The folder " + out.path + " cannot be read: " + plainReason(e) +
+                               ".");
+        return;
+    }
+    for (const auto& name : names) {
+        BackupFile f;
+        f.name = name;
+        const std::string path = out.path + "\\" + name;
+        try {
+            std::tie(f.size, f.crc) = readThrough(fs, path);
+            out.modified = std::max(out.modified, fs.modifiedTime(path));
+        } catch (const RuntimeError& e) {
+            f.problem = "it cannot be read: " + plainReason(e);
+        }
+        out.files.push_back(f);
+    }
+}
+
+void checkArchive(FileSystem& fs, CheckedBackup& out) {
+    std::optional<ZipReader> reader;
+    try {
+        reader.emplace(fs, out.path);
+        out.modified = fs.modifiedTime(out.path);
+    } catch (const ZipDamage& e) {
+        out.problems.push_back("The archive " + out.path + " is damaged: " + e.what() + ".");
+        return;
+    } catch (const RuntimeError& e) {
+        out.problems.push_back("The archive " + out.path + " cannot be read: " + plainReason(e) +
+                               ".");
+        return;
+    }
+    if (reader->centralDirectoryMissing())
+        out.problems.push_back("The archive " + out.path +
+                               " is damaged: its central directory is missing (the archive is "
+                               "truncated). The entries below were found by their local headers.");
+    std::set<std::string> folders, names;
+    for (const ZipEntry& entry : reader->entries()) {
+        if (!entryNameStaysInside(entry.name)) {
+            out.problems.push_back("The entry " + entry.name +
+                                   " would be unpacked outside the database folder; such an "
+                                   "archive is not restored.");
+            continue;
+        }
+        if (entry.isFolder())
+            continue;
+        const std::string name = baseName(entry.name);
+        const bool database = isDatabaseFileName(name);
+        BackupFile f;
+        f.name = name;
+        f.entryName = entry.name;
+        f.size = entry.size;
+        f.crc = entry.crc;
+        try {
+            reader->readEntry(entry);
+        } catch (const ZipDamage& e) {
+            f.problem = std::string("it is damaged: ") + e.what();
+        } catch (const RuntimeError& e) {
+            f.problem = "it cannot be read: " + plainReason(e);
+        }
+        if (!database) {
+            // Not restored, but a damaged entry still means a damaged archive.
+            if (!f.problem.empty())
+                out.problems.push_back("The entry " + entry.name + " is not intact: " + f.problem +
+                                       ".");
+            continue;
+        }
+        folders.insert(lowerCase(folderPart(entry.name)));
+        if (!names.insert(lowerCase(name)).second)
+            out.problems.push_back("The archive holds " + name +
+                                   " more than once; it mixes backups and is not restored.");
+        out.files.push_back(f);
+    }
+    if (folders.size() > 1)
+        out.problems.push_back("The archive's database files lie in more than one folder; it "
+                               "mixes backups and is not restored.");
+}
+
+std::string sizeText(uint64_t bytes) {
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+} // namespace
+
+bool CheckedBackup::intact() const {
+    if (!problems.empty() || files.empty())
+        return false;
+    return std::all_of(files.begin(), files.end(),
+                       [](const BackupFile& f) { return f.problem.empty(); });
+}
+
+bool entryNameStaysInside(const std::string& entryName) {
+    if (entryName.empty() || entryName.front() == '/' || entryName.front() == '\\')
+        return false;
+    if (entryName.find(':') != std::string::npos)
+        return false;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = entryName.find_first_of("/\\", start);
+        const std::string part = entryName.substr(start, end - start);
+        if (part == "..")
+            return false;
+        if (end == std::string::npos)
+            return true;
+        start = end + 1;
+    }
+}
+
+bool isDatabaseFileName(const std::string& name) {
+    return patternListMatch("*.dat;*.idx", name);
+}
+
+CheckedBackup checkBackup(FileSystem& fs, const std::string& path) {
+    CheckedBackup out;
+    out.path = path;
+    out.archive = !fs.folderExists(path);
+    if (out.archive)
+        checkArchive(fs, out);
+    else
+        checkFolder(fs, out);
+    return out;
+}
+
+std::string localDateText(int64_t unixTime) {
+    const std::time_t t = static_cast<std::time_t>(unixTime);
+    const std::tm* local = std::localtime(&t);
+    if (!local)
+        return "an unknown date";
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", local);
+    return text;
+}
+
+VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
+                          const std::optional<std::string>& messengerFolder) {
+    VerifyReport report;
+    const CheckedBackup checked = checkBackup(fs, backup);
+    auto& lines = report.lines;
+
+    // The database to compare with: name -> size and CRC-32, or why it could not be read.
+    struct Current {
+        std::string name;
+        uint64_t size = 0;
+        uint32_t crc = 0;
+        std::string problem;
+    };
+    std::map<std::string, Current> current;
+    std::string dbFolder;
+    if (messengerFolder) {
+        dbFolder = *messengerFolder + "\\db";
+        try {
+            for (const auto& name : fs.listFiles(dbFolder, "*.dat;*.idx")) {
+                Current c{name, 0, 0, {}};
+                try {
+                    std::tie(c.size, c.crc) = readThrough(fs, dbFolder + "\\" + name);
+                } catch (const RuntimeError& e) {
+                    c.problem = plainReason(e);
+                }
+                current[lowerCase(name)] = c;
+            }
+        } catch (const RuntimeError& e) {
+            lines.push_back("The database folder " + dbFolder +
+                            " cannot be read for the comparison: " + plainReason(e) + ".");
+        }
+    }
+
+    for (const auto& problem : checked.problems)
+        lines.push_back(problem);
+    for (const BackupFile& f : checked.files) {
+        const std::string shown = f.entryName.empty() ? f.name : f.entryName;
+        std::string line =
+            shown + ": " +
+            (f.problem.empty() ? "intact, " + sizeText(f.size) : "DAMAGED, " + f.problem);
+        if (messengerFolder) {
+            auto it = current.find(lowerCase(f.name));
+            if (it == current.end())
+                line += "; only in the backup";
+            else if (!it->second.problem.empty())
+                line += "; the database's copy cannot be read: " + it->second.problem;
+            else if (it->second.size == f.size && it->second.crc == f.crc)
+                line += "; the same as in the database";
+            else
+                line += "; the database's copy has changed since";
+            if (it != current.end())
+                current.erase(it);
+        }
+        lines.push_back(line);
+    }
+    for (const auto& [key, c] : current)
+        lines.push_back(c.name + ": missing from the backup (it is in " + dbFolder + ")");
+
+    report.intact = checked.intact();
+    if (report.intact)
+        lines.push_back("The backup " + checked.path +
+                        " is intact: " + std::to_string(checked.files.size()) +
+                        (checked.files.size() == 1 ? " database file" : " database files") +
+                        ", from " + localDateText(checked.modified) + ".");
+    else if (checked.files.empty() && checked.problems.empty())
+        lines.push_back("The backup " + checked.path +
+                        " holds no database files (*.dat or *.idx): it cannot be restored.");
+    else
+        lines.push_back("The backup " + checked.path +
+                        " is DAMAGED or unreadable: it cannot be restored.");
+    return report;
+}
+
+} // namespace ch

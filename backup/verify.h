@@ -1,0 +1,60 @@
+#pragma once
+// Checking a backup before it is needed: a ZIP archive is read through completely (every
+// entry inflated and its CRC-32 checked, each local header against the central directory);
+// a folder of copies has its *.dat and *.idx files read through. Optionally each database
+// file of a messenger folder is compared with the backup.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace ch {
+
+// One database file of a backup.
+struct BackupFile {
+    std::string name;      // the file's own name, without any folder
+    std::string entryName; // an archive's entry name as stored; empty in a folder of copies
+    uint64_t size = 0;
+    uint32_t crc = 0;    // of the data as read
+    std::string problem; // why it cannot be read; empty when it was read intact
+};
+
+struct CheckedBackup {
+    std::string path; // the archive, or the folder of copies
+    bool archive = false;
+    std::vector<BackupFile> files; // the *.dat and *.idx files, in the backup's order
+    // Faults that are not one database file's: an archive that cannot be read at all, an
+    // entry whose name leads out of the folder it would be restored into, other entries
+    // that are damaged, database files in more than one folder of the archive.
+    std::vector<std::string> problems;
+    int64_t modified = 0; // newest modification time of the backup (seconds since 1970)
+
+    bool intact() const;
+};
+
+// True when an archive entry's name stays inside the folder it is unpacked into: no "..",
+// no absolute path, no drive letter.
+bool entryNameStaysInside(const std::string& entryName);
+
+// True for "*.dat" and "*.idx" names.
+bool isDatabaseFileName(const std::string& name);
+
+// A path names an archive when it is a file; a folder is a folder of copies. Never throws
+// for a damaged backup: what went wrong is in the result.
+CheckedBackup checkBackup(FileSystem& fs, const std::string& path);
+
+// The lines and verdict of "/verify": one line per file, then one line with the verdict.
+// With a messenger folder, each file is also compared with its db subfolder.
+struct VerifyReport {
+    std::vector<std::string> lines;
+    bool intact = false;
+};
+VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
+                          const std::optional<std::string>& messengerFolder);
+
+// "2026-12-07 03:00" in local time.
+std::string localDateText(int64_t unixTime);
+
+} // namespace ch

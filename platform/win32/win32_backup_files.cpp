@@ -1,0 +1,92 @@
+// The part of Win32FileSystem that checks and restores backups: reads at an offset, flushed
+// new files, renames, and the test for a file another program holds open.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/runtime_error.h"
+#include "platform/win32/win32_errors.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+
+namespace ch {
+
+uint64_t Win32FileSystem::fileSize(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(winPath(path).c_str(), GetFileExInfoStandard, &data))
+        throwFileError(GetLastError(), path);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        throwFileError(ERROR_ACCESS_DENIED, path);
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string Win32FileSystem::readPart(const std::string& path, uint64_t offset, size_t size) {
+    CriticalErrorsQuiet quiet;
+    FileHandle in(CreateFileW(winPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.valid())
+        throwFileError(GetLastError(), path);
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(in.get(), at, nullptr, FILE_BEGIN))
+        throwLastError(path);
+    std::string bytes(size, '\0');
+    size_t have = 0;
+    while (have < size) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(size - have, 1 << 20));
+        if (!ReadFile(in.get(), bytes.data() + have, want, &got, nullptr))
+            throwLastError(path);
+        if (got == 0)
+            break;
+        have += got;
+    }
+    bytes.resize(have);
+    return bytes;
+}
+
+void Win32FileSystem::writeNewFile(const std::string& path, const std::string& bytes) {
+    CriticalErrorsQuiet quiet;
+    FileHandle out(CreateFileW(winPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
+        throwFileError(GetLastError(), path);
+    try {
+        for (size_t at = 0; at < bytes.size();) {
+            DWORD written = 0;
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1 << 20));
+            if (!WriteFile(out.get(), bytes.data() + at, want, &written, nullptr))
+                throwLastError(path);
+            at += written;
+        }
+        if (!FlushFileBuffers(out.get()))
+            throwLastError(path);
+        out.close();
+    } catch (const RuntimeError&) {
+        out.close();
+        DeleteFileW(winPath(path).c_str());
+        throw;
+    }
+}
+
+void Win32FileSystem::rename(const std::string& from, const std::string& to) {
+    CriticalErrorsQuiet quiet;
+    // No MOVEFILE_COPY_ALLOWED: a rename that would have to copy is refused, never half done.
+    if (!MoveFileExW(winPath(from).c_str(), winPath(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        throwWin32Error(error, error == ERROR_ALREADY_EXISTS ? to : from);
+    }
+}
+
+void Win32FileSystem::checkNotInUse(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    FileHandle file(CreateFileW(winPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        throwFileError(GetLastError(), path);
+}
+
+} // namespace ch

@@ -1,0 +1,26 @@
+#pragma once
+// Answers the open dialog from a script: the next path, or a cancel when the script is empty.
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "platform/file_picker.h"
+
+namespace ch::test {
+
+class ScriptedFilePicker : public FilePicker {
+  public:
+    std::optional<std::string> openFile(const std::string& title,
+                                        const std::string& filter) override {
+        titles.push_back(title + " [" + filter + "]");
+        if (answers.empty())
+            return std::nullopt;
+        std::string answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::deque<std::string> answers;
+    std::deque<std::string> titles;
+};
+
+} // namespace ch::test

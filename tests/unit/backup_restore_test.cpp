@@ -1,0 +1,262 @@
+// Checking and restoring backups over the in-memory platform. Archives come from the tests'
+// own minimal ZIP writer, standing for "any ZIP tool".
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "backup/restore.h"
+#include "backup/verify.h"
+#include "backup/zip_reader.h"
+#include "tests/support/fake_archiver.h"
+#include "tests/support/fake_backup_lock.h"
+#include "tests/support/memory_file_system.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_file_picker.h"
+#include "tests/support/zip_maker.h"
+
+namespace ch {
+namespace {
+
+using test::makeZip;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// Data that does not compress, so that an archive cut short breaks inside it.
+const std::string kChats = [] {
+    std::string s(3000, '\0');
+    uint32_t x = 12345;
+    for (char& c : s) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return s;
+}();
+
+// A messenger folder C:\ICQ with a database and a file of the user's own in db, an archive
+// D:\Save\chathoard.zip and a folder of copies D:\Copies of a newer database.
+struct Restoring {
+    Restoring() {
+        fs.addDrive('d');
+        fs.addFile("C:\\ICQ\\db\\a.dat", "old chats");
+        fs.addFile("C:\\ICQ\\db\\a.idx", "old index");
+        fs.addFile("C:\\ICQ\\db\\notes.txt", "mine");
+        fs.addFile("D:\\Save\\chathoard.zip", makeZip({{"a.dat", kChats}, {"a.idx!", "index"}}));
+        fs.addFile("D:\\Copies\\a.dat", kChats);
+        fs.addFile("D:\\Copies\\a.idx", "index");
+        fs.addFile("D:\\Copies\\readme.txt", "not restored");
+    }
+    RestoreReport restore(const std::string& backup) {
+        return restoreBackup(fs, checkBackup(fs, backup), "C:\\ICQ", "2026-12-07-030000");
+    }
+    std::vector<std::string> dbFiles() const { return fs.entries("C:\\ICQ\\db"); }
+
+    test::MemoryFileSystem fs;
+};
+
+struct RestoreScene : ::testing::Test, Restoring {};
+
+TEST_F(RestoreScene, VerifyComparesEachFileWithTheDatabase) {
+    fs.addFile("C:\\ICQ\\db\\b.dat", "only in the database");
+    fs.addFile("D:\\Save\\chathoard.zip",
+               makeZip({{"db/a.dat", "old chats"}, {"db/a.idx", "index"}, {"db/c.idx", "x"}}));
+    const VerifyReport report = verifyBackup(fs, "D:\\Save\\chathoard.zip", "C:\\ICQ");
+    EXPECT_TRUE(report.intact);
+    ASSERT_EQ(report.lines.size(), 5u);
+    EXPECT_EQ(report.lines[0], "db/a.dat: intact, 9 bytes; the same as in the database");
+    EXPECT_EQ(report.lines[1], "db/a.idx: intact, 5 bytes; the database's copy has changed since");
+    EXPECT_EQ(report.lines[2], "db/c.idx: intact, 1 byte; only in the backup");
+    EXPECT_EQ(report.lines[3], "b.dat: missing from the backup (it is in C:\\ICQ\\db)");
+    EXPECT_THAT(report.lines[4], HasSubstr("is intact: 3 database files"));
+
+    const VerifyReport folder = verifyBackup(fs, "D:\\Copies", std::nullopt);
+    EXPECT_TRUE(folder.intact);
+    EXPECT_THAT(folder.lines, ElementsAre("a.dat: intact, 3000 bytes", "a.idx: intact, 5 bytes",
+                                          HasSubstr("is intact: 2 database files")));
+}
+
+TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
+    const std::string zip = fs.content("D:\\Save\\chathoard.zip");
+    // Cut inside the first entry's data: no central directory is left.
+    fs.addFile("D:\\Save\\cut.zip", zip.substr(0, 200));
+    const VerifyReport cut = verifyBackup(fs, "D:\\Save\\cut.zip", std::nullopt);
+    EXPECT_FALSE(cut.intact);
+    EXPECT_THAT(cut.lines, ::testing::Contains(HasSubstr("central directory is missing")));
+    EXPECT_THAT(cut.lines, ::testing::Contains("a.dat: DAMAGED, it is damaged: the archive ends "
+                                               "inside this entry (it is truncated)"));
+    EXPECT_THAT(cut.lines.back(), HasSubstr("is DAMAGED or unreadable"));
+
+    // One flipped byte in the stored entry's data: its CRC-32 no longer matches.
+    std::string flipped = zip;
+    flipped[flipped.find("index")] = 'X';
+    fs.addFile("D:\\Save\\flipped.zip", flipped);
+    const CheckedBackup damaged = checkBackup(fs, "D:\\Save\\flipped.zip");
+    EXPECT_FALSE(damaged.intact());
+    EXPECT_TRUE(damaged.files.at(0).problem.empty());
+    EXPECT_THAT(damaged.files.at(1).problem, HasSubstr("CRC-32"));
+
+    fs.addFile("D:\\Save\\junk.zip", "not an archive at all, just text");
+    EXPECT_FALSE(verifyBackup(fs, "D:\\Save\\junk.zip", std::nullopt).intact);
+}
+
+TEST(EntryNames, OnlyNamesThatStayInsideTheTargetFolderAreAccepted) {
+    for (const char* good : {"a.dat", "db/a.dat", "ICQ\\db\\a.idx", "a..b.dat", "./a.dat"})
+        EXPECT_TRUE(entryNameStaysInside(good)) << good;
+    for (const char* bad : {"../a.dat", "db/../../a.dat", "..\\a.dat", "/a.dat", "\\a.dat",
+                            "C:a.dat", "C:\\Windows\\a.dat", "db/..", ""})
+        EXPECT_FALSE(entryNameStaysInside(bad)) << bad;
+}
+
+TEST_F(RestoreScene, AnArchiveWithAnEntryLeavingTheFolderIsRefusedAndNothingIsWritten) {
+    fs.addFile("D:\\Save\\evil.zip", makeZip({{"a.dat", "x"}, {"../../evil.dat", "y"}}));
+    const auto before = fs.changes().size();
+    const RestoreReport report = restore("D:\\Save\\evil.zip");
+    EXPECT_EQ(report.outcome, RestoreOutcome::Refused);
+    EXPECT_THAT(report.text, HasSubstr("../../evil.dat would be unpacked outside"));
+    EXPECT_EQ(fs.changes().size(), before) << fs.dump();
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
+}
+
+TEST_F(RestoreScene, ArchiveInOneFolderAndFolderOfCopiesAreRestoredAndTheOldDbIsKept) {
+    fs.addFile("D:\\Save\\tool.zip", makeZip({{"backup/", ""},
+                                              {"backup/a.dat", kChats},
+                                              {"backup/a.idx", "index"},
+                                              {"backup/readme.txt", "skipped"}}));
+    int run = 0;
+    for (const char* backup : {"D:\\Save\\tool.zip", "D:\\Copies"}) {
+        const std::string stamp = "2026-12-07-03000" + std::to_string(++run);
+        const RestoreReport report = restoreBackup(fs, checkBackup(fs, backup), "C:\\ICQ", stamp);
+        ASSERT_EQ(report.outcome, RestoreOutcome::Done) << report.text << fs.dump();
+        EXPECT_THAT(dbFiles(), ElementsAre("a.dat", "a.idx"));
+        EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
+        EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.idx"), "index");
+        EXPECT_EQ(report.previousFolder, "C:\\ICQ\\db.before-restore-" + stamp);
+        EXPECT_THAT(report.text,
+                    HasSubstr("Your previous database was kept in " + report.previousFolder));
+    }
+    // The first restore kept the original database, with the user's own file.
+    const auto kept = fs.entries("C:\\ICQ");
+    ASSERT_EQ(kept.size(), 3u) << fs.dump();
+    EXPECT_EQ(fs.content("C:\\ICQ\\" + kept[1] + "\\a.dat"), "old chats");
+    EXPECT_EQ(fs.content("C:\\ICQ\\" + kept[1] + "\\notes.txt"), "mine");
+}
+
+TEST_F(RestoreScene, ADatabaseFileInUseRefusesTheRestoreAndChangesNothing) {
+    fs.setLocked("C:\\ICQ\\db\\a.idx");
+    const auto before = fs.changes().size();
+    const RestoreReport report = restore("D:\\Save\\chathoard.zip");
+    EXPECT_EQ(report.outcome, RestoreOutcome::Refused);
+    EXPECT_THAT(report.text, HasSubstr("If ICQ is running, close it and try again"));
+    EXPECT_EQ(fs.changes().size(), before) << fs.dump();
+}
+
+// Every call of a successful restore is failed in turn: the restore either still succeeds
+// or leaves db exactly as it was, with no folder of its own left behind.
+TEST_F(RestoreScene, AFailureAtAnyFileOperationLeavesTheOriginalDbAsItWas) {
+    for (const char* backup : {"D:\\Save\\chathoard.zip", "D:\\Copies"}) {
+        size_t calls = 0;
+        {
+            Restoring clean;
+            ASSERT_EQ(clean.restore(backup).outcome, RestoreOutcome::Done);
+            calls = clean.fs.log.size();
+        }
+        int failed = 0;
+        for (size_t i = 0; i < calls; ++i) {
+            Restoring scene;
+            scene.fs.failAtCall(i, errDeviceIO);
+            const RestoreReport report = scene.restore(backup);
+            const std::string where = std::string(backup) + " call " + std::to_string(i) + ": " +
+                                      report.text + "\n" + scene.fs.dump();
+            if (report.outcome == RestoreOutcome::Done) {
+                EXPECT_EQ(scene.fs.content("C:\\ICQ\\db\\a.dat"), kChats) << where;
+                continue;
+            }
+            ++failed;
+            EXPECT_THAT(scene.dbFiles(), ElementsAre("a.dat", "a.idx", "notes.txt")) << where;
+            EXPECT_EQ(scene.fs.content("C:\\ICQ\\db\\a.dat"), "old chats") << where;
+            EXPECT_EQ(scene.fs.content("C:\\ICQ\\db\\a.idx"), "old index") << where;
+            EXPECT_EQ(scene.fs.content("C:\\ICQ\\db\\notes.txt"), "mine") << where;
+            EXPECT_THAT(scene.fs.entries("C:\\ICQ"), ElementsAre("db")) << where;
+        }
+        EXPECT_GT(failed, 5) << backup;
+    }
+}
+
+TEST_F(RestoreScene, WhenTheOldDbCannotBePutBackTheReportSaysWhereItIs) {
+    size_t renameToDb = 0;
+    {
+        Restoring clean;
+        clean.restore("D:\\Copies");
+        while (clean.fs.log.at(renameToDb).text().find("rename C:\\ICQ\\db.restore-") != 0)
+            ++renameToDb;
+    }
+    // The rename into db fails, and so does the one putting the old db back.
+    fs.failAtCall(renameToDb, errPermissionDenied);
+    fs.failAtCall(renameToDb + 1, errPermissionDenied);
+    const RestoreReport report = restore("D:\\Copies");
+    EXPECT_EQ(report.outcome, RestoreOutcome::FailedPreviousDatabaseElsewhere);
+    EXPECT_THAT(report.text, HasSubstr("it is complete in C:\\ICQ\\db.before-restore-"));
+    EXPECT_EQ(fs.content(report.previousFolder + "\\a.dat"), "old chats");
+}
+
+TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
+    test::ScriptedDialogs dialogs;
+    test::ScriptedFilePicker picker;
+    Label Label1("ICQ Directory found !");
+    FolderList Dir1(fs);
+    Dir1.init("C:\\ICQ");
+
+    picker.answers = {"D:\\Copies\\a.idx"};
+    dialogs.answers = {vbCancel};
+    mnuRestore_Click(Label1, Dir1, fs, dialogs, picker, "2026-12-07-030000");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, kRestoreTitle);
+    EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("Restore the backup D:\\Copies from "));
+    EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("a.dat  (3000 bytes)"));
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
+
+    picker.answers = {"D:\\Save\\chathoard.zip"};
+    mnuRestore_Click(Label1, Dir1, fs, dialogs, picker, "2026-12-07-030000");
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(dialogs.shown[2].title, kRestoredTitle);
+    EXPECT_THAT(dialogs.shown[2].prompt, HasSubstr("a.dat\r\n    a.idx"));
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
+
+    // Cancelling the open dialog does nothing; without a messenger folder nothing is asked.
+    mnuRestore_Click(Label1, Dir1, fs, dialogs, picker, "x");
+    Label notFound("No ICQ Directory found");
+    mnuRestore_Click(notFound, Dir1, fs, dialogs, picker, "x");
+    ASSERT_EQ(dialogs.shown.size(), 4u);
+    EXPECT_EQ(dialogs.shown[3].title, "Oops...");
+    EXPECT_EQ(picker.titles.size(), 3u);
+}
+
+TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
+    test::FakeArchiver archiver{fs};
+    test::FakeBackupLock lock;
+    AppObject App;
+    App.Path = "C:\\Tools";
+    fs.addFolder("C:\\Tools");
+    std::vector<std::string> lines;
+    auto run = [&](const std::vector<std::string>& args) {
+        lines.clear();
+        return runCommandLine(
+            args, App, fs, archiver, lock,
+            [&](const std::string& l, bool) { lines.push_back(l); },
+            [] { return std::string("2026-12-07 03:00:00"); });
+    };
+    EXPECT_EQ(run({"/verify", "D:\\Save\\chathoard.zip"}), 0);
+    fs.addFile("D:\\Save\\cut.zip", fs.content("D:\\Save\\chathoard.zip").substr(0, 100));
+    EXPECT_EQ(run({"-VERIFY", "D:\\Save\\cut.zip", "C:\\ICQ"}), 2);
+    EXPECT_THAT(lines, ::testing::Contains(HasSubstr("a.dat: DAMAGED")));
+    EXPECT_EQ(run({"/verify"}), 3);
+    EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip"}), 3);
+    EXPECT_EQ(run({"/restore", "D:\\Save\\cut.zip", "C:\\ICQ"}), 2);
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
+    EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip", "C:\\ICQ"}), 0);
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
+    EXPECT_TRUE(fs.hasFile("C:\\ICQ\\db.before-restore-2026-12-07-030000\\a.dat"));
+    EXPECT_THAT(fs.readAll("C:\\Tools\\chathoard.log"), HasSubstr("Finished with exit code 0"));
+}
+
+} // namespace
+} // namespace ch

@@ -21,7 +21,11 @@ SOURCE_FOLDERS = ("app", "about", "backup", "selection", "platform")
 SOURCE_FILES = ("azip32/azip32.h",)  # azipResultText: the library's results in words
 SKIPPED = re.compile(r"(_design\.cpp$|^platform/runtime_error\.cpp$|^platform/win32/win32_)")
 # azipResultText(AZIP_OK): a backup gives a reason only for a failure.
-NEVER_SHOWN = {"the archive was written and checked"}
+NEVER_SHOWN = {
+    "the archive was written and checked",
+    # The open dialog's filter list: the user sees only its names, which the page quotes.
+    "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*",
+}
 
 ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"', "'": "'", "0": "\0"}
 TOKEN = re.compile(r'//[^\n]*|/\*.*?\*/|R"([^(]*)\((.*?)\)\1"|"(?:[^"\\\n]|\\.)*"|'

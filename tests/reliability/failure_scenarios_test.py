@@ -36,6 +36,7 @@ class Scenarios(unittest.TestCase):
         cls.wine.map_drive("r", WORK)
         cls.db = cls.path("icq", "db")
         wine_env.make_corpus(cls.db, 3)
+        cls.names = wine_env.database_names(cls.db)
         old_db = cls.path("icq-old", "db")
         wine_env.make_older_database(cls.db, old_db)
 

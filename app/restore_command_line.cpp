@@ -47,10 +47,9 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, A
     bool emptyArg = false;
     for (size_t i = 1; i < args.size(); ++i)
         emptyArg = emptyArg || args[i].empty();
-    if (!countOk || emptyArg) {
-        out(usageText(), true);
-        return exitBadArguments;
-    }
+    // Wrong arguments go the way of every other bad command line: reported, logged, exit 3.
+    if (!countOk || emptyArg)
+        return std::nullopt;
     ConsoleDialogs dialogs(fs, App.Path + "\\chathoard.log", out, clock);
 
     if (verify) {

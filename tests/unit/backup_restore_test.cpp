@@ -249,6 +249,8 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     EXPECT_EQ(run({"-VERIFY", "D:\\Save\\cut.zip", "C:\\ICQ"}), 2);
     EXPECT_THAT(lines, ::testing::Contains(HasSubstr("a.dat: DAMAGED")));
     EXPECT_EQ(run({"/verify"}), 3);
+    EXPECT_THAT(fs.content("C:\\Tools\\chathoard.log"),
+                HasSubstr("The arguments were not understood"));
     EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip"}), 3);
     EXPECT_EQ(run({"/restore", "D:\\Save\\cut.zip", "C:\\ICQ"}), 2);
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");

@@ -838,21 +838,25 @@ void MemoryFileSystem::checkReadable(const std::string& path) {
     run(FsOp::CheckReadable, path, {}, [&] { openableFile(resolve(path)); });
 }
 
+// A file opened for writing, made when missing: the checks CreateFile makes for that.
+MemoryFileSystem::Node& MemoryFileSystem::fileToWrite(const Resolved& r) {
+    if (r.parts.empty())
+        fail(errPathFileAccess);
+    Node& folder = parentFolderOf(r);
+    Node* n = folder.child(r.last());
+    if (n && n->folder)
+        fail(errPathFileAccess, kAccessDenied);
+    if (n && n->locked)
+        fail(errPermissionDenied, kSharingViolation);
+    if (n && n->readOnly)
+        fail(errPermissionDenied, kAccessDenied);
+    return n ? *n : folder.add(r.last(), false);
+}
+
 void MemoryFileSystem::writeAll(const std::string& path, const std::string& bytes) {
     run(FsOp::WriteAll, path, {}, [&] {
         Resolved r = resolve(path);
-        if (r.parts.empty())
-            fail(errPathFileAccess);
-        Node& folder = parentFolderOf(r);
-        Node* n = folder.child(r.last());
-        if (n && n->folder)
-            fail(errPathFileAccess, kAccessDenied);
-        if (n && n->locked)
-            fail(errPermissionDenied, kSharingViolation);
-        if (n && n->readOnly)
-            fail(errPermissionDenied, kAccessDenied);
-        if (!n)
-            n = &folder.add(r.last(), false);
+        Node* n = &fileToWrite(r);
         n->data.clear(); // truncated on open, as the real file is
         writeData(*r.drive, *n, bytes);
     });
@@ -861,18 +865,7 @@ void MemoryFileSystem::writeAll(const std::string& path, const std::string& byte
 void MemoryFileSystem::appendText(const std::string& path, const std::string& bytes) {
     run(FsOp::AppendText, path, {}, [&] {
         Resolved r = resolve(path);
-        if (r.parts.empty())
-            fail(errPathFileAccess);
-        Node& folder = parentFolderOf(r);
-        Node* n = folder.child(r.last());
-        if (n && n->folder)
-            fail(errPathFileAccess, kAccessDenied);
-        if (n && n->locked)
-            fail(errPermissionDenied, kSharingViolation);
-        if (n && n->readOnly)
-            fail(errPermissionDenied, kAccessDenied);
-        if (!n)
-            n = &folder.add(r.last(), false);
+        Node* n = &fileToWrite(r);
         const uint64_t room = r.drive->freeBytes();
         n->mtime = clock;
         if (bytes.size() > room) {

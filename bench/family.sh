@@ -42,13 +42,18 @@ if command -v wine >/dev/null 2>&1; then
     arch=win32 toolchain=mingw-i686.cmake
     if ! bash -c ". '$root/scripts/lib.sh' && runs_32bit_programs"; then
         arch=win64 toolchain=mingw-x86_64.cmake
+        # Debian's "wine" picks the 32-bit loader; this folder's "wine" is the 64-bit one.
+        export PATH="$root/scripts/wine64-path:$PATH" WINEARCH=win64
     fi
     echo "bench: Wine rows use the $arch build" >&2
     cmake -S "$root" -B "$bench/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" >/dev/null
     cmake --build "$bench/$arch" -j2 --target azip_bench chathoard >/dev/null
     export WINEPREFIX="${WINEPREFIX:-$bench/wineprefix-$arch}" WINEDEBUG=-all
-    [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+    [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 || {
+        echo "bench: wineboot failed for $WINEPREFIX" >&2
+        exit 1
+    }
     # Started with no pipe of ours, so the timed runs find the server running (see run.sh).
     wineserver -p 60 </dev/null >/dev/null 2>&1 || true
     wine "$bench/$arch/bin/azip_bench.exe" </dev/null >/dev/null 2>&1 || true

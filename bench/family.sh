@@ -55,7 +55,10 @@ if command -v wine >/dev/null 2>&1; then
         exit 1
     }
     # Started with no pipe of ours, so the timed runs find the server running (see run.sh).
-    wineserver -p 60 </dev/null >/dev/null 2>&1 || true
+    # It stays until the end of the run (the zip -9 rows take minutes, longer than any
+    # timeout would), then this prefix's server is stopped.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
     wine "$bench/$arch/bin/azip_bench.exe" </dev/null >/dev/null 2>&1 || true
     export CHATHOARD_EXE="$bench/$arch/bin/chathoard.exe"
     set -- "$@" --wine-azip "$bench/$arch/bin/azip_bench.exe" \
@@ -65,4 +68,4 @@ if command -v wine >/dev/null 2>&1; then
 fi
 echo "Machine: $(nproc) cores; $(uptime)."
 echo
-exec python3 "$root/bench/bench.py" "$@"
+python3 "$root/bench/bench.py" "$@"

@@ -4,7 +4,7 @@
 # zip -j -6 and -9, 7z -tzip -mx=1 and -mx=5, azip32 natively (bench/azip_bench), and, when
 # mingw-w64 and Wine are present, azip32.dll and the program's whole ZIP Backup
 # (chathoard.exe /zip) under Wine. Corpora are made once under build/family/ by
-# make_family.py (about 1.1 GiB); archives are deleted after each corpus.
+# make_family.py (about 1.3 GB); archives are deleted after each corpus.
 #
 # Wine rows: the 32-bit build is used when this machine runs 32-bit programs; otherwise
 # the x86-64 build (toolchain cmake/mingw-x86_64.cmake) under Wine's 64-bit loader stands

@@ -18,7 +18,7 @@ constexpr int32_t kChainMask = 32 * 1024 - 1;
 // One less than deflate allows, so a chain entry is never overwritten while reachable.
 constexpr int32_t kMaxDistance = 32 * 1024 - 1;
 // A three-byte match saves little; far away it costs more bits than three literals.
-constexpr int32_t kMaxDistance3 = 4096;
+constexpr int32_t kMaxDistance3 = 8192;
 constexpr int kMaxMatch = 258;
 constexpr int32_t kNowhere = INT32_MIN / 2;
 // Zero bytes after the data, so word reads near its end stay inside the buffer.
@@ -49,6 +49,18 @@ inline int matchLength(const uint8_t* a, const uint8_t* b, int from, int limit) 
             return std::min(length + (__builtin_ctz(diff) >> 3), limit);
     }
     return limit;
+}
+
+// Extra bits of a distance's code: what a farther match costs beyond a nearer one.
+inline int distanceExtraBits(int32_t distance) {
+    return distance <= 4 ? 0 : std::bit_width(static_cast<uint32_t>(distance - 1)) - 2;
+}
+
+// Whether a literal and then the match (next, nextDistance) one byte on is cheaper than
+// the match (length, distance) here: each byte a match covers saves about a literal's
+// eight bits, and a farther distance costs its extra bits.
+inline bool betterAfterLiteral(int length, int32_t distance, int next, int32_t nextDistance) {
+    return 8 * (next - length) > distanceExtraBits(nextDistance) - distanceExtraBits(distance);
 }
 
 } // namespace
@@ -130,7 +142,7 @@ void DeflateEncoder::parse(int32_t start, int32_t end, bool last, BitWriter& out
                 length >= settings_.goodLength ? settings_.maxChain / 4 : settings_.maxChain;
             int32_t nextDistance = 0;
             const int next = findMatch(pos + 1, end, length, chain, nextDistance);
-            if (next == 0)
+            if (next == 0 || !betterAfterLiteral(length, distance, next, nextDistance))
                 break;
             blocks_.literal(w[pos++]);
             if (blocks_.chunkFull())

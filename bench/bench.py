@@ -7,6 +7,10 @@ seconds, throughput, archive size, ratios to zip -6 and peak RSS (from wait4).
 
   bench.py --corpus DIR --work DIR --azip PATH [--wine-azip PATH] [--e2e CMD] [--repeat N]
   bench.py --memory --azip PATH --corpus DIR [--corpus DIR ...] --work DIR
+  bench.py --family --corpus DIR [--corpus DIR ...] --work DIR --azip PATH [--wine-azip PATH]
+           [--e2e CMD] [--repeat N]
+      the family's peers (zip -6/-9, 7z -mx=1/-mx=5, azip32 natively and under Wine, the
+      program) on every corpus, a table each, then the sizes and speeds of all side by side
 """
 import argparse
 import glob
@@ -75,7 +79,7 @@ def peers(files, work, args):
     copy_dir = os.path.join(work, "copy")
     quoted = " ".join("'%s'" % n for n in names)
     rows = []
-    for level in (1, 6, 9):
+    for level in ((6, 9) if args.family else (1, 6, 9)):
         rows.append(("zip -j -%d" % level, ["zip", "-q", "-j", "-%d" % level,
                                             out("zip%d.zip" % level)] + names, out("zip%d.zip" % level)))
     for level in (1, 5):
@@ -85,15 +89,19 @@ def peers(files, work, args):
     py = ("import sys, zipfile\n"
           "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
           "    for n in sys.argv[2:]: z.write(n)\n")
-    rows.append(("python zipfile", [sys.executable, "-c", py, out("py.zip")] + names, out("py.zip")))
-    rows.append(("cp", ["sh", "-c", "cp %s '%s'/" % (quoted, copy_dir)], None))
-    rows.append(("cp && sync", ["sh", "-c", "cp %s '%s'/ && sync" % (quoted, copy_dir)], None))
+    if not args.family:
+        rows.append(("python zipfile", [sys.executable, "-c", py, out("py.zip")] + names,
+                     out("py.zip")))
+        rows.append(("cp", ["sh", "-c", "cp %s '%s'/" % (quoted, copy_dir)], None))
+        rows.append(("cp && sync", ["sh", "-c", "cp %s '%s'/ && sync" % (quoted, copy_dir)],
+                     None))
     list_file = out("list.txt")
     write_list(list_file, files)
     rows.append(("azip32 (native)", [args.azip, out("azip.zip"), list_file], out("azip.zip")))
-    # The same encoder with a shorter search, placing it at the size of the fast tools.
-    rows.append(("azip32 (native), chain 8, lazy 8", [args.azip, "--chain", "8", "--lazy", "8",
-                 "--good", "4", out("azip-fast.zip"), list_file], out("azip-fast.zip")))
+    if not args.family:
+        # The same encoder with a shorter search, placing it at the size of the fast tools.
+        rows.append(("azip32 (native), chain 8, lazy 8", [args.azip, "--chain", "8", "--lazy",
+                     "8", "--good", "4", out("azip-fast.zip"), list_file], out("azip-fast.zip")))
     if args.wine_azip:
         wine_list = out("list-wine.txt")
         write_list(wine_list, files, windows=True)
@@ -128,6 +136,9 @@ def run_table(args):
         results.append((label, best[0], best[1], best[2], size))
         print("  %-28s %7.2f s" % (label, best[0]), file=sys.stderr, flush=True)
     shutil.rmtree(copy_dir, ignore_errors=True)
+    for _, _, archive in rows:
+        if archive and os.path.exists(archive):
+            os.remove(archive)  # the family's archives would fill the disk otherwise
 
     ref = {r[0]: r for r in results}["zip -j -6"]
     with open("/proc/loadavg") as f:
@@ -147,6 +158,46 @@ def run_table(args):
             ref[1] / seconds,
             "%.4f" % (size / ref[4]) if size is not None else "-",
             rss / 1024))
+    return total, load, results
+
+
+def run_family(args):
+    """One table per corpus, then every corpus's sizes and speeds against zip -6."""
+    summary = []
+    corpora = args.corpus
+    for corpus in corpora:
+        args.corpus = corpus
+        print("### %s" % os.path.basename(os.path.normpath(corpus)))
+        print()
+        with open("/proc/loadavg") as f:
+            print("Load average %s before the run." % f.read().split()[0])
+        summary.append((corpus,) + run_table(args))
+        print(flush=True)
+    labels = [r[0] for r in summary[0][3]]
+    print("### Size vs zip -6, every corpus")
+    print()
+    print("| Corpus | MiB | zip -6 bytes | " + " | ".join(labels[1:]) + " |")
+    print("|---|---:|---:|" + "---:|" * (len(labels) - 1))
+    worst = None
+    for corpus, total, _, results in summary:
+        ref = results[0][4]
+        name = os.path.basename(os.path.normpath(corpus))
+        print("| %s | %.0f | %d | %s |" % (name, total / MIB, ref, " | ".join(
+            "%.4f" % (r[4] / ref) for r in results[1:])))
+        ratio = {r[0]: r[4] / ref for r in results}["azip32 (native)"]
+        if worst is None or ratio > worst[1]:
+            worst = (name, ratio)
+    print()
+    print("### Speed vs zip -6 (its seconds over each command's), every corpus")
+    print()
+    print("| Corpus | zip -6 seconds | load at end | " + " | ".join(labels[1:]) + " |")
+    print("|---|---:|---:|" + "---:|" * (len(labels) - 1))
+    for corpus, total, load, results in summary:
+        ref = results[0][1]
+        print("| %s | %.2f | %s | %s |" % (os.path.basename(os.path.normpath(corpus)), ref, load,
+                                           " | ".join("%.2fx" % (ref / r[1]) for r in results[1:])))
+    print()
+    print("Worst corpus for azip32's size: %s, %.4f of zip -6's." % worst)
 
 
 def run_memory(args):
@@ -181,9 +232,13 @@ def main():
                                   "gets $1 = corpus folder, $2 = archive to write")
     ap.add_argument("--repeat", type=int, default=1)
     ap.add_argument("--memory", action="store_true")
+    ap.add_argument("--family", action="store_true")
     args = ap.parse_args()
     if args.memory:
         return run_memory(args)
+    if args.family:
+        run_family(args)
+        return 0
     args.corpus = args.corpus[0]
     run_table(args)
     return 0

@@ -165,6 +165,72 @@ uint64_t kraft(const uint8_t* lengths, int count, int maxBits) {
     return sum;
 }
 
+// Chat text as UTF-16LE, from a vocabulary of Cyrillic words: two bytes a letter, so a
+// four-byte prefix is only two letters and the search has many false starts.
+std::string utf16Chat(size_t size, uint32_t seed) {
+    std::vector<std::u16string> words;
+    for (int w = 0; w < 2000; ++w) {
+        std::u16string word;
+        for (int letters = 2 + w % 7; letters > 0; --letters) {
+            seed = seed * 1664525u + 1013904223u;
+            word += static_cast<char16_t>(0x430 + (seed >> 16) % 32);
+        }
+        words.push_back(word + u" ");
+    }
+    std::string out;
+    while (out.size() < size) {
+        seed = seed * 1664525u + 1013904223u;
+        const uint32_t r = (seed >> 8) % 10000;
+        for (const char16_t c : words[r * r / 50000]) { // frequent words first
+            out += static_cast<char>(c & 0xFF);
+            out += static_cast<char>(c >> 8);
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+// An index table: record number, rising offset, time, small flags.
+std::string indexTable(size_t size, uint32_t seed) {
+    std::string out;
+    uint32_t offset = 64, time = 1000000000;
+    for (uint32_t id = 1; out.size() < size; ++id) {
+        seed = seed * 1664525u + 1013904223u;
+        offset += 46 + (seed >> 16) % 200;
+        time += (seed >> 8) % 4 == 0 ? 600 : (seed >> 12) % 20;
+        const uint32_t fields[] = {id, offset, time, (seed >> 4) % 3};
+        out.append(reinterpret_cast<const char*>(fields), sizeof fields);
+    }
+    out.resize(size);
+    return out;
+}
+
+size_t zlibLevel6Size(const std::string& data) {
+    z_stream s{};
+    EXPECT_EQ(deflateInit2(&s, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&s, static_cast<uLong>(data.size())), '\0');
+    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    s.avail_in = static_cast<uInt>(data.size());
+    s.next_out = reinterpret_cast<Bytef*>(out.data());
+    s.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
+    deflateEnd(&s);
+    return out.size() - s.avail_out;
+}
+
+// The promise the default settings are chosen for, on the kinds of data where a shorter
+// search or a length-only look-ahead fell behind zlib's level 6. (Text of a dozen words
+// repeated is still larger than zlib's; see docs/performance.md.)
+TEST(DeflateEncoder, DefaultSettingsAreNoLargerThanZlibLevel6) {
+    const std::string inputs[] = {utf16Chat(kPiece, 1), indexTable(kPiece, 2), mixed(kPiece, 4)};
+    for (const std::string& data : inputs) {
+        SCOPED_TRACE(&data - inputs);
+        const std::string stream = compress(data, data.size() + 1);
+        EXPECT_LE(stream.size(), zlibLevel6Size(data));
+        EXPECT_EQ(inflateAll(stream, data.size()), data);
+    }
+}
+
 TEST(DeflateHuffman, CodesAreCompleteAndWithinTheLengthLimit) {
     // Fibonacci frequencies make Huffman's code as deep as the alphabet; the limit must cut
     // it and leave the code complete.

@@ -1,4 +1,4 @@
-#include "platform/win32/gui_about_window.h"
+#include "about/win32/about_window.h"
 
 #include "platform/win32/gui_layout.h"
 #include "platform/win32/gui_resources.h"

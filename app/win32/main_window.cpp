@@ -1,4 +1,4 @@
-#include "platform/win32/gui_main_window.h"
+#include "app/win32/main_window.h"
 
 namespace ch::gui {
 

@@ -1,20 +1,93 @@
 #include "app/win32/main_window.h"
 
+#include <stdexcept>
+
 namespace ch::gui {
 
+namespace {
+
+using Id = MainWindow::Id;
+
+const std::pair<Id, const char*> kNames[] = {
+    {Id::Command1, "Command1"},
+    {Id::Command2, "Command2"},
+    {Id::Drive1, "Drive1"},
+    {Id::Drive2, "Drive2"},
+    {Id::Dir1, "Dir1"},
+    {Id::Dir2, "Dir2"},
+    {Id::File1, "File1"},
+    {Id::Label1, "Label1"},
+    {Id::Text1, "Text1"},
+    {Id::mnuRestore, "mnuRestore"},
+    {Id::mnuExit, "mnuExit"},
+    {Id::mnuContets, "mnuContets"},
+    {Id::mnuHomepage, "mnuHomepage"},
+    {Id::mnuEmail, "mnuEmail"},
+    {Id::mnuAbout, "mnuAbout"},
+};
+
+bool designHas(const FormDesign& design, const std::string& name) {
+    if (design.find(name))
+        return true;
+    for (const MenuDesign& menu : design.menus)
+        if (menu.name == name)
+            return true;
+    return false;
+}
+
+const char* nameOf(Id id) {
+    for (const auto& [known, name] : kNames)
+        if (known == id)
+            return name;
+    return "";
+}
+
+} // namespace
+
 MainWindow::MainWindow(Form1& form, Dialogs& dialogs)
-    : form_(form), dialogs_(dialogs), window_(form1Design(), *this) {
-    // The event wiring of the buttons and menu items; the lists raise their own events.
-    handlers_ = {
-        {"Command1", [this] { form_.Command1_Click(); }},
-        {"Command2", [this] { form_.Command2_Click(); }},
-        {"mnuRestore", [this] { form_.mnuRestore_Click(); }},
-        {"mnuExit", [this] { form_.mnuExit_Click(); }},
-        {"mnuContets", [this] { form_.mnuContets_Click(); }},
-        {"mnuHomepage", [this] { form_.mnuHomepage_Click(); }},
-        {"mnuEmail", [this] { form_.mnuEmail_Click(); }},
-        {"mnuAbout", [this] { form_.mnuAbout_Click(); }},
-    };
+    : form_(form), dialogs_(dialogs), window_(form1Design(), *this) {}
+
+MainWindow::Id MainWindow::idOf(const std::string& name) {
+    for (const auto& [id, known] : kNames)
+        if (name == known)
+            return id;
+    return Id::None;
+}
+
+HWND MainWindow::control(Id id) const {
+    return window_.control(nameOf(id));
+}
+
+// The event wiring of the buttons and menu items; the lists raise their own events.
+std::function<void()> MainWindow::clickHandler(Id id) {
+    switch (id) {
+    case Id::Command1:
+        return [this] { form_.Command1_Click(); };
+    case Id::Command2:
+        return [this] { form_.Command2_Click(); };
+    case Id::mnuRestore:
+        return [this] { form_.mnuRestore_Click(); };
+    case Id::mnuExit:
+        return [this] { form_.mnuExit_Click(); };
+    case Id::mnuContets:
+        return [this] { form_.mnuContets_Click(); };
+    case Id::mnuHomepage:
+        return [this] { form_.mnuHomepage_Click(); };
+    case Id::mnuEmail:
+        return [this] { form_.mnuEmail_Click(); };
+    case Id::mnuAbout:
+        return [this] { form_.mnuAbout_Click(); };
+    case Id::Drive1:
+    case Id::Drive2:
+    case Id::Dir1:
+    case Id::Dir2:
+    case Id::File1:
+    case Id::Label1:
+    case Id::Text1:
+    case Id::None:
+        return {};
+    }
+    return {};
 }
 
 MainWindow::~MainWindow() = default;
@@ -25,14 +98,17 @@ void MainWindow::run(const std::function<void()>& action) {
 
 void MainWindow::create() {
     window_.create(nullptr);
+    for (const auto& [id, name] : kNames)
+        if (!designHas(window_.design(), name))
+            throw std::logic_error(std::string("the main window's design has no ") + name);
     Dispatch dispatch = [this](const std::function<void()>& action) { run(action); };
-    drive1_ = std::make_unique<DriveListView>(window_.control("Drive1"), form_.Drive1, dispatch);
-    drive2_ = std::make_unique<DriveListView>(window_.control("Drive2"), form_.Drive2, dispatch);
-    dir1_ = std::make_unique<FolderListView>(window_.control("Dir1"), form_.Dir1, dispatch);
-    dir2_ = std::make_unique<FolderListView>(window_.control("Dir2"), form_.Dir2, dispatch);
-    file1_ = std::make_unique<FileListView>(window_.control("File1"), form_.File1);
-    label1_ = std::make_unique<LabelView>(window_.control("Label1"), form_.Label1);
-    text1_ = std::make_unique<TextBoxView>(window_.control("Text1"), form_.Text1);
+    drive1_ = std::make_unique<DriveListView>(control(Id::Drive1), form_.Drive1, dispatch);
+    drive2_ = std::make_unique<DriveListView>(control(Id::Drive2), form_.Drive2, dispatch);
+    dir1_ = std::make_unique<FolderListView>(control(Id::Dir1), form_.Dir1, dispatch);
+    dir2_ = std::make_unique<FolderListView>(control(Id::Dir2), form_.Dir2, dispatch);
+    file1_ = std::make_unique<FileListView>(control(Id::File1), form_.File1);
+    label1_ = std::make_unique<LabelView>(control(Id::Label1), form_.Label1);
+    text1_ = std::make_unique<TextBoxView>(control(Id::Text1), form_.Text1);
 }
 
 void MainWindow::refreshViews() {
@@ -49,32 +125,31 @@ void MainWindow::show(int showCommand) {
     window_.show(showCommand);
 }
 
-FolderListView* MainWindow::folderView(const std::string& name) const {
-    if (name == "Dir1")
+FolderListView* MainWindow::folderView(Id id) const {
+    if (id == Id::Dir1)
         return dir1_.get();
-    if (name == "Dir2")
+    if (id == Id::Dir2)
         return dir2_.get();
     return nullptr;
 }
 
 void MainWindow::onControl(const ControlDesign& control, int notifyCode) {
+    const Id id = idOf(control.name);
     if (control.kind == ControlKind::Button && notifyCode == BN_CLICKED) {
-        auto it = handlers_.find(control.name);
-        if (it != handlers_.end())
-            run(it->second);
-    } else if (control.name == "Drive1" && drive1_) {
+        if (auto handler = clickHandler(id))
+            run(handler);
+    } else if (id == Id::Drive1 && drive1_) {
         drive1_->onNotify(notifyCode);
-    } else if (control.name == "Drive2" && drive2_) {
+    } else if (id == Id::Drive2 && drive2_) {
         drive2_->onNotify(notifyCode);
-    } else if (FolderListView* view = folderView(control.name)) {
+    } else if (FolderListView* view = folderView(id)) {
         view->onNotify(notifyCode);
     }
 }
 
 void MainWindow::onMenu(const MenuDesign& menu) {
-    auto it = handlers_.find(menu.name);
-    if (it != handlers_.end())
-        run(it->second);
+    if (auto handler = clickHandler(idOf(menu.name)))
+        run(handler);
 }
 
 void MainWindow::onDialogKey(int id) {
@@ -82,11 +157,11 @@ void MainWindow::onDialogKey(int id) {
         return; // the window has no cancel button: Esc does nothing
     // Enter works on what has the focus: it presses a button or opens the highlighted folder.
     HWND focus = GetFocus();
-    for (const char* name : {"Dir1", "Dir2"})
-        if (focus == window_.control(name))
-            return folderView(name)->openSelected();
-    for (const char* name : {"Command1", "Command2"})
-        if (focus == window_.control(name))
+    for (Id id : {Id::Dir1, Id::Dir2})
+        if (focus == control(id))
+            return folderView(id)->openSelected();
+    for (Id id : {Id::Command1, Id::Command2})
+        if (focus == control(id))
             SendMessageA(focus, BM_CLICK, 0, 0);
 }
 
@@ -106,14 +181,14 @@ void MainWindow::onMeasureItem(const ControlDesign& control, MEASUREITEMSTRUCT& 
 }
 
 void MainWindow::onDrawItem(const ControlDesign& control, const DRAWITEMSTRUCT& item) {
-    if (FolderListView* view = folderView(control.name))
+    if (FolderListView* view = folderView(idOf(control.name)))
         view->draw(item, window_.dpi());
 }
 
 void MainWindow::onDpiChanged() {
-    for (const char* name : {"Dir1", "Dir2"}) {
-        const ControlDesign* design = window_.design().find(name);
-        SendMessageA(window_.control(name), LB_SETITEMHEIGHT, 0,
+    for (Id id : {Id::Dir1, Id::Dir2}) {
+        const ControlDesign* design = window_.design().find(nameOf(id));
+        SendMessageA(control(id), LB_SETITEMHEIGHT, 0,
                      FolderListView::itemHeight(window_.fontOf(*design), window_.dpi()));
     }
 }

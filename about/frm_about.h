@@ -4,16 +4,16 @@
 
 #include "platform/controls.h"
 #include "platform/form_design.h"
+#include "platform/forms_runtime.h"
 #include "platform/services.h"
 
 namespace ch {
 
 class FileSystem;
-class FormsRuntime;
 
 const FormDesign& frmAboutDesign();
 
-class FrmAbout {
+class FrmAbout : public ModalForm {
 public:
     FrmAbout(FileSystem& fs, Registry& registry, Processes& processes, Dialogs& dialogs,
              const AppObject& App)
@@ -25,8 +25,9 @@ public:
     std::string Caption;
     Label lblTitle, lblVersion, lblDescription, lblDisclaimer;
 
-    void load();    // design texts, then Form_Load
-    void unload();  // loaded = false; the view closes
+    bool isLoaded() const override { return loaded; }
+    void load() override; // design texts, then Form_Load
+    void unload();        // loaded = false; the view closes
     void Form_Load();
     void cmdOK_Click() { unload(); }
     void cmdSysInfo_Click();

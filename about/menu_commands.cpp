@@ -47,7 +47,7 @@ void mnuAbout_Click(FormsRuntime& runtime, std::unique_ptr<FrmAbout>& about, Fil
                     const AppObject& App) {
     if (!about)
         about = std::make_unique<FrmAbout>(fs, registry, processes, dialogs, App);
-    runtime.showAboutModal(*about);
+    runtime.showModal(*about);
 }
 
 } // namespace ch

@@ -15,12 +15,6 @@
 namespace ch {
 namespace {
 
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 bool isSwitch(const std::string& arg) {
     return arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-');
 }
@@ -44,10 +38,6 @@ std::string oneLine(const std::string& text) {
 bool isProblemStyle(int style) {
     int icon = style & 0x70;
     return icon == vbCritical || icon == vbExclamation;
-}
-
-std::string logPathOf(const AppObject& App) {
-    return App.Path + "\\chathoard.log";
 }
 
 // The arguments as they could be typed again: quoted where blank or empty.
@@ -78,7 +68,7 @@ std::optional<int> numberIn(const std::string& text, int low, int high) {
 bool takeBackupOptions(std::vector<std::string>& args, CommandLine& cl) {
     bool waitSeen = false;
     for (auto it = args.begin(); it != args.end();) {
-        const std::string name = isSwitch(*it) ? lower(it->substr(1)) : std::string();
+        const std::string name = isSwitch(*it) ? lowerCase(it->substr(1)) : std::string();
         if (name.rfind("keep:", 0) == 0) {
             if (cl.keep)
                 return false;
@@ -107,16 +97,20 @@ bool takeBackupOptions(std::vector<std::string>& args, CommandLine& cl) {
 std::vector<std::string> databaseFiles(const FolderList& Dir1, const FileList& File1) {
     std::vector<std::string> files;
     for (int i = 0; i < File1.ListCount(); ++i)
-        files.push_back(Dir1.Path() + "\\db\\" + File1.List(i));
+        files.push_back(databaseFile(Dir1.Path(), File1.List(i)));
     return files;
 }
 
 } // namespace
 
+std::string logPathOf(const AppObject& App) {
+    return App.Path + "\\chathoard.log";
+}
+
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& given) {
     CommandLine cl;
     if (given.size() == 1 && isSwitch(given[0])) {
-        const std::string name = lower(given[0].substr(1));
+        const std::string name = lowerCase(given[0].substr(1));
         cl.showUsage = name == "?" || name == "h" || name == "help";
         if (cl.showUsage)
             return cl;
@@ -126,7 +120,7 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& give
         return std::nullopt;
     if (args.size() != 3 || !isSwitch(args[0]))
         return std::nullopt;
-    std::string name = lower(args[0].substr(1));
+    std::string name = lowerCase(args[0].substr(1));
     if (name == "normal")
         cl.kind = BackupKind::Normal;
     else if (name == "zip")
@@ -226,8 +220,8 @@ void ConsoleDialogs::log(const std::string& line) {
 }
 
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, BackupLock& lock, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting) {
+                   Archiver& archiver, BackupLock& lock, const OutputLine& out, const Clock& clock,
+                   const Waiting& waiting) {
     if (auto code = runBackupCheckCommand(args, App, fs, out, clock))
         return *code;
     ConsoleDialogs dialogs(fs, logPathOf(App), out, clock);
@@ -256,8 +250,7 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
     if (!lock.acquire(kCommandLineLockWaitMs)) {
         dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
                        kAnotherBackupTitle);
-        dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning),
-                       true);
+        dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning), true);
         return exitAnotherBackupRunning;
     }
 
@@ -267,7 +260,7 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
 
     // The same controls the window uses, so the folder is judged exactly as there.
     FolderList Dir1(fs), Dir2(fs);
-    FileList File1(fs, "*.dat;*.idx");
+    FileList File1(fs, kDatabasePatterns);
     Label Label1(kNotFoundCaption);
     Dir1.Change = [&] { Dir1_Change(Dir1, File1, Label1); };
     try {
@@ -279,8 +272,8 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
         return exitNoMessengerDatabase;
     }
     if (Label1.Caption() == kNotFoundCaption) {
-        dialogs.report("No messenger database (*.dat or *.idx files) in " + Dir1.Path() + "\\db",
-                       true);
+        dialogs.report(
+            "No messenger database (*.dat or *.idx files) in " + databaseFolder(Dir1.Path()), true);
         return exitNoMessengerDatabase;
     }
     try {

@@ -75,10 +75,13 @@ class ConsoleDialogs : public Dialogs {
     bool logFailed_ = false;
 };
 
+// chathoard.log in the program folder, where every command-line run appends its lines.
+std::string logPathOf(const AppObject& App);
+
 // Runs the command line given as args (without the program name); returns the exit code.
 // waiting is the time that /wait and a new generation's name wait by.
 int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, BackupLock& lock, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting = Waiting::real());
+                   Archiver& archiver, BackupLock& lock, const OutputLine& out, const Clock& clock,
+                   const Waiting& waiting = Waiting::real());
 
 } // namespace ch

@@ -12,8 +12,8 @@
 namespace ch {
 
 Form1::Form1(Services& services)
-    : File1(services.fs, "*.dat;*.idx"), Dir2(services.fs), Drive2(services.fs), Dir1(services.fs),
-      Drive1(services.fs), Label1(kNotFoundCaption), s_(services) {}
+    : File1(services.fs, kDatabasePatterns), Dir2(services.fs), Drive2(services.fs),
+      Dir1(services.fs), Drive1(services.fs), Label1(kNotFoundCaption), s_(services) {}
 
 void Form1::load(const std::string& currentFolder) {
     // The design stores no drive or folder: the lists start on the process's current ones,

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "selection/folder_detection.h"
 
 namespace ch {
 
@@ -34,7 +35,7 @@ FormDesign makeDesign() {
     auto& c = d.controls;
     c.push_back(hidden(designRow("Text1", ControlKind::TextBox, "", "", 6240, 3720, 375, 285, 10)));
     c.push_back(hidden(
-        designRow("File1", ControlKind::FileList, "", "*.dat;*.idx", 240, 3600, 735, 285, 8)));
+        designRow("File1", ControlKind::FileList, "", kDatabasePatterns, 240, 3600, 735, 285, 8)));
     c.push_back(designRow("Frame2", ControlKind::Frame, "", "Backup directory:", 3480, 240, 3135,
                           2950, 3, kTahoma));
     c.push_back(

@@ -2,6 +2,7 @@
 
 #include "backup/restore.h"
 #include "backup/verify.h"
+#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {
@@ -50,14 +51,15 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, A
     // Wrong arguments go the way of every other bad command line: reported, logged, exit 3.
     if (!countOk || emptyArg)
         return std::nullopt;
-    ConsoleDialogs dialogs(fs, App.Path + "\\chathoard.log", out, clock);
+    ConsoleDialogs dialogs(fs, logPathOf(App), out, clock);
 
     if (verify) {
         const std::optional<std::string> messenger =
             args.size() == 3 ? std::optional<std::string>(args[2]) : std::nullopt;
-        dialogs.report("Checking the backup " + args[1] +
-                           (messenger ? " against the database in " + *messenger + "\\db" : ""),
-                       false);
+        dialogs.report(
+            "Checking the backup " + args[1] +
+                (messenger ? " against the database in " + databaseFolder(*messenger) : ""),
+            false);
         const VerifyReport report = verifyBackup(fs, args[1], messenger);
         for (size_t i = 0; i < report.lines.size(); ++i)
             dialogs.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
@@ -66,7 +68,7 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, A
         return code;
     }
 
-    dialogs.report("Restoring the backup " + args[1] + " into " + args[2] + "\\db", false);
+    dialogs.report("Restoring the backup " + args[1] + " into " + databaseFolder(args[2]), false);
     int code = exitBackupFailed;
     if (!fs.folderExists(args[2])) {
         dialogs.report("The messenger folder " + args[2] + " does not exist. Nothing was changed.",

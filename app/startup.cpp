@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "backup/zip_backup.h"
 #include "platform/runtime_error.h"
 #include "platform/sequential_file.h"
 
@@ -39,8 +40,7 @@ void readSetting(SequentialFile& file1, const std::string& path, TextBox& Text1)
 void Form_Load(TextBox& Text1, const AppObject& App, FileSystem& fs, Dialogs& dialogs,
                Archiver& archiver) {
     initialiseArchiver(archiver, dialogs);
-    // Joined as is: at a drive root the path holds "\\" before the name.
-    const std::string settings = App.Path + "\\defaultdrive.ini";
+    const std::string settings = settingsFilePath(App);
     SequentialFile file1(fs);
     try {
         readSetting(file1, settings, Text1);

@@ -10,6 +10,7 @@
 #include "azip32/failure.h"
 #include "azip32/file_io.h"
 #include "azip32/list_file.h"
+#include "azip32/temporary_name.h"
 
 namespace ch::azip {
 namespace {
@@ -18,7 +19,7 @@ namespace {
 File createTemporary(const std::string& archivePath, std::string& tempPath) {
     std::optional<IoError> lastError;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = archivePath + ".azip" + std::to_string(attempt) + ".tmp";
+        tempPath = temporaryArchivePath(archivePath, attempt);
         try {
             return File::createNew(tempPath);
         } catch (const IoError& e) {

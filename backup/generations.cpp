@@ -5,11 +5,13 @@
 #include <optional>
 #include <vector>
 
+#include "azip32/temporary_name.h"
 #include "backup/leftovers.h"
 #include "backup/normal_backup.h"
 #include "backup/zip_backup.h"
 #include "platform/controls.h"
 #include "platform/runtime_error.h"
+#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {
@@ -17,7 +19,6 @@ namespace {
 const char* const kArchivePrefix = "chathoard-";
 const char* const kArchiveSuffix = ".zip";
 const char* const kIncompleteSuffix = ".incomplete";
-const char* const kDatabasePatterns = "*.dat;*.idx";
 
 // "YYYY-MM-DD-HHMMSS": '9' stands for a digit.
 bool matchesForm(const std::string& text, const std::string& form) {
@@ -123,10 +124,11 @@ BackupOutcome finish(Dialogs& dialogs, const std::string& completion, const std:
 
 void removeInterruptedGenerationArchives(FileSystem& fs, const std::string& destination) {
     bestEffort([&] {
-        for (const std::string& name : fs.listFiles(destination, "chathoard-*.zip.azip*.tmp")) {
-            const size_t cut = name.find(".azip");
-            const std::string archiveName = name.substr(0, cut);
-            if (cut != std::string::npos && isGenerationArchiveName(archiveName))
+        const std::string pattern =
+            azip::temporaryArchivePattern(std::string(kArchivePrefix) + "*" + kArchiveSuffix);
+        for (const std::string& name : fs.listFiles(destination, pattern)) {
+            const std::string archiveName = azip::archiveNameOfTemporary(name);
+            if (!archiveName.empty() && isGenerationArchiveName(archiveName))
                 removeInterruptedArchives(fs, destination, archiveName);
         }
     });

@@ -1,27 +1,16 @@
 #include "backup/leftovers.h"
 
-#include <cctype>
 #include <functional>
 
+#include "azip32/temporary_name.h"
 #include "platform/runtime_error.h"
+#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {
 
 bool startsWithNoCase(const std::string& text, const std::string& start) {
     return text.size() >= start.size() && equalNoCase(text.substr(0, start.size()), start);
-}
-
-// Consumes a run of digits at pos; false when there is none.
-bool skipDigits(const std::string& text, size_t& pos) {
-    const size_t start = pos;
-    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])))
-        ++pos;
-    return pos > start;
-}
-
-bool isRest(const std::string& text, size_t pos, const std::string& rest) {
-    return equalNoCase(text.substr(pos), rest);
 }
 
 // Clearing leftovers is a courtesy to the disk: a file that will not go stays for a later run.
@@ -46,27 +35,23 @@ void deleteMatching(FileSystem& fs, const std::string& folder, const std::string
 const char* const kStagingFolderMark = "~chathoard-staging-folder.tmp";
 
 bool isInterruptedCopyName(const std::string& name) {
-    const std::string start = "~chathoard-";
-    size_t pos = start.size();
-    return startsWithNoCase(name, start) && skipDigits(name, pos) && pos < name.size() &&
-           name[pos++] == '-' && skipDigits(name, pos) && isRest(name, pos, ".tmp");
+    return isCopyTemporaryName(name);
 }
 
 bool isInterruptedArchiveName(const std::string& name, const std::string& archiveName) {
-    const std::string start = archiveName + ".azip";
-    size_t pos = start.size();
-    return startsWithNoCase(name, start) && skipDigits(name, pos) && isRest(name, pos, ".tmp");
+    const std::string madeFrom = azip::archiveNameOfTemporary(name);
+    return !madeFrom.empty() && equalNoCase(madeFrom, archiveName);
 }
 
 void removeInterruptedCopies(FileSystem& fs, const std::string& folder) {
-    deleteMatching(fs, folder, "~chathoard-*.tmp", isInterruptedCopyName);
+    deleteMatching(fs, folder, kCopyTempPattern, isInterruptedCopyName);
 }
 
 void removeInterruptedArchives(FileSystem& fs, const std::string& folder,
                                const std::string& archiveName) {
-    deleteMatching(fs, folder, archiveName + ".azip*.tmp", [&](const std::string& name) {
-        return isInterruptedArchiveName(name, archiveName);
-    });
+    deleteMatching(
+        fs, folder, azip::temporaryArchivePattern(archiveName),
+        [&](const std::string& name) { return isInterruptedArchiveName(name, archiveName); });
 }
 
 void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
@@ -91,7 +76,7 @@ void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
             continue;
         const std::string name = line.substr(folder.size());
         if (!name.empty() && name.find_first_of("\\/:") == std::string::npos &&
-            patternListMatch("*.dat;*.idx", name))
+            patternListMatch(kDatabasePatterns, name))
             bestEffort([&] { fs.deleteFile(line); });
     }
     bestEffort([&] { fs.deleteFile(listPath); });

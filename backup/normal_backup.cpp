@@ -4,6 +4,7 @@
 
 #include "backup/leftovers.h"
 #include "platform/runtime_error.h"
+#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {
@@ -37,7 +38,7 @@ BackupOutcome Command2_Click(const BackupSources& in, FileSystem& fs, Dialogs& d
     // Paths are joined exactly as written: a folder at a drive root gives "D:\\a.dat", which
     // Windows accepts as it is.
     const int count = in.File1.ListCount();
-    auto sourceOf = [&](int i) { return in.Dir1.Path() + "\\db\\" + in.File1.List(i); };
+    auto sourceOf = [&](int i) { return databaseFile(in.Dir1.Path(), in.File1.List(i)); };
     auto destinationOf = [&](int i) { return in.Dir2.Path() + "\\" + in.File1.List(i); };
 
     // The backup is a set: every file is copied beside its old copy first, and only when all

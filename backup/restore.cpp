@@ -102,7 +102,7 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
         report.text = damagedBackupText(backup);
         return report;
     }
-    const std::string db = messengerFolder + "\\db";
+    const std::string db = databaseFolder(messengerFolder);
     // A second restore within the same second gets "-2" and so on after the time.
     std::string unique = stamp;
     for (int n = 2; n < 100 && (fs.folderExists(messengerFolder + "\\db.restore-" + unique) ||
@@ -116,7 +116,7 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
     const bool hadDatabase = fs.folderExists(db);
     try {
         if (hadDatabase)
-            for (const auto& name : fs.listFiles(db, "*.dat;*.idx"))
+            for (const auto& name : fs.listFiles(db, kDatabasePatterns))
                 fs.checkNotInUse(db + "\\" + name);
     } catch (const RuntimeError& e) {
         report.outcome = RestoreOutcome::Refused;

@@ -8,6 +8,7 @@
 #include "backup/backup_common.h"
 #include "backup/zip_reader.h"
 #include "platform/runtime_error.h"
+#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {
@@ -22,13 +23,6 @@ std::string baseName(const std::string& entryName) {
 std::string folderPart(const std::string& entryName) {
     const size_t cut = entryName.find_last_of("/\\");
     return cut == std::string::npos ? std::string() : entryName.substr(0, cut);
-}
-
-std::string lowerCase(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 // Reads a file through; returns its size and CRC-32.
@@ -47,7 +41,7 @@ std::pair<uint64_t, uint32_t> readThrough(FileSystem& fs, const std::string& pat
 void checkFolder(FileSystem& fs, CheckedBackup& out) {
     std::vector<std::string> names;
     try {
-        names = fs.listFiles(out.path, "*.dat;*.idx");
+        names = fs.listFiles(out.path, kDatabasePatterns);
     } catch (const RuntimeError& e) {
         out.problems.push_back("The folder " + out.path + " cannot be read: " + plainReason(e) +
                                ".");
@@ -157,7 +151,7 @@ bool entryNameStaysInside(const std::string& entryName) {
 }
 
 bool isDatabaseFileName(const std::string& name) {
-    return patternListMatch("*.dat;*.idx", name);
+    return patternListMatch(kDatabasePatterns, name);
 }
 
 CheckedBackup checkBackup(FileSystem& fs, const std::string& path) {
@@ -197,9 +191,9 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
     std::map<std::string, Current> current;
     std::string dbFolder;
     if (messengerFolder) {
-        dbFolder = *messengerFolder + "\\db";
+        dbFolder = databaseFolder(*messengerFolder);
         try {
-            for (const auto& name : fs.listFiles(dbFolder, "*.dat;*.idx")) {
+            for (const auto& name : fs.listFiles(dbFolder, kDatabasePatterns)) {
                 Current c{name, 0, 0, {}};
                 try {
                     std::tie(c.size, c.crc) = readThrough(fs, dbFolder + "\\" + name);

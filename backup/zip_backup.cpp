@@ -8,6 +8,7 @@
 #include "backup/leftovers.h"
 #include "platform/runtime_error.h"
 #include "platform/sequential_file.h"
+#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {
@@ -28,14 +29,14 @@ class ZipRun {
     ZipRun(const BackupSources& in, const std::string& DefaultDrive, const AppObject& App,
            FileSystem& fs, Dialogs& dialogs, Archiver& archiver, const std::string& archiveName)
         : in_(in), fs_(fs), dialogs_(dialogs), archiver_(archiver),
-          stagingFolder_(DefaultDrive + ":\\chathoard"),
-          settingsPath_(App.Path + "\\defaultdrive.ini"), listPath_(App.Path + "\\icqtemp.dat"),
-          archiveName_(archiveName), archivePath_(in.Dir2.Path() + "\\" + archiveName) {}
+          stagingFolder_(DefaultDrive + ":\\chathoard"), settingsPath_(settingsFilePath(App)),
+          listPath_(App.Path + "\\icqtemp.dat"), archiveName_(archiveName),
+          archivePath_(in.Dir2.Path() + "\\" + archiveName) {}
 
     BackupOutcome run();
 
   private:
-    std::string sourceOf(int i) const { return in_.Dir1.Path() + "\\db\\" + in_.File1.List(i); }
+    std::string sourceOf(int i) const { return databaseFile(in_.Dir1.Path(), in_.File1.List(i)); }
     std::string stagedCopyOf(int i) const { return stagingFolder_ + "\\" + in_.File1.List(i); }
     std::string markPath() const { return stagingFolder_ + "\\" + kStagingFolderMark; }
     bool spendCatch();
@@ -310,6 +311,11 @@ BackupOutcome ZipRun::run() {
 }
 
 } // namespace
+
+std::string settingsFilePath(const AppObject& App) {
+    // Joined as is: at a drive root the path holds "\\" before the name.
+    return App.Path + "\\defaultdrive.ini";
+}
 
 BackupOutcome Command1_Click(const BackupSources& in, const std::string& DefaultDrive,
                              const AppObject& App, FileSystem& fs, Dialogs& dialogs,

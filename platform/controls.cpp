@@ -7,9 +7,6 @@
 namespace ch {
 namespace {
 
-char lowerLetter(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
 char upperLetter(char c) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
@@ -20,7 +17,7 @@ void notify(const std::function<void()>& f) {
 }
 
 std::string driveEntry(const DriveInfo& d) {
-    std::string text{lowerLetter(d.letter), ':'};
+    std::string text{lowerCase(d.letter), ':'};
     if (!d.label.empty())
         text += " [" + d.label + "]";
     return text;
@@ -89,7 +86,7 @@ void DriveList::init(const std::string& folder) {
     for (const auto& d : fs_.drives())
         entries_.push_back(driveEntry(d));
     drive_.clear();
-    const char letter = folder.empty() ? 'c' : lowerLetter(folder[0]);
+    const char letter = folder.empty() ? 'c' : lowerCase(folder[0]);
     for (const auto& e : entries_)
         if (e[0] == letter)
             drive_ = e;
@@ -100,12 +97,12 @@ void DriveList::init(const std::string& folder) {
 void DriveList::setDrive(const std::string& spec) {
     if (spec.empty() || !std::isalpha(static_cast<unsigned char>(spec[0])))
         throw RuntimeError(errDeviceUnavailable);
-    const char letter = lowerLetter(spec[0]);
+    const char letter = lowerCase(spec[0]);
     // Asks the system afresh: a drive that has gone away since the list was read is refused.
     const auto present = fs_.drives();
     std::string entry;
     for (const auto& d : present)
-        if (lowerLetter(d.letter) == letter)
+        if (lowerCase(d.letter) == letter)
             entry = driveEntry(d);
     if (entry.empty())
         throw RuntimeError(errDeviceUnavailable);
@@ -125,7 +122,7 @@ void DriveList::setDrive(const std::string& spec) {
 }
 
 void DriveList::pick(const std::string& entry) {
-    if (entry.empty() || (!drive_.empty() && drive_[0] == lowerLetter(entry[0])))
+    if (entry.empty() || (!drive_.empty() && drive_[0] == lowerCase(entry[0])))
         return;
     drive_ = entry;
     notify(onUpdate);
@@ -185,7 +182,7 @@ void FolderList::reload() {
 void FolderList::reload(const std::vector<std::string>& subfolders) {
     items_.clear();
     std::string root = path_.substr(0, 3);
-    items_.push_back({std::string{lowerLetter(root[0]), ':', '\\'}, root, 0, true});
+    items_.push_back({std::string{lowerCase(root[0]), ':', '\\'}, root, 0, true});
     std::string walked = root;
     size_t pos = 3;
     int depth = 1;

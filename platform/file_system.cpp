@@ -6,12 +6,6 @@
 namespace ch {
 namespace {
 
-// Lower-case folding, as the classic runtime's case-insensitive compare does ("_" sorts
-// before letters).
-char fold(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
 // Plain * and ? matching, case-insensitive; iterative with one backtrack point.
 bool plainMatch(const std::string& pattern, const std::string& name) {
     size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
@@ -19,7 +13,8 @@ bool plainMatch(const std::string& pattern, const std::string& name) {
         if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || lowerCase(pattern[p]) == lowerCase(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {
@@ -35,6 +30,18 @@ bool plainMatch(const std::string& pattern, const std::string& name) {
 }
 
 } // namespace
+
+// Lower-case folding, as the classic runtime's case-insensitive compare does ("_" sorts
+// before letters).
+char lowerCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = lowerCase(c);
+    return text;
+}
 
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
     if (pattern.empty())
@@ -69,12 +76,35 @@ bool patternListMatch(const std::string& patterns, const std::string& name) {
 
 bool lessNoCase(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return fold(x) < fold(y); });
+                                        [](char x, char y) { return lowerCase(x) < lowerCase(y); });
 }
 
 bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return fold(x) == fold(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lowerCase(x) == lowerCase(y);
+           });
+}
+
+std::string copyTemporaryName(unsigned long processId, unsigned n) {
+    return kCopyTempPrefix + std::to_string(processId) + "-" + std::to_string(n) + ".tmp";
+}
+
+bool isCopyTemporaryName(const std::string& name) {
+    // "~chathoard-", digits, "-", digits, ".tmp"
+    const std::string start = kCopyTempPrefix;
+    auto digitsFrom = [&](size_t pos) {
+        size_t end = pos;
+        while (end < name.size() && name[end] >= '0' && name[end] <= '9')
+            ++end;
+        return end;
+    };
+    if (name.size() < start.size() || !equalNoCase(name.substr(0, start.size()), start))
+        return false;
+    size_t pos = digitsFrom(start.size());
+    if (pos == start.size() || pos >= name.size() || name[pos] != '-')
+        return false;
+    const size_t end = digitsFrom(pos + 1);
+    return end > pos + 1 && equalNoCase(name.substr(end), ".tmp");
 }
 
 } // namespace ch

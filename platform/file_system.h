@@ -104,6 +104,16 @@ class FileSystem {
 bool wildcardMatch(const std::string& pattern, const std::string& name);
 // True when name matches any pattern of a ";"-separated list such as "*.dat;*.idx".
 bool patternListMatch(const std::string& patterns, const std::string& name);
+// The temporary file copyFile and copyToTemporary write beside a destination:
+// "~chathoard-<process id>-<n>.tmp". One left behind is a copy a crash interrupted.
+constexpr const char* kCopyTempPrefix = "~chathoard-";
+constexpr const char* kCopyTempPattern = "~chathoard-*.tmp"; // lists them, with others
+std::string copyTemporaryName(unsigned long processId, unsigned n);
+// True for exactly the names copyTemporaryName makes, in any case.
+bool isCopyTemporaryName(const std::string& name);
+// ASCII lower case, as names and switches are compared.
+char lowerCase(char c);
+std::string lowerCase(std::string text);
 // Case-insensitive ASCII ordering and equality used for names.
 bool lessNoCase(const std::string& a, const std::string& b);
 bool equalNoCase(const std::string& a, const std::string& b);

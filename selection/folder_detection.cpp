@@ -6,12 +6,19 @@ namespace ch {
 
 const char* const kFoundCaption = "ICQ Directory found !";
 const char* const kNotFoundCaption = "No ICQ Directory found";
+const char* const kDatabasePatterns = "*.dat;*.idx";
+
+std::string databaseFolder(const std::string& messengerFolder) {
+    return messengerFolder + "\\db";
+}
+
+std::string databaseFile(const std::string& messengerFolder, const std::string& name) {
+    return databaseFolder(messengerFolder) + "\\" + name;
+}
 
 void Dir1_Change(const FolderList& Dir1, FileList& File1, Label& Label1) {
     try {
-        const std::string P = Dir1.Path();
-        // Joined as is: at a drive root this gives "C:\\db", which the file list resolves.
-        File1.setPath(P + "\\db");
+        File1.setPath(databaseFolder(Dir1.Path()));
         const int16_t N = File1.ListCount();
         Label1.setCaption(N != 0 ? kFoundCaption : kNotFoundCaption);
     } catch (const RuntimeError&) {

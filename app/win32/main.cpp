@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "about/frm_about.h"
+#include "about/win32/about_window.h"
 #include "app/command_line.h"
 #include "app/form1.h"
+#include "app/win32/main_window.h"
 #include "platform/win32/gui_forms_runtime.h"
-#include "platform/win32/gui_main_window.h"
 #include "platform/win32/win32_archiver.h"
 #include "platform/win32/win32_backup_lock.h"
 #include "platform/win32/win32_dialogs.h"
@@ -71,7 +73,10 @@ int runWindow(ch::AppObject& App, int showCommand) {
     ch::Win32Registry registry;
     ch::Win32Processes processes;
     ch::Win32Archiver archiver(App.Path);
-    ch::gui::Win32FormsRuntime runtime(dialogs);
+    ch::gui::Win32FormsRuntime runtime;
+    runtime.addModalWindow<ch::FrmAbout>([&dialogs](ch::FrmAbout& about, HWND owner) {
+        ch::gui::AboutWindow(about, dialogs).runModal(owner);
+    });
     ch::Win32BackupLock backupLock;
     ch::Win32FilePicker filePicker;
     ch::Services services{fs,       dialogs, shell,      registry,  processes,

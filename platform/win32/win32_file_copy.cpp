@@ -29,8 +29,7 @@ HANDLE createTempBeside(const std::string& destination, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
     const std::string folder = folderOf(destination);
     for (;;) {
-        tempPath = folder + kCopyTempPrefix + std::to_string(GetCurrentProcessId()) + "-" +
-                   std::to_string(++counter) + ".tmp";
+        tempPath = folder + copyTemporaryName(GetCurrentProcessId(), ++counter);
         HANDLE h = CreateFileW(winPath(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE)

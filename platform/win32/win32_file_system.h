@@ -39,8 +39,4 @@ class Win32FileSystem : public FileSystem {
     void checkNotInUse(const std::string& path) override;
 };
 
-// The name of the temporary file copyFile writes beside a destination before renaming it:
-// "~chathoard-<process id>-<n>.tmp". Exposed so that tests can look for leftovers.
-constexpr const char* kCopyTempPrefix = "~chathoard-";
-
 } // namespace ch

@@ -3,22 +3,27 @@
 // onShowAbout (a test plays the user there: look at the box, press OK); endProgram returns.
 #include <functional>
 
+#include "about/frm_about.h"
 #include "platform/forms_runtime.h"
 
 namespace ch::test {
 
 class FakeFormsRuntime : public FormsRuntime {
   public:
-    void showAboutModal(FrmAbout& about) override {
-        ++aboutShown;
-        lastAbout = &about;
-        if (onShowAbout)
-            onShowAbout(about);
+    void showModal(ModalForm& form) override {
+        ++modalShown;
+        if (auto* about = dynamic_cast<FrmAbout*>(&form)) {
+            ++aboutShown;
+            lastAbout = about;
+            if (onShowAbout)
+                onShowAbout(*about);
+        }
     }
     void endProgram() override { ++endProgramCalls; }
     uintptr_t form1Handle() override { return handle; }
 
     uintptr_t handle = 0x10ab0;
+    int modalShown = 0;
     int aboutShown = 0;
     int endProgramCalls = 0;
     FrmAbout* lastAbout = nullptr;

@@ -594,7 +594,7 @@ std::string MemoryFileSystem::copyToTemporary(const std::string& source,
         auto [src, folder] = checkCopy(source, rd);
         std::string name;
         do
-            name = "~chathoard-1-" + std::to_string(++tempCounter_) + ".tmp";
+            name = copyTemporaryName(1, ++tempCounter_);
         while (folder->child(name));
         Node& copy = folder->add(name, false);
         copy.data = src->data;

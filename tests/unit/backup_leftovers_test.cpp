@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "azip32/temporary_name.h"
 #include "backup/normal_backup.h"
 #include "backup/zip_backup.h"
 #include "tests/unit/backup_scene.h"
@@ -28,6 +29,16 @@ TEST(Leftovers, RecognisesOnlyTheExactTemporaryNames) {
     for (const char* name : {"chathoard.zip.azip.tmp", "chathoard.zip", "other.zip.azip0.tmp",
                              "chathoard.zip.azip0.tmpx", "chathoard.zip.azip0a.tmp"})
         EXPECT_FALSE(isInterruptedArchiveName(name, "chathoard.zip")) << name;
+}
+
+// The clean-up asks the layers that make the names, so it recognises whatever they make.
+TEST(Leftovers, RecognisesTheNamesTheCopyLayerAndTheLibraryMake) {
+    EXPECT_TRUE(isInterruptedCopyName(copyTemporaryName(4294967295ul, 4294967295u)));
+    const std::string archive = "chathoard-2026-01-02-030405.zip";
+    const std::string temporary = azip::temporaryArchivePath("D:\\Backups\\" + archive, 99);
+    EXPECT_TRUE(isInterruptedArchiveName(temporary.substr(11), archive));
+    EXPECT_TRUE(
+        wildcardMatch(azip::temporaryArchivePattern("chathoard-*.zip"), temporary.substr(11)));
 }
 
 // A ZIP backup killed after writing its list: staged copies, a copy under way, a half-written

@@ -1,9 +1,46 @@
-#include "platform/win32/gui_about_window.h"
+#include "about/win32/about_window.h"
 
 #include "platform/win32/gui_layout.h"
 #include "platform/win32/gui_resources.h"
 
+#include <stdexcept>
+#include <utility>
+
 namespace ch::gui {
+
+namespace {
+
+using Id = AboutWindow::Id;
+
+const std::pair<Id, const char*> kNames[] = {
+    {Id::cmdOK, "cmdOK"},
+    {Id::cmdSysInfo, "cmdSysInfo"},
+    {Id::lblTitle, "lblTitle"},
+    {Id::lblVersion, "lblVersion"},
+    {Id::lblDescription, "lblDescription"},
+    {Id::lblDisclaimer, "lblDisclaimer"},
+    {Id::picIcon, "picIcon"},
+};
+
+const char* nameOf(Id id) {
+    for (const auto& [known, name] : kNames)
+        if (known == id)
+            return name;
+    return "";
+}
+
+} // namespace
+
+AboutWindow::Id AboutWindow::idOf(const std::string& name) {
+    for (const auto& [id, known] : kNames)
+        if (name == known)
+            return id;
+    return Id::None;
+}
+
+HWND AboutWindow::control(Id id) const {
+    return window_.control(nameOf(id));
+}
 
 AboutWindow::AboutWindow(FrmAbout& about, Dialogs& dialogs)
     : about_(about), dialogs_(dialogs), window_(frmAboutDesign(), *this) {}
@@ -20,21 +57,24 @@ void AboutWindow::run(const std::function<void()>& action) {
 }
 
 void AboutWindow::runModal(HWND owner) {
+    for (const auto& [id, name] : kNames)
+        if (!window_.design().find(name))
+            throw std::logic_error(std::string("the About box's design has no ") + name);
     window_.create(owner);
     SetWindowTextA(window_.hwnd(), about_.Caption.c_str());
-    const std::pair<const char*, Label*> labels[] = {{"lblTitle", &about_.lblTitle},
-                                                     {"lblVersion", &about_.lblVersion},
-                                                     {"lblDescription", &about_.lblDescription},
-                                                     {"lblDisclaimer", &about_.lblDisclaimer}};
-    for (auto [name, model] : labels)
-        if (HWND h = window_.control(name))
+    const std::pair<Id, Label*> labels[] = {{Id::lblTitle, &about_.lblTitle},
+                                            {Id::lblVersion, &about_.lblVersion},
+                                            {Id::lblDescription, &about_.lblDescription},
+                                            {Id::lblDisclaimer, &about_.lblDisclaimer}};
+    for (auto [id, model] : labels)
+        if (HWND h = control(id))
             labels_.push_back(std::make_unique<LabelView>(h, *model));
-    if (const ControlDesign* picture = window_.design().find("picIcon")) {
+    if (const ControlDesign* picture = window_.design().find(nameOf(Id::picIcon))) {
         const PixelRect r = controlRect(window_.design(), *picture, window_.dpi());
         icon_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
                                               MAKEINTRESOURCEA(CHATHOARD_ICON_ID), IMAGE_ICON,
                                               r.width, r.height, 0));
-        SendMessageA(window_.control("picIcon"), STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+        SendMessageA(control(Id::picIcon), STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
     }
 
     if (owner)
@@ -65,15 +105,21 @@ void AboutWindow::runModal(HWND owner) {
 void AboutWindow::onControl(const ControlDesign& control, int notifyCode) {
     if (notifyCode != BN_CLICKED)
         return;
-    if (control.name == "cmdOK")
+    switch (idOf(control.name)) {
+    case Id::cmdOK:
         run([this] { about_.cmdOK_Click(); });
-    if (control.name == "cmdSysInfo")
+        break;
+    case Id::cmdSysInfo:
         run([this] { about_.cmdSysInfo_Click(); });
+        break;
+    default:
+        break;
+    }
 }
 
 void AboutWindow::onDialogKey(int id) {
     // OK is both the default and the cancel button; Enter on the other button presses that one.
-    HWND sysInfo = window_.control("cmdSysInfo");
+    HWND sysInfo = control(Id::cmdSysInfo);
     if (id == IDOK && GetFocus() == sysInfo)
         SendMessageA(sysInfo, BM_CLICK, 0, 0);
     else

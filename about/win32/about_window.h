@@ -11,6 +11,19 @@ namespace ch::gui {
 
 class AboutWindow : private FormEvents {
   public:
+    // The controls the box uses, by identity: their design names are spelt once, in
+    // about_window.cpp, and each is checked against the design when the box is made.
+    enum class Id {
+        cmdOK,
+        cmdSysInfo,
+        lblTitle,
+        lblVersion,
+        lblDescription,
+        lblDisclaimer,
+        picIcon,
+        None
+    };
+
     AboutWindow(FrmAbout& about, Dialogs& dialogs);
     ~AboutWindow() override;
     // Shows the box (already loaded) over owner, which takes no input meanwhile, and returns
@@ -18,6 +31,8 @@ class AboutWindow : private FormEvents {
     void runModal(HWND owner);
 
   private:
+    static Id idOf(const std::string& name);
+    HWND control(Id id) const;
     void onControl(const ControlDesign& control, int notifyCode) override;
     void onMenu(const MenuDesign&) override {}
     void onDialogKey(int id) override;

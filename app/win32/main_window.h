@@ -2,9 +2,9 @@
 // The main window: Form1's design rendered, its views bound to Form1's models, and each user
 // action routed to the handler the event wiring names.
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/form1.h"
 #include "platform/win32/gui_form_window.h"
@@ -14,6 +14,28 @@ namespace ch::gui {
 
 class MainWindow : private FormEvents {
   public:
+    // The controls and menu items the window routes, by identity: their design names are
+    // spelt once, in main_window.cpp, and each is checked against the design when the window is
+    // made.
+    enum class Id {
+        Command1,
+        Command2,
+        Drive1,
+        Drive2,
+        Dir1,
+        Dir2,
+        File1,
+        Label1,
+        Text1,
+        mnuRestore,
+        mnuExit,
+        mnuContets,
+        mnuHomepage,
+        mnuEmail,
+        mnuAbout,
+        None
+    };
+
     MainWindow(Form1& form, Dialogs& dialogs);
     ~MainWindow() override;
 
@@ -26,6 +48,11 @@ class MainWindow : private FormEvents {
     const FormWindow& window() const { return window_; }
 
   private:
+    static Id idOf(const std::string& name);
+    HWND control(Id id) const;
+    // The handler of a button or menu item; empty for anything else.
+    std::function<void()> clickHandler(Id id);
+
     void onControl(const ControlDesign& control, int notifyCode) override;
     void onMenu(const MenuDesign& menu) override;
     void onDialogKey(int id) override;
@@ -35,12 +62,11 @@ class MainWindow : private FormEvents {
     void onDpiChanged() override;
     void onDestroy() override;
     void run(const std::function<void()>& action);
-    FolderListView* folderView(const std::string& name) const;
+    FolderListView* folderView(Id id) const;
 
     Form1& form_;
     Dialogs& dialogs_;
     FormWindow window_;
-    std::map<std::string, std::function<void()>> handlers_; // buttons and menu items by name
     std::unique_ptr<DriveListView> drive1_, drive2_;
     std::unique_ptr<FolderListView> dir1_, dir2_;
     std::unique_ptr<FileListView> file1_;

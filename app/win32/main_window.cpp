@@ -1,0 +1,208 @@
+#include "app/win32/main_window.h"
+
+#include <stdexcept>
+
+namespace ch::gui {
+
+namespace {
+
+using Id = MainWindow::Id;
+
+const std::pair<Id, const char*> kNames[] = {
+    {Id::Command1, "Command1"},
+    {Id::Command2, "Command2"},
+    {Id::Drive1, "Drive1"},
+    {Id::Drive2, "Drive2"},
+    {Id::Dir1, "Dir1"},
+    {Id::Dir2, "Dir2"},
+    {Id::File1, "File1"},
+    {Id::Label1, "Label1"},
+    {Id::Text1, "Text1"},
+    {Id::mnuRestore, "mnuRestore"},
+    {Id::mnuExit, "mnuExit"},
+    {Id::mnuContets, "mnuContets"},
+    {Id::mnuHomepage, "mnuHomepage"},
+    {Id::mnuEmail, "mnuEmail"},
+    {Id::mnuAbout, "mnuAbout"},
+};
+
+bool designHas(const FormDesign& design, const std::string& name) {
+    if (design.find(name))
+        return true;
+    for (const MenuDesign& menu : design.menus)
+        if (menu.name == name)
+            return true;
+    return false;
+}
+
+const char* nameOf(Id id) {
+    for (const auto& [known, name] : kNames)
+        if (known == id)
+            return name;
+    return "";
+}
+
+} // namespace
+
+MainWindow::MainWindow(Form1& form, Dialogs& dialogs)
+    : form_(form), dialogs_(dialogs), window_(form1Design(), *this) {}
+
+MainWindow::Id MainWindow::idOf(const std::string& name) {
+    for (const auto& [id, known] : kNames)
+        if (name == known)
+            return id;
+    return Id::None;
+}
+
+HWND MainWindow::control(Id id) const {
+    return window_.control(nameOf(id));
+}
+
+// The event wiring of the buttons and menu items; the lists raise their own events.
+std::function<void()> MainWindow::clickHandler(Id id) {
+    switch (id) {
+    case Id::Command1:
+        return [this] { form_.Command1_Click(); };
+    case Id::Command2:
+        return [this] { form_.Command2_Click(); };
+    case Id::mnuRestore:
+        return [this] { form_.mnuRestore_Click(); };
+    case Id::mnuExit:
+        return [this] { form_.mnuExit_Click(); };
+    case Id::mnuContets:
+        return [this] { form_.mnuContets_Click(); };
+    case Id::mnuHomepage:
+        return [this] { form_.mnuHomepage_Click(); };
+    case Id::mnuEmail:
+        return [this] { form_.mnuEmail_Click(); };
+    case Id::mnuAbout:
+        return [this] { form_.mnuAbout_Click(); };
+    case Id::Drive1:
+    case Id::Drive2:
+    case Id::Dir1:
+    case Id::Dir2:
+    case Id::File1:
+    case Id::Label1:
+    case Id::Text1:
+    case Id::None:
+        return {};
+    }
+    return {};
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::run(const std::function<void()>& action) {
+    guiDispatch(dialogs_, action);
+}
+
+void MainWindow::create() {
+    window_.create(nullptr);
+    for (const auto& [id, name] : kNames)
+        if (!designHas(window_.design(), name))
+            throw std::logic_error(std::string("the main window's design has no ") + name);
+    Dispatch dispatch = [this](const std::function<void()>& action) { run(action); };
+    drive1_ = std::make_unique<DriveListView>(control(Id::Drive1), form_.Drive1, dispatch);
+    drive2_ = std::make_unique<DriveListView>(control(Id::Drive2), form_.Drive2, dispatch);
+    dir1_ = std::make_unique<FolderListView>(control(Id::Dir1), form_.Dir1, dispatch);
+    dir2_ = std::make_unique<FolderListView>(control(Id::Dir2), form_.Dir2, dispatch);
+    file1_ = std::make_unique<FileListView>(control(Id::File1), form_.File1);
+    label1_ = std::make_unique<LabelView>(control(Id::Label1), form_.Label1);
+    text1_ = std::make_unique<TextBoxView>(control(Id::Text1), form_.Text1);
+}
+
+void MainWindow::refreshViews() {
+    drive1_->refresh();
+    drive2_->refresh();
+    dir1_->refresh();
+    dir2_->refresh();
+    file1_->refresh();
+    label1_->refresh();
+    text1_->refresh();
+}
+
+void MainWindow::show(int showCommand) {
+    window_.show(showCommand);
+}
+
+FolderListView* MainWindow::folderView(Id id) const {
+    if (id == Id::Dir1)
+        return dir1_.get();
+    if (id == Id::Dir2)
+        return dir2_.get();
+    return nullptr;
+}
+
+void MainWindow::onControl(const ControlDesign& control, int notifyCode) {
+    const Id id = idOf(control.name);
+    if (control.kind == ControlKind::Button && notifyCode == BN_CLICKED) {
+        if (auto handler = clickHandler(id))
+            run(handler);
+    } else if (id == Id::Drive1 && drive1_) {
+        drive1_->onNotify(notifyCode);
+    } else if (id == Id::Drive2 && drive2_) {
+        drive2_->onNotify(notifyCode);
+    } else if (FolderListView* view = folderView(id)) {
+        view->onNotify(notifyCode);
+    }
+}
+
+void MainWindow::onMenu(const MenuDesign& menu) {
+    if (auto handler = clickHandler(idOf(menu.name)))
+        run(handler);
+}
+
+void MainWindow::onDialogKey(int id) {
+    if (id != IDOK)
+        return; // the window has no cancel button: Esc does nothing
+    // Enter works on what has the focus: it presses a button or opens the highlighted folder.
+    HWND focus = GetFocus();
+    for (Id id : {Id::Dir1, Id::Dir2})
+        if (focus == control(id))
+            return folderView(id)->openSelected();
+    for (Id id : {Id::Command1, Id::Command2})
+        if (focus == control(id))
+            SendMessageA(focus, BM_CLICK, 0, 0);
+}
+
+void MainWindow::onClose() {
+    // Closing the window unloads the only form, which ends the program; nothing is asked.
+    DestroyWindow(window_.hwnd());
+}
+
+void MainWindow::onDestroy() {
+    PostQuitMessage(0);
+}
+
+void MainWindow::onMeasureItem(const ControlDesign& control, MEASUREITEMSTRUCT& item) {
+    if (control.kind == ControlKind::FolderList)
+        item.itemHeight =
+            static_cast<UINT>(FolderListView::itemHeight(window_.fontOf(control), window_.dpi()));
+}
+
+void MainWindow::onDrawItem(const ControlDesign& control, const DRAWITEMSTRUCT& item) {
+    if (FolderListView* view = folderView(idOf(control.name)))
+        view->draw(item, window_.dpi());
+}
+
+void MainWindow::onDpiChanged() {
+    for (Id id : {Id::Dir1, Id::Dir2}) {
+        const ControlDesign* design = window_.design().find(nameOf(id));
+        SendMessageA(control(id), LB_SETITEMHEIGHT, 0,
+                     FolderListView::itemHeight(window_.fontOf(*design), window_.dpi()));
+    }
+}
+
+int runMessageLoop(HWND mainWindow) {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        // The About box runs its own loop; here only the main window's keys need handling.
+        if (IsWindow(mainWindow) && IsDialogMessageA(mainWindow, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+} // namespace ch::gui

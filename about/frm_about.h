@@ -14,7 +14,7 @@ class FileSystem;
 const FormDesign& frmAboutDesign();
 
 class FrmAbout : public ModalForm {
-public:
+  public:
     FrmAbout(FileSystem& fs, Registry& registry, Processes& processes, Dialogs& dialogs,
              const AppObject& App)
         : fs_(fs), registry_(registry), processes_(processes), dialogs_(dialogs), App_(App) {}
@@ -32,7 +32,7 @@ public:
     void cmdOK_Click() { unload(); }
     void cmdSysInfo_Click();
 
-private:
+  private:
     FileSystem& fs_;
     Registry& registry_;
     Processes& processes_;

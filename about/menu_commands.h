@@ -7,8 +7,8 @@
 
 namespace ch {
 
-extern const char* const kHomepageUrl;  // on a reserved example domain
-extern const char* const kEmailLink;    // mailto: on a reserved example domain
+extern const char* const kHomepageUrl; // on a reserved example domain
+extern const char* const kEmailLink;   // mailto: on a reserved example domain
 
 void mnuExit_Click(FormsRuntime& runtime);
 void mnuContets_Click(FormsRuntime& runtime, const AppObject& App, Shell& shell, Dialogs& dialogs);

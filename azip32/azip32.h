@@ -8,11 +8,11 @@
   by CR LF or LF, blank lines ignored. Each listed file is stored under its bare file name
   (the part after the last backslash or slash), deflated, or stored as is when deflating
   does not make it smaller. Entries keep the order of the list; a file listed twice, or two
-  files of the same bare name, give two entries of that name. Names are converted from the ANSI code page to UTF-8; the UTF-8
-  flag is set only for names that are not plain ASCII. (The native build, used for tests
-  and benchmarks, takes a name that is valid UTF-8 as it is and any other name as Latin-1.)
-  ZIP64 records are written only when an archive needs them: an entry or offset at 4 GiB or
-  more, or 65,535 entries or more.
+  files of the same bare name, give two entries of that name. Names are converted from the ANSI code
+  page to UTF-8; the UTF-8 flag is set only for names that are not plain ASCII. (The native build,
+  used for tests and benchmarks, takes a name that is valid UTF-8 as it is and any other name as
+  Latin-1.) ZIP64 records are written only when an archive needs them: an entry or offset at 4 GiB
+  or more, or 65,535 entries or more.
 
   The archive is written to a temporary file in the archive's folder, flushed to disk and
   read back in full: every entry is decompressed and its CRC-32 compared. Only then is it

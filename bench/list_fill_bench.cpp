@@ -29,8 +29,8 @@ double seconds(const std::function<void()>& fill) {
 }
 
 HWND makeList(HWND parent, DWORD style) {
-    return CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VSCROLL | LBS_HASSTRINGS | style, 0,
-                           0, 200, 200, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VSCROLL | LBS_HASSTRINGS | style, 0, 0,
+                           200, 200, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 } // namespace
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
 
     ch::FolderList folders(fs);
     ch::gui::FolderListView folderView(makeList(window, LBS_OWNERDRAWFIXED), folders,
-                                  [](const std::function<void()>& action) { action(); });
+                                       [](const std::function<void()>& action) { action(); });
     const double folderSeconds = seconds([&] {
         folders.init(argv[1]);
         folderView.refresh();

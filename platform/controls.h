@@ -13,29 +13,29 @@
 namespace ch {
 
 class Label {
-public:
+  public:
     explicit Label(std::string caption = {}) : caption_(std::move(caption)) {}
     const std::string& Caption() const { return caption_; }
     void setCaption(const std::string& caption);
     std::function<void()> onUpdate;
 
-private:
+  private:
     std::string caption_;
 };
 
 class TextBox {
-public:
+  public:
     const std::string& Text() const { return text_; }
     void setText(const std::string& text);
     std::function<void()> onUpdate;
 
-private:
+  private:
     std::string text_;
 };
 
 // Drive list: one entry per drive, written as the classic control does: "c:" or "c: [LABEL]".
 class DriveList {
-public:
+  public:
     explicit DriveList(FileSystem& fs) : fs_(fs) {}
     // Reads the drives and selects the drive of folder (no Change raised).
     void init(const std::string& folder);
@@ -57,7 +57,7 @@ public:
     std::function<void()> Change;
     std::function<void()> onUpdate;
 
-private:
+  private:
     FileSystem& fs_;
     std::vector<std::string> entries_;
     std::string drive_;
@@ -73,22 +73,22 @@ struct FolderItem {
 
 // Folder list: Path with no trailing backslash except at a root such as "c:\".
 class FolderList {
-public:
+  public:
     explicit FolderList(FileSystem& fs) : fs_(fs) {}
-    void init(const std::string& path);  // no Change raised
+    void init(const std::string& path); // no Change raised
     const std::string& Path() const { return path_; }
     // A drive name ("d:", "d: [DATA]") moves to that drive's current folder (68 when
     // not ready); any other text must name an existing folder (76). Path keeps its old value
     // on failure. Raises Change when the path really changes (case-insensitive comparison).
     void setPath(const std::string& path);
     const std::vector<FolderItem>& items() const { return items_; }
-    int pathIndex() const;  // index of the item that is Path itself
-    void open(int index);   // double-click / Enter on an item
+    int pathIndex() const; // index of the item that is Path itself
+    void open(int index);  // double-click / Enter on an item
 
     std::function<void()> Change;
     std::function<void()> onUpdate;
 
-private:
+  private:
     void reload();
     void reload(const std::vector<std::string>& subfolders);
     FileSystem& fs_;
@@ -98,20 +98,20 @@ private:
 
 // File list: the files of Path matching Pattern ("*.dat;*.idx").
 class FileList {
-public:
+  public:
     explicit FileList(FileSystem& fs, std::string pattern = "*.*")
         : fs_(fs), pattern_(std::move(pattern)) {}
-    void init(const std::string& path);  // lists without raising anything; ignores failure
+    void init(const std::string& path); // lists without raising anything; ignores failure
     const std::string& Path() const { return path_; }
     // Existing folder: re-reads the list. Missing folder: throws 76, keeps Path and list.
     void setPath(const std::string& path);
     const std::string& Pattern() const { return pattern_; }
     int16_t ListCount() const;
-    const std::string& List(int index) const;  // 5 (invalid procedure call) when out of range
+    const std::string& List(int index) const; // 5 (invalid procedure call) when out of range
 
     std::function<void()> onUpdate;
 
-private:
+  private:
     FileSystem& fs_;
     std::string pattern_;
     std::string path_;

@@ -8,10 +8,20 @@
 
 namespace ch {
 
-enum class ControlKind { TextBox, FileList, Frame, FolderList, DriveList, Button, Label, Picture, Line };
+enum class ControlKind {
+    TextBox,
+    FileList,
+    Frame,
+    FolderList,
+    DriveList,
+    Button,
+    Label,
+    Picture,
+    Line
+};
 
 struct FontSpec {
-    std::string face;  // empty: the window's default dialog font
+    std::string face; // empty: the window's default dialog font
     double points = 0;
     int weight = 400;
 };
@@ -19,25 +29,25 @@ struct FontSpec {
 struct ControlDesign {
     std::string name;
     ControlKind kind;
-    std::string parent;  // empty: the window; else a Frame's name (positions count from it)
+    std::string parent; // empty: the window; else a Frame's name (positions count from it)
     std::string caption;
-    int left = 0, top = 0, width = 0, height = 0;  // twips; for a Line: x1, y1, x2, y2
-    int tabIndex = -1;                              // -1: never takes the focus
+    int left = 0, top = 0, width = 0, height = 0; // twips; for a Line: x1, y1, x2, y2
+    int tabIndex = -1;                            // -1: never takes the focus
     FontSpec font;
-    std::optional<uint32_t> foreColor;  // RGB as 0xBBGGRR, like COLORREF
+    std::optional<uint32_t> foreColor; // RGB as 0xBBGGRR, like COLORREF
     std::string toolTip;
     bool visible = true;
-    bool centred = false;       // label text alignment
-    bool isDefault = false;     // default button (Enter)
-    bool isCancel = false;      // cancel button (Esc)
-    int lineWidth = 1;          // Line: pen width in pixels
-    int index = -1;             // control-array index (Line1(0), Line1(1))
+    bool centred = false;   // label text alignment
+    bool isDefault = false; // default button (Enter)
+    bool isCancel = false;  // cancel button (Esc)
+    int lineWidth = 1;      // Line: pen width in pixels
+    int index = -1;         // control-array index (Line1(0), Line1(1))
 };
 
 struct MenuDesign {
     std::string name;
-    std::string caption;  // "-" is a separator
-    int level = 0;        // 0: menu bar title, 1: item of the title before it
+    std::string caption; // "-" is a separator
+    int level = 0;       // 0: menu bar title, 1: item of the title before it
 };
 
 enum class BorderStyle { FixedSingle, FixedDialog };
@@ -45,13 +55,13 @@ enum class BorderStyle { FixedSingle, FixedDialog };
 struct FormDesign {
     std::string name;
     std::string caption;
-    int clientWidth = 0, clientHeight = 0;  // twips
+    int clientWidth = 0, clientHeight = 0; // twips
     BorderStyle border = BorderStyle::FixedSingle;
     bool minButton = false;
     bool maxButton = false;
     bool showInTaskbar = true;
-    std::vector<ControlDesign> controls;  // stored order
-    std::vector<MenuDesign> menus;        // stored order
+    std::vector<ControlDesign> controls; // stored order
+    std::vector<MenuDesign> menus;       // stored order
 
     const ControlDesign* find(const std::string& controlName, int index = -1) const;
 };
@@ -62,6 +72,8 @@ ControlDesign designRow(const char* name, ControlKind kind, const char* parent, 
                         const FontSpec& font = {});
 
 // Twips to pixels at a given DPI (15 twips per pixel at 96 DPI), rounded to nearest.
-inline int twipsToPixels(int twips, int dpi) { return (twips * dpi + 720) / 1440; }
+inline int twipsToPixels(int twips, int dpi) {
+    return (twips * dpi + 720) / 1440;
+}
 
 } // namespace ch

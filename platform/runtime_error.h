@@ -27,7 +27,7 @@ enum ErrorNumber : int {
 std::string standardDescription(int number);
 
 class RuntimeError : public std::runtime_error {
-public:
+  public:
     // An empty description takes the standard wording of the number. systemError is the
     // operating system's own code (GetLastError) when known, 0 otherwise: the runtime number
     // 70 covers both a refused permission and a file held open by another program.
@@ -37,7 +37,7 @@ public:
     const std::string& description() const { return description_; }
     unsigned long systemError() const { return systemError_; }
 
-private:
+  private:
     int number_;
     std::string description_;
     unsigned long systemError_;

@@ -7,9 +7,9 @@
 namespace ch {
 
 class SequentialFile {
-public:
+  public:
     explicit SequentialFile(FileSystem& fs) : fs_(fs) {}
-    ~SequentialFile();  // closes silently, writing what was written so far
+    ~SequentialFile(); // closes silently, writing what was written so far
     // 53 when missing. 55 when this file number is already open. A UTF-8 byte order mark at
     // the start is skipped.
     void openForInput(const std::string& path);
@@ -24,7 +24,7 @@ public:
     void close();
     bool isOpen() const { return mode_ != Mode::Closed; }
 
-private:
+  private:
     enum class Mode { Closed, Input, Output };
     FileSystem& fs_;
     Mode mode_ = Mode::Closed;

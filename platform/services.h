@@ -18,7 +18,7 @@ enum MsgStyle : int {
 enum MsgAnswer : int { vbOK = 1, vbCancel = 2, vbRetry = 4 };
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Modal message box. Without a title the application title is shown. Returns the answer.
     virtual int msgBox(const std::string& prompt, int style,
@@ -26,7 +26,7 @@ public:
 };
 
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     // ShellExecuteA of shell32.dll; > 32 success, 2 file not found. 48/453 when unbindable.
     virtual intptr_t shellExecute(uintptr_t ownerWindow, const std::string& verb,
@@ -39,7 +39,7 @@ constexpr uint32_t HKEY_LOCAL_MACHINE_ROOT = 0x80000002u;
 constexpr uint32_t KEY_READ_ACCESS = 0x20019u;
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
     // The advapi32 calls, with their status results (0 = success).
     virtual long openKey(uint32_t root, const std::string& subKey, uint32_t options,
@@ -51,7 +51,7 @@ public:
 };
 
 class Processes {
-public:
+  public:
     virtual ~Processes() = default;
     // Starts a program from a command line and does not wait. windowStyle 1 = normal, focused.
     // Throws 53 when the program cannot be found, 5 for an empty command line.
@@ -60,7 +60,7 @@ public:
 
 // The four entries of azip32.dll, bound by name on first call (48 no DLL, 453 no entry).
 class Archiver {
-public:
+  public:
     virtual ~Archiver() = default;
     virtual int32_t addZIP_Initialise() = 0;
     virtual int32_t addZIP_ArchiveName(const std::string& archivePath) = 0;
@@ -70,7 +70,7 @@ public:
 
 // The application object: program folder and identity.
 struct AppObject {
-    std::string Path;  // program folder; no trailing backslash except at a drive root
+    std::string Path; // program folder; no trailing backslash except at a drive root
     std::string Title = "Tavrik's Chathoard";
     int16_t Major = 0;
     int16_t Minor = 10;

@@ -59,6 +59,14 @@ step() {
     return $rc
 }
 
+# Every C++ file as the checked-in .clang-format lays it out, so style does not drift.
+format_check() {
+    local files
+    mapfile -t files < <(cd "$ROOT" && git ls-files '*.cpp' '*.h')
+    (cd "$ROOT" && clang-format --dry-run -Werror "${files[@]}") &&
+        echo "format: ${#files[@]} files as .clang-format lays them out"
+}
+
 scripts_tests() {
     (cd "$ROOT" && python3 -m unittest discover -s scripts/tests -v)
 }
@@ -112,6 +120,7 @@ release_tests() {
     fi
 }
 
+step format format_check
 step scripts scripts_tests
 step host host_tests host
 step host-asan host_tests host-asan

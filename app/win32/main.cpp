@@ -79,8 +79,8 @@ int runWindow(ch::AppObject& App, int showCommand) {
     });
     ch::Win32BackupLock backupLock;
     ch::Win32FilePicker filePicker;
-    ch::Services services{fs,       dialogs, shell,      registry,  processes,
-                          archiver, runtime, App,        backupLock, filePicker};
+    ch::Services services{fs,       dialogs, shell, registry,   processes,
+                          archiver, runtime, App,   backupLock, filePicker};
 
     ch::Form1 form(services);
     ch::gui::MainWindow window(form, dialogs);

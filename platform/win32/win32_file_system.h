@@ -9,8 +9,7 @@ class Win32FileSystem : public FileSystem {
   public:
     void copyFile(const std::string& source, const std::string& destination,
                   CopyFlush flush = CopyFlush::ToDisk) override;
-    std::string copyToTemporary(const std::string& source,
-                                const std::string& destination) override;
+    std::string copyToTemporary(const std::string& source, const std::string& destination) override;
     void moveOver(const std::string& temporary, const std::string& destination) override;
     void deleteFile(const std::string& path) override;
     void deleteByPattern(const std::string& pattern) override;

@@ -417,9 +417,8 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 
 std::vector<std::string> MemoryFileSystem::changes() const {
     return logOf({FsOp::Copy, FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile,
-                  FsOp::DeleteByPattern, FsOp::MakeFolder, FsOp::RemoveFolder,
-                  FsOp::RenameFolder, FsOp::WriteAll, FsOp::AppendText, FsOp::WriteNewFile,
-                  FsOp::Rename});
+                  FsOp::DeleteByPattern, FsOp::MakeFolder, FsOp::RemoveFolder, FsOp::RenameFolder,
+                  FsOp::WriteAll, FsOp::AppendText, FsOp::WriteNewFile, FsOp::Rename});
 }
 
 std::string MemoryFileSystem::dump() const {

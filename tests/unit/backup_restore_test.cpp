@@ -240,8 +240,7 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     auto run = [&](const std::vector<std::string>& args) {
         lines.clear();
         return runCommandLine(
-            args, App, fs, archiver, lock,
-            [&](const std::string& l, bool) { lines.push_back(l); },
+            args, App, fs, archiver, lock, [&](const std::string& l, bool) { lines.push_back(l); },
             [] { return std::string("2026-12-07 03:00:00"); });
     };
     EXPECT_EQ(run({"/verify", "D:\\Save\\chathoard.zip"}), 0);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "tests/support/fake_backup_lock.h"
 #include "tests/support/fake_archiver.h"
+#include "tests/support/fake_backup_lock.h"
 #include "tests/support/memory_file_system.h"
 
 namespace ch {
@@ -45,8 +45,7 @@ struct KeepWaitRun : ::testing::Test {
     }
     int run(const std::vector<std::string>& args) {
         return runCommandLine(
-            args, App, fs, archiver, lock,
-            [&](const std::string& l, bool) { lines.push_back(l); },
+            args, App, fs, archiver, lock, [&](const std::string& l, bool) { lines.push_back(l); },
             [] { return std::string("2026-12-07 03:00:00"); },
             {[&] { return now; },
              [&](int s) {

@@ -133,8 +133,8 @@ class Form1Wiring : public ::testing::Test {
     AppObject App;
     test::FakeBackupLock backupLock;
     test::ScriptedFilePicker picker;
-    Services services{fs,      dialogs, shell, registry,   processes,
-                      archiver, runtime, App,  backupLock, picker};
+    Services services{fs,       dialogs, shell, registry,   processes,
+                      archiver, runtime, App,   backupLock, picker};
     Form1 form{services};
 };
 

@@ -6,8 +6,8 @@
 
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_file_system.h"
-#include "tests/win32/win32_test_helpers.h"
 #include "tests/support/error_of.h"
+#include "tests/win32/win32_test_helpers.h"
 
 namespace ch {
 namespace {

@@ -7,8 +7,8 @@
 #include "platform/win32/win32_errors.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_text.h"
-#include "tests/win32/win32_test_helpers.h"
 #include "tests/support/error_of.h"
+#include "tests/win32/win32_test_helpers.h"
 
 namespace ch {
 namespace {

@@ -25,6 +25,11 @@ NEVER_SHOWN = {
     "the archive was written and checked",
     # The open dialog's filter list: the user sees only its names, which the page quotes.
     "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*",
+    # Programming errors: a window's table of controls or forms that does not match its
+    # design, which the tests catch before any user could see it.
+    "the About box's design has no",
+    "the main window's design has no",
+    "this form has no window",
 }
 
 ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"', "'": "'", "0": "\0"}

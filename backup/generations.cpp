@@ -208,7 +208,7 @@ Pruned pruneFolders(FileSystem& fs, const std::string& destination, const std::s
             // Renamed first, so that a deletion stopped part-way leaves a folder that says it
             // is incomplete (the next run clears it) rather than one that looks whole.
             const std::string doomed = joined(destination, name + kIncompleteSuffix);
-            fs.renameFolder(path, doomed);
+            fs.rename(path, doomed);
             for (const std::string& file : fs.listFiles(doomed, kDatabasePatterns))
                 fs.deleteFile(joined(doomed, file));
             fs.removeFolder(doomed);
@@ -302,7 +302,7 @@ BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::str
         return outcome;
     }
     try {
-        fs.renameFolder(incomplete, complete);
+        fs.rename(incomplete, complete);
     } catch (const RuntimeError& e) {
         removeIncompleteFolder(fs, incomplete);
         showBackupFailure(dialogs, "The copies in " + incomplete + " could not be renamed to " +

@@ -48,9 +48,6 @@ class FileSystem {
     virtual void makeFolder(const std::string& path) = 0;
     // 75 unless the folder is empty, 76 when missing.
     virtual void removeFolder(const std::string& path) = 0;
-    // Gives a folder a new name in the same parent folder; an existing name is never replaced.
-    // 75 when newPath exists, 76 when path is missing.
-    virtual void renameFolder(const std::string& path, const std::string& newPath) = 0;
     // First ordinary file (not hidden, system or a folder) matching a pattern, or "".
     virtual std::string findFirstFile(const std::string& pattern) = 0;
     virtual bool folderExists(const std::string& path) = 0;

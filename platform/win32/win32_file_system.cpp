@@ -162,15 +162,6 @@ void Win32FileSystem::removeFolder(const std::string& path) {
     throwWin32Error(error, path);
 }
 
-void Win32FileSystem::renameFolder(const std::string& path, const std::string& newPath) {
-    CriticalErrorsQuiet quiet;
-    // Without MOVEFILE_REPLACE_EXISTING an existing name is refused, never replaced.
-    if (MoveFileExW(winPath(path).c_str(), winPath(newPath).c_str(), MOVEFILE_WRITE_THROUGH))
-        return;
-    const DWORD error = GetLastError();
-    throwWin32Error(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error, path);
-}
-
 std::string Win32FileSystem::findFirstFile(const std::string& pattern) {
     CriticalErrorsQuiet quiet;
     std::vector<std::string> paths;

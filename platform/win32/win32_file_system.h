@@ -15,7 +15,6 @@ class Win32FileSystem : public FileSystem {
     void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;
     void removeFolder(const std::string& path) override;
-    void renameFolder(const std::string& path, const std::string& newPath) override;
     std::string findFirstFile(const std::string& pattern) override;
     bool folderExists(const std::string& path) override;
     bool fileExists(const std::string& path) override;

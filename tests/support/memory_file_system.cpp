@@ -160,8 +160,6 @@ const char* fsOpName(FsOp op) {
         return "mtime";
     case FsOp::CheckReadable:
         return "check-readable";
-    case FsOp::RenameFolder:
-        return "rename-folder";
     case FsOp::FileInUse:
         return "in-use";
     case FsOp::FileSize:
@@ -181,7 +179,7 @@ const char* fsOpName(FsOp op) {
 std::string FsCall::text() const {
     std::string t = std::string(fsOpName(op)) + " " + path;
     if (op == FsOp::Copy || op == FsOp::CopyToTemporary || op == FsOp::MoveOver ||
-        op == FsOp::RenameFolder || op == FsOp::Rename)
+        op == FsOp::Rename)
         t += " -> " + path2;
     if (error)
         t += " !" + std::to_string(error);
@@ -417,8 +415,8 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 
 std::vector<std::string> MemoryFileSystem::changes() const {
     return logOf({FsOp::Copy, FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile,
-                  FsOp::DeleteByPattern, FsOp::MakeFolder, FsOp::RemoveFolder, FsOp::RenameFolder,
-                  FsOp::WriteAll, FsOp::AppendText, FsOp::WriteNewFile, FsOp::Rename});
+                  FsOp::DeleteByPattern, FsOp::MakeFolder, FsOp::RemoveFolder, FsOp::WriteAll,
+                  FsOp::AppendText, FsOp::WriteNewFile, FsOp::Rename});
 }
 
 std::string MemoryFileSystem::dump() const {
@@ -688,27 +686,6 @@ void MemoryFileSystem::removeFolder(const std::string& path) {
         if (!n->children.empty())
             fail(errPathFileAccess, 145); // ERROR_DIR_NOT_EMPTY
         parent.children.erase(lower(r.last()));
-    });
-}
-
-void MemoryFileSystem::renameFolder(const std::string& path, const std::string& newPath) {
-    run(FsOp::RenameFolder, path, newPath, [&] {
-        Resolved from = resolve(path), to = resolve(newPath);
-        if (from.parts.empty() || to.parts.empty())
-            fail(errPathFileAccess, kAccessDenied);
-        Node& parent = parentFolderOf(from);
-        Node* n = parent.child(from.last());
-        if (!n || !n->folder)
-            fail(errPathNotFound, 3);
-        Node& newParent = parentFolderOf(to);
-        if (&newParent != &parent)
-            fail(errPathFileAccess, 17); // ERROR_NOT_SAME_DEVICE: only renames are modelled
-        if (Node* other = parent.child(to.last()); other && other != n)
-            fail(errPathFileAccess, 183); // ERROR_ALREADY_EXISTS
-        std::unique_ptr<Node> moved = std::move(parent.children[lower(from.last())]);
-        parent.children.erase(lower(from.last()));
-        moved->name = to.last();
-        parent.children[lower(to.last())] = std::move(moved);
     });
 }
 

@@ -33,7 +33,6 @@ enum class FsOp {
     AppendText,
     ModifiedTime,
     CheckReadable,
-    RenameFolder,
     FileInUse,
     FileSize,
     ReadPart,
@@ -121,7 +120,6 @@ class MemoryFileSystem : public FileSystem {
     void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;
     void removeFolder(const std::string& path) override;
-    void renameFolder(const std::string& path, const std::string& newPath) override;
     std::string findFirstFile(const std::string& pattern) override;
     bool folderExists(const std::string& path) override;
     bool fileExists(const std::string& path) override;

@@ -82,7 +82,7 @@ TEST_F(Generations, AFailedRunDeletesNoGeneration) {
     EXPECT_EQ(zip(1), BackupOutcome::Failed);
     fs.failOnce(FsOp::CopyToTemporary, "*a.idx", errDiskFull, 112);
     EXPECT_EQ(normal(1), BackupOutcome::Failed);
-    fs.failOnce(FsOp::RenameFolder, "*.incomplete", errPermissionDenied, 5);
+    fs.failOnce(FsOp::Rename, "*.incomplete", errPermissionDenied, 5);
     EXPECT_EQ(normal(1), BackupOutcome::Failed);
 
     EXPECT_EQ(fs.entries("D:\\Save"),

@@ -71,9 +71,9 @@ TEST(MemoryFileSystem, ReturnsTheRuntimeNumbersOfWin32) {
     EXPECT_EQ(errorOf([&] { fs.listFiles("C:\\zz", "*.*"); }), errPathNotFound);
     EXPECT_EQ(errorOf([&] { fs.listFiles("C:\\a\\f.dat", "*.*"); }), errPathNotFound);
     fs.addFolder("C:\\b");
-    EXPECT_EQ(errorOf([&] { fs.renameFolder("C:\\a", "C:\\B"); }), errPathFileAccess);
-    EXPECT_EQ(errorOf([&] { fs.renameFolder("C:\\zz", "C:\\y"); }), errPathNotFound);
-    fs.renameFolder("C:\\b", "C:\\c");
+    EXPECT_EQ(errorOf([&] { fs.rename("C:\\a", "C:\\B"); }), errPathFileAccess);
+    EXPECT_EQ(errorOf([&] { fs.rename("C:\\zz", "C:\\y"); }), errFileNotFound);
+    fs.rename("C:\\b", "C:\\c");
     EXPECT_TRUE(fs.hasFolder("C:\\c"));
     EXPECT_FALSE(fs.hasFolder("C:\\b"));
 

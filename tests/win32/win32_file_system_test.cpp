@@ -155,13 +155,13 @@ TEST_F(Win32FileSystemTest, MakeAndRemoveFolder) {
     EXPECT_FALSE(fs.folderExists(dir / "chathoard"));
 }
 
-TEST_F(Win32FileSystemTest, RenameFolderNeverReplacesAnExistingName) {
+TEST_F(Win32FileSystemTest, RenamingAFolderNeverReplacesAnExistingName) {
     fs.makeFolder(dir / "2026.incomplete");
     writeFile(dir / "2026.incomplete\\a.dat", "x");
     fs.makeFolder(dir / "taken");
-    EXPECT_EQ(errorOf([&] { fs.renameFolder(dir / "2026.incomplete", dir / "taken"); }), 75);
-    EXPECT_EQ(errorOf([&] { fs.renameFolder(dir / "missing", dir / "other"); }), 76);
-    fs.renameFolder(dir / "2026.incomplete", dir / "2026");
+    EXPECT_EQ(errorOf([&] { fs.rename(dir / "2026.incomplete", dir / "taken"); }), 75);
+    EXPECT_EQ(errorOf([&] { fs.rename(dir / "missing", dir / "other"); }), 53);
+    fs.rename(dir / "2026.incomplete", dir / "2026");
     EXPECT_EQ(fs.readAll(dir / "2026\\a.dat"), "x");
     EXPECT_FALSE(fs.folderExists(dir / "2026.incomplete"));
 }

@@ -4,29 +4,16 @@
 #include <zlib.h>
 
 #include "azip32/little_endian.h"
+#include "azip32/zip_records.h"
 
 namespace ch {
 namespace {
 
-using azip::get16;
-using azip::get32;
-using azip::get64;
+// The records as the library writes them; any other tool's archives use the same.
+using namespace azip;
 
-constexpr uint32_t kLocalSignature = 0x04034b50;
-constexpr uint32_t kCentralSignature = 0x02014b50;
-constexpr uint32_t kEndSignature = 0x06054b50;
-constexpr uint32_t kZip64EndSignature = 0x06064b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kFlagEncrypted = 1;
 constexpr uint16_t kFlagDataDescriptor = 1 << 3;
-constexpr uint64_t kMax32 = 0xFFFFFFFFu;
-constexpr uint64_t kMax16 = 0xFFFFu;
-constexpr size_t kLocalFixedSize = 30;
-constexpr size_t kCentralFixedSize = 46;
-constexpr size_t kEndSize = 22;
-constexpr size_t kZip64EndSize = 56;
-constexpr size_t kZip64LocatorSize = 20;
 constexpr size_t kChunk = 1 << 20;
 
 [[noreturn]] void damaged(const std::string& entry, const std::string& what) {
@@ -200,7 +187,7 @@ void ZipReader::readEntry(const ZipEntry& entry,
                           const std::function<void(const std::string&)>& sink) const {
     const std::string& n = entry.name;
     require(!(entry.flags & kFlagEncrypted), n, "it is encrypted");
-    require(entry.method == 0 || entry.method == 8, n,
+    require(entry.method == kMethodStored || entry.method == kMethodDeflated, n,
             "it is packed with a method this program cannot read");
     const std::string h = readExactly(entry.localOffset, kLocalFixedSize, n);
     require(get32(bytesOf(h)) == kLocalSignature, n, "its local header is missing");
@@ -229,7 +216,7 @@ void ZipReader::readEntry(const ZipEntry& entry,
             sink(piece);
     };
     uint64_t left = entry.compressedSize;
-    if (entry.method == 0) {
+    if (entry.method == kMethodStored) {
         while (left > 0) {
             const auto piece =
                 readExactly(at, static_cast<size_t>(std::min<uint64_t>(left, kChunk)), n);

@@ -1,10 +1,8 @@
 #include "about/win32/about_window.h"
 
+#include "platform/win32/gui_control_names.h"
 #include "platform/win32/gui_layout.h"
 #include "platform/win32/gui_resources.h"
-
-#include <stdexcept>
-#include <utility>
 
 namespace ch::gui {
 
@@ -22,24 +20,14 @@ const std::pair<Id, const char*> kNames[] = {
     {Id::picIcon, "picIcon"},
 };
 
-const char* nameOf(Id id) {
-    for (const auto& [known, name] : kNames)
-        if (known == id)
-            return name;
-    return "";
-}
-
 } // namespace
 
 AboutWindow::Id AboutWindow::idOf(const std::string& name) {
-    for (const auto& [id, known] : kNames)
-        if (name == known)
-            return id;
-    return Id::None;
+    return gui::idOf(kNames, name);
 }
 
 HWND AboutWindow::control(Id id) const {
-    return window_.control(nameOf(id));
+    return window_.control(gui::nameOf(kNames, id));
 }
 
 AboutWindow::AboutWindow(FrmAbout& about, Dialogs& dialogs)
@@ -57,9 +45,7 @@ void AboutWindow::run(const std::function<void()>& action) {
 }
 
 void AboutWindow::runModal(HWND owner) {
-    for (const auto& [id, name] : kNames)
-        if (!window_.design().find(name))
-            throw std::logic_error(std::string("the About box's design has no ") + name);
+    requireInDesign(window_.design(), kNames, "the About box's design has no ");
     window_.create(owner);
     SetWindowTextA(window_.hwnd(), about_.Caption.c_str());
     const std::pair<Id, Label*> labels[] = {{Id::lblTitle, &about_.lblTitle},
@@ -69,7 +55,7 @@ void AboutWindow::runModal(HWND owner) {
     for (auto [id, model] : labels)
         if (HWND h = control(id))
             labels_.push_back(std::make_unique<LabelView>(h, *model));
-    if (const ControlDesign* picture = window_.design().find(nameOf(Id::picIcon))) {
+    if (const ControlDesign* picture = window_.design().find(gui::nameOf(kNames, Id::picIcon))) {
         const PixelRect r = controlRect(window_.design(), *picture, window_.dpi());
         icon_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
                                               MAKEINTRESOURCEA(CHATHOARD_ICON_ID), IMAGE_ICON,

@@ -1,6 +1,6 @@
 #include "app/win32/main_window.h"
 
-#include <stdexcept>
+#include "platform/win32/gui_control_names.h"
 
 namespace ch::gui {
 
@@ -26,36 +26,17 @@ const std::pair<Id, const char*> kNames[] = {
     {Id::mnuAbout, "mnuAbout"},
 };
 
-bool designHas(const FormDesign& design, const std::string& name) {
-    if (design.find(name))
-        return true;
-    for (const MenuDesign& menu : design.menus)
-        if (menu.name == name)
-            return true;
-    return false;
-}
-
-const char* nameOf(Id id) {
-    for (const auto& [known, name] : kNames)
-        if (known == id)
-            return name;
-    return "";
-}
-
 } // namespace
 
 MainWindow::MainWindow(Form1& form, Dialogs& dialogs)
     : form_(form), dialogs_(dialogs), window_(form1Design(), *this) {}
 
 MainWindow::Id MainWindow::idOf(const std::string& name) {
-    for (const auto& [id, known] : kNames)
-        if (name == known)
-            return id;
-    return Id::None;
+    return gui::idOf(kNames, name);
 }
 
 HWND MainWindow::control(Id id) const {
-    return window_.control(nameOf(id));
+    return window_.control(gui::nameOf(kNames, id));
 }
 
 // The event wiring of the buttons and menu items; the lists raise their own events.
@@ -98,9 +79,7 @@ void MainWindow::run(const std::function<void()>& action) {
 
 void MainWindow::create() {
     window_.create(nullptr);
-    for (const auto& [id, name] : kNames)
-        if (!designHas(window_.design(), name))
-            throw std::logic_error(std::string("the main window's design has no ") + name);
+    requireInDesign(window_.design(), kNames, "the main window's design has no ");
     Dispatch dispatch = [this](const std::function<void()>& action) { run(action); };
     drive1_ = std::make_unique<DriveListView>(control(Id::Drive1), form_.Drive1, dispatch);
     drive2_ = std::make_unique<DriveListView>(control(Id::Drive2), form_.Drive2, dispatch);
@@ -187,7 +166,7 @@ void MainWindow::onDrawItem(const ControlDesign& control, const DRAWITEMSTRUCT& 
 
 void MainWindow::onDpiChanged() {
     for (Id id : {Id::Dir1, Id::Dir2}) {
-        const ControlDesign* design = window_.design().find(nameOf(id));
+        const ControlDesign* design = window_.design().find(gui::nameOf(kNames, id));
         SendMessageA(control(id), LB_SETITEMHEIGHT, 0,
                      FolderListView::itemHeight(window_.fontOf(*design), window_.dpi()));
     }

@@ -611,13 +611,7 @@ void MemoryFileSystem::moveOver(const std::string& temporary, const std::string&
         Node& folder = parentFolderOf(rd);
         if (&folder != &parentFolderOf(rt))
             fail(errPathFileAccess, 17); // ERROR_NOT_SAME_DEVICE: only renames in one folder
-        Node* old = folder.child(rd.last());
-        if (old && old->folder)
-            fail(errPathFileAccess, kAccessDenied);
-        if (old && old->locked)
-            fail(errPermissionDenied, kSharingViolation);
-        if (old && old->readOnly)
-            fail(errPermissionDenied, kAccessDenied);
+        checkReplaceable(folder.child(rd.last()));
         const std::string data = from.data;
         const int64_t mtime = from.mtime;
         folder.children.erase(lower(rt.last()));
@@ -820,13 +814,19 @@ MemoryFileSystem::Node& MemoryFileSystem::fileToWrite(const Resolved& r) {
         fail(errPathFileAccess);
     Node& folder = parentFolderOf(r);
     Node* n = folder.child(r.last());
+    checkReplaceable(n);
+    return n ? *n : folder.add(r.last(), false);
+}
+
+// What stops a file from being written over or replaced: a folder of that name, another
+// program holding it open, or its read-only attribute.
+void MemoryFileSystem::checkReplaceable(const Node* n) {
     if (n && n->folder)
         fail(errPathFileAccess, kAccessDenied);
     if (n && n->locked)
         fail(errPermissionDenied, kSharingViolation);
     if (n && n->readOnly)
         fail(errPermissionDenied, kAccessDenied);
-    return n ? *n : folder.add(r.last(), false);
 }
 
 void MemoryFileSystem::writeAll(const std::string& path, const std::string& bytes) {

@@ -171,6 +171,7 @@ class MemoryFileSystem : public FileSystem {
     Node& parentFolderOf(const Resolved& r, bool create = false);
     Node& openableFile(const Resolved& r);
     Node& fileToWrite(const Resolved& r);
+    static void checkReplaceable(const Node* n);
     // The source and the folder of a copy, once it is known that the copy may replace the
     // destination.
     std::pair<Node*, Node*> checkCopy(const std::string& source, const Resolved& rd);

@@ -21,14 +21,14 @@ void FrmAbout::unload() {
 }
 
 void FrmAbout::Form_Load() {
-    Caption = "About " + App_.Title;
-    lblVersion.setCaption("Version " + std::to_string(App_.Major) + "." +
-                          std::to_string(App_.Minor) + "." + std::to_string(App_.Revision));
-    lblTitle.setCaption(App_.Title);
+    Caption = "About " + s_.App.Title;
+    lblVersion.setCaption("Version " + std::to_string(s_.App.Major) + "." +
+                          std::to_string(s_.App.Minor) + "." + std::to_string(s_.App.Revision));
+    lblTitle.setCaption(s_.App.Title);
 }
 
 void FrmAbout::cmdSysInfo_Click() {
-    StartSysInfo(registry_, fs_, processes_, dialogs_);
+    StartSysInfo(s_);
 }
 
 } // namespace ch

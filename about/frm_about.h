@@ -9,15 +9,11 @@
 
 namespace ch {
 
-class FileSystem;
-
 const FormDesign& frmAboutDesign();
 
 class FrmAbout : public ModalForm {
   public:
-    FrmAbout(FileSystem& fs, Registry& registry, Processes& processes, Dialogs& dialogs,
-             const AppObject& App)
-        : fs_(fs), registry_(registry), processes_(processes), dialogs_(dialogs), App_(App) {}
+    explicit FrmAbout(const Services& services) : s_(services) {}
 
     // Loaded state: the Win32 layer creates the window when it loads and destroys it when
     // it unloads. Each load starts again from the design texts.
@@ -33,11 +29,7 @@ class FrmAbout : public ModalForm {
     void cmdSysInfo_Click();
 
   private:
-    FileSystem& fs_;
-    Registry& registry_;
-    Processes& processes_;
-    Dialogs& dialogs_;
-    const AppObject& App_;
+    Services s_;
 };
 
 } // namespace ch

@@ -12,8 +12,8 @@ namespace {
 constexpr int kShowNormal = 1;
 constexpr intptr_t kShellFileNotFound = 2;
 
-intptr_t openWithShell(FormsRuntime& runtime, Shell& shell, const std::string& file) {
-    return shell.shellExecute(runtime.form1Handle(), "Open", file, "", "", kShowNormal);
+intptr_t openWithShell(const Services& s, const std::string& file) {
+    return s.shell.shellExecute(s.runtime.form1Handle(), "Open", file, "", "", kShowNormal);
 }
 
 } // namespace
@@ -22,32 +22,30 @@ void mnuExit_Click(FormsRuntime& runtime) {
     runtime.endProgram();
 }
 
-void mnuContets_Click(FormsRuntime& runtime, const AppObject& App, Shell& shell, Dialogs& dialogs) {
+void mnuContets_Click(const Services& s) {
     try {
         // Other unsuccessful results (no viewer registered …) are the shell's to report.
-        if (openWithShell(runtime, shell, App.Path + "\\chathoard.chm") != kShellFileNotFound)
+        if (openWithShell(s, s.App.Path + "\\chathoard.chm") != kShellFileNotFound)
             return;
     } catch (const RuntimeError&) {
     }
-    dialogs.msgBox("No CHATHOARD.CHM file found", vbExclamation, "File not Found");
+    s.dialogs.msgBox("No CHATHOARD.CHM file found", vbExclamation, "File not Found");
 }
 
 // The browser or mail program reports its own problems; an unusable shell reaches the event
 // dispatcher, which keeps the program running.
-void mnuHomepage_Click(FormsRuntime& runtime, Shell& shell) {
-    openWithShell(runtime, shell, kHomepageUrl);
+void mnuHomepage_Click(const Services& s) {
+    openWithShell(s, kHomepageUrl);
 }
 
-void mnuEmail_Click(FormsRuntime& runtime, Shell& shell) {
-    openWithShell(runtime, shell, kEmailLink);
+void mnuEmail_Click(const Services& s) {
+    openWithShell(s, kEmailLink);
 }
 
-void mnuAbout_Click(FormsRuntime& runtime, std::unique_ptr<FrmAbout>& about, FileSystem& fs,
-                    Registry& registry, Processes& processes, Dialogs& dialogs,
-                    const AppObject& App) {
+void mnuAbout_Click(std::unique_ptr<FrmAbout>& about, const Services& s) {
     if (!about)
-        about = std::make_unique<FrmAbout>(fs, registry, processes, dialogs, App);
-    runtime.showModal(*about);
+        about = std::make_unique<FrmAbout>(s);
+    s.runtime.showModal(*about);
 }
 
 } // namespace ch

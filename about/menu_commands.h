@@ -11,12 +11,10 @@ extern const char* const kHomepageUrl; // on a reserved example domain
 extern const char* const kEmailLink;   // mailto: on a reserved example domain
 
 void mnuExit_Click(FormsRuntime& runtime);
-void mnuContets_Click(FormsRuntime& runtime, const AppObject& App, Shell& shell, Dialogs& dialogs);
-void mnuHomepage_Click(FormsRuntime& runtime, Shell& shell);
-void mnuEmail_Click(FormsRuntime& runtime, Shell& shell);
+void mnuContets_Click(const Services& s);
+void mnuHomepage_Click(const Services& s);
+void mnuEmail_Click(const Services& s);
 // Creates the one About box object of the run on first use and shows it modally.
-void mnuAbout_Click(FormsRuntime& runtime, std::unique_ptr<FrmAbout>& about, FileSystem& fs,
-                    Registry& registry, Processes& processes, Dialogs& dialogs,
-                    const AppObject& App);
+void mnuAbout_Click(std::unique_ptr<FrmAbout>& about, const Services& s);
 
 } // namespace ch

@@ -74,13 +74,13 @@ bool startTool(Registry& registry, FileSystem& fs, Processes& processes) {
 
 } // namespace
 
-void StartSysInfo(Registry& registry, FileSystem& fs, Processes& processes, Dialogs& dialogs) {
+void StartSysInfo(const Services& s) {
     try {
-        if (startTool(registry, fs, processes))
+        if (startTool(s.registry, s.fs, s.processes))
             return;
     } catch (const RuntimeError&) {
     }
-    dialogs.msgBox("System Information Is Unavailable At This Time", vbOKOnly);
+    s.dialogs.msgBox("System Information Is Unavailable At This Time", vbOKOnly);
 }
 
 bool GetKeyValue(Registry& registry, uint32_t KeyRoot, const std::string& KeyName,

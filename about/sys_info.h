@@ -9,7 +9,7 @@ namespace ch {
 
 // Finds the System Information tool through the registry and starts it, or says it is
 // unavailable.
-void StartSysInfo(Registry& registry, FileSystem& fs, Processes& processes, Dialogs& dialogs);
+void StartSysInfo(const Services& s);
 
 // Reads one registry value as text (REG_SZ as is, REG_DWORD as "&h" + hex digits).
 bool GetKeyValue(Registry& registry, uint32_t KeyRoot, const std::string& KeyName,

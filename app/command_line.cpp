@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "app/form1.h"
 #include "app/restore_command_line.h"
 #include "app/startup.h"
 #include "backup/generations.h"
@@ -94,10 +95,10 @@ bool takeBackupOptions(std::vector<std::string>& args, CommandLine& cl) {
 }
 
 // The database files the backup will copy, as it will open them.
-std::vector<std::string> databaseFiles(const FolderList& Dir1, const FileList& File1) {
+std::vector<std::string> databaseFiles(const BackupSources& in) {
     std::vector<std::string> files;
-    for (int i = 0; i < File1.ListCount(); ++i)
-        files.push_back(databaseFile(Dir1.Path(), File1.List(i)));
+    for (int i = 0; i < in.File1.ListCount(); ++i)
+        files.push_back(databaseFile(in.Dir1.Path(), in.File1.List(i)));
     return files;
 }
 
@@ -219,12 +220,12 @@ void ConsoleDialogs::log(const std::string& line) {
     }
 }
 
-int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, BackupLock& lock, const OutputLine& out, const Clock& clock,
-                   const Waiting& waiting) {
-    if (auto code = runBackupCheckCommand(args, App, fs, out, clock))
+int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
+                   const Clock& clock, const Waiting& waiting) {
+    if (auto code = runBackupCheckCommand(args, s.App, s.fs, out, clock))
         return *code;
-    ConsoleDialogs dialogs(fs, logPathOf(App), out, clock);
+    ConsoleDialogs dialogs(s.fs, logPathOf(s.App), out, clock);
+    const Services console = s.withDialogs(dialogs);
     auto parsed = parseCommandLine(args);
     if (!parsed) {
         dialogs.report("The arguments were not understood: " + shownArguments(args), true);
@@ -246,38 +247,36 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
     struct Held {
         BackupLock& lock;
         ~Held() { lock.release(); }
-    } held{lock};
-    if (!lock.acquire(kCommandLineLockWaitMs)) {
+    } held{s.backupLock};
+    if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
         dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
                        kAnotherBackupTitle);
         dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning), true);
         return exitAnotherBackupRunning;
     }
 
-    TextBox Text1;
+    // The window's own controls and wiring, without the window: the folder is judged exactly
+    // as there.
+    Form1 form(console);
+    form.wireEvents();
     if (zip)
-        Form_Load(Text1, App, fs, dialogs, archiver);
-
-    // The same controls the window uses, so the folder is judged exactly as there.
-    FolderList Dir1(fs), Dir2(fs);
-    FileList File1(fs, kDatabasePatterns);
-    Label Label1(kNotFoundCaption);
-    Dir1.Change = [&] { Dir1_Change(Dir1, File1, Label1); };
+        form.Form_Load();
     try {
-        Dir1.setPath(parsed->messengerFolder);
+        form.Dir1.setPath(parsed->messengerFolder);
     } catch (const RuntimeError& e) {
         dialogs.report("The messenger folder " + parsed->messengerFolder +
                            " cannot be opened: " + e.description(),
                        true);
         return exitNoMessengerDatabase;
     }
-    if (Label1.Caption() == kNotFoundCaption) {
-        dialogs.report(
-            "No messenger database (*.dat or *.idx files) in " + databaseFolder(Dir1.Path()), true);
+    if (form.Label1.Caption() == kNotFoundCaption) {
+        dialogs.report("No messenger database (*.dat or *.idx files) in " +
+                           databaseFolder(form.Dir1.Path()),
+                       true);
         return exitNoMessengerDatabase;
     }
     try {
-        Dir2.setPath(parsed->destinationFolder);
+        form.Dir2.setPath(parsed->destinationFolder);
     } catch (const RuntimeError& e) {
         dialogs.report("The destination folder " + parsed->destinationFolder +
                            " cannot be opened: " + e.description(),
@@ -285,29 +284,29 @@ int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSys
         return exitBackupFailed;
     }
 
-    const std::vector<std::string> database = databaseFiles(Dir1, File1);
+    const BackupSources sources = form.sources();
+    const std::vector<std::string> database = databaseFiles(sources);
     const auto report = [&](const std::string& line) { dialogs.report(line, false); };
-    if (auto inUse = waitForDatabase(fs, database, parsed->waitMinutes, waiting, report)) {
+    if (auto inUse = waitForDatabase(s.fs, database, parsed->waitMinutes, waiting, report)) {
         dialogs.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
         dialogs.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
         return exitDatabaseInUse;
     }
 
-    BackupSources sources{Label1, File1, Dir1, Dir2};
     BackupOutcome outcome;
     if (parsed->keep) {
-        const std::string stamp = newGenerationStamp(fs, Dir2.Path(), zip, clock, waiting.sleep);
-        outcome = zip ? zipGeneration(sources, *parsed->keep, stamp, DefaultDrive, App, fs, dialogs,
-                                      archiver)
-                      : normalGeneration(sources, *parsed->keep, stamp, fs, dialogs);
+        const std::string stamp =
+            newGenerationStamp(s.fs, form.Dir2.Path(), zip, clock, waiting.sleep);
+        outcome = zip ? zipGeneration(sources, *parsed->keep, stamp, DefaultDrive, console)
+                      : normalGeneration(sources, *parsed->keep, stamp, console);
     } else {
-        outcome = zip ? Command1_Click(sources, DefaultDrive, App, fs, dialogs, archiver)
-                      : Command2_Click(sources, fs, dialogs);
+        outcome =
+            zip ? Command1_Click(sources, DefaultDrive, console) : Command2_Click(sources, console);
     }
     int code = exitCodeFor(outcome);
     // ICQ started during the run: its failure is the database being in use.
     if (outcome == BackupOutcome::Failed) {
-        if (auto inUse = firstFileInUse(fs, database)) {
+        if (auto inUse = firstFileInUse(s.fs, database)) {
             dialogs.report(databaseInUseText(*inUse, 0), true);
             code = exitDatabaseInUse;
         }

@@ -78,10 +78,11 @@ class ConsoleDialogs : public Dialogs {
 // chathoard.log in the program folder, where every command-line run appends its lines.
 std::string logPathOf(const AppObject& App);
 
-// Runs the command line given as args (without the program name); returns the exit code.
-// waiting is the time that /wait and a new generation's name wait by.
-int runCommandLine(const std::vector<std::string>& args, AppObject& App, FileSystem& fs,
-                   Archiver& archiver, BackupLock& lock, const OutputLine& out, const Clock& clock,
-                   const Waiting& waiting = Waiting::real());
+// Runs the command line given as args (without the program name); returns the exit code. Its
+// boxes go to out and the log instead of s.dialogs; the services a window alone uses (shell,
+// registry, processes, forms, file picker) are not called. waiting is the time that /wait and
+// a new generation's name wait by.
+int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
+                   const Clock& clock, const Waiting& waiting = Waiting::real());
 
 } // namespace ch

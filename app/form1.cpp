@@ -11,7 +11,7 @@
 
 namespace ch {
 
-Form1::Form1(Services& services)
+Form1::Form1(const Services& services)
     : File1(services.fs, kDatabasePatterns), Dir2(services.fs), Drive2(services.fs),
       Dir1(services.fs), Drive1(services.fs), Label1(kNotFoundCaption), s_(services) {}
 
@@ -23,29 +23,30 @@ void Form1::load(const std::string& currentFolder) {
     Dir1.init(currentFolder);
     Dir2.init(currentFolder);
     File1.init(currentFolder);
+    wireEvents();
+    Form_Load();
+}
 
+void Form1::wireEvents() {
     Dir1.Change = [this] { Dir1_Change(); };
     Drive1.Change = [this] { Drive1_Change(); };
     Drive2.Change = [this] { Drive2_Change(); };
     // A change of Dir2 runs nothing: the destination is read when a backup starts.
-
-    Form_Load();
 }
 
 void Form1::Form_Load() {
-    ch::Form_Load(Text1, s_.App, s_.fs, s_.dialogs, s_.archiver);
+    ch::Form_Load(Text1, s_);
 }
 
 BackupOutcome Form1::Command1_Click() {
-    return runAlone(s_.backupLock, kWindowLockWaitMs, s_.dialogs, [&](Dialogs& dialogs) {
-        return ch::Command1_Click(sources(), DefaultDrive, s_.App, s_.fs, dialogs, s_.archiver);
+    return runAlone(s_, kWindowLockWaitMs, [&](const Services& alone) {
+        return ch::Command1_Click(sources(), DefaultDrive, alone);
     });
 }
 
 BackupOutcome Form1::Command2_Click() {
-    return runAlone(s_.backupLock, kWindowLockWaitMs, s_.dialogs, [&](Dialogs& dialogs) {
-        return ch::Command2_Click(sources(), s_.fs, dialogs);
-    });
+    return runAlone(s_, kWindowLockWaitMs,
+                    [&](const Services& alone) { return ch::Command2_Click(sources(), alone); });
 }
 
 void Form1::Dir1_Change() {
@@ -61,8 +62,7 @@ void Form1::Drive2_Change() {
 }
 
 void Form1::mnuRestore_Click() {
-    ch::mnuRestore_Click(Label1, Dir1, s_.fs, s_.dialogs, s_.filePicker,
-                         restoreStamp(localTimeNow()));
+    ch::mnuRestore_Click(Label1, Dir1, s_, restoreStamp(localTimeNow()));
 }
 
 void Form1::mnuExit_Click() {
@@ -70,19 +70,19 @@ void Form1::mnuExit_Click() {
 }
 
 void Form1::mnuContets_Click() {
-    ch::mnuContets_Click(s_.runtime, s_.App, s_.shell, s_.dialogs);
+    ch::mnuContets_Click(s_);
 }
 
 void Form1::mnuHomepage_Click() {
-    ch::mnuHomepage_Click(s_.runtime, s_.shell);
+    ch::mnuHomepage_Click(s_);
 }
 
 void Form1::mnuEmail_Click() {
-    ch::mnuEmail_Click(s_.runtime, s_.shell);
+    ch::mnuEmail_Click(s_);
 }
 
 void Form1::mnuAbout_Click() {
-    ch::mnuAbout_Click(s_.runtime, about_, s_.fs, s_.registry, s_.processes, s_.dialogs, s_.App);
+    ch::mnuAbout_Click(about_, s_);
 }
 
 } // namespace ch

@@ -17,26 +17,16 @@ namespace ch {
 
 const FormDesign& form1Design();
 
-struct Services {
-    FileSystem& fs;
-    Dialogs& dialogs;
-    Shell& shell;
-    Registry& registry;
-    Processes& processes;
-    Archiver& archiver;
-    FormsRuntime& runtime;
-    AppObject& App;
-    BackupLock& backupLock;
-    FilePicker& filePicker;
-};
-
 class Form1 {
   public:
-    explicit Form1(Services& services);
+    explicit Form1(const Services& services);
 
     // Creates the controls' state on the process's current folder (no events), wires the
     // events, then runs Form_Load.
     void load(const std::string& currentFolder);
+    // Connects the lists' Change events to their handlers. A run without a window (the command
+    // line) uses the controls with only this, so a folder is judged exactly as in the window.
+    void wireEvents();
 
     TextBox Text1;
     FileList File1;
@@ -59,9 +49,11 @@ class Form1 {
     void mnuEmail_Click();
     void mnuAbout_Click();
 
-  private:
+    // What a backup reads of the window at the moment it starts.
     BackupSources sources() const { return {Label1, File1, Dir1, Dir2}; }
-    Services& s_;
+
+  private:
+    Services s_;
     std::unique_ptr<FrmAbout> about_;
 };
 

@@ -37,11 +37,11 @@ void readSetting(SequentialFile& file1, const std::string& path, TextBox& Text1)
 
 } // namespace
 
-void Form_Load(TextBox& Text1, const AppObject& App, FileSystem& fs, Dialogs& dialogs,
-               Archiver& archiver) {
-    initialiseArchiver(archiver, dialogs);
-    const std::string settings = settingsFilePath(App);
-    SequentialFile file1(fs);
+void Form_Load(TextBox& Text1, const Services& s) {
+    Dialogs& dialogs = s.dialogs;
+    initialiseArchiver(s.archiver, dialogs);
+    const std::string settings = settingsFilePath(s.App);
+    SequentialFile file1(s.fs);
     try {
         readSetting(file1, settings, Text1);
         return;

@@ -12,7 +12,6 @@ extern std::string DefaultDrive;
 
 // Form1's load handler: initialises the archiving library and reads (or creates) the
 // staging-drive setting through Text1 into DefaultDrive.
-void Form_Load(TextBox& Text1, const AppObject& App, FileSystem& fs, Dialogs& dialogs,
-               Archiver& archiver);
+void Form_Load(TextBox& Text1, const Services& s);
 
 } // namespace ch

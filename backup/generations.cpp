@@ -262,21 +262,22 @@ std::string newGenerationStamp(FileSystem& fs, const std::string& destination, b
 }
 
 BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                            const std::string& DefaultDrive, const AppObject& App, FileSystem& fs,
-                            Dialogs& dialogs, Archiver& archiver) {
+                            const std::string& DefaultDrive, const Services& s) {
     const std::string destination = in.Dir2.Path();
     const std::string name = generationArchiveName(stamp);
-    removeInterruptedGenerationArchives(fs, destination);
-    HoldCompletion held(dialogs);
-    const BackupOutcome outcome = Command1_Click(in, DefaultDrive, App, fs, held, archiver, name);
+    removeInterruptedGenerationArchives(s.fs, destination);
+    HoldCompletion held(s.dialogs);
+    const BackupOutcome outcome = Command1_Click(in, DefaultDrive, s.withDialogs(held), name);
     if (outcome != BackupOutcome::Done)
         return outcome;
-    return finish(dialogs, held.held(), joined(destination, name),
-                  pruneArchives(fs, destination, name, keep), keep);
+    return finish(s.dialogs, held.held(), joined(destination, name),
+                  pruneArchives(s.fs, destination, name, keep), keep);
 }
 
 BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                               FileSystem& fs, Dialogs& dialogs) {
+                               const Services& s) {
+    FileSystem& fs = s.fs;
+    Dialogs& dialogs = s.dialogs;
     if (refuseWithoutMessengerFolder(in.Label1, dialogs))
         return BackupOutcome::NoMessengerFolder;
     const std::string destination = in.Dir2.Path();
@@ -295,8 +296,8 @@ BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::str
     FolderList generation(fs);
     generation.init(incomplete);
     HoldCompletion held(dialogs);
-    const BackupOutcome outcome =
-        Command2_Click(BackupSources{in.Label1, in.File1, in.Dir1, generation}, fs, held);
+    const BackupOutcome outcome = Command2_Click(
+        BackupSources{in.Label1, in.File1, in.Dir1, generation}, s.withDialogs(held));
     if (outcome != BackupOutcome::Done) {
         removeIncompleteFolder(fs, incomplete);
         return outcome;

@@ -36,10 +36,9 @@ std::string newGenerationStamp(FileSystem& fs, const std::string& destination, b
 
 // A ZIP Backup into a new generation archive in in.Dir2, then the pruning.
 BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                            const std::string& DefaultDrive, const AppObject& App, FileSystem& fs,
-                            Dialogs& dialogs, Archiver& archiver);
+                            const std::string& DefaultDrive, const Services& s);
 // A Normal Backup into a new generation subfolder of in.Dir2, then the pruning.
 BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                               FileSystem& fs, Dialogs& dialogs);
+                               const Services& s);
 
 } // namespace ch

@@ -29,7 +29,9 @@ void removeTemporaries(FileSystem& fs, const std::vector<std::string>& temporari
 
 } // namespace
 
-BackupOutcome Command2_Click(const BackupSources& in, FileSystem& fs, Dialogs& dialogs) {
+BackupOutcome Command2_Click(const BackupSources& in, const Services& s) {
+    FileSystem& fs = s.fs;
+    Dialogs& dialogs = s.dialogs;
     if (refuseWithoutMessengerFolder(in.Label1, dialogs))
         return BackupOutcome::NoMessengerFolder;
     // Copies a killed run left half-written under temporary names.

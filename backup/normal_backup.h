@@ -5,6 +5,6 @@
 namespace ch {
 
 // "Normal Backup": copies every listed database file under its own name into Dir2.
-BackupOutcome Command2_Click(const BackupSources& in, FileSystem& fs, Dialogs& dialogs);
+BackupOutcome Command2_Click(const BackupSources& in, const Services& s);
 
 } // namespace ch

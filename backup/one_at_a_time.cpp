@@ -34,15 +34,15 @@ std::string anotherBackupText(unsigned waitMilliseconds) {
            "the other backup has finished.";
 }
 
-BackupOutcome runAlone(BackupLock& lock, unsigned waitMilliseconds, Dialogs& dialogs,
-                       const std::function<BackupOutcome(Dialogs&)>& backup) {
-    if (!lock.acquire(waitMilliseconds)) {
-        dialogs.msgBox(anotherBackupText(waitMilliseconds), vbExclamation, kAnotherBackupTitle);
+BackupOutcome runAlone(const Services& s, unsigned waitMilliseconds,
+                       const std::function<BackupOutcome(const Services&)>& backup) {
+    if (!s.backupLock.acquire(waitMilliseconds)) {
+        s.dialogs.msgBox(anotherBackupText(waitMilliseconds), vbExclamation, kAnotherBackupTitle);
         return BackupOutcome::AnotherBackupRunning;
     }
-    ReleaseAtEnd releaseAtEnd{lock};
-    ReleasingDialogs releasing(dialogs, lock);
-    return backup(releasing);
+    ReleaseAtEnd releaseAtEnd{s.backupLock};
+    ReleasingDialogs releasing(s.dialogs, s.backupLock);
+    return backup(s.withDialogs(releasing));
 }
 
 } // namespace ch

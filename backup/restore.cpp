@@ -210,11 +210,13 @@ std::string localTimeNow() {
     return text;
 }
 
-void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, FileSystem& fs, Dialogs& dialogs,
-                      FilePicker& picker, const std::string& stamp) {
+void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const Services& s,
+                      const std::string& stamp) {
+    FileSystem& fs = s.fs;
+    Dialogs& dialogs = s.dialogs;
     if (refuseWithoutMessengerFolder(Label1, dialogs))
         return;
-    const auto picked = picker.openFile(
+    const auto picked = s.filePicker.openFile(
         "Choose the backup to restore: chathoard.zip, or a database file in a folder of copies",
         "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*");
     if (!picked)

@@ -54,7 +54,7 @@ std::string localTimeNow();
 
 // File > Restore a backup...: picks the backup with the open dialog, restores into the
 // messenger folder chosen in the main window, and shows each step's box.
-void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, FileSystem& fs, Dialogs& dialogs,
-                      FilePicker& picker, const std::string& stamp);
+void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const Services& s,
+                      const std::string& stamp);
 
 } // namespace ch

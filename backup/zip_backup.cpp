@@ -26,11 +26,11 @@ struct StopRun {
 
 class ZipRun {
   public:
-    ZipRun(const BackupSources& in, const std::string& DefaultDrive, const AppObject& App,
-           FileSystem& fs, Dialogs& dialogs, Archiver& archiver, const std::string& archiveName)
-        : in_(in), fs_(fs), dialogs_(dialogs), archiver_(archiver),
-          stagingFolder_(DefaultDrive + ":\\chathoard"), settingsPath_(settingsFilePath(App)),
-          listPath_(App.Path + "\\icqtemp.dat"), archiveName_(archiveName),
+    ZipRun(const BackupSources& in, const std::string& DefaultDrive, const Services& s,
+           const std::string& archiveName)
+        : in_(in), fs_(s.fs), dialogs_(s.dialogs), archiver_(s.archiver),
+          stagingFolder_(DefaultDrive + ":\\chathoard"), settingsPath_(settingsFilePath(s.App)),
+          listPath_(s.App.Path + "\\icqtemp.dat"), archiveName_(archiveName),
           archivePath_(in.Dir2.Path() + "\\" + archiveName) {}
 
     BackupOutcome run();
@@ -318,9 +318,8 @@ std::string settingsFilePath(const AppObject& App) {
 }
 
 BackupOutcome Command1_Click(const BackupSources& in, const std::string& DefaultDrive,
-                             const AppObject& App, FileSystem& fs, Dialogs& dialogs,
-                             Archiver& archiver, const std::string& archiveName) {
-    return ZipRun(in, DefaultDrive, App, fs, dialogs, archiver, archiveName).run();
+                             const Services& s, const std::string& archiveName) {
+    return ZipRun(in, DefaultDrive, s, archiveName).run();
 }
 
 } // namespace ch

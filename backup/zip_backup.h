@@ -10,7 +10,6 @@ std::string settingsFilePath(const AppObject& App);
 // "ZIP Backup": stages the database files on DefaultDrive, lists them in icqtemp.dat and has
 // the archiving library pack them into chathoard.zip (or archiveName) in Dir2.
 BackupOutcome Command1_Click(const BackupSources& in, const std::string& DefaultDrive,
-                             const AppObject& App, FileSystem& fs, Dialogs& dialogs,
-                             Archiver& archiver, const std::string& archiveName = "chathoard.zip");
+                             const Services& s, const std::string& archiveName = "chathoard.zip");
 
 } // namespace ch

@@ -5,6 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/backup_lock.h"
+#include "platform/file_picker.h"
+#include "platform/file_system.h"
+#include "platform/forms_runtime.h"
+
 namespace ch {
 
 // Message box styles and answers, with the runtime's numbers.
@@ -76,6 +81,28 @@ struct AppObject {
     int16_t Minor = 10;
     int16_t Revision = 0;
     std::string EXEName = "chathoard";
+};
+
+// Every service of a run, handed to the handlers as one object. It only refers to them: whoever
+// builds it (the program's entry, a test) owns the implementations and outlives it.
+struct Services {
+    FileSystem& fs;
+    Dialogs& dialogs;
+    Shell& shell;
+    Registry& registry;
+    Processes& processes;
+    Archiver& archiver;
+    FormsRuntime& runtime;
+    AppObject& App;
+    BackupLock& backupLock;
+    FilePicker& filePicker;
+
+    // The same services with the boxes shown elsewhere (on the console, or letting the backup
+    // lock go first).
+    Services withDialogs(Dialogs& other) const {
+        return {fs,       other,   shell, registry,   processes,
+                archiver, runtime, App,   backupLock, filePicker};
+    }
 };
 
 } // namespace ch

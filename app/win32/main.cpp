@@ -54,38 +54,45 @@ std::string localTime() {
     return text;
 }
 
+// The Win32 implementation of every service, built once for the run. Building them touches
+// nothing: each binds or opens what it needs on first use.
+struct Win32Platform {
+    explicit Win32Platform(ch::AppObject& app) : App(app), dialogs(app.Title), archiver(app.Path) {}
+    ch::AppObject& App;
+    ch::Win32FileSystem fs;
+    ch::Win32Dialogs dialogs;
+    ch::Win32Shell shell;
+    ch::Win32Registry registry;
+    ch::Win32Processes processes;
+    ch::Win32Archiver archiver;
+    ch::gui::Win32FormsRuntime runtime;
+    ch::Win32BackupLock backupLock;
+    ch::Win32FilePicker filePicker;
+    ch::Services services{fs,       dialogs, shell, registry,   processes,
+                          archiver, runtime, App,   backupLock, filePicker};
+};
+
 int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
     if (GetStdHandle(STD_OUTPUT_HANDLE) == nullptr)
         AttachConsole(ATTACH_PARENT_PROCESS);
-    ch::Win32FileSystem fs;
-    ch::Win32Archiver archiver(App.Path);
-    ch::Win32BackupLock lock;
-    return ch::runCommandLine(args, App, fs, archiver, lock, writeLine, localTime);
+    Win32Platform platform(App);
+    return ch::runCommandLine(args, platform.services, writeLine, localTime);
 }
 
 int runWindow(ch::AppObject& App, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
 
-    ch::Win32FileSystem fs;
-    ch::Win32Dialogs dialogs(App.Title);
-    ch::Win32Shell shell;
-    ch::Win32Registry registry;
-    ch::Win32Processes processes;
-    ch::Win32Archiver archiver(App.Path);
-    ch::gui::Win32FormsRuntime runtime;
-    runtime.addModalWindow<ch::FrmAbout>([&dialogs](ch::FrmAbout& about, HWND owner) {
+    Win32Platform platform(App);
+    ch::Win32Dialogs& dialogs = platform.dialogs;
+    platform.runtime.addModalWindow<ch::FrmAbout>([&dialogs](ch::FrmAbout& about, HWND owner) {
         ch::gui::AboutWindow(about, dialogs).runModal(owner);
     });
-    ch::Win32BackupLock backupLock;
-    ch::Win32FilePicker filePicker;
-    ch::Services services{fs,       dialogs, shell, registry,   processes,
-                          archiver, runtime, App,   backupLock, filePicker};
 
-    ch::Form1 form(services);
+    ch::Form1 form(platform.services);
     ch::gui::MainWindow window(form, dialogs);
     window.create();
-    runtime.setMainWindow(window.hwnd());
+    platform.runtime.setMainWindow(window.hwnd());
     // Loading runs Form_Load while the window is still hidden: its messages come first.
     ch::gui::guiDispatch(dialogs, [&] { form.load(currentFolder()); });
     window.refreshViews();

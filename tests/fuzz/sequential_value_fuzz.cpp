@@ -6,9 +6,7 @@
 #include "platform/runtime_error.h"
 #include "platform/sequential_file.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/support/fake_archiver.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/fake_services.h"
 
 namespace ch::fuzz {
 namespace {
@@ -83,15 +81,13 @@ void roundTrip(const std::string& raw) {
 // Form_Load never lets a failure out: it takes the first value after a byte order mark at
 // the very start, or rewrites the file with C after one warning when there is no value.
 void formLoad(const std::string& settings) {
-    test::MemoryFileSystem fs;
-    test::ScriptedDialogs dialogs;
-    test::FakeArchiver archiver(fs);
-    AppObject App;
-    App.Path = "C:\\Chathoard";
+    test::FakeServices fakes;
+    test::MemoryFileSystem& fs = fakes.fs;
+    fakes.App.Path = "C:\\Chathoard";
     fs.addFile("C:\\Chathoard\\defaultdrive.ini", settings);
     TextBox Text1;
 
-    Form_Load(Text1, App, fs, dialogs, archiver);
+    Form_Load(Text1, fakes.services);
 
     FUZZ_CHECK(DefaultDrive == Text1.Text());
     size_t pos = settings.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
@@ -99,10 +95,10 @@ void formLoad(const std::string& settings) {
     const std::string after = fs.content("C:\\Chathoard\\defaultdrive.ini");
     if (readSequentialValue(settings, pos, first)) {
         FUZZ_CHECK(DefaultDrive == first);
-        FUZZ_CHECK(dialogs.shown.empty());
+        FUZZ_CHECK(fakes.dialogs.shown.empty());
         FUZZ_CHECK(after == settings);
     } else {
-        FUZZ_CHECK(dialogs.shown.size() == 1);
+        FUZZ_CHECK(fakes.dialogs.shown.size() == 1);
         FUZZ_CHECK(after == "C\r\n");
         FUZZ_CHECK(DefaultDrive == "C");
     }

@@ -4,10 +4,7 @@
 #include <set>
 
 #include "about/frm_about.h"
-#include "tests/support/fake_processes.h"
-#include "tests/support/fake_registry.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/fake_services.h"
 
 namespace ch {
 namespace {
@@ -75,15 +72,10 @@ TEST(FrmAboutDesign, ButtonsRuleAndFonts) {
     EXPECT_EQ(d.find("lblDescription")->font.face, "");
 }
 
-class FrmAboutTest : public ::testing::Test {
+class FrmAboutTest : public ::testing::Test, protected test::FakeServices {
   protected:
     FrmAboutTest() { App.Path = "C:\\Chathoard"; }
-    AppObject App;
-    test::FakeRegistry registry;
-    test::FakeProcesses processes;
-    test::ScriptedDialogs dialogs;
-    test::MemoryFileSystem fs;
-    FrmAbout about{fs, registry, processes, dialogs, App};
+    FrmAbout about{services};
 };
 
 TEST_F(FrmAboutTest, LoadShowsTitleAndVersionNeverTheDesignPlaceholders) {

@@ -3,19 +3,14 @@
 
 #include "about/menu_commands.h"
 #include "platform/event_dispatch.h"
-#include "tests/support/fake_forms_runtime.h"
-#include "tests/support/fake_processes.h"
-#include "tests/support/fake_registry.h"
-#include "tests/support/fake_shell.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/fake_services.h"
 
 namespace ch {
 namespace {
 
 constexpr uintptr_t kForm1 = 0x1A2B;
 
-class MenuCommandsTest : public ::testing::Test {
+class MenuCommandsTest : public ::testing::Test, protected test::FakeServices {
   protected:
     MenuCommandsTest() {
         App.Path = "C:\\Program Files\\Chathoard";
@@ -46,39 +41,32 @@ class MenuCommandsTest : public ::testing::Test {
         EXPECT_EQ(dialogs.shown[0].title, "File not Found");
     }
 
-    AppObject App;
-    test::FakeFormsRuntime runtime;
     std::vector<FrmAbout*> shown;
     std::vector<std::string> shownCaptions;
-    test::FakeShell shell;
-    test::ScriptedDialogs dialogs;
-    test::FakeRegistry registry;
-    test::FakeProcesses processes;
-    test::MemoryFileSystem fs;
 };
 
 TEST_F(MenuCommandsTest, ContentsOpensTheHelpFileOfTheProgramFolder) {
-    mnuContets_Click(runtime, App, shell, dialogs);
+    mnuContets_Click(services);
     expectOneShellCall("C:\\Program Files\\Chathoard\\chathoard.chm");
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(MenuCommandsTest, ContentsAtADriveRootPassesTheDoubledBackslash) {
     App.Path = "D:\\";
-    mnuContets_Click(runtime, App, shell, dialogs);
+    mnuContets_Click(services);
     expectOneShellCall("D:\\\\chathoard.chm");
 }
 
 TEST_F(MenuCommandsTest, ContentsReportsAHelpFileTheShellCannotFind) {
     shell.result = 2;
-    mnuContets_Click(runtime, App, shell, dialogs);
+    mnuContets_Click(services);
     expectHelpFileMessageOnce();
 }
 
 TEST_F(MenuCommandsTest, ContentsLeavesOtherShellFailuresToTheShell) {
     for (intptr_t result : {0, 3, 5, 8, 26, 27, 31, 32}) {
         shell.result = result;
-        mnuContets_Click(runtime, App, shell, dialogs);
+        mnuContets_Click(services);
     }
     EXPECT_TRUE(dialogs.shown.empty());
 }
@@ -87,7 +75,7 @@ TEST_F(MenuCommandsTest, ContentsReportsAnUnusableShellAsAMissingHelpFile) {
     for (int number : {errDllLoad, errDllEntryPoint}) {
         dialogs.shown.clear();
         shell.failure = RuntimeError(number);
-        mnuContets_Click(runtime, App, shell, dialogs);
+        mnuContets_Click(services);
         expectHelpFileMessageOnce();
     }
 }
@@ -99,18 +87,18 @@ TEST_F(MenuCommandsTest, HomepageAndEmailOpenTheirAddressesOnAnExampleDomain) {
         EXPECT_NE(std::string(target).find(".example.org"), std::string::npos) << target;
 
     shell.result = 2; // reported by nobody
-    mnuHomepage_Click(runtime, shell);
+    mnuHomepage_Click(services);
     expectOneShellCall(kHomepageUrl);
     shell.calls.clear();
-    mnuEmail_Click(runtime, shell);
+    mnuEmail_Click(services);
     expectOneShellCall(kEmailLink);
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(MenuCommandsTest, AnUnusableShellInHomepageOrEmailLeavesTheProgramRunning) {
     shell.failure = RuntimeError(errDllLoad);
-    dispatchEvent(dialogs, [&] { mnuHomepage_Click(runtime, shell); });
-    dispatchEvent(dialogs, [&] { mnuEmail_Click(runtime, shell); });
+    dispatchEvent(dialogs, [&] { mnuHomepage_Click(services); });
+    dispatchEvent(dialogs, [&] { mnuEmail_Click(services); });
     EXPECT_EQ(dialogs.shown.size(), 2u); // the runtime's error box, once per command
     EXPECT_EQ(runtime.endProgramCalls, 0);
 }
@@ -124,10 +112,10 @@ TEST_F(MenuCommandsTest, ExitEndsTheProgramAndDoesNothingElse) {
 
 TEST_F(MenuCommandsTest, AboutKeepsOneBoxForTheRunAndLoadsItAtEachShowing) {
     std::unique_ptr<FrmAbout> about;
-    mnuAbout_Click(runtime, about, fs, registry, processes, dialogs, App);
+    mnuAbout_Click(about, services);
     ASSERT_TRUE(about);
     about->Caption = "stale";
-    mnuAbout_Click(runtime, about, fs, registry, processes, dialogs, App);
+    mnuAbout_Click(about, services);
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0], about.get());
     EXPECT_EQ(shown[1], about.get());

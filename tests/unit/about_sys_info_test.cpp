@@ -3,18 +3,12 @@
 
 #include "about/sys_info.h"
 #include "platform/runtime_error.h"
-#include "tests/support/fake_processes.h"
-#include "tests/support/fake_registry.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/fake_services.h"
 
 namespace ch {
 namespace {
 
-using test::FakeProcesses;
-using test::FakeRegistry;
 using test::FsOp;
-using test::ScriptedDialogs;
 
 constexpr uint32_t HKLM = HKEY_LOCAL_MACHINE_ROOT;
 const char* const kMsinfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
@@ -23,7 +17,7 @@ const char* const kTool = "C:\\Program Files\\Common Files\\Microsoft Shared\\MS
 const char* const kToolFolder = "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo";
 const char* const kUnavailable = "System Information Is Unavailable At This Time";
 
-class GetKeyValueTest : public ::testing::Test {
+class GetKeyValueTest : public ::testing::Test, protected test::FakeServices {
   protected:
     void TearDown() override { EXPECT_TRUE(registry.openHandles().empty()) << "a key left open"; }
 
@@ -31,8 +25,6 @@ class GetKeyValueTest : public ::testing::Test {
     void store(uint32_t type, const std::string& bytes) {
         registry.setValue(HKLM, kMsinfoKey, "PATH", type, bytes);
     }
-
-    FakeRegistry registry;
 };
 
 TEST_F(GetKeyValueTest, OpensForReadingOnlyAndReadsFromAKeyThatAllowsNothingElse) {
@@ -136,7 +128,7 @@ TEST_F(GetKeyValueTest, OtherTypesCountAsReadButLeaveTheTextAsItWas) {
 
 class StartSysInfoTest : public GetKeyValueTest {
   protected:
-    void start() { StartSysInfo(registry, fs, processes, dialogs); }
+    void start() { StartSysInfo(services); }
     void expectUnavailableOnly() {
         ASSERT_EQ(dialogs.shown.size(), 1u);
         EXPECT_EQ(dialogs.shown[0].prompt, kUnavailable);
@@ -144,9 +136,6 @@ class StartSysInfoTest : public GetKeyValueTest {
         EXPECT_EQ(dialogs.shown[0].title, std::nullopt); // the application title
     }
     std::vector<std::string> searches() const { return fs.logOf({FsOp::FindFirstFile}); }
-    test::MemoryFileSystem fs;
-    FakeProcesses processes;
-    ScriptedDialogs dialogs;
 };
 
 TEST_F(StartSysInfoTest, FirstLookUpStartsTheToolQuotedWithoutFileTestOrSecondLookUp) {

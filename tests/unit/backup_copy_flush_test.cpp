@@ -24,7 +24,7 @@ std::vector<CopyFlush> copyFlushes(const BackupScene& s) {
 
 TEST(CopyFlush, NormalBackupFlushesEveryCopy) {
     BackupScene s;
-    ASSERT_EQ(Command2_Click(s.sources(), s.fs, s.dialogs), BackupOutcome::Done);
+    ASSERT_EQ(Command2_Click(s.sources(), s.services), BackupOutcome::Done);
     EXPECT_EQ(copyFlushes(s), std::vector<CopyFlush>(2, CopyFlush::ToDisk));
 }
 
@@ -34,8 +34,7 @@ TEST(CopyFlush, ZipBackupStagesWithoutFlushingAndStillArchivesEveryByte) {
     s.archiver.duringAddZip = [&] {
         staged = {s.fs.content("C:\\chathoard\\a.dat"), s.fs.content("C:\\chathoard\\a.idx")};
     };
-    ASSERT_EQ(Command1_Click(s.sources(), "C", s.App, s.fs, s.dialogs, s.archiver),
-              BackupOutcome::Done);
+    ASSERT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
     EXPECT_EQ(copyFlushes(s), std::vector<CopyFlush>(2, CopyFlush::NotNeeded));
     EXPECT_EQ(staged, (std::vector<std::string>{"chats", "index"}));
 }

@@ -14,10 +14,8 @@ struct Generations : ::testing::Test, test::BackupScene {
     const std::string stamp = "2026-12-07-030000";
     const std::string newArchive = "D:\\Save\\chathoard-2026-12-07-030000.zip";
 
-    BackupOutcome zip(int keep) {
-        return zipGeneration(sources(), keep, stamp, "C", App, fs, dialogs, archiver);
-    }
-    BackupOutcome normal(int keep) { return normalGeneration(sources(), keep, stamp, fs, dialogs); }
+    BackupOutcome zip(int keep) { return zipGeneration(sources(), keep, stamp, "C", services); }
+    BackupOutcome normal(int keep) { return normalGeneration(sources(), keep, stamp, services); }
     const test::ShownBox& lastBox() const { return dialogs.shown.back(); }
 };
 

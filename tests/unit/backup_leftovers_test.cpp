@@ -61,8 +61,7 @@ void leaveKilledZipBackup(BackupScene& s) {
 TEST(Leftovers, AZipBackupClearsAKilledRunsFilesAndNothingElse) {
     BackupScene s;
     leaveKilledZipBackup(s);
-    EXPECT_EQ(Command1_Click(s.sources(), "C", s.App, s.fs, s.dialogs, s.archiver),
-              BackupOutcome::Done);
+    EXPECT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
     EXPECT_EQ(s.archiver.listFileAtAddZip, "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
     EXPECT_THAT(s.fs.entries("C:\\chathoard"), ElementsAre("notes.txt", "sub")) << s.fs.dump();
     EXPECT_TRUE(s.fs.hasFile("C:\\chathoard\\sub\\x.dat"));
@@ -80,8 +79,7 @@ TEST(Leftovers, AZipBackupStoppedWhileCopyingLeavesNothingThatStopsTheNext) {
                  "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
     s.fs.addFile("C:\\chathoard\\a.dat", "staged");
     s.fs.addFile("C:\\chathoard\\~chathoard-staging-folder.tmp");
-    EXPECT_EQ(Command1_Click(s.sources(), "C", s.App, s.fs, s.dialogs, s.archiver),
-              BackupOutcome::Done);
+    EXPECT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
     EXPECT_FALSE(s.fs.hasFolder("C:\\chathoard")) << s.fs.dump();
     EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
 }
@@ -91,8 +89,7 @@ TEST(Leftovers, AFileInUseStaysAndTheBackupStillSucceeds) {
     leaveKilledZipBackup(s);
     s.fs.setLocked("C:\\chathoard\\~chathoard-264-12.tmp");
     s.fs.setLocked("D:\\Save\\chathoard.zip.azip0.tmp");
-    EXPECT_EQ(Command1_Click(s.sources(), "C", s.App, s.fs, s.dialogs, s.archiver),
-              BackupOutcome::Done);
+    EXPECT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
     EXPECT_TRUE(s.fs.hasFile("C:\\chathoard\\~chathoard-264-12.tmp"));
     EXPECT_TRUE(s.fs.hasFile("D:\\Save\\chathoard.zip.azip0.tmp"));
     EXPECT_FALSE(s.fs.hasFile("C:\\chathoard\\old.idx"));
@@ -101,8 +98,7 @@ TEST(Leftovers, AFileInUseStaysAndTheBackupStillSucceeds) {
 TEST(Leftovers, ABrokenStagingDriveOrListDoesNotStopTheCheck) {
     BackupScene s;
     s.fs.addFile("C:\\Program Files\\Chathoard\\icqtemp.dat", std::string("\0\xff:\\\r\n\n", 7));
-    EXPECT_EQ(Command1_Click(s.sources(), "DE", s.App, s.fs, s.dialogs, s.archiver),
-              BackupOutcome::Failed);
+    EXPECT_EQ(Command1_Click(s.sources(), "DE", s.services), BackupOutcome::Failed);
     EXPECT_THAT(s.dialogs.shown.at(0).prompt, ::testing::HasSubstr("DE:\\chathoard"));
 }
 
@@ -111,7 +107,7 @@ TEST(Leftovers, ANormalBackupClearsKilledCopiesInTheDestinationOnly) {
     s.fs.addFile("D:\\Save\\~chathoard-31-4.tmp", "half a copy");
     s.fs.addFile("D:\\Save\\~chathoard-notes.tmp", "mine");
     s.fs.addFile("C:\\ICQ\\db\\~chathoard-31-5.tmp", "not the destination");
-    EXPECT_EQ(Command2_Click(s.sources(), s.fs, s.dialogs), BackupOutcome::Done);
+    EXPECT_EQ(Command2_Click(s.sources(), s.services), BackupOutcome::Done);
     EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.dat", "a.idx", "~chathoard-notes.tmp"));
     EXPECT_TRUE(s.fs.hasFile("C:\\ICQ\\db\\~chathoard-31-5.tmp"));
 }

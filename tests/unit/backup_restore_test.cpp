@@ -7,11 +7,7 @@
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "backup/zip_reader.h"
-#include "tests/support/fake_archiver.h"
-#include "tests/support/fake_backup_lock.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/scripted_file_picker.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/zip_maker.h"
 
 namespace ch {
@@ -34,7 +30,7 @@ const std::string kChats = [] {
 
 // A messenger folder C:\ICQ with a database and a file of the user's own in db, an archive
 // D:\Save\chathoard.zip and a folder of copies D:\Copies of a newer database.
-struct Restoring {
+struct Restoring : test::FakeServices {
     Restoring() {
         fs.addDrive('d');
         fs.addFile("C:\\ICQ\\db\\a.dat", "old chats");
@@ -49,8 +45,6 @@ struct Restoring {
         return restoreBackup(fs, checkBackup(fs, backup), "C:\\ICQ", "2026-12-07-030000");
     }
     std::vector<std::string> dbFiles() const { return fs.entries("C:\\ICQ\\db"); }
-
-    test::MemoryFileSystem fs;
 };
 
 struct RestoreScene : ::testing::Test, Restoring {};
@@ -199,15 +193,13 @@ TEST_F(RestoreScene, WhenTheOldDbCannotBePutBackTheReportSaysWhereItIs) {
 }
 
 TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
-    test::ScriptedDialogs dialogs;
-    test::ScriptedFilePicker picker;
     Label Label1("ICQ Directory found !");
     FolderList Dir1(fs);
     Dir1.init("C:\\ICQ");
 
     picker.answers = {"D:\\Copies\\a.idx"};
     dialogs.answers = {vbCancel};
-    mnuRestore_Click(Label1, Dir1, fs, dialogs, picker, "2026-12-07-030000");
+    mnuRestore_Click(Label1, Dir1, services, "2026-12-07-030000");
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, kRestoreTitle);
     EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("Restore the backup D:\\Copies from "));
@@ -215,32 +207,29 @@ TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
 
     picker.answers = {"D:\\Save\\chathoard.zip"};
-    mnuRestore_Click(Label1, Dir1, fs, dialogs, picker, "2026-12-07-030000");
+    mnuRestore_Click(Label1, Dir1, services, "2026-12-07-030000");
     ASSERT_EQ(dialogs.shown.size(), 3u);
     EXPECT_EQ(dialogs.shown[2].title, kRestoredTitle);
     EXPECT_THAT(dialogs.shown[2].prompt, HasSubstr("a.dat\r\n    a.idx"));
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
 
     // Cancelling the open dialog does nothing; without a messenger folder nothing is asked.
-    mnuRestore_Click(Label1, Dir1, fs, dialogs, picker, "x");
+    mnuRestore_Click(Label1, Dir1, services, "x");
     Label notFound("No ICQ Directory found");
-    mnuRestore_Click(notFound, Dir1, fs, dialogs, picker, "x");
+    mnuRestore_Click(notFound, Dir1, services, "x");
     ASSERT_EQ(dialogs.shown.size(), 4u);
     EXPECT_EQ(dialogs.shown[3].title, "Oops...");
     EXPECT_EQ(picker.titles.size(), 3u);
 }
 
 TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
-    test::FakeArchiver archiver{fs};
-    test::FakeBackupLock lock;
-    AppObject App;
     App.Path = "C:\\Tools";
     fs.addFolder("C:\\Tools");
     std::vector<std::string> lines;
     auto run = [&](const std::vector<std::string>& args) {
         lines.clear();
         return runCommandLine(
-            args, App, fs, archiver, lock, [&](const std::string& l, bool) { lines.push_back(l); },
+            args, services, [&](const std::string& l, bool) { lines.push_back(l); },
             [] { return std::string("2026-12-07 03:00:00"); });
     };
     EXPECT_EQ(run({"/verify", "D:\\Save\\chathoard.zip"}), 0);

@@ -6,13 +6,11 @@
 #include <string>
 
 #include "backup/backup_common.h"
-#include "tests/support/fake_archiver.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/fake_services.h"
 
 namespace ch::test {
 
-struct BackupScene {
+struct BackupScene : FakeServices {
     BackupScene() {
         fs.addDrive('d');
         fs.addFile("C:\\ICQ\\db\\a.dat", "chats");
@@ -34,10 +32,6 @@ struct BackupScene {
         return dialogs.shown.at(0);
     }
 
-    MemoryFileSystem fs;
-    ScriptedDialogs dialogs;
-    FakeArchiver archiver{fs};
-    AppObject App;
     Label Label1{"ICQ Directory found !"};
     FileList File1{fs, "*.dat;*.idx"};
     FolderList Dir1{fs};

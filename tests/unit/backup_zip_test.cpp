@@ -21,7 +21,7 @@ const char* const kDonePrompt = "Your ICQ backup has been succesfully copied to:
 const char* const kStagedList = "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n";
 
 BackupOutcome zipBackup(BackupScene& s, const std::string& DefaultDrive = "C") {
-    return Command1_Click(s.sources(), DefaultDrive, s.App, s.fs, s.dialogs, s.archiver);
+    return Command1_Click(s.sources(), DefaultDrive, s.services);
 }
 
 void expectDoneBox(const BackupScene& s) {

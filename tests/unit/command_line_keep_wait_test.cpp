@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "tests/support/fake_archiver.h"
-#include "tests/support/fake_backup_lock.h"
-#include "tests/support/memory_file_system.h"
+#include "tests/support/fake_services.h"
 
 namespace ch {
 namespace {
@@ -25,16 +23,11 @@ TEST(CommandLineOptions, KeepAndWaitTakeTheirRangesAnywhereAfterTheBackup) {
     EXPECT_FALSE(parseCommandLine({"/zip", "C:\\ICQ", "D:\\Save", "/wait", "/wait:5"}));
 }
 
-struct KeepWaitRun : ::testing::Test {
-    test::MemoryFileSystem fs;
-    test::FakeArchiver archiver{fs};
-    AppObject App;
+struct KeepWaitRun : ::testing::Test, test::FakeServices {
     std::vector<std::string> lines;
     int64_t now = 0;
     std::vector<int> sleeps;
     std::function<void()> afterSleep = [] {};
-
-    test::FakeBackupLock lock;
 
     KeepWaitRun() {
         App.Path = "C:\\Tools\\Chathoard";
@@ -45,7 +38,7 @@ struct KeepWaitRun : ::testing::Test {
     }
     int run(const std::vector<std::string>& args) {
         return runCommandLine(
-            args, App, fs, archiver, lock, [&](const std::string& l, bool) { lines.push_back(l); },
+            args, services, [&](const std::string& l, bool) { lines.push_back(l); },
             [] { return std::string("2026-12-07 03:00:00"); },
             {[&] { return now; },
              [&](int s) {

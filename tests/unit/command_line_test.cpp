@@ -3,9 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/support/fake_archiver.h"
-#include "tests/support/fake_backup_lock.h"
-#include "tests/support/memory_file_system.h"
+#include "tests/support/fake_services.h"
 
 namespace ch {
 namespace {
@@ -56,11 +54,7 @@ TEST(CommandLineParsing, OutcomesMapToTheDocumentedExitCodes) {
     EXPECT_EQ(exitCodeFor(BackupOutcome::Failed), 2);
 }
 
-struct CommandLineRun : ::testing::Test {
-    test::MemoryFileSystem fs;
-    test::FakeArchiver archiver{fs};
-    test::FakeBackupLock lock;
-    AppObject App;
+struct CommandLineRun : ::testing::Test, test::FakeServices {
     std::vector<std::pair<std::string, bool>> lines;
 
     CommandLineRun() {
@@ -72,7 +66,7 @@ struct CommandLineRun : ::testing::Test {
     }
     int run(const std::vector<std::string>& args) {
         return runCommandLine(
-            args, App, fs, archiver, lock,
+            args, services,
             [&](const std::string& l, bool p) {
                 lines.push_back({l, p});
             },
@@ -133,9 +127,9 @@ TEST_F(CommandLineRun, ZipBackupMakesTheArchiveFromTheStagedCopies) {
 // A scheduled run while another backup runs: it waits, then says so with code 5, touching
 // neither the staging folder, the list file nor the destination (only the log gets its lines).
 TEST_F(CommandLineRun, AnotherBackupRunningGivesCodeFiveAndTouchesNothing) {
-    lock.heldElsewhere = true;
+    backupLock.heldElsewhere = true;
     EXPECT_EQ(run({"/zip", "C:\\ICQ", "C:\\Save"}), exitAnotherBackupRunning);
-    EXPECT_THAT(lock.waits, ::testing::ElementsAre(20000u));
+    EXPECT_THAT(backupLock.waits, ::testing::ElementsAre(20000u));
     for (const std::string& change : fs.changes())
         EXPECT_EQ(change, "append C:\\Tools\\Chathoard\\chathoard.log");
     EXPECT_TRUE(archiver.calls.empty());
@@ -149,9 +143,9 @@ TEST_F(CommandLineRun, AnotherBackupRunningGivesCodeFiveAndTouchesNothing) {
     EXPECT_NE(usageText().find("5 another backup was running (this one waited 20 seconds"),
               std::string::npos);
 
-    lock.heldElsewhere = false;
+    backupLock.heldElsewhere = false;
     EXPECT_EQ(run({"/zip", "C:\\ICQ", "C:\\Save"}), exitDone);
-    EXPECT_FALSE(lock.held);
+    EXPECT_FALSE(backupLock.held);
 }
 
 TEST_F(CommandLineRun, LogKeepsEarlierRuns) {

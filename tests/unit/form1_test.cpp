@@ -6,15 +6,7 @@
 #include <algorithm>
 
 #include "app/startup.h"
-#include "tests/support/fake_archiver.h"
-#include "tests/support/fake_backup_lock.h"
-#include "tests/support/fake_forms_runtime.h"
-#include "tests/support/fake_processes.h"
-#include "tests/support/fake_registry.h"
-#include "tests/support/fake_shell.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/scripted_file_picker.h"
+#include "tests/support/fake_services.h"
 
 namespace ch {
 namespace {
@@ -108,7 +100,7 @@ TEST(Form1Design, MenuTree) {
 }
 
 // The window with every service faked, started in C:\ICQ, which holds a messenger database.
-class Form1Wiring : public ::testing::Test {
+class Form1Wiring : public ::testing::Test, protected test::FakeServices {
   protected:
     Form1Wiring() {
         fs.addDrive('d', "DATA");
@@ -123,18 +115,6 @@ class Form1Wiring : public ::testing::Test {
         App.Path = "C:\\Chathoard";
         form.load("C:\\ICQ");
     }
-    test::MemoryFileSystem fs;
-    test::ScriptedDialogs dialogs;
-    test::FakeShell shell;
-    test::FakeRegistry registry;
-    test::FakeProcesses processes;
-    test::FakeArchiver archiver{fs};
-    test::FakeFormsRuntime runtime;
-    AppObject App;
-    test::FakeBackupLock backupLock;
-    test::ScriptedFilePicker picker;
-    Services services{fs,       dialogs, shell, registry,   processes,
-                      archiver, runtime, App,   backupLock, picker};
     Form1 form{services};
 };
 

@@ -26,7 +26,7 @@ class AwkwardSettings : public ::testing::Test {
     void load(const std::string& bytes) {
         s.fs.addFile(kSettings, bytes);
         s.dialogs.shown.clear();
-        Form_Load(Text1, s.App, s.fs, s.dialogs, s.archiver);
+        Form_Load(Text1, s.services);
         EXPECT_EQ(DefaultDrive, Text1.Text());
     }
     void expectTakenSilently(const std::string& bytes) {
@@ -36,7 +36,7 @@ class AwkwardSettings : public ::testing::Test {
     BackupOutcome zipBackup() {
         s.dialogs.shown.clear();
         archiverCallsBefore = s.archiver.calls.size();
-        return Command1_Click(s.sources(), DefaultDrive, s.App, s.fs, s.dialogs, s.archiver);
+        return Command1_Click(s.sources(), DefaultDrive, s.services);
     }
     // The run failed before anything was staged: no staging folder, no list file, no archive.
     void expectExplainedAndNothingWritten() {

@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime_error.h"
-#include "tests/support/fake_archiver.h"
-#include "tests/support/memory_file_system.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/fake_services.h"
 
 namespace ch {
 namespace {
@@ -17,14 +15,14 @@ using ::testing::HasSubstr;
 
 const char* const kSettings = "C:\\Chathoard\\defaultdrive.ini";
 
-class Startup : public ::testing::Test {
+class Startup : public ::testing::Test, protected test::FakeServices {
   protected:
     Startup() {
         fs.addFolder("C:\\Chathoard");
         App.Path = "C:\\Chathoard";
         DefaultDrive = "unset";
     }
-    void load() { Form_Load(Text1, App, fs, dialogs, archiver); }
+    void load() { Form_Load(Text1, services); }
     void expectMissingFileWarningOnly() {
         ASSERT_EQ(dialogs.shown.size(), 1u);
         EXPECT_EQ(dialogs.shown[0].prompt,
@@ -33,10 +31,6 @@ class Startup : public ::testing::Test {
         EXPECT_EQ(dialogs.shown[0].title, "File not Found");
     }
 
-    test::MemoryFileSystem fs;
-    test::ScriptedDialogs dialogs;
-    test::FakeArchiver archiver{fs};
-    AppObject App;
     TextBox Text1;
 };
 
@@ -111,7 +105,8 @@ TEST_F(Startup, AMissingLibraryIsWarnedAboutOnceAndStartUpGoesOn) {
     noEntry.entryMissing("addZIP_Initialise");
     dialogs.shown.clear();
     fs.deleteFile(kSettings);
-    Form_Load(Text1, App, fs, dialogs, noEntry);
+    Form_Load(Text1,
+              {fs, dialogs, shell, registry, processes, noEntry, runtime, App, backupLock, picker});
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("addZIP_Initialise"));
     EXPECT_EQ(dialogs.shown[1].title, "File not Found");

@@ -1,0 +1,36 @@
+#pragma once
+// Every service faked, and the Services object the handlers take, referring to them.
+#include "platform/services.h"
+#include "tests/support/fake_archiver.h"
+#include "tests/support/fake_backup_lock.h"
+#include "tests/support/fake_forms_runtime.h"
+#include "tests/support/fake_processes.h"
+#include "tests/support/fake_registry.h"
+#include "tests/support/fake_shell.h"
+#include "tests/support/memory_file_system.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_file_picker.h"
+
+namespace ch::test {
+
+struct FakeServices {
+    FakeServices() = default;
+    // services refers to this object's own members.
+    FakeServices(const FakeServices&) = delete;
+    FakeServices& operator=(const FakeServices&) = delete;
+
+    MemoryFileSystem fs;
+    ScriptedDialogs dialogs;
+    FakeShell shell;
+    FakeRegistry registry;
+    FakeProcesses processes;
+    FakeArchiver archiver{fs};
+    FakeFormsRuntime runtime;
+    AppObject App;
+    FakeBackupLock backupLock;
+    ScriptedFilePicker picker;
+    Services services{fs,       dialogs, shell, registry,   processes,
+                      archiver, runtime, App,   backupLock, picker};
+};
+
+} // namespace ch::test

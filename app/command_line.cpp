@@ -171,7 +171,7 @@ std::string usageText() {
            "            then did not start).\r\n"
            "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged\r\n"
            "or unreadable, or was not restored (the database is then unchanged); 4 the\r\n"
-           "database is in use (restore only).\r\n";
+           "database is in use, 5 a backup was running (restore only).\r\n";
 }
 
 int exitCodeFor(BackupOutcome outcome) {
@@ -222,7 +222,7 @@ void ConsoleDialogs::log(const std::string& line) {
 
 int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
                    const Clock& clock, const Waiting& waiting) {
-    if (auto code = runBackupCheckCommand(args, s.App, s.fs, out, clock))
+    if (auto code = runBackupCheckCommand(args, s, out, clock))
         return *code;
     ConsoleDialogs dialogs(s.fs, logPathOf(s.App), out, clock);
     const Services console = s.withDialogs(dialogs);
@@ -244,10 +244,7 @@ int runCommandLine(const std::vector<std::string>& args, const Services& s, cons
                    false);
 
     // Held from before the first file is touched to the end: no box here waits for anyone.
-    struct Held {
-        BackupLock& lock;
-        ~Held() { lock.release(); }
-    } held{s.backupLock};
+    const ReleaseAtEnd held{s.backupLock};
     if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
         dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
                        kAnotherBackupTitle);

@@ -1,5 +1,6 @@
 #include "app/restore_command_line.h"
 
+#include "backup/one_at_a_time.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "selection/folder_detection.h"
@@ -35,9 +36,9 @@ void reportLines(ConsoleDialogs& dialogs, const std::string& text, bool isProble
 
 } // namespace
 
-std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, AppObject& App,
-                                         FileSystem& fs, const OutputLine& out,
-                                         const Clock& clock) {
+std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, const Services& s,
+                                         const OutputLine& out, const Clock& clock) {
+    FileSystem& fs = s.fs;
     if (args.empty())
         return std::nullopt;
     const std::string name = switchName(args[0]);
@@ -51,7 +52,7 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, A
     // Wrong arguments go the way of every other bad command line: reported, logged, exit 3.
     if (!countOk || emptyArg)
         return std::nullopt;
-    ConsoleDialogs dialogs(fs, logPathOf(App), out, clock);
+    ConsoleDialogs dialogs(fs, logPathOf(s.App), out, clock);
 
     if (verify) {
         const std::optional<std::string> messenger =
@@ -79,10 +80,17 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, A
             for (const BackupFile& f : backup.files)
                 dialogs.report("  " + f.name + " (" + std::to_string(f.size) + " bytes)", false);
         }
-        const RestoreReport report = restoreBackup(fs, backup, args[2], restoreStamp(clock()));
-        const bool done = report.outcome == RestoreOutcome::Done;
-        reportLines(dialogs, report.text, !done);
-        code = done ? exitDone : report.databaseInUse ? exitDatabaseInUse : exitBackupFailed;
+        const auto report = restoreAlone(s.backupLock, kCommandLineLockWaitMs, fs, backup, args[2],
+                                         restoreStamp(clock()));
+        if (!report) {
+            dialogs.msgBox(backupRunningText(kCommandLineLockWaitMs), vbExclamation,
+                           kRestoreFailedTitle);
+            code = exitAnotherBackupRunning;
+        } else {
+            const bool done = report->outcome == RestoreOutcome::Done;
+            reportLines(dialogs, report->text, !done);
+            code = done ? exitDone : report->databaseInUse ? exitDatabaseInUse : exitBackupFailed;
+        }
     }
     dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;

@@ -11,9 +11,9 @@
 namespace ch {
 
 // Runs args when they start with /verify or /restore and returns the exit code: 0 intact /
-// restored, 2 damaged, unreadable or not restored, 3 bad arguments. nullopt for any other
-// command line.
-std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, AppObject& App,
-                                         FileSystem& fs, const OutputLine& out, const Clock& clock);
+// restored, 2 damaged, unreadable or not restored, 3 bad arguments, 4 the database in use, 5 a
+// backup kept running through the restore's wait. nullopt for any other command line.
+std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, const Services& s,
+                                         const OutputLine& out, const Clock& clock);
 
 } // namespace ch

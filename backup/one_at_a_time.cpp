@@ -17,11 +17,6 @@ class ReleasingDialogs : public Dialogs {
     BackupLock& lock_;
 };
 
-struct ReleaseAtEnd {
-    BackupLock& lock;
-    ~ReleaseAtEnd() { lock.release(); }
-};
-
 } // namespace
 
 const char* const kAnotherBackupTitle = "Another backup is running";
@@ -40,7 +35,7 @@ BackupOutcome runAlone(const Services& s, unsigned waitMilliseconds,
         s.dialogs.msgBox(anotherBackupText(waitMilliseconds), vbExclamation, kAnotherBackupTitle);
         return BackupOutcome::AnotherBackupRunning;
     }
-    ReleaseAtEnd releaseAtEnd{s.backupLock};
+    const ReleaseAtEnd releaseAtEnd{s.backupLock};
     ReleasingDialogs releasing(s.dialogs, s.backupLock);
     return backup(s.withDialogs(releasing));
 }

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "backup/backup_common.h"
+#include "backup/one_at_a_time.h"
 #include "backup/zip_reader.h"
 #include "platform/runtime_error.h"
 #include "selection/folder_detection.h"
@@ -210,6 +211,24 @@ std::string localTimeNow() {
     return text;
 }
 
+std::string backupRunningText(unsigned waitMilliseconds) {
+    return "A backup is running on this computer (a scheduled backup, or Chathoard in another "
+           "window). The restore waited " +
+           std::to_string((waitMilliseconds + 999) / 1000) +
+           " seconds for it and did not start; your database was not changed.\r\n\r\nRestore "
+           "again when the backup has finished.";
+}
+
+std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMilliseconds,
+                                          FileSystem& fs, const CheckedBackup& backup,
+                                          const std::string& messengerFolder,
+                                          const std::string& stamp) {
+    if (!lock.acquire(waitMilliseconds))
+        return std::nullopt;
+    const ReleaseAtEnd releaseAtEnd{lock};
+    return restoreBackup(fs, backup, messengerFolder, stamp);
+}
+
 void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const Services& s,
                       const std::string& stamp) {
     FileSystem& fs = s.fs;
@@ -236,11 +255,14 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const Service
     if (dialogs.msgBox(restoreQuestion(backup, Dir1.Path()), vbOKCancelQuestion, kRestoreTitle) !=
         vbOK)
         return;
-    const RestoreReport report = restoreBackup(fs, backup, Dir1.Path(), stamp);
-    if (report.outcome == RestoreOutcome::Done)
-        dialogs.msgBox(report.text, vbInformation, kRestoredTitle);
+    const auto report =
+        restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp);
+    if (!report)
+        dialogs.msgBox(backupRunningText(kWindowLockWaitMs), vbExclamation, kRestoreFailedTitle);
+    else if (report->outcome == RestoreOutcome::Done)
+        dialogs.msgBox(report->text, vbInformation, kRestoredTitle);
     else
-        dialogs.msgBox(report.text, vbExclamation, kRestoreFailedTitle);
+        dialogs.msgBox(report->text, vbExclamation, kRestoreFailedTitle);
 }
 
 } // namespace ch

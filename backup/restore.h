@@ -3,10 +3,12 @@
 // checked first; its database files are unpacked or copied into a new folder beside db and
 // flushed; db is renamed to db.before-restore-YYYY-MM-DD-HHMMSS (the program never deletes
 // it) and the new folder becomes db. Whatever fails, the previous db is put back as it was.
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "backup/verify.h"
+#include "platform/backup_lock.h"
 #include "platform/controls.h"
 #include "platform/file_picker.h"
 #include "platform/file_system.h"
@@ -46,6 +48,17 @@ std::string damagedBackupText(const CheckedBackup& backup);
 // db is in use.
 RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
                             const std::string& messengerFolder, const std::string& stamp);
+
+// The exclamation box's text when a backup held the backup lock for the restore's whole wait.
+std::string backupRunningText(unsigned waitMilliseconds);
+
+// restoreBackup while this process holds the backup lock (waiting up to waitMilliseconds), so
+// that no backup copies the database while it is being replaced. Nothing when a backup held
+// the lock for the whole wait: then nothing was changed.
+std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMilliseconds,
+                                          FileSystem& fs, const CheckedBackup& backup,
+                                          const std::string& messengerFolder,
+                                          const std::string& stamp);
 
 // "YYYY-MM-DD-HHMMSS" of a local time given as "YYYY-MM-DD HH:MM:SS".
 std::string restoreStamp(const std::string& localTime);

@@ -14,4 +14,16 @@ class BackupLock {
     virtual void release() = 0;
 };
 
+// Lets a lock go when it leaves scope, however the scope is left.
+class ReleaseAtEnd {
+  public:
+    explicit ReleaseAtEnd(BackupLock& lock) : lock_(lock) {}
+    ReleaseAtEnd(const ReleaseAtEnd&) = delete;
+    ReleaseAtEnd& operator=(const ReleaseAtEnd&) = delete;
+    ~ReleaseAtEnd() { lock_.release(); }
+
+  private:
+    BackupLock& lock_;
+};
+
 } // namespace ch

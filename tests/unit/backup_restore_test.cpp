@@ -213,13 +213,25 @@ TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
     EXPECT_THAT(dialogs.shown[2].prompt, HasSubstr("a.dat\r\n    a.idx"));
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
 
+    // Confirmed while a backup runs: the restore waits for it briefly, then changes nothing.
+    backupLock.heldElsewhere = true;
+    picker.answers = {"D:\\Copies\\a.idx"};
+    dialogs.answers = {vbOK};
+    mnuRestore_Click(Label1, Dir1, services, "2026-12-07-040000");
+    ASSERT_EQ(dialogs.shown.size(), 5u);
+    EXPECT_EQ(dialogs.shown[4].title, kRestoreFailedTitle);
+    EXPECT_THAT(dialogs.shown[4].prompt, HasSubstr("The restore waited 2 seconds"));
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
+    EXPECT_FALSE(fs.folderExists("C:\\ICQ\\db.before-restore-2026-12-07-040000"));
+    backupLock.heldElsewhere = false;
+
     // Cancelling the open dialog does nothing; without a messenger folder nothing is asked.
     mnuRestore_Click(Label1, Dir1, services, "x");
     Label notFound("No ICQ Directory found");
     mnuRestore_Click(notFound, Dir1, services, "x");
-    ASSERT_EQ(dialogs.shown.size(), 4u);
-    EXPECT_EQ(dialogs.shown[3].title, "Oops...");
-    EXPECT_EQ(picker.titles.size(), 3u);
+    ASSERT_EQ(dialogs.shown.size(), 6u);
+    EXPECT_EQ(dialogs.shown[5].title, "Oops...");
+    EXPECT_EQ(picker.titles.size(), 4u);
 }
 
 TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
@@ -242,10 +254,17 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip"}), 3);
     EXPECT_EQ(run({"/restore", "D:\\Save\\cut.zip", "C:\\ICQ"}), 2);
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
+    // While a backup runs (and copies the database) the restore waits for it, then gives up.
+    backupLock.heldElsewhere = true;
+    EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip", "C:\\ICQ"}), 5);
+    EXPECT_THAT(lines, ::testing::Contains(HasSubstr("The restore waited 20 seconds")));
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
+    backupLock.heldElsewhere = false;
     EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip", "C:\\ICQ"}), 0);
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
     EXPECT_TRUE(fs.hasFile("C:\\ICQ\\db.before-restore-2026-12-07-030000\\a.dat"));
     EXPECT_THAT(fs.readAll("C:\\Tools\\chathoard.log"), HasSubstr("Finished with exit code 0"));
+    EXPECT_FALSE(backupLock.held);
 }
 
 } // namespace

@@ -243,7 +243,7 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const Service
     // A database file stands for the folder of copies it lies in.
     std::string backupPath = *picked;
     if (isDatabaseFileName(backupPath)) {
-        const size_t cut = backupPath.find_last_of('\\');
+        const size_t cut = lastSeparator(backupPath, "\\", fs.leadByteTest());
         if (cut != std::string::npos)
             backupPath = backupPath.substr(0, cut == 2 && backupPath[1] == ':' ? 3 : cut);
     }

@@ -1,5 +1,7 @@
 #include "platform/ansi_path.h"
 
+#include "platform/file_system.h"
+
 namespace ch {
 
 size_t lastSeparator(std::string_view path, std::string_view separators, LeadByteTest isLeadByte) {
@@ -12,6 +14,41 @@ size_t lastSeparator(std::string_view path, std::string_view separators, LeadByt
             last = i;
     }
     return last;
+}
+
+size_t nextSeparator(std::string_view path, size_t from, char separator, LeadByteTest isLeadByte) {
+    for (size_t i = from; i < path.size(); ++i) {
+        if (isLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size())
+            ++i;
+        else if (path[i] == separator)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b, LeadByteTest isLeadByte) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (isLeadByte(x) && i + 1 < a.size()) {
+            if (x != y || a[i + 1] != b[i + 1])
+                return false;
+            ++i;
+        } else if (lowerCase(a[i]) != lowerCase(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isCodePage932LeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+bool isNeverLeadByte(unsigned char) {
+    return false;
 }
 
 } // namespace ch

@@ -14,4 +14,17 @@ using LeadByteTest = bool (*)(unsigned char byte);
 // or npos when there is none.
 size_t lastSeparator(std::string_view path, std::string_view separators, LeadByteTest isLeadByte);
 
+// The position of the first separator character of path at or after from (which must start a
+// character), or npos when there is none.
+size_t nextSeparator(std::string_view path, size_t from, char separator, LeadByteTest isLeadByte);
+
+// Whether a and b are the same text but for the case of ASCII letters; a two-byte character's
+// bytes are compared exactly.
+bool equalNoCase(std::string_view a, std::string_view b, LeadByteTest isLeadByte);
+
+// The lead bytes of code page 932 (Japanese), for tests and for fuzzing the splitting.
+bool isCodePage932LeadByte(unsigned char byte);
+// A single-byte code page: no byte starts a two-byte character.
+bool isNeverLeadByte(unsigned char byte);
+
 } // namespace ch

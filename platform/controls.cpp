@@ -31,7 +31,8 @@ bool isDriveSpec(const std::string& s) {
 
 // A full folder path in the list's form: one backslash between names, none at the end
 // except at the root, "." and ".." resolved, the drive letter upper case.
-std::string normalFolderPath(const std::string& base, const std::string& spec) {
+std::string normalFolderPath(const std::string& base, const std::string& spec,
+                             LeadByteTest isLeadByte) {
     std::string text = spec;
     for (char& c : text)
         if (c == '/')
@@ -43,7 +44,7 @@ std::string normalFolderPath(const std::string& base, const std::string& spec) {
     std::vector<std::string> parts;
     size_t pos = 2;
     while (pos <= text.size()) {
-        size_t end = text.find('\\', pos);
+        size_t end = nextSeparator(text, pos, '\\', isLeadByte);
         if (end == std::string::npos)
             end = text.size();
         std::string part = text.substr(pos, end - pos);
@@ -149,7 +150,7 @@ int DriveList::selectedIndex() const {
 // --- FolderList ----------------------------------------------------------------------------
 
 void FolderList::init(const std::string& path) {
-    path_ = normalFolderPath("C:\\", path);
+    path_ = normalFolderPath("C:\\", path, fs_.leadByteTest());
     try {
         reload();
     } catch (const RuntimeError&) {
@@ -162,12 +163,12 @@ void FolderList::setPath(const std::string& spec) {
     if (isDriveSpec(spec))
         next = fs_.currentFolder(spec[0]); // 68 when the drive is not ready
     else if (!spec.empty())
-        next = normalFolderPath(path_, spec);
+        next = normalFolderPath(path_, spec, fs_.leadByteTest());
     else
         throw RuntimeError(errPathNotFound);
     // Listing first makes a missing folder fail before anything changes.
     auto subfolders = fs_.listFolders(next);
-    if (equalNoCase(next, path_))
+    if (equalNoCase(next, path_, fs_.leadByteTest()))
         return;
     path_ = next;
     reload(subfolders);
@@ -187,7 +188,7 @@ void FolderList::reload(const std::vector<std::string>& subfolders) {
     size_t pos = 3;
     int depth = 1;
     while (pos < path_.size()) {
-        size_t end = path_.find('\\', pos);
+        size_t end = nextSeparator(path_, pos, '\\', fs_.leadByteTest());
         if (end == std::string::npos)
             end = path_.size();
         const std::string name = path_.substr(pos, end - pos);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ansi_path.h"
+
 namespace ch {
 
 struct DriveInfo {
@@ -93,6 +95,10 @@ class FileSystem {
     // Opens the file without sharing and closes it again: 70 with a sharing violation while
     // another program has it open.
     virtual void checkNotInUse(const std::string& path) = 0;
+
+    // How paths are split: in a double-byte ANSI code page, whether a byte starts a two-byte
+    // character (whose second byte may be a backslash).
+    virtual LeadByteTest leadByteTest() const = 0;
 };
 
 // Helpers shared by both implementations.

@@ -35,6 +35,7 @@ class Win32FileSystem : public FileSystem {
     void writeNewFile(const std::string& path, const std::string& bytes) override;
     void rename(const std::string& from, const std::string& to) override;
     void checkNotInUse(const std::string& path) override;
+    LeadByteTest leadByteTest() const override;
 };
 
 } // namespace ch

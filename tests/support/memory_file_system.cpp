@@ -19,14 +19,24 @@ std::string lower(std::string s) {
     return s;
 }
 
-// Backslashes as Win32 reads them: "/" is a separator too and a run of them counts as one.
-std::string collapseSeparators(const std::string& path) {
+// Backslashes as Win32 reads them: "/" is a separator too and a run of them counts as one. The
+// second byte of a two-byte character is part of it, whatever its value.
+std::string collapseSeparators(const std::string& path, LeadByteTest isLeadByte) {
     std::string out;
-    for (char c : path) {
+    bool separatorLast = false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        char c = path[i];
+        if (isLeadByte(static_cast<unsigned char>(c)) && i + 1 < path.size()) {
+            out += c;
+            out += path[++i];
+            separatorLast = false;
+            continue;
+        }
         if (c == '/')
             c = '\\';
-        if (c == '\\' && !out.empty() && out.back() == '\\')
+        if (c == '\\' && separatorLast)
             continue;
+        separatorLast = c == '\\';
         out += c;
     }
     return out;
@@ -226,7 +236,7 @@ const MemoryFileSystem::Drive* MemoryFileSystem::findDrive(char letter) const {
 
 MemoryFileSystem::Resolved MemoryFileSystem::resolve(const std::string& path, bool wildcardsInLast,
                                                      bool forScene) {
-    const std::string p = collapseSeparators(path);
+    const std::string p = collapseSeparators(path, leadByte_);
     if (p.size() < 2 || p[1] != ':' || !std::isalpha(static_cast<unsigned char>(p[0])))
         fail(p.find(':') != std::string::npos ? errBadFileNameOrNumber : errPathNotFound);
     Resolved r;
@@ -238,7 +248,7 @@ MemoryFileSystem::Resolved MemoryFileSystem::resolve(const std::string& path, bo
     if (pos >= p.size() || p[pos] != '\\')
         r.parts = r.drive->current; // "c:x" is relative
     while (pos <= p.size()) {
-        size_t end = p.find('\\', pos);
+        size_t end = nextSeparator(p, pos, '\\', leadByte_);
         if (end == std::string::npos)
             end = p.size();
         std::string part = p.substr(pos, end - pos);
@@ -481,8 +491,9 @@ std::string MemoryFileSystem::pathOf(char letter, const std::vector<std::string>
 // --- Failure injection and logging ---------------------------------------------------------
 
 void MemoryFileSystem::injectFailure(FsOp op, const std::string& path, const std::string& path2) {
-    auto matches = [](const std::string& pattern, const std::string& p) {
-        return !p.empty() && wildcardMatch(collapseSeparators(pattern), collapseSeparators(p));
+    auto matches = [this](const std::string& pattern, const std::string& p) {
+        return !p.empty() && wildcardMatch(collapseSeparators(pattern, leadByte_),
+                                           collapseSeparators(p, leadByte_));
     };
     for (auto it = failures_.begin(); it != failures_.end(); ++it) {
         if (it->op != op)
@@ -596,7 +607,7 @@ std::string MemoryFileSystem::copyToTemporary(const std::string& source,
         Node& copy = folder->add(name, false);
         copy.data = src->data;
         copy.mtime = src->mtime;
-        const size_t cut = destination.find_last_of("\\/:");
+        const size_t cut = lastSeparator(destination, "\\/:", leadByte_);
         return destination.substr(0, cut == std::string::npos ? 0 : cut + 1) + name;
     });
 }

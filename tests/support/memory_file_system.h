@@ -76,6 +76,9 @@ class MemoryFileSystem : public FileSystem {
     void setReadOnly(const std::string& path, bool readOnly = true);
     // Hidden or system files are not ordinary files: lists and searches skip them.
     void setHidden(const std::string& path, bool hidden = true);
+    // Names are read in code page 932 (Japanese) from now on: a backslash byte that ends a
+    // two-byte character does not separate folders.
+    void useCodePage932() { leadByte_ = isCodePage932LeadByte; }
     // Free bytes left on the drive from now on; writes beyond them fail with 61.
     void setFreeSpace(char letter, uint64_t bytes);
     // The time new and rewritten files get (seconds since 1970).
@@ -139,6 +142,7 @@ class MemoryFileSystem : public FileSystem {
     void writeNewFile(const std::string& path, const std::string& bytes) override;
     void rename(const std::string& from, const std::string& to) override;
     void checkNotInUse(const std::string& path) override;
+    LeadByteTest leadByteTest() const override { return leadByte_; }
 
     struct Node;
     struct Drive;
@@ -180,6 +184,7 @@ class MemoryFileSystem : public FileSystem {
     std::string pathOf(char letter, const std::vector<std::string>& parts) const;
 
     std::map<char, std::unique_ptr<Drive>> drives_;
+    LeadByteTest leadByte_ = isNeverLeadByte;
     std::vector<Failure> failures_;
     std::map<size_t, RuntimeErrorNumbers> callFailures_;
 };

@@ -6,13 +6,8 @@ namespace ch {
 namespace {
 
 // Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC; 0xA1-0xDF are one-byte katakana.
-bool cp932LeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-bool singleByte(unsigned char) {
-    return false;
-}
+constexpr LeadByteTest cp932LeadByte = isCodePage932LeadByte;
+constexpr LeadByteTest singleByte = isNeverLeadByte;
 
 // "表" is 0x95 0x5C in code page 932; its second byte must not cut the path.
 TEST(AnsiPath, TheSecondByteOfADoubleByteCharacterIsNoSeparator) {

@@ -143,6 +143,26 @@ TEST_F(Controls, FolderListShowsAncestorsOpenAndSubfoldersClosedOneLevelDeeper) 
     EXPECT_EQ(errorOf([&] { dir.open(99); }), errInvalidProcedureCall);
 }
 
+// In code page 932 "表" is 0x95 0x5C and "ァ"/"ッ" are 0x83 0x41/0x83 0x61: a backslash or a
+// capital letter as second byte belongs to its character.
+TEST_F(Controls, FolderListKeepsDoubleByteNamesWhole) {
+    fs.useCodePage932();
+    const std::string table = "C:\\\x95\x5C", small = "C:\\\x83\x41", tsu = "C:\\\x83\x61";
+    fs.addFolder(table + "\\ICQ\\db");
+    fs.addFolder(small);
+    fs.addFolder(tsu);
+    FolderList dir(fs);
+    dir.init(table + "\\ICQ");
+    ASSERT_EQ(dir.items().size(), 4u);
+    EXPECT_EQ(dir.items()[1].text, "\x95\x5C");
+    EXPECT_EQ(dir.items()[2].path, table + "\\ICQ");
+    dir.open(1);
+    EXPECT_EQ(dir.Path(), table);
+    dir.setPath(small);
+    dir.setPath(tsu); // not the same folder, though the bytes differ only in case
+    EXPECT_EQ(dir.Path(), tsu);
+}
+
 TEST_F(Controls, FileListKeepsPathAndListWhenTheFolderIsMissing) {
     fs.addFile("C:\\Program Files\\ICQ\\db\\b.idx");
     fs.addFile("C:\\Program Files\\ICQ\\db\\A.dat");

@@ -1,5 +1,6 @@
 #include "about/win32/about_window.h"
 
+#include "platform/win32/gui_control_messages.h"
 #include "platform/win32/gui_control_names.h"
 #include "platform/win32/gui_layout.h"
 #include "platform/win32/gui_resources.h"
@@ -60,7 +61,7 @@ void AboutWindow::runModal(HWND owner) {
         icon_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
                                               MAKEINTRESOURCEA(CHATHOARD_ICON_ID), IMAGE_ICON,
                                               r.width, r.height, 0));
-        SendMessageA(control(Id::picIcon), STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+        setStaticIcon(control(Id::picIcon), icon_);
     }
 
     if (owner)
@@ -107,7 +108,7 @@ void AboutWindow::onDialogKey(int id) {
     // OK is both the default and the cancel button; Enter on the other button presses that one.
     HWND sysInfo = control(Id::cmdSysInfo);
     if (id == IDOK && GetFocus() == sysInfo)
-        SendMessageA(sysInfo, BM_CLICK, 0, 0);
+        clickButton(sysInfo);
     else
         run([this] { about_.cmdOK_Click(); });
 }

@@ -1,5 +1,6 @@
 #include "app/win32/main_window.h"
 
+#include "platform/win32/gui_control_messages.h"
 #include "platform/win32/gui_control_names.h"
 
 namespace ch::gui {
@@ -141,7 +142,7 @@ void MainWindow::onDialogKey(int id) {
             return folderView(id)->openSelected();
     for (Id id : {Id::Command1, Id::Command2})
         if (focus == control(id))
-            SendMessageA(focus, BM_CLICK, 0, 0);
+            clickButton(focus);
 }
 
 void MainWindow::onClose() {
@@ -167,8 +168,8 @@ void MainWindow::onDrawItem(const ControlDesign& control, const DRAWITEMSTRUCT& 
 void MainWindow::onDpiChanged() {
     for (Id id : {Id::Dir1, Id::Dir2}) {
         const ControlDesign* design = window_.design().find(gui::nameOf(kNames, id));
-        SendMessageA(control(id), LB_SETITEMHEIGHT, 0,
-                     FolderListView::itemHeight(window_.fontOf(*design), window_.dpi()));
+        listSetItemHeight(control(id),
+                          FolderListView::itemHeight(window_.fontOf(*design), window_.dpi()));
     }
 }
 

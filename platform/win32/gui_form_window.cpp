@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/event_dispatch.h"
+#include "platform/win32/gui_control_messages.h"
 #include "platform/win32/gui_layout.h"
 #include "platform/win32/gui_resources.h"
 
@@ -304,7 +305,7 @@ void FormWindow::createTooltips() {
         info.hwnd = hwnd_;
         info.uId = reinterpret_cast<UINT_PTR>(h);
         info.lpszText = const_cast<char*>(c.toolTip.c_str()); // the tooltip copies it
-        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+        addTool(tooltip_, info);
     }
 }
 
@@ -317,7 +318,7 @@ void FormWindow::layout() {
         // A drop-down list's height includes its list; the closed box sizes itself to its font.
         if (c.kind == ControlKind::DriveList)
             r.height *= kDropDownRows;
-        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(c)), TRUE);
+        setFont(h, fontOf(c), true);
         MoveWindow(h, r.left, r.top, r.width, r.height, TRUE);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/gui_control_messages.h"
 #include "platform/win32/gui_layout.h"
 
 namespace ch::gui {
@@ -32,10 +33,10 @@ DriveListView::~DriveListView() {
 }
 
 void DriveListView::refresh() {
-    SendMessageA(combo_, CB_RESETCONTENT, 0, 0);
+    comboReset(combo_);
     for (const auto& entry : model_.entries())
-        SendMessageA(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
-    SendMessageA(combo_, CB_SETCURSEL, static_cast<WPARAM>(model_.selectedIndex()), 0);
+        comboAdd(combo_, entry);
+    comboSelect(combo_, model_.selectedIndex());
 }
 
 void DriveListView::onNotify(int code) {
@@ -43,7 +44,7 @@ void DriveListView::onNotify(int code) {
     case CBN_SELCHANGE:
         // While the list is down, arrow keys and the mouse only browse; the pick comes with
         // the close. A closed list changes drive at once, as the classic drive list does.
-        if (!SendMessageA(combo_, CB_GETDROPPEDSTATE, 0, 0))
+        if (!comboDroppedDown(combo_))
             pick();
         break;
     case CBN_SELENDCANCEL:
@@ -56,7 +57,7 @@ void DriveListView::onNotify(int code) {
 }
 
 void DriveListView::pick() {
-    const int selected = static_cast<int>(SendMessageA(combo_, CB_GETCURSEL, 0, 0));
+    const int selected = comboSelected(combo_);
     const auto& entries = model_.entries();
     if (busy_ || selected < 0 || selected >= static_cast<int>(entries.size()))
         return;
@@ -85,12 +86,12 @@ FolderListView::~FolderListView() {
 }
 
 void FolderListView::refresh() {
-    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list_, LB_RESETCONTENT, 0, 0);
+    setRedraw(list_, false);
+    listReset(list_);
     for (const auto& item : model_.items())
-        SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.text.c_str()));
-    SendMessageA(list_, LB_SETCURSEL, static_cast<WPARAM>(model_.pathIndex()), 0);
-    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+        listAdd(list_, item.text);
+    listSelect(list_, model_.pathIndex());
+    setRedraw(list_, true);
     InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -100,7 +101,7 @@ void FolderListView::onNotify(int code) {
 }
 
 void FolderListView::openSelected() {
-    const int selected = static_cast<int>(SendMessageA(list_, LB_GETCURSEL, 0, 0));
+    const int selected = listSelected(list_);
     if (busy_ || selected < 0 || selected >= static_cast<int>(model_.items().size()))
         return;
     busy_ = true;
@@ -160,9 +161,9 @@ FileListView::~FileListView() {
 }
 
 void FileListView::refresh() {
-    SendMessageA(list_, LB_RESETCONTENT, 0, 0);
+    listReset(list_);
     for (int i = 0; i < model_.ListCount(); ++i)
-        SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(model_.List(i).c_str()));
+        listAdd(list_, model_.List(i));
 }
 
 LabelView::LabelView(HWND label, Label& model) : label_(label), model_(model) {

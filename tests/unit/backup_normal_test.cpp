@@ -55,6 +55,13 @@ TEST(NormalBackup, AnEmptyListCopiesNothingAndStillReportsDone) {
     EXPECT_EQ(s.onlyBox().title, "Done !");
 }
 
+// A Normal Backup's copies are the backup: each one is flushed to the disk.
+TEST(NormalBackup, FlushesEveryCopy) {
+    BackupScene s;
+    ASSERT_EQ(Command2_Click(s.sources(), s.services), BackupOutcome::Done);
+    EXPECT_EQ(copyFlushes(s), std::vector<CopyFlush>(2, CopyFlush::ToDisk));
+}
+
 // Each fault hits the second of three files, a.idx, whose older backup is in the destination.
 struct CopyFault {
     const char* name;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "backup/backup_common.h"
 #include "tests/support/fake_services.h"
@@ -37,5 +38,14 @@ struct BackupScene : FakeServices {
     FolderList Dir1{fs};
     FolderList Dir2{fs};
 };
+
+// The flush each copy of the run asked for, in order.
+inline std::vector<CopyFlush> copyFlushes(const BackupScene& s) {
+    std::vector<CopyFlush> flushes;
+    for (const FsCall& call : s.fs.log)
+        if (call.op == FsOp::Copy || call.op == FsOp::CopyToTemporary)
+            flushes.push_back(call.flush);
+    return flushes;
+}
 
 } // namespace ch::test

@@ -3,10 +3,12 @@
 #include "platform/runtime_error.h"
 #include "tests/support/error_of.h"
 #include "tests/support/memory_file_system.h"
+#include "tests/unit/backup_scene.h"
 
 namespace ch {
 namespace {
 
+using test::BackupScene;
 using test::FsOp;
 using test::MemoryFileSystem;
 
@@ -194,6 +196,16 @@ TEST(MemoryFileSystem, LogsCallsInOrderWithThePathsAsPassed) {
                                                       "remove-folder C:\\stage !70"}))
         << fs.dump();
     EXPECT_NE(fs.dump().find("stage\\"), std::string::npos);
+}
+
+TEST(MemoryFileSystem, AFailedCopyStillRecordsWhatItWasAskedFor) {
+    BackupScene s;
+    s.fs.failOnce(FsOp::Copy, "", errDiskFull);
+    EXPECT_THROW(s.fs.copyFile("C:\\ICQ\\db\\a.dat", "D:\\Save\\a.dat", CopyFlush::NotNeeded),
+                 RuntimeError);
+    ASSERT_EQ(s.fs.log.back().op, FsOp::Copy);
+    EXPECT_EQ(s.fs.log.back().flush, CopyFlush::NotNeeded);
+    EXPECT_EQ(s.fs.log.back().error, errDiskFull);
 }
 
 } // namespace

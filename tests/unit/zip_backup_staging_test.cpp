@@ -1,27 +1,34 @@
-// defaultdrive.ini as users and their editors really leave it: a byte order mark, a quote
-// left open, binary junk, one enormous line. Start-up must survive each and never rewrite a
-// file that has a value; the ZIP backup must then either work or explain the setting, and
-// leave nothing behind.
+// Where the ZIP Backup stages: on the drive defaultdrive.ini names, as users and their editors
+// really leave that file, in a chathoard folder that may already be there with files that are
+// not the run's own.
+#include "backup/zip_backup.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
-#include "backup/zip_backup.h"
 #include "platform/sequential_file.h"
 #include "tests/unit/backup_scene.h"
+#include "tests/unit/zip_backup_checks.h"
 
 namespace ch {
 namespace {
 
 using test::BackupScene;
+using test::kStagedList;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 
 const char* const kSettings = "C:\\Program Files\\Chathoard\\defaultdrive.ini";
 const std::string kBom = "\xEF\xBB\xBF";
 
-class AwkwardSettings : public ::testing::Test {
+// defaultdrive.ini with a byte order mark, a quote left open, binary junk, one enormous line:
+// start-up must survive each and never rewrite a file that has a value; the ZIP Backup must
+// then either work or explain the setting, and leave nothing behind.
+class ZipBackupStagingDrive : public ::testing::Test {
   protected:
-    AwkwardSettings() { DefaultDrive = "unset"; }
+    ZipBackupStagingDrive() { DefaultDrive = "unset"; }
     // Loads the window over a settings file holding bytes; true when it was taken silently.
     void load(const std::string& bytes) {
         s.fs.addFile(kSettings, bytes);
@@ -59,7 +66,7 @@ class AwkwardSettings : public ::testing::Test {
     size_t archiverCallsBefore = 0;
 };
 
-TEST_F(AwkwardSettings, AUtf8ByteOrderMarkIsNotPartOfTheDrive) {
+TEST_F(ZipBackupStagingDrive, AUtf8ByteOrderMarkIsNotPartOfTheDrive) {
     s.fs.addDrive('e');
     for (const std::string& bytes : {kBom + "E\r\n", kBom + "\"E\"\r\n", kBom + "E"}) {
         SCOPED_TRACE(bytes);
@@ -72,7 +79,7 @@ TEST_F(AwkwardSettings, AUtf8ByteOrderMarkIsNotPartOfTheDrive) {
     EXPECT_FALSE(s.fs.hasFolder("E:\\chathoard"));
 }
 
-TEST_F(AwkwardSettings, AByteOrderMarkAloneIsAnEmptyFile) {
+TEST_F(ZipBackupStagingDrive, AByteOrderMarkAloneIsAnEmptyFile) {
     load(kBom);
     ASSERT_EQ(s.dialogs.shown.size(), 1u);
     EXPECT_EQ(s.dialogs.shown[0].title, "File not Found");
@@ -80,7 +87,7 @@ TEST_F(AwkwardSettings, AByteOrderMarkAloneIsAnEmptyFile) {
     EXPECT_EQ(DefaultDrive, "C");
 }
 
-TEST_F(AwkwardSettings, AQuoteLeftOpenEndsAtTheLineEnd) {
+TEST_F(ZipBackupStagingDrive, AQuoteLeftOpenEndsAtTheLineEnd) {
     const std::pair<std::string, std::string> cases[] = {
         {"\"E\r\nF\r\n", "E"}, {"\"E", "E"}, {"\"E,F\r\nG", "E,F"}, {"\"\r\nF", ""}};
     for (const auto& [bytes, expected] : cases) {
@@ -96,7 +103,7 @@ TEST_F(AwkwardSettings, AQuoteLeftOpenEndsAtTheLineEnd) {
     EXPECT_EQ(value, "a\r\nb");
 }
 
-TEST_F(AwkwardSettings, BinaryBytesAreTakenAsTheyAreAndTheZipBackupExplainsThem) {
+TEST_F(ZipBackupStagingDrive, BinaryBytesAreTakenAsTheyAreAndTheZipBackupExplainsThem) {
     std::string allBytes;
     for (int b = 255; b >= 0; --b)
         allBytes += static_cast<char>(b);
@@ -114,7 +121,7 @@ TEST_F(AwkwardSettings, BinaryBytesAreTakenAsTheyAreAndTheZipBackupExplainsThem)
     }
 }
 
-TEST_F(AwkwardSettings, OneMegabyteLineIsTakenWholeAndExplainedBriefly) {
+TEST_F(ZipBackupStagingDrive, OneMegabyteLineIsTakenWholeAndExplainedBriefly) {
     const std::string huge(1 << 20, 'E');
     load(huge);
     EXPECT_EQ(DefaultDrive.size(), huge.size()); // taken whole, not cut to some length
@@ -127,6 +134,60 @@ TEST_F(AwkwardSettings, OneMegabyteLineIsTakenWholeAndExplainedBriefly) {
     // The same line with a real drive letter in front of a comma gives that drive.
     load("E," + huge + "\r\n");
     EXPECT_EQ(DefaultDrive, "E");
+}
+
+TEST(ZipBackupStagingFolder, AStagingDriveThatNamesNoFolderIsExplainedAndNothingIsWritten) {
+    for (const std::string drive : {"D:", "DE", "", "Q"}) {
+        SCOPED_TRACE("DefaultDrive=" + drive);
+        BackupScene s;
+        EXPECT_EQ(zipBackup(s, drive), BackupOutcome::Failed);
+        expectFailureBox(s, "The staging folder " + drive +
+                                ":\\chathoard could not be created."
+                                "\r\nReason: there is no such drive, or the path is not valid.");
+        expectFailureBox(
+            s, "defaultdrive.ini in the program folder (C:\\Program Files\\Chathoard\\defaultdrive."
+               "ini), which should hold one drive letter");
+        EXPECT_THAT(s.archiver.calls, IsEmpty());
+        EXPECT_THAT(s.fs.entries("C:\\"), ElementsAre("ICQ", "Program Files"));
+        EXPECT_THAT(s.fs.entries("D:\\"), ElementsAre("Save"));
+    }
+}
+
+TEST(ZipBackupStagingFolder, UsesAnExistingStagingFolderWithoutTouchingItsOtherFiles) {
+    // The program itself installed in the staging folder: its files are not archived and stay.
+    BackupScene s;
+    s.App.Path = "C:\\chathoard";
+    s.fs.addFile("C:\\chathoard\\chathoard.exe", "program");
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
+    EXPECT_EQ(s.archiver.listFileAtAddZip, kStagedList);
+    EXPECT_THAT(s.fs.entries("C:\\chathoard"), ElementsAre("chathoard.exe"));
+    EXPECT_EQ(s.fs.content("C:\\chathoard\\chathoard.exe"), "program");
+    expectDoneBox(s);
+}
+
+// A Normal Backup once made into C:\chathoard, the folder ZIP Backup stages in: its files are
+// neither replaced by staged copies nor deleted with them, and the run writes nothing at all.
+TEST(ZipBackupStagingFolder, SameNamedFilesInTheStagingFolderStopTheRunBeforeAnythingIsWritten) {
+    BackupScene s;
+    s.fs.addFile("C:\\chathoard\\a.dat", "my backup");
+    s.fs.addFile("C:\\chathoard\\a.idx", "my index");
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Failed);
+    EXPECT_THAT(s.fs.changes(), IsEmpty()) << s.fs.dump();
+    EXPECT_THAT(s.archiver.calls, IsEmpty());
+    EXPECT_EQ(s.fs.content("C:\\chathoard\\a.dat"), "my backup");
+    EXPECT_EQ(s.fs.content("C:\\chathoard\\a.idx"), "my index");
+    expectFailureBox(s, "The staging folder C:\\chathoard already holds files named like the "
+                        "database files:\r\nC:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
+    expectFailureBox(s, "Move them elsewhere, or set another staging drive in defaultdrive.ini");
+    expectFailureBox(s, "The archive D:\\Save\\chathoard.zip was not written.");
+}
+
+TEST(ZipBackupStagingFolder, AStagingFolderThatWasThereBeforeTheRunStays) {
+    BackupScene s;
+    s.fs.addFolder("C:\\chathoard");
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
+    EXPECT_TRUE(s.fs.hasFolder("C:\\chathoard")) << s.fs.dump();
+    EXPECT_THAT(s.fs.entries("C:\\chathoard"), IsEmpty());
 }
 
 } // namespace

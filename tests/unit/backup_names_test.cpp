@@ -10,6 +10,7 @@
 #include "platform/runtime_error.h"
 #include "selection/folder_detection.h"
 #include "tests/unit/backup_scene.h"
+#include "tests/unit/zip_backup_checks.h"
 
 namespace ch {
 namespace {
@@ -26,10 +27,6 @@ const std::string kSpaced = "my chats.dat";
 const std::string kAnsi = "\xC6sir \xFC\xDF.idx";
 const std::string kComma = "old, older.dat";
 
-BackupOutcome zipBackup(BackupScene& s) {
-    return Command1_Click(s.sources(), "C", s.services);
-}
-
 // A folder path of at least length characters under root, in parts of up to 100 characters.
 std::string deepFolder(const std::string& root, size_t length) {
     std::string path = root;
@@ -38,7 +35,7 @@ std::string deepFolder(const std::string& root, size_t length) {
     return path;
 }
 
-TEST(AwkwardNames, SpacesCommasAndAnsiCharactersPassThroughBothBackups) {
+TEST(BackupNames, SpacesCommasAndAnsiCharactersPassThroughBothBackups) {
     BackupScene s;
     for (const std::string& name : {kSpaced, kAnsi, kComma})
         s.fs.addFile(kMessenger + "\\db\\" + name, "data of " + name);
@@ -64,7 +61,7 @@ TEST(AwkwardNames, SpacesCommasAndAnsiCharactersPassThroughBothBackups) {
     EXPECT_FALSE(s.fs.hasFolder("C:\\chathoard"));
 }
 
-TEST(AwkwardNames, PathsPastTheClassicLimitAreUsedWhole) {
+TEST(BackupNames, PathsPastTheClassicLimitAreUsedWhole) {
     BackupScene s;
     const std::string messenger = deepFolder("C:\\ICQ", 300);
     const std::string destination = deepFolder("D:\\Save", 300);
@@ -86,7 +83,7 @@ TEST(AwkwardNames, PathsPastTheClassicLimitAreUsedWhole) {
     EXPECT_TRUE(s.fs.hasFile(destination + "\\chathoard.zip"));
 }
 
-TEST(AwkwardNames, APathTheSystemRefusesAsTooLongIsExplainedWithTheWholePath) {
+TEST(BackupNames, APathTheSystemRefusesAsTooLongIsExplainedWithTheWholePath) {
     BackupScene s;
     const std::string destination = deepFolder("D:\\Save", 600);
     s.fs.addFolder(destination);
@@ -102,7 +99,7 @@ TEST(AwkwardNames, APathTheSystemRefusesAsTooLongIsExplainedWithTheWholePath) {
     EXPECT_FALSE(s.fs.hasFile(destination + "\\a.dat"));
 }
 
-TEST(AwkwardNames, FiveThousandDatabaseFilesAreAllBackedUp) {
+TEST(BackupNames, FiveThousandDatabaseFilesAreAllBackedUp) {
     BackupScene s;
     constexpr int kFiles = 5000;
     for (int i = 0; i < kFiles; ++i)

@@ -1,0 +1,87 @@
+// What the ZIP Backup puts in its archive and in what order: the database files are staged,
+// listed and archived whole, then the staged copies and the list file go, whatever the paths.
+#include "backup/zip_backup.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/unit/backup_scene.h"
+#include "tests/unit/zip_backup_checks.h"
+
+namespace ch {
+namespace {
+
+using test::BackupScene;
+using test::kStagedList;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+TEST(ZipBackupArchive, StagesListsArchivesThenCleansUpInThatOrder) {
+    BackupScene s;
+    size_t changesAtAddZip = 0;
+    s.archiver.duringAddZip = [&] { changesAtAddZip = s.fs.changes().size(); };
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
+
+    EXPECT_EQ(s.archiver.listFileAtAddZip, kStagedList);
+    for (const auto& [path, existed] : s.archiver.listedAtAddZip)
+        EXPECT_TRUE(existed) << path;
+    EXPECT_THAT(s.archiver.entriesCalled(),
+                ElementsAre("addZIP_ArchiveName", "addZIP_IncludeListFile", "addZIP"));
+    EXPECT_EQ(s.archiver.calls[0].argument, "D:\\Save\\chathoard.zip");
+    EXPECT_EQ(s.archiver.calls[1].argument, "C:\\Program Files\\Chathoard\\icqtemp.dat");
+    EXPECT_THAT(
+        s.fs.changes(),
+        ElementsAre(
+            "make-folder C:\\chathoard", "write C:\\chathoard\\~chathoard-staging-folder.tmp",
+            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
+            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
+            "copy C:\\ICQ\\db\\a.dat -> C:\\chathoard\\a.dat",
+            "copy C:\\ICQ\\db\\a.idx -> C:\\chathoard\\a.idx", "delete C:\\chathoard\\a.dat",
+            "delete C:\\chathoard\\a.idx", "delete C:\\chathoard\\~chathoard-staging-folder.tmp",
+            "remove-folder C:\\chathoard", "delete C:\\Program Files\\Chathoard\\icqtemp.dat"));
+    EXPECT_EQ(changesAtAddZip, 6u) << "the library must run after the copies are made";
+    expectDoneBox(s);
+    expectNoLeftovers(s);
+    EXPECT_TRUE(s.fs.hasFile("D:\\Save\\chathoard.zip"));
+}
+
+TEST(ZipBackupArchive, PassesAndShowsDriveRootPathsUnchanged) {
+    BackupScene s;
+    s.show("C:\\ICQ", "D:\\");
+    s.App.Path = "C:\\";
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
+    EXPECT_EQ(s.archiver.calls.at(0).argument, "D:\\\\chathoard.zip");
+    EXPECT_EQ(s.archiver.calls.at(1).argument, "C:\\\\icqtemp.dat");
+    EXPECT_THAT(s.onlyBox().prompt, HasSubstr("copied to: D:\\\\chathoard.zip\r\n\r\nYou can"));
+    EXPECT_FALSE(s.fs.hasFile("C:\\icqtemp.dat"));
+}
+
+TEST(ZipBackupArchive, AnEmptyListMakesAnArchiveFromAnEmptyListFileAndRemovesTheFolder) {
+    BackupScene s;
+    s.fs.addFolder("C:\\Empty\\db");
+    s.show("C:\\Empty", "D:\\Save");
+    std::string listAtAddZip = "none";
+    s.archiver.duringAddZip = [&] {
+        listAtAddZip = s.fs.content("C:\\Program Files\\Chathoard\\icqtemp.dat");
+    };
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
+    EXPECT_EQ(listAtAddZip, "");
+    expectDoneBox(s);
+    expectNoLeftovers(s);
+}
+
+// Staged copies are deleted once the archive is made, so they skip the flush that a Normal
+// Backup's copies get.
+TEST(ZipBackupArchive, StagesWithoutFlushingAndStillArchivesEveryByte) {
+    BackupScene s;
+    std::vector<std::string> staged;
+    s.archiver.duringAddZip = [&] {
+        staged = {s.fs.content("C:\\chathoard\\a.dat"), s.fs.content("C:\\chathoard\\a.idx")};
+    };
+    ASSERT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(copyFlushes(s), std::vector<CopyFlush>(2, CopyFlush::NotNeeded));
+    EXPECT_EQ(staged, (std::vector<std::string>{"chats", "index"}));
+}
+
+} // namespace
+} // namespace ch

@@ -44,6 +44,8 @@ std::string removeNewFolder(FileSystem& fs, const std::string& folder,
     }
 }
 
+constexpr size_t kRestoreWriteBatch = size_t{4} << 20;
+
 // Unpacks or copies the backup's database files into folder; written lists what is there.
 void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::string& folder,
                    std::vector<std::string>& written) {
@@ -63,9 +65,26 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
                 entry = &e;
         if (!entry)
             throw ZipDamage(f.entryName, "the entry is no longer in the archive");
-        std::string data;
-        reader.readEntry(*entry, [&](const std::string& piece) { data += piece; });
-        fs.writeNewFile(folder + "\\" + f.name, data);
+        // Written in batches as it is inflated: a database file of any size is restored in
+        // bounded memory, which a 32-bit process lacks for a whole file of hundreds of MB.
+        const std::string path = folder + "\\" + f.name;
+        std::string batch;
+        bool created = false;
+        const auto write = [&] {
+            if (created)
+                fs.appendText(path, batch);
+            else
+                fs.writeNewFile(path, batch);
+            created = true;
+            batch.clear();
+        };
+        reader.readEntry(*entry, [&](const std::string& piece) {
+            batch += piece;
+            if (batch.size() >= kRestoreWriteBatch)
+                write();
+        });
+        if (!created || !batch.empty())
+            write();
         written.push_back(f.name);
     }
 }

@@ -13,6 +13,7 @@
 namespace ch {
 namespace {
 
+using test::FsOp;
 using test::makeZip;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -132,6 +133,24 @@ TEST_F(RestoreScene, ArchiveInOneFolderAndFolderOfCopiesAreRestoredAndTheOldDbIs
     ASSERT_EQ(kept.size(), 3u) << fs.dump();
     EXPECT_EQ(fs.content("C:\\ICQ\\" + kept[1] + "\\a.dat"), "old chats");
     EXPECT_EQ(fs.content("C:\\ICQ\\" + kept[1] + "\\notes.txt"), "mine");
+}
+
+// A file larger than a 32-bit process could hold twice over is written as it is inflated, in
+// batches; an empty one is still created.
+TEST_F(RestoreScene, ALargeEntryIsWrittenInBatchesAndAnEmptyOneIsCreated) {
+    std::string large;
+    while (large.size() < (size_t{9} << 20))
+        large += kChats;
+    fs.addFile("D:\\Save\\large.zip", makeZip({{"a.dat!", large}, {"a.idx", ""}}));
+    const RestoreReport report =
+        restoreBackup(fs, checkBackup(fs, "D:\\Save\\large.zip"), "C:\\ICQ", "2026-12-07-030000");
+    ASSERT_EQ(report.outcome, RestoreOutcome::Done) << report.text;
+    EXPECT_TRUE(fs.content("C:\\ICQ\\db\\a.dat") == large);
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.idx"), "");
+    std::vector<std::string> writes;
+    for (const std::string& op : fs.logOf({FsOp::WriteNewFile, FsOp::AppendText}))
+        writes.push_back(op.substr(0, op.find(' ')));
+    EXPECT_EQ(writes.size(), 4u); // a.dat: a new file, then two appended batches; a.idx
 }
 
 TEST_F(RestoreScene, ADatabaseFileInUseRefusesTheRestoreAndChangesNothing) {

@@ -19,12 +19,16 @@ class ReleasingDialogs : public Dialogs {
 
 } // namespace
 
+std::string waitedSeconds(unsigned waitMilliseconds) {
+    return std::to_string((waitMilliseconds + 999) / 1000);
+}
+
 const char* const kAnotherBackupTitle = "Another backup is running";
 
 std::string anotherBackupText(unsigned waitMilliseconds) {
     return "Another backup is running on this computer (a scheduled backup, or Chathoard in "
            "another window). This one waited " +
-           std::to_string((waitMilliseconds + 999) / 1000) +
+           waitedSeconds(waitMilliseconds) +
            " seconds for it and did not start; nothing was written.\r\n\r\nBack up again when "
            "the other backup has finished.";
 }

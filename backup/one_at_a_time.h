@@ -12,6 +12,9 @@ namespace ch {
 constexpr unsigned kWindowLockWaitMs = 2000;
 constexpr unsigned kCommandLineLockWaitMs = 20000;
 
+// A lock wait in whole seconds, rounded up, as the boxes tell it.
+std::string waitedSeconds(unsigned waitMilliseconds);
+
 extern const char* const kAnotherBackupTitle; // "Another backup is running"
 // The exclamation box's text when the lock stayed taken for waitMilliseconds.
 std::string anotherBackupText(unsigned waitMilliseconds);

@@ -233,7 +233,7 @@ std::string localTimeNow() {
 std::string backupRunningText(unsigned waitMilliseconds) {
     return "A backup is running on this computer (a scheduled backup, or Chathoard in another "
            "window). The restore waited " +
-           std::to_string((waitMilliseconds + 999) / 1000) +
+           waitedSeconds(waitMilliseconds) +
            " seconds for it and did not start; your database was not changed.\r\n\r\nRestore "
            "again when the backup has finished.";
 }

@@ -90,8 +90,8 @@ inline bool listSetItemHeight(HWND list, int height) {
 // --- Any control ---
 
 // Stops or resumes the control's drawing while it is refilled. Resuming does not repaint what
-// changed meanwhile: the caller invalidates the control afterwards (InvalidateRect covers the
-// items; RedrawWindow with RDW_FRAME would also repaint the border and scroll bar).
+// changed meanwhile: the caller repaints the control afterwards (InvalidateRect covers the
+// items; RedrawWindow with RDW_FRAME also the border and scroll bar).
 inline void setRedraw(HWND control, bool redraw) {
     SendMessageA(control, WM_SETREDRAW, redraw ? TRUE : FALSE, 0);
 }

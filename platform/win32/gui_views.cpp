@@ -92,7 +92,8 @@ void FolderListView::refresh() {
         listAdd(list_, item.text);
     listSelect(list_, model_.pathIndex());
     setRedraw(list_, true);
-    InvalidateRect(list_, nullptr, TRUE);
+    // The frame too: the scroll bar may have come or gone while drawing was off.
+    RedrawWindow(list_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void FolderListView::onNotify(int code) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "file_system.h"
+#include "platform/file_system.h"
 
 namespace ch {
 

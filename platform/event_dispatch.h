@@ -4,7 +4,7 @@
 // title) and the program keeps running.
 #include <functional>
 
-#include "services.h"
+#include "platform/services.h"
 
 namespace ch {
 

@@ -2,7 +2,7 @@
 // Sequential text file number 1 of the classic runtime, as the settings and list files use it.
 #include <string>
 
-#include "file_system.h"
+#include "platform/file_system.h"
 
 namespace ch {
 

@@ -288,10 +288,17 @@ class Scenarios(unittest.TestCase):
         earlier = self.make_earlier_backup("zip", dest, windows_dest)
         # file_locker plays the backup that is running: it holds the machine's backup lock.
         release = self.run_locker(["--backup-lock"])
+        db_before = wine_env.tree_hashes(self.db)
         try:
             code, out, err = self.run_backup("zip", r"R:\icq", windows_dest)
+            # A restore does not replace the database under a running backup either.
+            restore = self.wine.run_program(
+                self.program, ["/restore", windows_dest + r"\chathoard.zip", r"R:\icq"])
         finally:
             release()
+        self.assertEqual(restore[0], 5, restore)
+        self.assertIn("The restore waited 20 seconds", restore[2][0])
+        self.assertEqual(wine_env.tree_hashes(self.db), db_before)
         self.assertEqual(code, 5, (out, err))
         self.assertTrue(err[0].startswith("[Another backup is running] Another backup is running "
                                           "on this computer"), err)

@@ -71,11 +71,13 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
         std::string batch;
         bool created = false;
         const auto write = [&] {
-            if (created)
+            if (created) {
                 fs.appendText(path, batch);
-            else
+            } else {
                 fs.writeNewFile(path, batch);
-            created = true;
+                created = true;
+                written.push_back(f.name); // from now on a failure must remove it
+            }
             batch.clear();
         };
         reader.readEntry(*entry, [&](const std::string& piece) {
@@ -85,7 +87,6 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
         });
         if (!created || !batch.empty())
             write();
-        written.push_back(f.name);
     }
 }
 

@@ -151,6 +151,16 @@ TEST_F(RestoreScene, ALargeEntryIsWrittenInBatchesAndAnEmptyOneIsCreated) {
     for (const std::string& op : fs.logOf({FsOp::WriteNewFile, FsOp::AppendText}))
         writes.push_back(op.substr(0, op.find(' ')));
     EXPECT_EQ(writes.size(), 4u); // a.dat: a new file, then two appended batches; a.idx
+
+    // A batch that cannot be written takes the half-written file and its folder with it.
+    Restoring failing;
+    failing.fs.addFile("D:\\Save\\large.zip", fs.content("D:\\Save\\large.zip"));
+    failing.fs.failOnce(FsOp::AppendText, "*", errDiskFull);
+    const RestoreReport failed = failing.restore("D:\\Save\\large.zip");
+    EXPECT_EQ(failed.outcome, RestoreOutcome::Failed);
+    EXPECT_THAT(failed.text, HasSubstr("the disk is full"));
+    EXPECT_THAT(failing.fs.entries("C:\\ICQ"), ElementsAre("db")) << failed.text;
+    EXPECT_EQ(failing.fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
 }
 
 TEST_F(RestoreScene, ADatabaseFileInUseRefusesTheRestoreAndChangesNothing) {

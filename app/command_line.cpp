@@ -258,6 +258,8 @@ int runCommandLine(const std::vector<std::string>& args, const Services& s, cons
     form.wireEvents();
     if (zip)
         form.Form_Load();
+    else
+        readDefaultDriveQuietly(form.Text1, console);
     try {
         form.Dir1.setPath(parsed->messengerFolder);
     } catch (const RuntimeError& e) {
@@ -295,10 +297,10 @@ int runCommandLine(const std::vector<std::string>& args, const Services& s, cons
         const std::string stamp =
             newGenerationStamp(s.fs, form.Dir2.Path(), zip, clock, waiting.sleep);
         outcome = zip ? zipGeneration(sources, *parsed->keep, stamp, DefaultDrive, console)
-                      : normalGeneration(sources, *parsed->keep, stamp, console);
+                      : normalGeneration(sources, *parsed->keep, stamp, DefaultDrive, console);
     } else {
-        outcome =
-            zip ? Command1_Click(sources, DefaultDrive, console) : Command2_Click(sources, console);
+        outcome = zip ? Command1_Click(sources, DefaultDrive, console)
+                      : Command2_Click(sources, DefaultDrive, console);
     }
     int code = exitCodeFor(outcome);
     // ICQ started during the run: its failure is the database being in use.

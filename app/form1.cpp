@@ -45,8 +45,9 @@ BackupOutcome Form1::Command1_Click() {
 }
 
 BackupOutcome Form1::Command2_Click() {
-    return runAlone(s_, kWindowLockWaitMs,
-                    [&](const Services& alone) { return ch::Command2_Click(sources(), alone); });
+    return runAlone(s_, kWindowLockWaitMs, [&](const Services& alone) {
+        return ch::Command2_Click(sources(), DefaultDrive, alone);
+    });
 }
 
 void Form1::Dir1_Change() {

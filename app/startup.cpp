@@ -37,6 +37,15 @@ void readSetting(SequentialFile& file1, const std::string& path, TextBox& Text1)
 
 } // namespace
 
+void readDefaultDriveQuietly(TextBox& Text1, const Services& s) {
+    SequentialFile file1(s.fs);
+    try {
+        readSetting(file1, settingsFilePath(s.App), Text1);
+    } catch (const RuntimeError&) {
+        // Only a Normal Backup into the staging folder needs it; without it nothing is settled.
+    }
+}
+
 void Form_Load(TextBox& Text1, const Services& s) {
     Dialogs& dialogs = s.dialogs;
     initialiseArchiver(s.archiver, dialogs);

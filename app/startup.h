@@ -14,4 +14,8 @@ extern std::string DefaultDrive;
 // staging-drive setting through Text1 into DefaultDrive.
 void Form_Load(TextBox& Text1, const Services& s);
 
+// Reads the staging-drive setting through Text1 into DefaultDrive as Form_Load does, but never
+// creates the file or shows anything: DefaultDrive stays as it was when it cannot be read.
+void readDefaultDriveQuietly(TextBox& Text1, const Services& s);
+
 } // namespace ch

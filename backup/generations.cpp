@@ -275,7 +275,7 @@ BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string
 }
 
 BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                               const Services& s) {
+                               const std::string& DefaultDrive, const Services& s) {
     FileSystem& fs = s.fs;
     Dialogs& dialogs = s.dialogs;
     if (refuseWithoutMessengerFolder(in.Label1, dialogs))
@@ -297,7 +297,7 @@ BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::str
     generation.init(incomplete);
     HoldCompletion held(dialogs);
     const BackupOutcome outcome = Command2_Click(
-        BackupSources{in.Label1, in.File1, in.Dir1, generation}, s.withDialogs(held));
+        BackupSources{in.Label1, in.File1, in.Dir1, generation}, DefaultDrive, s.withDialogs(held));
     if (outcome != BackupOutcome::Done) {
         removeIncompleteFolder(fs, incomplete);
         return outcome;

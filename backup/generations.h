@@ -39,6 +39,6 @@ BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string
                             const std::string& DefaultDrive, const Services& s);
 // A Normal Backup into a new generation subfolder of in.Dir2, then the pruning.
 BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                               const Services& s);
+                               const std::string& DefaultDrive, const Services& s);
 
 } // namespace ch

@@ -54,6 +54,21 @@ void removeInterruptedArchives(FileSystem& fs, const std::string& folder,
         [&](const std::string& name) { return isInterruptedArchiveName(name, archiveName); });
 }
 
+std::string stagingFolderOf(const std::string& DefaultDrive) {
+    return DefaultDrive + ":\\chathoard";
+}
+
+std::string listFilePathOf(const AppObject& App) {
+    return App.Path + "\\icqtemp.dat";
+}
+
+void settleStagingClaims(FileSystem& fs, const std::string& destination, const AppObject& App,
+                         const std::string& DefaultDrive) {
+    const std::string stagingFolder = stagingFolderOf(DefaultDrive);
+    if (equalNoCase(destination, stagingFolder))
+        removeInterruptedStaging(fs, listFilePathOf(App), stagingFolder);
+}
+
 void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
                               const std::string& stagingFolder) {
     std::string list;

@@ -6,8 +6,14 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/services.h"
 
 namespace ch {
+
+// Where a ZIP backup stages its copies: the folder chathoard on the staging drive.
+std::string stagingFolderOf(const std::string& DefaultDrive);
+// icqtemp.dat in the program folder: the list of staged copies handed to the archiving library.
+std::string listFilePathOf(const AppObject& App);
 
 // The empty file a ZIP backup puts in a staging folder it made, and removes with the folder.
 extern const char* const kStagingFolderMark; // "~chathoard-staging-folder.tmp"
@@ -29,5 +35,11 @@ void removeInterruptedArchives(FileSystem& fs, const std::string& folder,
 // trusted that far), then the list file.
 void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
                               const std::string& stagingFolder);
+// Before a Normal Backup writes into destination: when destination is the staging folder, the
+// list of a stopped ZIP backup would claim the files this backup is about to write there under
+// the same names, and the next ZIP backup would delete them. The claim goes first, with the
+// staged copies it still stands for.
+void settleStagingClaims(FileSystem& fs, const std::string& destination, const AppObject& App,
+                         const std::string& DefaultDrive);
 
 } // namespace ch

@@ -29,13 +29,15 @@ void removeTemporaries(FileSystem& fs, const std::vector<std::string>& temporari
 
 } // namespace
 
-BackupOutcome Command2_Click(const BackupSources& in, const Services& s) {
+BackupOutcome Command2_Click(const BackupSources& in, const std::string& DefaultDrive,
+                             const Services& s) {
     FileSystem& fs = s.fs;
     Dialogs& dialogs = s.dialogs;
     if (refuseWithoutMessengerFolder(in.Label1, dialogs))
         return BackupOutcome::NoMessengerFolder;
     // Copies a killed run left half-written under temporary names.
     removeInterruptedCopies(fs, in.Dir2.Path());
+    settleStagingClaims(fs, in.Dir2.Path(), s.App, DefaultDrive);
 
     // Paths are joined exactly as written: a folder at a drive root gives "D:\\a.dat", which
     // Windows accepts as it is.

@@ -5,6 +5,8 @@
 namespace ch {
 
 // "Normal Backup": copies every listed database file under its own name into Dir2.
-BackupOutcome Command2_Click(const BackupSources& in, const Services& s);
+// DefaultDrive is the ZIP Backup's staging drive, whose folder Dir2 may be.
+BackupOutcome Command2_Click(const BackupSources& in, const std::string& DefaultDrive,
+                             const Services& s);
 
 } // namespace ch

@@ -29,8 +29,8 @@ class ZipRun {
     ZipRun(const BackupSources& in, const std::string& DefaultDrive, const Services& s,
            const std::string& archiveName)
         : in_(in), fs_(s.fs), dialogs_(s.dialogs), archiver_(s.archiver),
-          stagingFolder_(DefaultDrive + ":\\chathoard"), settingsPath_(settingsFilePath(s.App)),
-          listPath_(s.App.Path + "\\icqtemp.dat"), archiveName_(archiveName),
+          stagingFolder_(stagingFolderOf(DefaultDrive)), settingsPath_(settingsFilePath(s.App)),
+          listPath_(listFilePathOf(s.App)), archiveName_(archiveName),
           archivePath_(in.Dir2.Path() + "\\" + archiveName) {}
 
     BackupOutcome run();

@@ -15,7 +15,9 @@ struct Generations : ::testing::Test, test::BackupScene {
     const std::string newArchive = "D:\\Save\\chathoard-2026-12-07-030000.zip";
 
     BackupOutcome zip(int keep) { return zipGeneration(sources(), keep, stamp, "C", services); }
-    BackupOutcome normal(int keep) { return normalGeneration(sources(), keep, stamp, services); }
+    BackupOutcome normal(int keep) {
+        return normalGeneration(sources(), keep, stamp, "C", services);
+    }
     const test::ShownBox& lastBox() const { return dialogs.shown.back(); }
 };
 

@@ -102,12 +102,29 @@ TEST(Leftovers, ABrokenStagingDriveOrListDoesNotStopTheCheck) {
     EXPECT_THAT(s.dialogs.shown.at(0).prompt, ::testing::HasSubstr("DE:\\chathoard"));
 }
 
+// A Normal Backup made into the staging folder after a ZIP backup was stopped there: the
+// stopped run's list must not make the next ZIP backup delete the Normal Backup's files.
+TEST(Leftovers, ANormalBackupIntoTheStagingFolderIsNotTakenForStagedCopies) {
+    BackupScene s;
+    s.fs.addFile("C:\\Program Files\\Chathoard\\icqtemp.dat",
+                 "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
+    s.fs.addFile("C:\\chathoard\\a.dat", "staged");
+    s.show("C:\\ICQ", "C:\\chathoard");
+    EXPECT_EQ(Command2_Click(s.sources(), "c", s.services), BackupOutcome::Done);
+    EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
+
+    s.show("C:\\ICQ", "D:\\Save");
+    EXPECT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Failed);
+    EXPECT_EQ(s.fs.content("C:\\chathoard\\a.dat"), "chats");
+    EXPECT_EQ(s.fs.content("C:\\chathoard\\a.idx"), "index");
+}
+
 TEST(Leftovers, ANormalBackupClearsKilledCopiesInTheDestinationOnly) {
     BackupScene s;
     s.fs.addFile("D:\\Save\\~chathoard-31-4.tmp", "half a copy");
     s.fs.addFile("D:\\Save\\~chathoard-notes.tmp", "mine");
     s.fs.addFile("C:\\ICQ\\db\\~chathoard-31-5.tmp", "not the destination");
-    EXPECT_EQ(Command2_Click(s.sources(), s.services), BackupOutcome::Done);
+    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Done);
     EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.dat", "a.idx", "~chathoard-notes.tmp"));
     EXPECT_TRUE(s.fs.hasFile("C:\\ICQ\\db\\~chathoard-31-5.tmp"));
 }

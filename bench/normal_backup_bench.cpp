@@ -14,7 +14,14 @@
 #include "backup/normal_backup.h"
 #include "platform/controls.h"
 #include "platform/runtime_error.h"
+#include "platform/win32/gui_forms_runtime.h"
+#include "platform/win32/win32_archiver.h"
+#include "platform/win32/win32_backup_lock.h"
+#include "platform/win32/win32_file_picker.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
 #include "selection/folder_detection.h"
 
 namespace {
@@ -62,6 +69,17 @@ int main(int argc, char** argv) {
     ch::Label Label1(ch::kNotFoundCaption);
     Dir1.Change = [&] { ch::Dir1_Change(Dir1, File1, Label1); };
     QuietDialogs dialogs;
+    // The backup uses the file system and the dialogs; the rest only complete the set.
+    ch::Win32Shell shell;
+    ch::Win32Registry registry;
+    ch::Win32Processes processes;
+    ch::Win32Archiver archiver(".");
+    ch::gui::Win32FormsRuntime runtime;
+    ch::AppObject App;
+    ch::Win32BackupLock lock;
+    ch::Win32FilePicker picker;
+    const ch::Services services{fs,       dialogs, shell, registry, processes,
+                                archiver, runtime, App,   lock,     picker};
     try {
         Dir1.setPath(argv[1]);
         Dir2.setPath(argv[2]);
@@ -81,7 +99,7 @@ int main(int argc, char** argv) {
         clearDestination();
         for (double* best : {&bestFresh, &bestReplace}) {
             const double start = now();
-            if (ch::Command2_Click(sources, fs, dialogs) != ch::BackupOutcome::Done) {
+            if (ch::Command2_Click(sources, "C", services) != ch::BackupOutcome::Done) {
                 std::fprintf(stderr, "%s\n", dialogs.last.c_str());
                 return 1;
             }

@@ -124,6 +124,18 @@ std::string sizeText(uint64_t bytes) {
     return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
+// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9, with or without an extension or trailing
+// blanks, name devices in every folder.
+bool isDeviceName(const std::string& part) {
+    std::string stem = lowerCase(part.substr(0, part.find('.')));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul")
+        return true;
+    return stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
 } // namespace
 
 bool CheckedBackup::intact() const {
@@ -142,7 +154,7 @@ bool entryNameStaysInside(const std::string& entryName) {
     for (;;) {
         const size_t end = entryName.find_first_of("/\\", start);
         const std::string part = entryName.substr(start, end - start);
-        if (part == "..")
+        if (part == ".." || isDeviceName(part))
             return false;
         if (end == std::string::npos)
             return true;

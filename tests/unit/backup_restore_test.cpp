@@ -94,10 +94,12 @@ TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
 }
 
 TEST(EntryNames, OnlyNamesThatStayInsideTheTargetFolderAreAccepted) {
-    for (const char* good : {"a.dat", "db/a.dat", "ICQ\\db\\a.idx", "a..b.dat", "./a.dat"})
+    for (const char* good :
+         {"a.dat", "db/a.dat", "ICQ\\db\\a.idx", "a..b.dat", "./a.dat", "console.dat", "com0.idx"})
         EXPECT_TRUE(entryNameStaysInside(good)) << good;
     for (const char* bad : {"../a.dat", "db/../../a.dat", "..\\a.dat", "/a.dat", "\\a.dat",
-                            "C:a.dat", "C:\\Windows\\a.dat", "db/..", ""})
+                            "C:a.dat", "C:\\Windows\\a.dat", "db/..", "", "nul.dat", "db/CON.idx",
+                            "aux .dat", "lpt1.dat", "Com9"})
         EXPECT_FALSE(entryNameStaysInside(bad)) << bad;
 }
 

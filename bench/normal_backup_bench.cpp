@@ -14,14 +14,7 @@
 #include "backup/normal_backup.h"
 #include "platform/controls.h"
 #include "platform/runtime_error.h"
-#include "platform/win32/gui_forms_runtime.h"
-#include "platform/win32/win32_archiver.h"
-#include "platform/win32/win32_backup_lock.h"
-#include "platform/win32/win32_file_picker.h"
-#include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_processes.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_platform.h"
 #include "selection/folder_detection.h"
 
 namespace {
@@ -63,23 +56,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = argc == 4 ? std::atoi(argv[3]) : 5;
-    ch::Win32FileSystem fs;
+    ch::AppObject App;
+    ch::Win32Platform platform(App);
+    ch::Win32FileSystem& fs = platform.fs;
     ch::FolderList Dir1(fs), Dir2(fs);
     ch::FileList File1(fs, "*.dat;*.idx");
     ch::Label Label1(ch::kNotFoundCaption);
     Dir1.Change = [&] { ch::Dir1_Change(Dir1, File1, Label1); };
     QuietDialogs dialogs;
-    // The backup uses the file system and the dialogs; the rest only complete the set.
-    ch::Win32Shell shell;
-    ch::Win32Registry registry;
-    ch::Win32Processes processes;
-    ch::Win32Archiver archiver(".");
-    ch::gui::Win32FormsRuntime runtime;
-    ch::AppObject App;
-    ch::Win32BackupLock lock;
-    ch::Win32FilePicker picker;
-    const ch::Services services{fs,       dialogs, shell, registry, processes,
-                                archiver, runtime, App,   lock,     picker};
+    // The backup uses the file system and the dialogs, which keep quiet here.
+    const ch::Services services = platform.services.withDialogs(dialogs);
     try {
         Dir1.setPath(argv[1]);
         Dir2.setPath(argv[2]);

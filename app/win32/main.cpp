@@ -15,16 +15,8 @@
 #include "app/command_line.h"
 #include "app/form1.h"
 #include "app/win32/main_window.h"
-#include "platform/win32/gui_forms_runtime.h"
-#include "platform/win32/win32_archiver.h"
-#include "platform/win32/win32_backup_lock.h"
-#include "platform/win32/win32_dialogs.h"
-#include "platform/win32/win32_file_picker.h"
-#include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_program_folder.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_shell.h"
 
 namespace {
 
@@ -54,28 +46,10 @@ std::string localTime() {
     return text;
 }
 
-// The Win32 implementation of every service, built once for the run. Building them touches
-// nothing: each binds or opens what it needs on first use.
-struct Win32Platform {
-    explicit Win32Platform(ch::AppObject& app) : App(app), dialogs(app.Title), archiver(app.Path) {}
-    ch::AppObject& App;
-    ch::Win32FileSystem fs;
-    ch::Win32Dialogs dialogs;
-    ch::Win32Shell shell;
-    ch::Win32Registry registry;
-    ch::Win32Processes processes;
-    ch::Win32Archiver archiver;
-    ch::gui::Win32FormsRuntime runtime;
-    ch::Win32BackupLock backupLock;
-    ch::Win32FilePicker filePicker;
-    ch::Services services{fs,       dialogs, shell, registry,   processes,
-                          archiver, runtime, App,   backupLock, filePicker};
-};
-
 int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
     if (GetStdHandle(STD_OUTPUT_HANDLE) == nullptr)
         AttachConsole(ATTACH_PARENT_PROCESS);
-    Win32Platform platform(App);
+    ch::Win32Platform platform(App);
     return ch::runCommandLine(args, platform.services, writeLine, localTime);
 }
 
@@ -83,7 +57,7 @@ int runWindow(ch::AppObject& App, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
 
-    Win32Platform platform(App);
+    ch::Win32Platform platform(App);
     ch::Win32Dialogs& dialogs = platform.dialogs;
     platform.runtime.addModalWindow<ch::FrmAbout>([&dialogs](ch::FrmAbout& about, HWND owner) {
         ch::gui::AboutWindow(about, dialogs).runModal(owner);

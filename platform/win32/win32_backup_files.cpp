@@ -1,5 +1,5 @@
-// The part of Win32FileSystem that checks and restores backups: reads at an offset, flushed
-// new files, renames, and the test for a file another program holds open.
+// The part of Win32FileSystem that checks and restores backups: reads at an offset, renames, and
+// the test for a file another program holds open.
 #include <windows.h>
 
 #include <algorithm>
@@ -46,30 +46,6 @@ std::string Win32FileSystem::readPart(const std::string& path, uint64_t offset, 
     }
     bytes.resize(have);
     return bytes;
-}
-
-void Win32FileSystem::writeNewFile(const std::string& path, const std::string& bytes) {
-    CriticalErrorsQuiet quiet;
-    FileHandle out(CreateFileW(winPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out.valid())
-        throwFileError(GetLastError(), path);
-    try {
-        for (size_t at = 0; at < bytes.size();) {
-            DWORD written = 0;
-            const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1 << 20));
-            if (!WriteFile(out.get(), bytes.data() + at, want, &written, nullptr))
-                throwLastError(path);
-            at += written;
-        }
-        if (!FlushFileBuffers(out.get()))
-            throwLastError(path);
-        out.close();
-    } catch (const RuntimeError&) {
-        out.close();
-        DeleteFileW(winPath(path).c_str());
-        throw;
-    }
 }
 
 void Win32FileSystem::rename(const std::string& from, const std::string& to) {

@@ -1,4 +1,5 @@
 // The data-moving half of Win32FileSystem: copies and whole-file reads and writes.
+#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <vector>
@@ -138,6 +139,31 @@ std::string copyToTemp(const std::string& source, const std::string& destination
     return tempPath;
 }
 
+// Creates path as disposition says, writes bytes (in pieces a DWORD can count) and, when asked,
+// flushes them. On failure no file of that name is left: a half-written file would be read
+// back as if it were whole.
+void writeWholeFile(const std::string& path, const std::string& bytes, DWORD disposition,
+                    bool flush) {
+    CriticalErrorsQuiet quiet;
+    FileHandle out(CreateFileW(winPath(path).c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
+        throwFileError(GetLastError(), path);
+    try {
+        constexpr size_t kPiece = size_t{1} << 20;
+        for (size_t at = 0; at < bytes.size(); at += kPiece)
+            writeOrThrow(out.get(), bytes.data() + at,
+                         static_cast<DWORD>(std::min(bytes.size() - at, kPiece)), path);
+        if (flush && !FlushFileBuffers(out.get()))
+            throwLastError(path);
+        out.close();
+    } catch (const RuntimeError&) {
+        out.close();
+        DeleteFileW(winPath(path).c_str());
+        throw;
+    }
+}
+
 void moveOrThrow(const std::string& from, const std::string& to) {
     if (!MoveFileExW(winPath(from).c_str(), winPath(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -204,19 +230,11 @@ std::string Win32FileSystem::readAll(const std::string& path) {
 }
 
 void Win32FileSystem::writeAll(const std::string& path, const std::string& bytes) {
-    CriticalErrorsQuiet quiet;
-    FileHandle out(CreateFileW(winPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out.valid())
-        throwFileError(GetLastError(), path);
-    try {
-        writeOrThrow(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), path);
-    } catch (const RuntimeError&) {
-        // A half-written settings or list file would be read back as if it were whole.
-        out.close();
-        DeleteFileW(winPath(path).c_str());
-        throw;
-    }
+    writeWholeFile(path, bytes, CREATE_ALWAYS, false);
+}
+
+void Win32FileSystem::writeNewFile(const std::string& path, const std::string& bytes) {
+    writeWholeFile(path, bytes, CREATE_NEW, true);
 }
 
 void Win32FileSystem::appendText(const std::string& path, const std::string& bytes) {

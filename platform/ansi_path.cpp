@@ -43,12 +43,4 @@ bool equalNoCase(std::string_view a, std::string_view b, LeadByteTest isLeadByte
     return true;
 }
 
-bool isCodePage932LeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-bool isNeverLeadByte(unsigned char) {
-    return false;
-}
-
 } // namespace ch

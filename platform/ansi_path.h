@@ -22,9 +22,4 @@ size_t nextSeparator(std::string_view path, size_t from, char separator, LeadByt
 // bytes are compared exactly.
 bool equalNoCase(std::string_view a, std::string_view b, LeadByteTest isLeadByte);
 
-// The lead bytes of code page 932 (Japanese), for tests and for fuzzing the splitting.
-bool isCodePage932LeadByte(unsigned char byte);
-// A single-byte code page: no byte starts a two-byte character.
-bool isNeverLeadByte(unsigned char byte);
-
 } // namespace ch

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "tests/support/code_pages.h"
 
 namespace ch::test {
 

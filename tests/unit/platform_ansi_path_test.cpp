@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/code_pages.h"
+
 namespace ch {
 namespace {
 
-// Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC; 0xA1-0xDF are one-byte katakana.
-constexpr LeadByteTest cp932LeadByte = isCodePage932LeadByte;
-constexpr LeadByteTest singleByte = isNeverLeadByte;
+constexpr LeadByteTest cp932LeadByte = test::isCodePage932LeadByte;
+constexpr LeadByteTest singleByte = test::isNeverLeadByte;
 
 // "表" is 0x95 0x5C in code page 932; its second byte must not cut the path.
 TEST(AnsiPath, TheSecondByteOfADoubleByteCharacterIsNoSeparator) {

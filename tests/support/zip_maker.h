@@ -8,17 +8,13 @@
 
 #include <zlib.h>
 
+#include "azip32/little_endian.h"
+
 namespace ch::test {
 
 namespace zip_maker_detail {
-inline void put16(std::string& out, uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-inline void put32(std::string& out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
+using azip::put16;
+using azip::put32;
 
 inline std::string rawDeflate(const std::string& data) {
     z_stream s{};

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "tests/support/fake_services.h"
+#include "tests/unit/command_line_scene.h"
 
 namespace ch {
 namespace {
@@ -23,19 +23,12 @@ TEST(CommandLineOptions, KeepAndWaitTakeTheirRangesAnywhereAfterTheBackup) {
     EXPECT_FALSE(parseCommandLine({"/zip", "C:\\ICQ", "D:\\Save", "/wait", "/wait:5"}));
 }
 
-struct KeepWaitRun : ::testing::Test, test::FakeServices {
+struct KeepWaitRun : ::testing::Test, test::CommandLineScene {
     std::vector<std::string> lines;
     int64_t now = 0;
     std::vector<int> sleeps;
     std::function<void()> afterSleep = [] {};
 
-    KeepWaitRun() {
-        App.Path = "C:\\Tools\\Chathoard";
-        fs.addFile("C:\\Tools\\Chathoard\\defaultdrive.ini", "C\r\n");
-        fs.addFile("C:\\ICQ\\db\\a.dat", "chat");
-        fs.addFile("C:\\ICQ\\db\\a.idx", "index");
-        fs.addFolder("C:\\Save");
-    }
     int run(const std::vector<std::string>& args) {
         return runCommandLine(
             args, services, [&](const std::string& l, bool) { lines.push_back(l); },

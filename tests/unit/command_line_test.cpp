@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/support/fake_services.h"
+#include "tests/unit/command_line_scene.h"
 
 namespace ch {
 namespace {
@@ -54,16 +54,9 @@ TEST(CommandLineParsing, OutcomesMapToTheDocumentedExitCodes) {
     EXPECT_EQ(exitCodeFor(BackupOutcome::Failed), 2);
 }
 
-struct CommandLineRun : ::testing::Test, test::FakeServices {
+struct CommandLineRun : ::testing::Test, test::CommandLineScene {
     std::vector<std::pair<std::string, bool>> lines;
 
-    CommandLineRun() {
-        App.Path = "C:\\Tools\\Chathoard";
-        fs.addFile("C:\\Tools\\Chathoard\\defaultdrive.ini", "C\r\n");
-        fs.addFile("C:\\ICQ\\db\\a.dat", "chat");
-        fs.addFile("C:\\ICQ\\db\\a.idx", "index");
-        fs.addFolder("C:\\Save");
-    }
     int run(const std::vector<std::string>& args) {
         return runCommandLine(
             args, services,

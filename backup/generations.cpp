@@ -33,8 +33,7 @@ bool matchesForm(const std::string& text, const std::string& form) {
 }
 
 bool hasAffixes(const std::string& name, const std::string& prefix, const std::string& suffix) {
-    return name.size() > prefix.size() + suffix.size() &&
-           equalNoCase(name.substr(0, prefix.size()), prefix) &&
+    return name.size() > prefix.size() + suffix.size() && startsWithNoCase(name, prefix) &&
            equalNoCase(name.substr(name.size() - suffix.size()), suffix);
 }
 
@@ -44,13 +43,6 @@ std::string between(const std::string& name, const std::string& prefix, const st
 
 std::string joined(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
-}
-
-template <typename Action> void bestEffort(Action action) {
-    try {
-        action();
-    } catch (const RuntimeError&) {
-    }
 }
 
 // Passes every box on but the completion box, which it keeps back: a generation is done only

@@ -9,18 +9,8 @@
 namespace ch {
 namespace {
 
-bool startsWithNoCase(const std::string& text, const std::string& start) {
-    return text.size() >= start.size() && equalNoCase(text.substr(0, start.size()), start);
-}
-
-// Clearing leftovers is a courtesy to the disk: a file that will not go stays for a later run.
-template <typename Action> void bestEffort(Action action) {
-    try {
-        action();
-    } catch (const RuntimeError&) {
-    }
-}
-
+// Clearing leftovers is a courtesy to the disk: a file that will not go stays for a later run
+// (bestEffort).
 void deleteMatching(FileSystem& fs, const std::string& folder, const std::string& pattern,
                     const std::function<bool(const std::string&)>& isOurs) {
     bestEffort([&] {

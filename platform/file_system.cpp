@@ -85,6 +85,10 @@ bool equalNoCase(const std::string& a, const std::string& b) {
            });
 }
 
+bool startsWithNoCase(const std::string& text, const std::string& start) {
+    return text.size() >= start.size() && equalNoCase(text.substr(0, start.size()), start);
+}
+
 std::string copyTemporaryName(unsigned long processId, unsigned n) {
     return kCopyTempPrefix + std::to_string(processId) + "-" + std::to_string(n) + ".tmp";
 }
@@ -98,7 +102,7 @@ bool isCopyTemporaryName(const std::string& name) {
             ++end;
         return end;
     };
-    if (name.size() < start.size() || !equalNoCase(name.substr(0, start.size()), start))
+    if (!startsWithNoCase(name, start))
         return false;
     size_t pos = digitsFrom(start.size());
     if (pos == start.size() || pos >= name.size() || name[pos] != '-')

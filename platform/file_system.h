@@ -120,5 +120,6 @@ std::string lowerCase(std::string text);
 // Case-insensitive ASCII ordering and equality used for names.
 bool lessNoCase(const std::string& a, const std::string& b);
 bool equalNoCase(const std::string& a, const std::string& b);
+bool startsWithNoCase(const std::string& text, const std::string& start);
 
 } // namespace ch

@@ -43,6 +43,15 @@ class RuntimeError : public std::runtime_error {
     unsigned long systemError_;
 };
 
+// Runs action and lets a RuntimeError go: for clean-up whose failure must not stop what it
+// follows, such as clearing what an earlier run left.
+template <typename Action> void bestEffort(Action action) {
+    try {
+        action();
+    } catch (const RuntimeError&) {
+    }
+}
+
 // Win32 codes for a file that another program holds open.
 constexpr unsigned long kSharingViolation = 32; // ERROR_SHARING_VIOLATION
 constexpr unsigned long kLockViolation = 33;    // ERROR_LOCK_VIOLATION

@@ -29,23 +29,24 @@ void oldDatabase(const std::string& name) {
     writeFile(db + "\\notes.txt", "mine");
 }
 
+// An EnumChildWindows callback (CALLBACK: on i686 a lambda would be cdecl): stops at the
+// first visible child of the wanted class.
+BOOL CALLBACK findVisibleChild(HWND h, LPARAM out) {
+    auto* wanted = reinterpret_cast<std::pair<const char*, HWND>*>(out);
+    if (IsWindowVisible(h) && className(h) == wanted->first) {
+        wanted->second = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Types the path into the open dialog's file name field and presses Open.
 void pickInOpenDialog(Program& program, const std::string& path) {
     HWND dialog = program.waitWindow("#32770", kPickerTitle);
     ASSERT_TRUE(dialog) << "no open dialog";
     std::pair<const char*, HWND> edit{"Edit", nullptr};
     ASSERT_TRUE(waitFor([&] {
-        EnumChildWindows(
-            dialog,
-            [](HWND h, LPARAM out) -> BOOL {
-                auto* wanted = reinterpret_cast<std::pair<const char*, HWND>*>(out);
-                if (IsWindowVisible(h) && className(h) == wanted->first) {
-                    wanted->second = h;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&edit));
+        EnumChildWindows(dialog, findVisibleChild, reinterpret_cast<LPARAM>(&edit));
         return edit.second != nullptr;
     }));
     SendMessageA(edit.second, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));

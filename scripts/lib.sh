@@ -9,7 +9,7 @@ die() {
     exit 1
 }
 
-run_setup() { "$ROOT/scripts/setup.sh"; }
+run_setup() { "$ROOT/scripts/setup.sh" "$@"; }
 
 # Configures (quick when nothing changed) and builds a preset of CMakePresets.json,
 # optionally only the given targets. Two jobs at most: the machine is shared.
@@ -98,7 +98,7 @@ choose_windows_build() {
             CHATHOARD_WINDOWS_BUILD="x86-64 build (preset win64) under wine64, because CHATHOARD_ARCH=x64 is set"
             ;;
         x86 | "")
-            if runs_32bit_programs; then
+            if machine_runs_32bit; then
                 CHATHOARD_ARCH=x86
                 CHATHOARD_WINDOWS_BUILD="32-bit build (preset win32), the product"
             elif [[ ${CHATHOARD_ARCH:-} == x86 ]]; then
@@ -124,11 +124,26 @@ choose_windows_build() {
 # What names a kept Wine prefix of the x86-64 build apart: 32-bit and 64-bit prefixes differ.
 prefix_suffix() { [[ ${CHATHOARD_ARCH:-} == x64 ]] && echo -x64; true; }
 
-# Makes "wine" (and wineboot, winepath …, which call it) Wine's 64-bit loader.
+# True when this machine runs 32-bit x86 programs; asks once per command, and the scripts it
+# starts inherit the answer.
+machine_runs_32bit() {
+    if [[ -z ${CHATHOARD_RUNS_32BIT:-} ]]; then
+        CHATHOARD_RUNS_32BIT=no
+        runs_32bit_programs && CHATHOARD_RUNS_32BIT=yes
+        export CHATHOARD_RUNS_32BIT
+    fi
+    [[ $CHATHOARD_RUNS_32BIT == yes ]]
+}
+
+# Makes new Wine prefixes 64-bit ones. Where 32-bit programs run, Debian's "wine" starts the
+# 32-bit loader, which hands 64-bit programs to wine64 itself and keeps the 32-bit half of
+# the prefix working. Where they cannot run, "wine" (and wineboot, winepath …, which call
+# it) must be the 64-bit loader from the start.
 use_wine64() {
+    export WINEARCH=win64
+    machine_runs_32bit && return 0
     case ":$PATH:" in
     *":$ROOT/scripts/wine64-path:"*) ;;
     *) export PATH=$ROOT/scripts/wine64-path:$PATH ;;
     esac
-    export WINEARCH=win64
 }

@@ -15,6 +15,8 @@ PACKAGES=(
     zip unzip p7zip-full libarchive-tools fp-utils
     googletest libgtest-dev libgmock-dev nsis python3 time
 )
+# Only where 32-bit programs must run under emulation (scripts/smoke32.sh asks for it).
+EMULATION_PACKAGES=(qemu-user-static)
 
 # Prints the packages of the list that are not installed, one a line.
 missing_packages() {
@@ -43,6 +45,7 @@ as_root() {
 
 main() {
     local missing=()
+    [[ ${1:-} == --emulation ]] && PACKAGES+=("${EMULATION_PACKAGES[@]}")
     if ! i386_enabled; then
         echo "setup: enabling the i386 architecture (for wine32)"
         as_root dpkg --add-architecture i386

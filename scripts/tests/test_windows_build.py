@@ -31,18 +31,23 @@ class WindowsBuildTest(unittest.TestCase):
             self.assertEqual(filesz, len(data))
             self.assertEqual(memsz, len(data))
             self.assertEqual(entry - vaddr, phoff + 32, "the code follows the program header")
-            runner = shutil.which("qemu-i386")
+            runner = shutil.which("qemu-i386-static") or shutil.which("qemu-i386")
             if runner:
                 self.assertEqual(subprocess.run([runner, probe]).returncode, 42)
 
-    def test_x64_is_forced_by_the_environment_and_puts_the_64_bit_loader_first(self):
-        result = bash('choose_windows_build; echo "$WIN_PRESET"; command -v wine',
-                      env={"CHATHOARD_ARCH": "x64", "CHATHOARD_WINDOWS_BUILD": ""})
-        self.assertEqual(result.returncode, 0, result.stderr)
-        preset, wine = result.stdout.split("\n")[-3:-1]
-        self.assertEqual(preset, "win64")
-        self.assertTrue(wine.endswith("scripts/wine64-path/wine"), wine)
-        self.assertIn("CHATHOARD_ARCH=x64", result.stdout)
+    def test_x64_keeps_debians_wine_where_32_bit_runs_and_puts_wine64_first_elsewhere(self):
+        # Where 32-bit programs run, the 64-bit loader must not stand in for the 32-bit one:
+        # a 64-bit prefix made that way has no working 32-bit half.
+        for runs_32bit, wrapper_first in (("yes", False), ("no", True)):
+            with self.subTest(runs_32bit=runs_32bit):
+                result = bash('choose_windows_build; echo "$WIN_PRESET $WINEARCH"; command -v wine',
+                              env={"CHATHOARD_ARCH": "x64", "CHATHOARD_WINDOWS_BUILD": "",
+                                   "CHATHOARD_RUNS_32BIT": runs_32bit})
+                self.assertEqual(result.returncode, 0, result.stderr)
+                preset, wine = result.stdout.split("\n")[-3:-1]
+                self.assertEqual(preset, "win64 win64")
+                self.assertEqual(wine.endswith("scripts/wine64-path/wine"), wrapper_first, wine)
+                self.assertIn("CHATHOARD_ARCH=x64", result.stdout)
 
     def test_unknown_arch_is_refused(self):
         result = bash("choose_windows_build",

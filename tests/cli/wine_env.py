@@ -49,7 +49,7 @@ class Wine:
         if not os.path.isfile(os.path.join(self.prefix, "system.reg")):
             os.makedirs(self.prefix, exist_ok=True)
             subprocess.run(["wineboot", "-i"], env=self._env(display=False), check=True,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
         # A server left by an interrupted run of these tests may hold other capabilities.
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)

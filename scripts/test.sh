@@ -131,6 +131,7 @@ build_32bit() {
 }
 
 step format format_check
+step layers python3 "$ROOT/scripts/check_layers.py" "$ROOT"
 step scripts scripts_tests
 step host host_tests host
 step host-asan host_tests host-asan

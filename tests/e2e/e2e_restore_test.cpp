@@ -29,23 +29,23 @@ void oldDatabase(const std::string& name) {
     writeFile(db + "\\notes.txt", "mine");
 }
 
+// EnumChildWindows callback: the first visible child of the class named in out->first.
+BOOL CALLBACK findVisibleChild(HWND h, LPARAM out) {
+    auto* wanted = reinterpret_cast<std::pair<const char*, HWND>*>(out);
+    if (IsWindowVisible(h) && className(h) == wanted->first) {
+        wanted->second = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Types the path into the open dialog's file name field and presses Open.
 void pickInOpenDialog(Program& program, const std::string& path) {
     HWND dialog = program.waitWindow("#32770", kPickerTitle);
     ASSERT_TRUE(dialog) << "no open dialog";
     std::pair<const char*, HWND> edit{"Edit", nullptr};
     ASSERT_TRUE(waitFor([&] {
-        EnumChildWindows(
-            dialog,
-            [](HWND h, LPARAM out) -> BOOL {
-                auto* wanted = reinterpret_cast<std::pair<const char*, HWND>*>(out);
-                if (IsWindowVisible(h) && className(h) == wanted->first) {
-                    wanted->second = h;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&edit));
+        EnumChildWindows(dialog, findVisibleChild, reinterpret_cast<LPARAM>(&edit));
         return edit.second != nullptr;
     }));
     SendMessageA(edit.second, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));

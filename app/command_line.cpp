@@ -194,7 +194,8 @@ int ConsoleDialogs::msgBox(const std::string& prompt, int style,
     if (title && !title->empty())
         line = "[" + *title + "] " + line;
     report(line, isProblemStyle(style));
-    return (style & 0x0F) == vbRetryCancel ? vbCancel : vbOK;
+    // Nobody is there to answer a question: it gets the button that changes nothing.
+    return (style & 0x0F) == vbOKOnly ? vbOK : vbCancel;
 }
 
 void ConsoleDialogs::report(const std::string& line, bool isProblem) {
@@ -220,8 +221,10 @@ void ConsoleDialogs::log(const std::string& line) {
     }
 }
 
-int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting) {
+namespace {
+
+int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
+                        const OutputLine& out, const Clock& clock, const Waiting& waiting) {
     if (auto code = runBackupCheckCommand(args, s, out, clock))
         return *code;
     ConsoleDialogs dialogs(s.fs, logPathOf(s.App), out, clock);
@@ -312,6 +315,32 @@ int runCommandLine(const std::vector<std::string>& args, const Services& s, cons
     }
     dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;
+}
+
+} // namespace
+
+int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
+                   const Clock& clock, const Waiting& waiting) {
+    // Whatever escapes the steps (out of memory, a fault of the program's own) still ends the
+    // run with a message, a log entry and an exit code that means "not done", never an abort.
+    std::string what;
+    try {
+        return runCommandLineSteps(args, s, out, clock, waiting);
+    } catch (const RuntimeError& e) {
+        what = e.description();
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+        what = "an unknown fault";
+    }
+    try {
+        ConsoleDialogs dialogs(s.fs, logPathOf(s.App), out, clock);
+        dialogs.report("Chathoard stopped on an internal error: " + what + ".", true);
+        dialogs.report("Finished with exit code " + std::to_string(exitBackupFailed), true);
+    } catch (...) {
+        // The exit code is all that is left to say it.
+    }
+    return exitBackupFailed;
 }
 
 } // namespace ch

@@ -52,6 +52,8 @@ BackupOutcome Form1::Command2_Click() {
 
 void Form1::Dir1_Change() {
     ch::Dir1_Change(Dir1, File1, Label1);
+    if (offerInterruptedRestore(s_.fs, s_.dialogs, Dir1.Path()))
+        ch::Dir1_Change(Dir1, File1, Label1);
 }
 
 void Form1::Drive1_Change() {
@@ -64,6 +66,9 @@ void Form1::Drive2_Change() {
 
 void Form1::mnuRestore_Click() {
     ch::mnuRestore_Click(Label1, Dir1, s_, restoreStamp(localTimeNow()));
+    // The restored db may hold other files than the old one: the next backup must list
+    // the files that are there now.
+    Dir1_Change();
 }
 
 void Form1::mnuExit_Click() {

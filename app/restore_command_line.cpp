@@ -3,6 +3,7 @@
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
+#include "platform/runtime_error.h"
 #include "selection/folder_detection.h"
 
 namespace ch {
@@ -16,6 +17,28 @@ std::string switchName(const std::string& arg) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return name;
+}
+
+// The messenger folder above folder when folder holds database files but no db subfolder.
+std::optional<std::string> databaseFolderGivenAsMessengerFolder(FileSystem& fs,
+                                                                const std::string& folder) {
+    std::vector<std::string> files;
+    bestEffort([&] { files = fs.listFiles(folder, kDatabasePatterns); });
+    if (files.empty() || fs.folderExists(databaseFolder(folder)))
+        return std::nullopt;
+    std::string trimmed = folder;
+    while (trimmed.size() > 3 && trimmed.back() == '\\')
+        trimmed.pop_back();
+    const size_t cut = lastSeparator(trimmed, "\\", fs.leadByteTest());
+    if (cut == std::string::npos)
+        return std::string("the folder above it");
+    return trimmed.substr(0, cut == 2 && trimmed[1] == ':' ? 3 : cut);
+}
+
+// Says so when an earlier restore into the messenger folder did not finish; moves nothing.
+void reportInterruptedRestore(ConsoleDialogs& dialogs, FileSystem& fs, const std::string& folder) {
+    if (const auto found = interruptedRestore(fs, folder))
+        dialogs.report(interruptedRestoreText(*found, folder, false), true);
 }
 
 // Each line of a multi-line text as its own output line, blank lines dropped.
@@ -46,11 +69,12 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, c
         return std::nullopt;
     const bool verify = name == "verify";
     const bool countOk = verify ? (args.size() == 2 || args.size() == 3) : args.size() == 3;
-    bool emptyArg = false;
+    bool badArg = false;
     for (size_t i = 1; i < args.size(); ++i)
-        emptyArg = emptyArg || args[i].empty();
+        badArg = badArg || args[i].empty() || !switchName(args[i]).empty();
     // Wrong arguments go the way of every other bad command line: reported, logged, exit 3.
-    if (!countOk || emptyArg)
+    // A switch ("/wait") is never taken for a backup or a folder.
+    if (!countOk || badArg)
         return std::nullopt;
     ConsoleDialogs dialogs(fs, logPathOf(s.App), out, clock);
 
@@ -61,6 +85,8 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, c
             "Checking the backup " + args[1] +
                 (messenger ? " against the database in " + databaseFolder(*messenger) : ""),
             false);
+        if (messenger)
+            reportInterruptedRestore(dialogs, fs, *messenger);
         const VerifyReport report = verifyBackup(fs, args[1], messenger);
         for (size_t i = 0; i < report.lines.size(); ++i)
             dialogs.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
@@ -70,10 +96,18 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, c
     }
 
     dialogs.report("Restoring the backup " + args[1] + " into " + databaseFolder(args[2]), false);
+    reportInterruptedRestore(dialogs, fs, args[2]);
     int code = exitBackupFailed;
     if (!fs.folderExists(args[2])) {
         dialogs.report("The messenger folder " + args[2] + " does not exist. Nothing was changed.",
                        true);
+    } else if (const auto parent = databaseFolderGivenAsMessengerFolder(fs, args[2])) {
+        // Restoring into it would make a db inside the database folder, beside the files.
+        dialogs.report("The folder " + args[2] + " holds database files itself: it is a " +
+                           "database folder, not a messenger folder. Did you mean " + *parent +
+                           "? Nothing was changed.",
+                       true);
+        code = exitBadArguments;
     } else {
         const CheckedBackup backup = checkBackup(fs, args[1]);
         if (backup.intact()) {

@@ -1,5 +1,6 @@
 #include "backup/restore.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "backup/backup_common.h"
@@ -147,6 +148,21 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
         return report;
     }
 
+    // Refused before anything is written when the files cannot fit: the sizes are the
+    // archive's word, checked against the data as it is unpacked.
+    uint64_t needed = 0;
+    for (const BackupFile& f : backup.files)
+        needed += f.size;
+    std::optional<uint64_t> free;
+    bestEffort([&] { free = fs.freeBytes(messengerFolder); });
+    if (free && needed > *free) {
+        report.outcome = RestoreOutcome::Refused;
+        report.text = "The backup " + backup.path + " cannot be restored: its database files " +
+                      "need " + sizeText(needed) + ", and the drive of " + messengerFolder +
+                      " has " + sizeText(*free) + " free.\r\n\r\nNothing was changed.";
+        return report;
+    }
+
     const auto failure = [&](const std::string& step, const std::string& reason,
                              const std::string& cleanup) {
         report.outcome = RestoreOutcome::Failed;
@@ -209,6 +225,61 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
                   (hadDatabase ? "Your previous database was kept in " + previous + "."
                                : std::string("There was no database there before."));
     return report;
+}
+
+std::optional<InterruptedRestore> interruptedRestore(FileSystem& fs,
+                                                     const std::string& messengerFolder) {
+    std::vector<std::string> folders;
+    try {
+        if (fs.folderExists(databaseFolder(messengerFolder)))
+            return std::nullopt;
+        folders = fs.listFolders(messengerFolder);
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+    const std::string prefix = "db.before-restore-";
+    std::optional<InterruptedRestore> found;
+    // The stamps sort by time: the last one is the newest.
+    std::sort(folders.begin(), folders.end());
+    for (const auto& name : folders) {
+        if (!startsWithNoCase(name, prefix))
+            continue;
+        const std::string restored = "db.restore-" + name.substr(prefix.size());
+        found = InterruptedRestore{messengerFolder + "\\" + name,
+                                   fs.folderExists(messengerFolder + "\\" + restored)
+                                       ? messengerFolder + "\\" + restored
+                                       : std::string()};
+    }
+    return found;
+}
+
+std::string interruptedRestoreText(const InterruptedRestore& found,
+                                   const std::string& messengerFolder, bool question) {
+    const std::string db = databaseFolder(messengerFolder);
+    std::string text = "A restore into " + messengerFolder +
+                       " did not finish (the computer may have stopped during it): there is no " +
+                       db + ". Your previous database is complete in " + found.previous + ".";
+    if (!found.restored.empty())
+        text += " The restored database is in " + found.restored + ".";
+    if (question)
+        return text + "\r\n\r\nPut the previous database back as " + db + "?";
+    return text + " To put the previous database back, rename " + found.previous + " to db.";
+}
+
+bool offerInterruptedRestore(FileSystem& fs, Dialogs& dialogs, const std::string& messengerFolder) {
+    const auto found = interruptedRestore(fs, messengerFolder);
+    if (!found || dialogs.msgBox(interruptedRestoreText(*found, messengerFolder, true),
+                                 vbOKCancelQuestion, kRestoreTitle) != vbOK)
+        return false;
+    try {
+        fs.rename(found->previous, databaseFolder(messengerFolder));
+        return true;
+    } catch (const RuntimeError& e) {
+        dialogs.msgBox("The folder " + found->previous +
+                           " could not be renamed to db: " + plainReason(e) + ".",
+                       vbExclamation, kRestoreFailedTitle);
+        return false;
+    }
 }
 
 std::string restoreStamp(const std::string& localTime) {

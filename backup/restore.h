@@ -60,6 +60,23 @@ std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMillise
                                           const std::string& messengerFolder,
                                           const std::string& stamp);
 
+// A restore that the computer stopped between its two renames: the messenger folder has no
+// db, but the db that restore replaced (and perhaps the restored one, complete, under its new
+// folder's name). Newest first when there are several.
+struct InterruptedRestore {
+    std::string previous; // "...\db.before-restore-<time>"
+    std::string restored; // "...\db.restore-<time>", or empty when it is not there
+};
+std::optional<InterruptedRestore> interruptedRestore(FileSystem& fs,
+                                                     const std::string& messengerFolder);
+// What happened and which folder holds which database; with question, asks whether to put
+// the previous database back, else says how to.
+std::string interruptedRestoreText(const InterruptedRestore& found,
+                                   const std::string& messengerFolder, bool question);
+// When the messenger folder holds an interrupted restore, asks whether to put the previous
+// database back as db and does so on OK. True when it did.
+bool offerInterruptedRestore(FileSystem& fs, Dialogs& dialogs, const std::string& messengerFolder);
+
 // "YYYY-MM-DD-HHMMSS" of a local time given as "YYYY-MM-DD HH:MM:SS".
 std::string restoreStamp(const std::string& localTime);
 // The local time now as "YYYY-MM-DD HH:MM:SS".

@@ -15,13 +15,15 @@ namespace {
 
 constexpr size_t kReadChunk = 1 << 20;
 
-std::string baseName(const std::string& entryName) {
-    const size_t cut = entryName.find_last_of("/\\");
+// In a double-byte code page a name's trail byte may be a backslash: only a whole character
+// separates folders.
+std::string baseName(const std::string& entryName, LeadByteTest isLeadByte) {
+    const size_t cut = lastSeparator(entryName, "/\\", isLeadByte);
     return cut == std::string::npos ? entryName : entryName.substr(cut + 1);
 }
 
-std::string folderPart(const std::string& entryName) {
-    const size_t cut = entryName.find_last_of("/\\");
+std::string folderPart(const std::string& entryName, LeadByteTest isLeadByte) {
+    const size_t cut = lastSeparator(entryName, "/\\", isLeadByte);
     return cut == std::string::npos ? std::string() : entryName.substr(0, cut);
 }
 
@@ -67,7 +69,9 @@ void checkArchive(FileSystem& fs, CheckedBackup& out) {
         reader.emplace(fs, out.path);
         out.modified = fs.modifiedTime(out.path);
     } catch (const ZipDamage& e) {
-        out.problems.push_back("The archive " + out.path + " is damaged: " + e.what() + ".");
+        out.problems.push_back("The archive " + out.path + " is damaged: " +
+                               (e.entry().empty() ? "" : "the entry " + e.entry() + ": ") +
+                               e.what() + ".");
         return;
     } catch (const RuntimeError& e) {
         out.problems.push_back("The archive " + out.path + " cannot be read: " + plainReason(e) +
@@ -78,9 +82,10 @@ void checkArchive(FileSystem& fs, CheckedBackup& out) {
         out.problems.push_back("The archive " + out.path +
                                " is damaged: its central directory is missing (the archive is "
                                "truncated). The entries below were found by their local headers.");
+    const LeadByteTest isLeadByte = fs.leadByteTest();
     std::set<std::string> folders, names;
     for (const ZipEntry& entry : reader->entries()) {
-        if (!entryNameStaysInside(entry.name)) {
+        if (!entryNameStaysInside(entry.name, isLeadByte)) {
             out.problems.push_back("The entry " + entry.name +
                                    " would be unpacked outside the database folder; such an "
                                    "archive is not restored.");
@@ -88,7 +93,7 @@ void checkArchive(FileSystem& fs, CheckedBackup& out) {
         }
         if (entry.isFolder())
             continue;
-        const std::string name = baseName(entry.name);
+        const std::string name = baseName(entry.name, isLeadByte);
         const bool database = isDatabaseFileName(name);
         BackupFile f;
         f.name = name;
@@ -97,6 +102,10 @@ void checkArchive(FileSystem& fs, CheckedBackup& out) {
         f.crc = entry.crc;
         try {
             reader->readEntry(entry);
+            // Never written under another name than the one it was saved with.
+            if (!entry.nameFits)
+                f.problem = "it cannot be restored on this system: its name has characters "
+                            "that this system's code page for file names does not have";
         } catch (const ZipDamage& e) {
             f.problem = std::string("it is damaged: ") + e.what();
         } catch (const RuntimeError& e) {
@@ -109,8 +118,8 @@ void checkArchive(FileSystem& fs, CheckedBackup& out) {
                                        ".");
             continue;
         }
-        folders.insert(lowerCase(folderPart(entry.name)));
-        if (!names.insert(lowerCase(name)).second)
+        folders.insert(fs.caseFolded(folderPart(entry.name, isLeadByte)));
+        if (!names.insert(fs.caseFolded(name)).second)
             out.problems.push_back("The archive holds " + name +
                                    " more than once; it mixes backups and is not restored.");
         out.files.push_back(f);
@@ -145,14 +154,15 @@ bool CheckedBackup::intact() const {
                        [](const BackupFile& f) { return f.problem.empty(); });
 }
 
-bool entryNameStaysInside(const std::string& entryName) {
+bool entryNameStaysInside(const std::string& entryName, LeadByteTest isLeadByte) {
     if (entryName.empty() || entryName.front() == '/' || entryName.front() == '\\')
         return false;
     if (entryName.find(':') != std::string::npos)
         return false;
     size_t start = 0;
     for (;;) {
-        const size_t end = entryName.find_first_of("/\\", start);
+        const size_t end = std::min(nextSeparator(entryName, start, '/', isLeadByte),
+                                    nextSeparator(entryName, start, '\\', isLeadByte));
         const std::string part = entryName.substr(start, end - start);
         if (part == ".." || isDeviceName(part))
             return false;
@@ -212,7 +222,7 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
                 } catch (const RuntimeError& e) {
                     c.problem = plainReason(e);
                 }
-                current[lowerCase(name)] = c;
+                current[fs.caseFolded(name)] = c;
             }
         } catch (const RuntimeError& e) {
             lines.push_back("The database folder " + dbFolder +
@@ -228,7 +238,7 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
             shown + ": " +
             (f.problem.empty() ? "intact, " + sizeText(f.size) : "DAMAGED, " + f.problem);
         if (messengerFolder) {
-            auto it = current.find(lowerCase(f.name));
+            auto it = current.find(fs.caseFolded(f.name));
             if (it == current.end())
                 line += "; only in the backup";
             else if (!it->second.problem.empty())

@@ -37,7 +37,8 @@ struct CheckedBackup {
 // True when an archive entry's name stays inside the folder it is unpacked into: no "..",
 // no absolute path, no drive letter, no device name (nul.dat is the device NUL to Windows:
 // whatever is written there is gone).
-bool entryNameStaysInside(const std::string& entryName);
+// A backslash that is the trail byte of a double-byte character separates nothing.
+bool entryNameStaysInside(const std::string& entryName, LeadByteTest isLeadByte);
 
 // True for "*.dat" and "*.idx" names.
 bool isDatabaseFileName(const std::string& name);

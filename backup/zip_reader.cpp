@@ -14,6 +14,8 @@ using namespace azip;
 
 constexpr uint16_t kFlagEncrypted = 1;
 constexpr uint16_t kFlagDataDescriptor = 1 << 3;
+constexpr uint16_t kUnicodePathExtraId = 0x7075;
+constexpr uint32_t kDataDescriptorSignature = 0x08074b50;
 constexpr size_t kChunk = 1 << 20;
 
 [[noreturn]] void damaged(const std::string& entry, const std::string& what) {
@@ -52,6 +54,7 @@ std::string ZipReader::readExactly(uint64_t offset, size_t size, const std::stri
 
 ZipReader::ZipReader(FileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {
     fileSize_ = fs_.fileSize(path_);
+    dataEnd_ = fileSize_;
     require(fileSize_ >= kEndSize, {}, "it is too short to be a ZIP archive");
 
     // The end record sits at the very end, after a comment of up to 64 KB.
@@ -70,37 +73,79 @@ ZipReader::ZipReader(FileSystem& fs, std::string path) : fs_(fs), path_(std::mov
         return;
     }
     const unsigned char* e = bytesOf(tail, end);
+    require(get16(e + 4) == 0 && get16(e + 6) == 0, {},
+            "it is one part of an archive split over several disks");
     uint64_t count = get16(e + 10);
     uint64_t cdSize = get32(e + 12);
     uint64_t cdOffset = get32(e + 16);
+    require(get16(e + 8) == count, {},
+            "its end record gives two different numbers of entries (" +
+                std::to_string(get16(e + 8)) + " and " + std::to_string(count) + ")");
     uint64_t recordsStart = fileSize_ - tailSize + end;
-    if (count == kMax16 || cdSize == kMax32 || cdOffset == kMax32) {
-        require(recordsStart >= kZip64LocatorSize + kZip64EndSize, {}, "no ZIP64 end record");
-        const std::string locator =
-            readExactly(recordsStart - kZip64LocatorSize, kZip64LocatorSize, {});
-        require(get32(bytesOf(locator)) == kZip64LocatorSignature, {}, "no ZIP64 locator");
+    const bool classicFull = count == kMax16 || cdSize == kMax32 || cdOffset == kMax32;
+    std::string locator;
+    if (recordsStart >= kZip64LocatorSize) {
+        locator = readExactly(recordsStart - kZip64LocatorSize, kZip64LocatorSize, {});
+        if (get32(bytesOf(locator)) != kZip64LocatorSignature)
+            locator.clear();
+    }
+    require(!classicFull || !locator.empty(), {}, "its ZIP64 end record is missing");
+    if (!locator.empty()) {
+        // The ZIP64 end record lies just before its locator and holds the full figures; the
+        // classic record's must be the same, or the largest value its fields can hold.
+        const uint64_t locatorAt = recordsStart - kZip64LocatorSize;
         const uint64_t at = get64(bytesOf(locator, 8));
+        require(at <= locatorAt && locatorAt - at >= kZip64EndSize, {},
+                "its ZIP64 end record lies outside the archive");
         const std::string z = readExactly(at, kZip64EndSize, {});
-        require(get32(bytesOf(z)) == kZip64EndSignature, {}, "no ZIP64 end record");
-        count = get64(bytesOf(z, 32));
-        cdSize = get64(bytesOf(z, 40));
-        cdOffset = get64(bytesOf(z, 48));
+        require(get32(bytesOf(z)) == kZip64EndSignature &&
+                    get64(bytesOf(z, 4)) + 12 == locatorAt - at,
+                {}, "its ZIP64 end record is damaged");
+        require(get32(bytesOf(z, 16)) == 0 && get32(bytesOf(z, 20)) == 0, {},
+                "it is one part of an archive split over several disks");
+        const uint64_t count64 = get64(bytesOf(z, 32));
+        require(get64(bytesOf(z, 24)) == count64, {},
+                "its ZIP64 end record gives two different numbers of entries");
+        const uint64_t cdSize64 = get64(bytesOf(z, 40)), cdOffset64 = get64(bytesOf(z, 48));
+        require((count == kMax16 || count == count64) && (cdSize == kMax32 || cdSize == cdSize64) &&
+                    (cdOffset == kMax32 || cdOffset == cdOffset64),
+                {}, "its ZIP64 end record differs from the classic end record");
+        count = count64;
+        cdSize = cdSize64;
+        cdOffset = cdOffset64;
         recordsStart = at;
     }
     require(cdOffset <= recordsStart && cdSize <= recordsStart - cdOffset, {},
             "the central directory lies outside the archive (it is truncated or damaged)");
-    require(count <= cdSize / kCentralFixedSize, {}, "the central directory is too short");
+    require(cdOffset + cdSize == recordsStart, {},
+            "its central directory does not end where its end record begins");
+    require(count <= cdSize / kCentralFixedSize, {},
+            "its end record counts " + std::to_string(count) +
+                " entries, more than its central directory can hold");
+    dataEnd_ = cdOffset;
     readCentralDirectory(count, cdOffset, cdSize);
+    checkNoOverlap();
 }
 
 void ZipReader::readCentralDirectory(uint64_t count, uint64_t cdOffset, uint64_t cdSize) {
-    const std::string dir = readExactly(cdOffset, static_cast<size_t>(cdSize), {});
-    size_t at = 0;
-    for (uint64_t i = 0; i < count; ++i) {
-        require(dir.size() - at >= kCentralFixedSize &&
-                    get32(bytesOf(dir, at)) == kCentralSignature,
-                {}, "the central directory is damaged");
-        const unsigned char* h = bytesOf(dir, at);
+    // Read in pieces: the directory's size is the archive's word, never one allocation.
+    const uint64_t cdEnd = cdOffset + cdSize;
+    std::string piece;
+    uint64_t pieceAt = cdOffset;
+    const auto bytesAt = [&](uint64_t at, size_t n) {
+        require(n <= cdEnd - at, {}, "the central directory is damaged");
+        if (at < pieceAt || at + n > pieceAt + piece.size()) {
+            pieceAt = at;
+            piece = readExactly(
+                at,
+                static_cast<size_t>(std::max<uint64_t>(n, std::min<uint64_t>(kChunk, cdEnd - at))),
+                {});
+        }
+        return bytesOf(piece, static_cast<size_t>(at - pieceAt));
+    };
+    for (uint64_t at = cdOffset; at < cdEnd;) {
+        const unsigned char* h = bytesAt(at, kCentralFixedSize);
+        require(get32(h) == kCentralSignature, {}, "the central directory is damaged");
         ZipEntry z;
         z.flags = get16(h + 8);
         z.method = get16(h + 10);
@@ -112,29 +157,89 @@ void ZipReader::readCentralDirectory(uint64_t count, uint64_t cdOffset, uint64_t
         z.localOffset = get32(h + 42);
         const size_t nameSize = get16(h + 28), extraSize = get16(h + 30),
                      commentSize = get16(h + 32);
-        const size_t recordSize = kCentralFixedSize + nameSize + extraSize + commentSize;
-        require(dir.size() - at >= recordSize, {}, "the central directory is damaged");
-        z.name = dir.substr(at + kCentralFixedSize, nameSize);
-        const unsigned char* extra = h + kCentralFixedSize + nameSize;
-        for (size_t x = 0; x + 4 <= extraSize;) {
-            const size_t size = get16(extra + x + 2);
-            if (x + 4 + size > extraSize)
-                break;
-            if (get16(extra + x) == kZip64ExtraId) {
-                const unsigned char* p = extra + x + 4;
-                const unsigned char* pEnd = p + size;
-                for (uint64_t* field : {&z.size, &z.compressedSize, &z.localOffset}) {
-                    if (*field != kMax32)
-                        continue;
-                    require(p + 8 <= pEnd, z.name, "its ZIP64 sizes are missing");
-                    *field = get64(p);
-                    p += 8;
-                }
-            }
-            x += 4 + size;
-        }
+        const unsigned char* v = bytesAt(at + kCentralFixedSize, nameSize + extraSize);
+        z.storedName.assign(reinterpret_cast<const char*>(v), nameSize);
+        const std::string extra(reinterpret_cast<const char*>(v) + nameSize, extraSize);
+        bytesAt(at + kCentralFixedSize + nameSize + extraSize, commentSize);
+        at += kCentralFixedSize + nameSize + extraSize + commentSize;
+        nameEntry(z);
+        readExtraFields(z, extra);
         entries_.push_back(std::move(z));
-        at += recordSize;
+    }
+    require(entries_.size() == count, {},
+            "its end record counts " + std::to_string(count) +
+                " entries, its central directory holds " + std::to_string(entries_.size()));
+}
+
+void ZipReader::nameEntry(ZipEntry& z) const {
+    const std::string& stored = z.storedName;
+    std::string shown = stored;
+    std::replace(shown.begin(), shown.end(), '\0', '?');
+    z.name = shown;
+    require(stored.find('\0') == std::string::npos, shown, "its name holds a NUL byte");
+    if (z.flags & kFlagUtf8)
+        z.nameFits = fs_.ansiFromUtf8(stored, z.name);
+}
+
+void ZipReader::readExtraFields(ZipEntry& z, const std::string& extra) const {
+    std::string unicodeName; // of the first Unicode-path field
+    for (size_t x = 0; x + 4 <= extra.size();) {
+        const unsigned char* f = bytesOf(extra, x);
+        const size_t size = get16(f + 2);
+        require(size <= extra.size() - x - 4, z.name, "an extra field runs past its header");
+        const unsigned char* p = f + 4;
+        if (get16(f) == kZip64ExtraId) {
+            const unsigned char* pEnd = p + size;
+            for (uint64_t* field : {&z.size, &z.compressedSize, &z.localOffset}) {
+                if (*field != kMax32)
+                    continue;
+                require(p + 8 <= pEnd, z.name, "its ZIP64 sizes are missing");
+                *field = get64(p);
+                p += 8;
+            }
+        } else if (get16(f) == kUnicodePathExtraId) {
+            // Version 1, the CRC-32 of the header's name, then the name in UTF-8: another
+            // spelling of the same name, never a different one.
+            require(size >= 5 && p[0] == 1 && get32(p + 1) == crc32Of(z.storedName), z.name,
+                    "its Unicode name field was written for another name");
+            const std::string utf8(reinterpret_cast<const char*>(p) + 5, size - 5);
+            require(unicodeName.empty() || unicodeName == utf8, z.name,
+                    "its two Unicode name fields give different names");
+            unicodeName = utf8;
+            std::string ansi;
+            const bool fits = fs_.ansiFromUtf8(utf8, ansi);
+            require((z.flags & kFlagUtf8) ? utf8 == z.storedName : fits && ansi == z.storedName,
+                    z.name, "its Unicode name field differs from its name");
+        }
+        x += 4 + size;
+    }
+}
+
+void ZipReader::checkNoOverlap() const {
+    // Each entry owns its local header and data. Entries that share bytes are how an archive
+    // of kilobytes unpacks into terabytes; no tool writes them.
+    struct Range {
+        uint64_t start, end;
+        const std::string* name;
+    };
+    std::vector<Range> ranges;
+    for (const ZipEntry& z : entries_) {
+        if (z.localOffset >= dataEnd_ || dataEnd_ - z.localOffset < kLocalFixedSize)
+            continue; // readEntry names it
+        const std::string h = readExactly(z.localOffset, kLocalFixedSize, z.name);
+        const uint64_t headerSize =
+            kLocalFixedSize + get16(bytesOf(h, 26)) + uint64_t{get16(bytesOf(h, 28))};
+        ranges.push_back({z.localOffset, z.localOffset + headerSize + z.compressedSize, &z.name});
+    }
+    std::sort(ranges.begin(), ranges.end(),
+              [](const Range& a, const Range& b) { return a.start < b.start; });
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        if (i > 0 && ranges[i].start < ranges[i - 1].end)
+            damaged(*ranges[i].name,
+                    "its bytes overlap those of the entry " + *ranges[i - 1].name +
+                        " (a trick of archives made to unpack into far more than they hold)");
+        require(ranges[i].end <= dataEnd_, *ranges[i].name,
+                "its data runs into the central directory");
     }
 }
 
@@ -157,7 +262,8 @@ void ZipReader::walkLocalHeaders() {
         const size_t nameSize = get16(bytesOf(h, 26)), extraSize = get16(bytesOf(h, 28));
         if (fileSize_ - at - kLocalFixedSize < nameSize + extraSize)
             break;
-        z.name = readExactly(at + kLocalFixedSize, nameSize, {});
+        z.storedName = readExactly(at + kLocalFixedSize, nameSize, {});
+        nameEntry(z);
         const std::string extra = readExactly(at + kLocalFixedSize + nameSize, extraSize, {});
         for (size_t x = 0; x + 4 <= extra.size();) {
             const size_t size = get16(bytesOf(extra, x + 2));
@@ -192,19 +298,27 @@ void ZipReader::readEntry(const ZipEntry& entry,
     const std::string h = readExactly(entry.localOffset, kLocalFixedSize, n);
     require(get32(bytesOf(h)) == kLocalSignature, n, "its local header is missing");
     const size_t nameSize = get16(bytesOf(h, 26)), extraSize = get16(bytesOf(h, 28));
+    const bool descriptor = get16(bytesOf(h, 6)) & kFlagDataDescriptor;
     require(get16(bytesOf(h, 8)) == entry.method &&
-                readExactly(entry.localOffset + kLocalFixedSize, nameSize, n) == n,
+                readExactly(entry.localOffset + kLocalFixedSize, nameSize, n) == entry.storedName,
             n, "its local header differs from the central directory");
-    if (!(get16(bytesOf(h, 6)) & kFlagDataDescriptor)) {
+    if (!descriptor) {
         const uint64_t localCompressed = get32(bytesOf(h, 18)), localSize = get32(bytesOf(h, 22));
         require(get32(bytesOf(h, 14)) == entry.crc &&
                     (localCompressed == kMax32 || localCompressed == entry.compressedSize) &&
                     (localSize == kMax32 || localSize == entry.size),
                 n, "its local header differs from the central directory");
     }
+    const std::string extra =
+        readExactly(entry.localOffset + kLocalFixedSize + nameSize, extraSize, n);
+    for (size_t x = 0; x + 4 <= extra.size(); x += 4 + get16(bytesOf(extra, x + 2)))
+        require(get16(bytesOf(extra, x + 2)) <= extra.size() - x - 4, n,
+                "an extra field of its local header runs past the header");
     uint64_t at = entry.localOffset + kLocalFixedSize + nameSize + extraSize;
     require(at <= fileSize_ && entry.compressedSize <= fileSize_ - at, n,
             "the archive ends inside this entry (it is truncated)");
+    require(entry.compressedSize <= dataEnd_ - std::min(at, dataEnd_), n,
+            "its data runs into the central directory");
 
     uint32_t crc = 0;
     uint64_t size = 0;
@@ -256,6 +370,24 @@ void ZipReader::readEntry(const ZipEntry& entry,
     }
     require(size == entry.size, n, "its data is shorter than recorded");
     require(crc == entry.crc, n, "its data does not match its CRC-32 (the data is damaged)");
+    if (descriptor)
+        checkDataDescriptor(entry, at);
+}
+
+void ZipReader::checkDataDescriptor(const ZipEntry& entry, uint64_t at) const {
+    // CRC-32 and both sizes, 4 or 8 bytes each, after an optional signature.
+    const std::string d = readExactly(
+        at, static_cast<size_t>(std::min<uint64_t>(24, fileSize_ - std::min(at, fileSize_))),
+        entry.name);
+    size_t p = d.size() >= 4 && get32(bytesOf(d)) == kDataDescriptorSignature ? 4 : 0;
+    require(d.size() >= p + 12, entry.name, "its data descriptor is missing");
+    const bool same32 = get32(bytesOf(d, p)) == entry.crc &&
+                        get32(bytesOf(d, p + 4)) == entry.compressedSize &&
+                        get32(bytesOf(d, p + 8)) == entry.size;
+    const bool same64 = d.size() >= p + 20 && get32(bytesOf(d, p)) == entry.crc &&
+                        get64(bytesOf(d, p + 4)) == entry.compressedSize &&
+                        get64(bytesOf(d, p + 12)) == entry.size;
+    require(same32 || same64, entry.name, "its data descriptor differs from the central directory");
 }
 
 } // namespace ch

@@ -2,7 +2,9 @@
 // Reads ZIP archives made by this program or by any other ZIP tool, through FileSystem: the
 // central directory, each entry's local header, and each entry's data inflated in full with
 // its CRC-32 and size checked. Stored and deflated entries are read; anything else (other
-// methods, encryption) is reported as an entry that cannot be read.
+// methods, encryption) is reported as an entry that cannot be read. Nothing the archive says
+// about itself is taken on trust: the end records, the central directory and the local
+// headers must agree, and entries must not share bytes, or the archive is damaged.
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -26,7 +28,11 @@ class ZipDamage : public std::runtime_error {
 };
 
 struct ZipEntry {
-    std::string name; // as stored, "/" separated
+    // As this system spells it: a name stored as UTF-8 is converted to the ANSI code page,
+    // with "?" for a character that has no form there. "/" separated.
+    std::string name;
+    std::string storedName; // the bytes of the archive's headers
+    bool nameFits = true;   // false when the ANSI code page cannot spell the stored name
     uint16_t flags = 0;
     uint16_t method = 0;
     uint16_t dosTime = 0;
@@ -43,10 +49,11 @@ uint32_t crc32Of(const std::string& bytes, uint32_t crc = 0);
 
 class ZipReader {
   public:
-    // Reads the end record and the whole central directory. Without an end record (a
-    // truncated archive) the entries are found by walking their local headers from the start,
-    // so that the entry where the archive breaks off can be named. Throws ZipDamage when the
-    // archive cannot be read at all, RuntimeError when the file cannot be read.
+    // Reads the end records and the whole central directory, and checks that the entries'
+    // local headers and data do not overlap. Without an end record (a truncated archive) the
+    // entries are found by walking their local headers from the start, so that the entry
+    // where the archive breaks off can be named. Throws ZipDamage when the archive cannot be
+    // read at all or contradicts itself, RuntimeError when the file cannot be read.
     ZipReader(FileSystem& fs, std::string path);
 
     const std::vector<ZipEntry>& entries() const { return entries_; }
@@ -54,19 +61,25 @@ class ZipReader {
     bool centralDirectoryMissing() const { return centralDirectoryMissing_; }
 
     // Checks the entry's local header against its central directory header, inflates its
-    // data and checks size and CRC-32. Each piece of data goes to sink when one is given.
-    // Throws ZipDamage naming the entry, RuntimeError when the file cannot be read.
+    // data and checks size and CRC-32 (and its data descriptor's, when it has one). Each piece of
+    // data goes to sink when one is given. Throws ZipDamage naming the entry, RuntimeError when the
+    // file cannot be read.
     void readEntry(const ZipEntry& entry,
                    const std::function<void(const std::string&)>& sink = {}) const;
 
   private:
     std::string readExactly(uint64_t offset, size_t size, const std::string& entry) const;
     void readCentralDirectory(uint64_t count, uint64_t cdOffset, uint64_t cdSize);
+    void nameEntry(ZipEntry& z) const;
+    void readExtraFields(ZipEntry& z, const std::string& extra) const;
+    void checkNoOverlap() const;
+    void checkDataDescriptor(const ZipEntry& entry, uint64_t at) const;
     void walkLocalHeaders();
 
     FileSystem& fs_;
     std::string path_;
     uint64_t fileSize_ = 0;
+    uint64_t dataEnd_ = 0; // where entries' data must end: the central directory's start
     std::vector<ZipEntry> entries_;
     bool centralDirectoryMissing_ = false;
 };

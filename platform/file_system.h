@@ -95,10 +95,19 @@ class FileSystem {
     // Opens the file without sharing and closes it again: 70 with a sharing violation while
     // another program has it open.
     virtual void checkNotInUse(const std::string& path) = 0;
+    // Bytes free for this user on the drive of an existing folder; 76 when it is missing.
+    virtual uint64_t freeBytes(const std::string& folder) = 0;
 
     // How paths are split: in a double-byte ANSI code page, whether a byte starts a two-byte
     // character (whose second byte may be a backslash).
     virtual LeadByteTest leadByteTest() const = 0;
+    // A name stored as UTF-8 (as ZIP tools store names outside ASCII) in the ANSI code page.
+    // False when it is not UTF-8 or a character has no exact form there: then ansi holds the
+    // name with "?" for such characters, for messages only.
+    virtual bool ansiFromUtf8(const std::string& utf8, std::string& ansi) const = 0;
+    // A name as Windows compares names: upper case by the rules of the ANSI code page, so
+    // that "\xC9.dat" and "\xE9.dat" (E with an accent) are the same file.
+    virtual std::string caseFolded(const std::string& name) const = 0;
 };
 
 // Helpers shared by both implementations.

@@ -5,7 +5,7 @@
 #
 # Runs each named target (all of them when none is named) for MINUTES minutes (default 5),
 # one after another on one core, since the machine is shared. Targets: sequential_value,
-# list_file, wildcard, registry_value, zip_writer.
+# list_file, wildcard, registry_value, zip_writer, deflate_stream, zip_reader.
 #
 # The fuzzer starts from the checked-in seeds in tests/fuzz/corpus/<target> and keeps what it
 # learns in build/fuzz/corpus/<target>, so a later run goes on from there. An input that
@@ -15,7 +15,7 @@
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-ALL_TARGETS=(sequential_value list_file wildcard registry_value zip_writer deflate_stream)
+ALL_TARGETS=(sequential_value list_file wildcard registry_value zip_writer deflate_stream zip_reader)
 minutes=5
 while getopts "m:h" opt; do
     case $opt in

@@ -35,7 +35,10 @@ class Win32FileSystem : public FileSystem {
     void writeNewFile(const std::string& path, const std::string& bytes) override;
     void rename(const std::string& from, const std::string& to) override;
     void checkNotInUse(const std::string& path) override;
+    uint64_t freeBytes(const std::string& folder) override;
     LeadByteTest leadByteTest() const override;
+    bool ansiFromUtf8(const std::string& utf8, std::string& ansi) const override;
+    std::string caseFolded(const std::string& name) const override;
 };
 
 } // namespace ch

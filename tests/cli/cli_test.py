@@ -14,6 +14,7 @@ import os
 import re
 import shutil
 import stat
+import subprocess
 import unittest
 import zipfile
 
@@ -208,6 +209,36 @@ class CommandLineRuns(unittest.TestCase):
         self.assertEqual(code, 2)
         self.assertTrue(any(line.startswith(broken + ": DAMAGED") for line in out), out)
         self.assertIn("is DAMAGED or unreadable", err[0])
+
+    def test_verify_passes_what_common_zip_tools_write(self):
+        dest = self.path("dest-tools")
+        os.makedirs(dest)
+        icq = self.path("icq")
+        made = {
+            "infozip.zip": ["zip", "-q", "-r", "{}", "db"],
+            "infozip-fd.zip": ["zip", "-q", "-r", "-fd", "{}", "db"],
+            "7z-deflate.zip": ["7z", "a", "-tzip", "-mm=Deflate", "{}", "db"],
+            "7z-store.zip": ["7z", "a", "-tzip", "-mm=Copy", "{}", "db"],
+            "bsdtar.zip": ["bsdtar", "--format", "zip", "-cf", "{}", "db"],
+        }
+        for name, command in made.items():
+            if shutil.which(command[0]):
+                subprocess.run([a.format(os.path.join(dest, name)) for a in command], cwd=icq,
+                               check=True, stdout=subprocess.DEVNULL)
+        if shutil.which("zip"):  # streamed: sizes in data descriptors
+            with open(os.path.join(dest, "infozip-stream.zip"), "wb") as f:
+                zipped = subprocess.run(["zip", "-q", "-r", "-", "db"], cwd=icq, check=True,
+                                        stdout=subprocess.PIPE)
+                f.write(zipped.stdout)
+        for name, method in (("py-store.zip", zipfile.ZIP_STORED),
+                             ("py-comment.zip", zipfile.ZIP_DEFLATED)):
+            with zipfile.ZipFile(os.path.join(dest, name), "w", method) as z:
+                for db_name in wine_env.database_names(self.db):
+                    z.write(os.path.join(self.db, db_name), "db/" + db_name)
+                z.comment = b"made by a test"
+        for name in sorted(os.listdir(dest)):
+            code, out, err = self.run_program("/verify", "R:\\dest-tools\\" + name, r"R:\icq")
+            self.assertEqual((code, err), (0, []), name + ":\n" + "\n".join(out))
 
     def test_misspelled_switch_exits_3_with_usage_and_a_log_entry(self):
         dest = self.path("dest-bad")

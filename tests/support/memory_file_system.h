@@ -40,6 +40,7 @@ enum class FsOp {
     WriteNewFile,
     Rename,
     CheckNotInUse,
+    FreeBytes,
 };
 const char* fsOpName(FsOp op);
 
@@ -143,7 +144,11 @@ class MemoryFileSystem : public FileSystem {
     void writeNewFile(const std::string& path, const std::string& bytes) override;
     void rename(const std::string& from, const std::string& to) override;
     void checkNotInUse(const std::string& path) override;
+    uint64_t freeBytes(const std::string& folder) override;
     LeadByteTest leadByteTest() const override { return leadByte_; }
+    // Code page 1252 for Latin-1 letters (code page 932: ASCII only).
+    bool ansiFromUtf8(const std::string& utf8, std::string& ansi) const override;
+    std::string caseFolded(const std::string& name) const override;
 
     struct Node;
     struct Drive;

@@ -1,6 +1,6 @@
 #pragma once
 // A minimal ZIP writer of the tests' own, standing for "any ZIP tool": local headers, central
-// directory and end record, without data descriptors, extra fields or ZIP64.
+// directory and end record, with flags, extra fields and data descriptors as asked; no ZIP64.
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -32,32 +32,47 @@ inline std::string rawDeflate(const std::string& data) {
 
 } // namespace zip_maker_detail
 
-// Entries are deflated, except names ending in "!" (stored, the "!" dropped).
-inline std::string makeZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+// One entry as a tool may write it. The name is stored as given; flags and extra fields go
+// into both headers; with a descriptor the sizes and CRC-32 follow the data (with its
+// signature) and the local header holds zeros.
+struct ZipItem {
+    ZipItem(std::string n, std::string d) : name(std::move(n)), data(std::move(d)) {}
+    ZipItem& store() { return stored = true, *this; }
+    ZipItem& withFlags(uint16_t f) { return flags = f, *this; }
+    ZipItem& withExtra(std::string e) { return extra = std::move(e), *this; }
+    ZipItem& withDescriptor() { return descriptor = true, *this; }
+
+    std::string name;
+    std::string data;
+    bool stored = false;
+    uint16_t flags = 0;
+    std::string extra;
+    bool descriptor = false;
+};
+
+inline std::string makeZipItems(const std::vector<ZipItem>& entries) {
     using namespace zip_maker_detail;
     std::string out, central;
-    for (auto [name, data] : entries) {
-        const bool stored = name.back() == '!';
-        if (stored)
-            name.pop_back();
-        const std::string packed = stored ? data : rawDeflate(data);
-        const uint32_t crc = static_cast<uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    for (const ZipItem& e : entries) {
+        const std::string packed = e.stored ? e.data : rawDeflate(e.data);
+        const uint32_t crc = static_cast<uint32_t>(crc32(
+            0, reinterpret_cast<const Bytef*>(e.data.data()), static_cast<uInt>(e.data.size())));
         auto header = [&](bool local) {
+            const bool zeros = local && e.descriptor;
             std::string h;
             put32(h, local ? 0x04034b50 : 0x02014b50);
             if (!local)
                 put16(h, 20);
             put16(h, 20);
-            put16(h, 0);
-            put16(h, stored ? 0 : 8);
+            put16(h, e.flags | (e.descriptor ? 8 : 0));
+            put16(h, e.stored ? 0 : 8);
             put16(h, 0);
             put16(h, 0x21);
-            put32(h, crc);
-            put32(h, static_cast<uint32_t>(packed.size()));
-            put32(h, static_cast<uint32_t>(data.size()));
-            put16(h, static_cast<uint32_t>(name.size()));
-            put16(h, 0);
+            put32(h, zeros ? 0 : crc);
+            put32(h, zeros ? 0 : static_cast<uint32_t>(packed.size()));
+            put32(h, zeros ? 0 : static_cast<uint32_t>(e.data.size()));
+            put16(h, static_cast<uint32_t>(e.name.size()));
+            put16(h, static_cast<uint32_t>(e.extra.size()));
             if (!local) {
                 put16(h, 0);
                 put16(h, 0);
@@ -65,10 +80,16 @@ inline std::string makeZip(const std::vector<std::pair<std::string, std::string>
                 put32(h, 0);
                 put32(h, static_cast<uint32_t>(out.size()));
             }
-            return h + name;
+            return h + e.name + e.extra;
         };
         central += header(false);
         out += header(true) + packed;
+        if (e.descriptor) {
+            put32(out, 0x08074b50);
+            put32(out, crc);
+            put32(out, static_cast<uint32_t>(packed.size()));
+            put32(out, static_cast<uint32_t>(e.data.size()));
+        }
     }
     std::string end;
     put32(end, 0x06054b50);
@@ -79,6 +100,19 @@ inline std::string makeZip(const std::vector<std::pair<std::string, std::string>
     put32(end, static_cast<uint32_t>(out.size()));
     put16(end, 0);
     return out + central + end;
+}
+
+// Entries are deflated, except names ending in "!" (stored, the "!" dropped).
+inline std::string makeZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+    std::vector<ZipItem> items;
+    for (auto [name, data] : entries) {
+        const bool stored = name.back() == '!';
+        if (stored)
+            name.pop_back();
+        items.push_back(ZipItem(name, data));
+        items.back().stored = stored;
+    }
+    return makeZipItems(items);
 }
 
 } // namespace ch::test

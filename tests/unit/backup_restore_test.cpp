@@ -96,11 +96,11 @@ TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
 TEST(EntryNames, OnlyNamesThatStayInsideTheTargetFolderAreAccepted) {
     for (const char* good :
          {"a.dat", "db/a.dat", "ICQ\\db\\a.idx", "a..b.dat", "./a.dat", "console.dat", "com0.idx"})
-        EXPECT_TRUE(entryNameStaysInside(good)) << good;
+        EXPECT_TRUE(entryNameStaysInside(good, test::isNeverLeadByte)) << good;
     for (const char* bad : {"../a.dat", "db/../../a.dat", "..\\a.dat", "/a.dat", "\\a.dat",
                             "C:a.dat", "C:\\Windows\\a.dat", "db/..", "", "nul.dat", "db/CON.idx",
                             "aux .dat", "lpt1.dat", "Com9"})
-        EXPECT_FALSE(entryNameStaysInside(bad)) << bad;
+        EXPECT_FALSE(entryNameStaysInside(bad, test::isNeverLeadByte)) << bad;
 }
 
 TEST_F(RestoreScene, AnArchiveWithAnEntryLeavingTheFolderIsRefusedAndNothingIsWritten) {
@@ -284,6 +284,18 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
                 HasSubstr("The arguments were not understood"));
     EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip"}), 3);
     EXPECT_EQ(run({"/restore", "D:\\Save\\cut.zip", "C:\\ICQ"}), 2);
+    // A switch is not a folder; a database folder is not the messenger folder above it.
+    EXPECT_EQ(run({"/verify", "D:\\Save\\chathoard.zip", "/wait"}), 3);
+    EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip", "C:\\ICQ\\db\\"}), 3);
+    EXPECT_THAT(lines, ::testing::Contains(HasSubstr("Did you mean C:\\ICQ?")));
+    EXPECT_FALSE(fs.folderExists("C:\\ICQ\\db\\db"));
+    // An interrupted restore is described, and nothing is moved.
+    fs.addFile("C:\\ICQ2\\db.before-restore-2026-12-06-030000\\a.dat", "previous");
+    EXPECT_EQ(run({"/verify", "D:\\Save\\chathoard.zip", "C:\\ICQ2"}), 0);
+    EXPECT_THAT(lines, ::testing::Contains(
+                           HasSubstr("To put the previous database back, rename "
+                                     "C:\\ICQ2\\db.before-restore-2026-12-06-030000 to db.")));
+    EXPECT_FALSE(fs.folderExists("C:\\ICQ2\\db"));
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
     // While a backup runs (and copies the database) the restore waits for it, then gives up.
     backupLock.heldElsewhere = true;
@@ -296,6 +308,27 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     EXPECT_TRUE(fs.hasFile("C:\\ICQ\\db.before-restore-2026-12-07-030000\\a.dat"));
     EXPECT_THAT(fs.readAll("C:\\Tools\\chathoard.log"), HasSubstr("Finished with exit code 0"));
     EXPECT_FALSE(backupLock.held);
+}
+
+// Out of memory, or any other fault that escapes a step, still ends the run with a message,
+// a log entry and exit code 2: never an abort whose code reads as "bad arguments".
+TEST_F(RestoreScene, AnythingThrownOnTheCommandLineEndsWithCodeTwoAndAMessage) {
+    App.Path = "C:\\Tools";
+    fs.addFolder("C:\\Tools");
+    std::vector<std::string> lines;
+    bool thrown = false;
+    const int code = runCommandLine(
+        {"/verify", "D:\\Save\\chathoard.zip"}, services,
+        [&](const std::string& l, bool) {
+            if (!std::exchange(thrown, true))
+                throw std::bad_alloc();
+            lines.push_back(l);
+        },
+        [] { return std::string("2026-12-07 03:00:00"); });
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(
+        lines, ElementsAre(HasSubstr("stopped on an internal error"), "Finished with exit code 2"));
+    EXPECT_THAT(fs.content("C:\\Tools\\chathoard.log"), HasSubstr("internal error"));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "tests/support/fake_services.h"
+#include "tests/support/zip_maker.h"
 
 namespace ch {
 namespace {
@@ -140,6 +141,38 @@ TEST_F(Form1Wiring, ADriveChangeRunsTheFolderDetectionNested) {
     EXPECT_EQ(form.File1.Path(), "D:\\ICQ2\\db");
     EXPECT_EQ(form.Label1.Caption(), "ICQ Directory found !");
     EXPECT_EQ(form.Dir2.Path(), "C:\\ICQ");
+}
+
+TEST_F(Form1Wiring, ARestoreRunsTheFolderDetectionAgain) {
+    form.Dir1.open(0);
+    form.Dir1.setPath("C:\\ICQ");
+    fs.addFile("D:\\Save\\chathoard.zip", test::makeZip({{"b.dat", "restored"}}));
+    picker.answers = {"D:\\Save\\chathoard.zip"};
+    dialogs.answers = {vbOK};
+    form.mnuRestore_Click();
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\b.dat"), "restored") << fs.dump();
+    EXPECT_EQ(form.File1.Path(), "C:\\ICQ\\db");
+    ASSERT_EQ(form.File1.ListCount(), 1);
+    EXPECT_EQ(form.File1.List(0), "b.dat");
+    EXPECT_EQ(form.Label1.Caption(), "ICQ Directory found !");
+}
+
+// Power lost between a restore's two renames: no db, the previous database beside it.
+TEST_F(Form1Wiring, AnInterruptedRestoreIsNamedAndPutBackOnlyWhenTheUserSaysSo) {
+    fs.addFile("D:\\ICQ3\\db.before-restore-2026-12-07-030000\\a.dat", "previous");
+    fs.addFile("D:\\ICQ3\\db.restore-2026-12-07-030000\\a.dat", "restored");
+    dialogs.answers = {vbCancel, vbOK};
+    for (int visit = 0; visit < 2; ++visit) {
+        form.Dir1.setPath("D:\\Save");
+        form.Dir1.setPath("D:\\ICQ3");
+    }
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_THAT(dialogs.shown[0].prompt,
+                HasSubstr("Your previous database is complete in "
+                          "D:\\ICQ3\\db.before-restore-2026-12-07-030000. The restored database "
+                          "is in D:\\ICQ3\\db.restore-2026-12-07-030000."));
+    EXPECT_EQ(fs.content("D:\\ICQ3\\db\\a.dat"), "previous");
+    EXPECT_EQ(form.Label1.Caption(), "ICQ Directory found !");
 }
 
 TEST_F(Form1Wiring, TheDestinationSelectorTouchesNothingElse) {

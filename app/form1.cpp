@@ -63,7 +63,7 @@ void Form1::Drive2_Change() {
 }
 
 void Form1::mnuRestore_Click() {
-    ch::mnuRestore_Click(Label1, Dir1, s_, restoreStamp(localTimeNow()));
+    ch::mnuRestore_Click(Label1, Dir1, Dir2, s_, restoreStamp(localTimeNow()));
 }
 
 void Form1::mnuExit_Click() {

@@ -62,6 +62,10 @@ void Form1::Drive2_Change() {
     DriveChange(Drive2, Dir2, Drive1, s_.dialogs);
 }
 
+void Form1::mnuCheck_Click() {
+    ch::mnuCheck_Click(Label1, Dir1, Dir2, s_, check_);
+}
+
 void Form1::mnuRestore_Click() {
     ch::mnuRestore_Click(Label1, Dir1, Dir2, s_, restoreStamp(localTimeNow()));
 }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "app/frm_check.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "backup/zip_reader.h"
+#include "selection/folder_detection.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/zip_maker.h"
 
@@ -17,6 +19,7 @@ using test::FsOp;
 using test::makeZip;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 // Data that does not compress, so that an archive cut short breaks inside it.
 const std::string kChats = [] {
@@ -272,6 +275,36 @@ TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
     ASSERT_EQ(dialogs.shown.size(), 6u);
     EXPECT_EQ(dialogs.shown[5].title, "Oops...");
     EXPECT_EQ(picker.titles.size(), 4u);
+}
+
+// File > Check a backup...: /verify's check and comparison, shown in the check window; the
+// dialog opens in the backup folder and a database file stands for its folder of copies.
+TEST_F(RestoreScene, TheCheckMenuItemShowsTheVerifyReportInItsWindow) {
+    Label found(kFoundCaption), notFound(kNotFoundCaption);
+    FolderList Dir1(fs), Dir2(fs);
+    Dir1.init("C:\\ICQ");
+    Dir2.init("D:\\Save");
+    std::unique_ptr<FrmCheck> window;
+
+    picker.answers = {"D:\\Copies\\a.idx"};
+    mnuCheck_Click(found, Dir1, Dir2, services, window);
+    EXPECT_EQ(picker.initialFolders.front(), "D:\\Save");
+    ASSERT_EQ(runtime.lastCheck, window.get());
+    const std::string& text = window->txtReport.Text();
+    EXPECT_THAT(text, HasSubstr("Checking the backup D:\\Copies against the database in "
+                                "C:\\ICQ\\db\r\n\r\n"));
+    EXPECT_THAT(text, HasSubstr("a.dat: intact, 3000 bytes; the database's copy has changed "
+                                "since\r\n"));
+    EXPECT_THAT(text, HasSubstr("The backup D:\\Copies is intact: 2 database files"));
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // Without a messenger folder it is only checked; a cancelled dialog shows nothing.
+    picker.answers = {"D:\\Save\\chathoard.zip"};
+    mnuCheck_Click(notFound, Dir1, Dir2, services, window);
+    EXPECT_THAT(window->txtReport.Text(), HasSubstr("not compared"));
+    EXPECT_THAT(window->txtReport.Text(), Not(HasSubstr("the same as")));
+    mnuCheck_Click(found, Dir1, Dir2, services, window);
+    EXPECT_EQ(runtime.modalShown, 2);
 }
 
 TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {

@@ -64,8 +64,12 @@ void Form1::Drive2_Change() {
     DriveChange(Drive2, Dir2, Drive1, s_.dialogs);
 }
 
+void Form1::mnuCheck_Click() {
+    ch::mnuCheck_Click(Label1, Dir1, Dir2, s_, check_);
+}
+
 void Form1::mnuRestore_Click() {
-    ch::mnuRestore_Click(Label1, Dir1, s_, restoreStamp(localTimeNow()));
+    ch::mnuRestore_Click(Label1, Dir1, Dir2, s_, restoreStamp(localTimeNow()));
     // The restored db may hold other files than the old one: the next backup must list
     // the files that are there now.
     Dir1_Change();

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "about/frm_about.h"
+#include "app/frm_check.h"
 #include "backup/backup_common.h"
 #include "platform/backup_lock.h"
 #include "platform/controls.h"
@@ -42,6 +43,7 @@ class Form1 {
     void Dir1_Change();
     void Drive1_Change();
     void Drive2_Change();
+    void mnuCheck_Click();
     void mnuRestore_Click();
     void mnuExit_Click();
     void mnuContets_Click();
@@ -55,6 +57,7 @@ class Form1 {
   private:
     Services s_;
     std::unique_ptr<FrmAbout> about_;
+    std::unique_ptr<FrmCheck> check_;
 };
 
 } // namespace ch

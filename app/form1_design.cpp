@@ -62,6 +62,7 @@ FormDesign makeDesign() {
 
     d.menus = {
         {"mnuFile", "&File", 0},
+        {"mnuCheck", "&Check a backup...", 1},     // reads a backup through, as /verify
         {"mnuRestore", "&Restore a backup...", 1}, // puts a backup back in place of db
         {"mnuExit", "E&xit", 1},
         {"mnuHelp", "&Help", 0},

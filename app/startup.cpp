@@ -28,14 +28,53 @@ void initialiseArchiver(Archiver& archiver, Dialogs& dialogs) {
     }
 }
 
-void readSetting(SequentialFile& file1, const std::string& path, TextBox& Text1) {
+// A setting that names no drive as the box can show it: control characters (a NUL would end
+// its text early) as "?", and a long one cut short, marked by "...".
+std::string shownSetting(std::string value) {
+    constexpr size_t kShownLength = 40;
+    for (char& c : value)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = '?';
+    if (value.size() > kShownLength)
+        value = value.substr(0, kShownLength) + "...";
+    return value;
+}
+
+// Reads the setting into Text1 and DefaultDrive, as one upper-case letter when it names a
+// drive; otherwise as it is, so that a ZIP Backup keeps refusing to stage until it is put
+// right. Returns false for such a setting.
+bool readSetting(SequentialFile& file1, const std::string& path, TextBox& Text1) {
     file1.openForInput(path);
-    Text1.setText(file1.readValue());
+    const std::string value = file1.readValue();
     file1.close();
+    const std::optional<char> drive = stagingDriveOf(value);
+    Text1.setText(drive ? std::string(1, *drive) : value);
     DefaultDrive = Text1.Text();
+    return drive.has_value();
+}
+
+void reportBadSetting(Dialogs& dialogs, const std::string& path) {
+    dialogs.msgBox("The staging drive setting in " + path + " is not a drive: \"" +
+                       shownSetting(DefaultDrive) +
+                       "\".\r\n\r\nThe file should hold one drive letter, such as D (D: and "
+                       "D:\\ are read the same). ZIP Backup cannot stage its files until the "
+                       "file is corrected; Normal Backup works as usual.",
+                   vbExclamation, "Staging drive setting");
 }
 
 } // namespace
+
+std::optional<char> stagingDriveOf(const std::string& setting) {
+    const size_t n = setting.size();
+    if (n < 1 || n > 3)
+        return std::nullopt;
+    const char letter = static_cast<char>(setting[0] & ~0x20); // upper case, for ASCII letters
+    if (letter < 'A' || letter > 'Z')
+        return std::nullopt;
+    if ((n >= 2 && setting[1] != ':') || (n == 3 && setting[2] != '\\'))
+        return std::nullopt;
+    return letter;
+}
 
 void readDefaultDriveQuietly(TextBox& Text1, const Services& s) {
     SequentialFile file1(s.fs);
@@ -52,7 +91,8 @@ void Form_Load(TextBox& Text1, const Services& s) {
     const std::string settings = settingsFilePath(s.App);
     SequentialFile file1(s.fs);
     try {
-        readSetting(file1, settings, Text1);
+        if (!readSetting(file1, settings, Text1))
+            reportBadSetting(dialogs, settings);
         return;
     } catch (const RuntimeError&) {
         // A failed read (an empty file) leaves file 1 open; the rewrite below needs it closed.

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include "platform/controls.h"
@@ -7,11 +8,16 @@
 
 namespace ch {
 
-// The staging drive as read from defaultdrive.ini, unchanged (normally one letter).
+// The staging drive read from defaultdrive.ini: one upper-case letter, or the file's value as it
+// is when that names no drive.
 extern std::string DefaultDrive;
 
+// The drive a defaultdrive.ini value names: "D", "D:" or "D:\" in either case give 'D'.
+std::optional<char> stagingDriveOf(const std::string& setting);
+
 // Form1's load handler: initialises the archiving library and reads (or creates) the
-// staging-drive setting through Text1 into DefaultDrive.
+// staging-drive setting through Text1 into DefaultDrive; a setting that names no drive is
+// reported in a box that names the file and the expected form.
 void Form_Load(TextBox& Text1, const Services& s);
 
 // Reads the staging-drive setting through Text1 into DefaultDrive as Form_Load does, but never

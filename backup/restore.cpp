@@ -1,7 +1,9 @@
 #include "backup/restore.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <iterator>
 
 #include "backup/backup_common.h"
 #include "backup/one_at_a_time.h"
@@ -17,10 +19,20 @@ const char* const kRestoredTitle = "Backup restored";
 
 namespace {
 
-constexpr int vbOKCancelQuestion = 1 | 32;
-
+// "512 bytes", "2.9 KB", "181 MB": one decimal while it says something.
 std::string sizeText(uint64_t bytes) {
-    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    if (bytes < 1024)
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    const char* const units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1024;
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, value < 100 ? "%.1f %s" : "%.0f %s", value, units[unit]);
+    return text;
 }
 
 std::string fileListText(const std::vector<std::string>& names) {
@@ -320,15 +332,15 @@ std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMillise
     return restoreBackup(fs, backup, messengerFolder, stamp);
 }
 
-void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const Services& s,
-                      const std::string& stamp) {
+void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,
+                      const Services& s, const std::string& stamp) {
     FileSystem& fs = s.fs;
     Dialogs& dialogs = s.dialogs;
     if (refuseWithoutMessengerFolder(Label1, dialogs))
         return;
     const auto picked = s.filePicker.openFile(
         "Choose the backup to restore: chathoard.zip, or a database file in a folder of copies",
-        "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*");
+        "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*", Dir2.Path());
     if (!picked)
         return;
     // A database file stands for the folder of copies it lies in.
@@ -343,8 +355,9 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const Service
         dialogs.msgBox(damagedBackupText(backup), vbExclamation, kRestoreFailedTitle);
         return;
     }
-    if (dialogs.msgBox(restoreQuestion(backup, Dir1.Path()), vbOKCancelQuestion, kRestoreTitle) !=
-        vbOK)
+    // Cancel is the default: a hurried Enter must not replace the database.
+    if (dialogs.msgBox(restoreQuestion(backup, Dir1.Path()),
+                       vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
         return;
     const auto report =
         restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp);

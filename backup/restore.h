@@ -82,9 +82,9 @@ std::string restoreStamp(const std::string& localTime);
 // The local time now as "YYYY-MM-DD HH:MM:SS".
 std::string localTimeNow();
 
-// File > Restore a backup...: picks the backup with the open dialog, restores into the
-// messenger folder chosen in the main window, and shows each step's box.
-void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const Services& s,
-                      const std::string& stamp);
+// File > Restore a backup...: picks the backup with the open dialog (starting in the backup
+// folder Dir2), restores into the messenger folder Dir1, and shows each step's box.
+void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,
+                      const Services& s, const std::string& stamp);
 
 } // namespace ch

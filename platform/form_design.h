@@ -40,6 +40,8 @@ struct ControlDesign {
     bool centred = false;   // label text alignment
     bool isDefault = false; // default button (Enter)
     bool isCancel = false;  // cancel button (Esc)
+    bool multiLine = false; // TextBox: wrapped lines and a vertical scroll bar
+    bool locked = false;    // TextBox: read-only (its text can still be selected and copied)
     int lineWidth = 1;      // Line: pen width in pixels
     int index = -1;         // control-array index (Line1(0), Line1(1))
 };

@@ -15,10 +15,13 @@ namespace ch {
 // Message box styles and answers, with the runtime's numbers.
 enum MsgStyle : int {
     vbOKOnly = 0,
+    vbOKCancel = 1,
     vbRetryCancel = 5,
     vbCritical = 16,
+    vbQuestion = 32,
     vbExclamation = 48,
     vbInformation = 64,
+    vbDefaultButton2 = 256,
 };
 enum MsgAnswer : int { vbOK = 1, vbCancel = 2, vbRetry = 4 };
 

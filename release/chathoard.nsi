@@ -48,7 +48,35 @@ Function un.onInit
     SetShellVarContext current
 FunctionEnd
 
+; Windows keeps a running program's files from being replaced: writing over them one by one
+; would leave the old chathoard.exe beside the new help, or fail half-way. So before anything
+; is written, each installed file the program holds open is tried for writing; while one
+; cannot be, the user is asked to close Chathoard (Retry) or to stop (Cancel). A silent
+; install stops at once with exit code 2, with nothing changed.
+!macro REFUSE_WHILE_IN_USE FILE
+    IfFileExists "$INSTDIR\${FILE}" 0 +5
+    ClearErrors
+    FileOpen $0 "$INSTDIR\${FILE}" a
+    IfErrors in_use
+    FileClose $0
+!macroend
+
+Function RefuseWhileRunning
+retry:
+    !insertmacro REFUSE_WHILE_IN_USE chathoard.exe
+    !insertmacro REFUSE_WHILE_IN_USE azip32.dll
+    Return
+in_use:
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+        "Chathoard is running: $INSTDIR\chathoard.exe cannot be replaced while it is in use.$\r$\n$\r$\nClose Chathoard (and wait for a scheduled backup to finish), then press Retry. Cancel stops the installation; nothing has been changed." \
+        /SD IDCANCEL IDRETRY retry
+    DetailPrint "Chathoard is running; nothing was changed."
+    SetErrorLevel 2
+    Abort "Chathoard is running; nothing was changed."
+FunctionEnd
+
 Section "Chathoard"
+    Call RefuseWhileRunning
     SetOutPath "$INSTDIR"
     File "${STAGE}/chathoard.exe"
     File "${STAGE}/azip32.dll"
@@ -57,8 +85,13 @@ Section "Chathoard"
     File "${STAGE}/LICENSE"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
+    ; The shortcut starts in the user's own folder (the output path at its creation): the
+    ; folder lists open there, not in the hidden program folder. The program finds its
+    ; settings beside itself either way.
+    SetOutPath "$PROFILE"
     CreateShortcut "${SHORTCUT}" "$INSTDIR\chathoard.exe" "" "$INSTDIR\chathoard.exe" 0 \
         SW_SHOWNORMAL "" "Back up the ICQ database"
+    SetOutPath "$INSTDIR"
 
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} ${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"

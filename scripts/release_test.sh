@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests the installer under Wine in a fresh prefix: silent install for the current user,
-# the installed program starts and makes a Normal Backup, silent uninstall removes the
-# program folder, the Start menu shortcut and the uninstall entry, and leaves the backup.
+# the installed program starts and makes a Normal Backup, an install while it runs fails and
+# changes nothing, silent uninstall removes the program folder, the Start menu shortcut and
+# the uninstall entry, and leaves the backup.
 #
 #   scripts/release_test.sh [SETUP.exe]     (default out/chathoard-0.10-setup.exe)
 set -euo pipefail
@@ -43,6 +44,27 @@ same_files() {
     ((n > 0))
 }
 
+# The "Start in" folder of shortcut $1 (its working-directory string).
+shortcut_start_folder() {
+    python3 - "$1" <<'EOF'
+import struct, sys
+d = open(sys.argv[1], "rb").read()
+flags, pos = struct.unpack_from("<I", d, 20)[0], 76
+if flags & 1:  # the item ID list, then the link info
+    pos += 2 + struct.unpack_from("<H", d, pos)[0]
+if flags & 2:
+    pos += struct.unpack_from("<I", d, pos)[0]
+wide = 2 if flags & 0x80 else 1
+for bit in (0x4, 0x8, 0x10):  # description, relative path, working directory
+    if flags & bit:
+        n = struct.unpack_from("<H", d, pos)[0] * wide
+        text = d[pos + 2 : pos + 2 + n].decode("utf-16-le" if wide == 2 else "latin-1")
+        pos += 2 + n
+        if bit == 0x10:
+            print(text.rstrip("\0"))
+EOF
+}
+
 prefix=$(mktemp -d /tmp/chathoard-release-test.XXXXXX)
 cleanup() {
     stop_wine
@@ -61,6 +83,9 @@ wine "$setup_exe" /S
 wineserver -w
 check "program files in %LOCALAPPDATA%\\Programs\\Chathoard" all_installed
 check "Start menu shortcut" test -f "$shortcut"
+start_in=$(shortcut_start_folder "$shortcut")
+check "the shortcut starts in the user's folder (was $start_in)" \
+    test "$start_in" = "C:\\users\\$(basename "$user_dir")"
 check "entry in the user's list of installed programs" registry_has_uninstall_entry
 
 log "running the installed program"
@@ -79,6 +104,26 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     exit $rc' _ "$ROOT" "$program_dir/chathoard.exe" &&
     started=0 || started=$?
 check "the main window opens" test "$started" -eq 0
+
+log "installing again while the program runs"
+cp "$program_dir/chathoard.exe" "$prefix.exe"
+printf 'old\r\n' >"$program_dir/README.txt"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    source "$1/scripts/lib.sh"
+    wine "$2" >/dev/null 2>&1 &
+    wait_for_window "$APP_CAPTION" 60 || exit 99
+    wine "$3" /S
+    rc=$?
+    wineserver -k
+    exit $rc' _ "$ROOT" "$program_dir/chathoard.exe" "$setup_exe" && rerun=0 || rerun=$?
+check "setup.exe /S while the program runs fails (was $rerun)" test "$rerun" -ne 0 -a "$rerun" -ne 99
+check "... and changes no file" bash -c 'cmp -s "$1" "$2" && [[ $(cat "$3") == old* ]]' _ \
+    "$prefix.exe" "$program_dir/chathoard.exe" "$program_dir/README.txt"
+rm -f "$prefix.exe"
+wine "$setup_exe" /S && rerun=0 || rerun=$?
+wineserver -w
+check "once it is closed setup.exe /S installs (was $rerun)" \
+    bash -c '(($1 == 0)) && ! grep -q "^old" "$2"' _ "$rerun" "$program_dir/README.txt"
 # The end-to-end driver's smoke cases on the installed files, when the driver is built.
 driver=$ROOT/build/$WIN_PRESET/bin/e2e_driver.exe
 if [[ -f $driver ]]; then

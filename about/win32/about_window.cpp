@@ -64,29 +64,8 @@ void AboutWindow::runModal(HWND owner) {
         setStaticIcon(control(Id::picIcon), icon_);
     }
 
-    if (owner)
-        EnableWindow(owner, FALSE);
-    window_.show(SW_SHOW);
-    MSG msg;
-    while (about_.loaded && window_.hwnd()) {
-        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            if (got == 0)
-                PostQuitMessage(static_cast<int>(msg.wParam)); // for the main loop
-            break;
-        }
-        if (IsDialogMessageA(window_.hwnd(), &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    // The owner is enabled before the box goes, so that it, not another program, is activated.
-    if (owner)
-        EnableWindow(owner, TRUE);
+    gui::runModal(window_, owner, [this] { return about_.loaded; });
     labels_.clear();
-    window_.destroy();
-    if (owner)
-        SetActiveWindow(owner);
 }
 
 void AboutWindow::onControl(const ControlDesign& control, int notifyCode) {

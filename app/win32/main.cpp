@@ -14,6 +14,7 @@
 #include "about/win32/about_window.h"
 #include "app/command_line.h"
 #include "app/form1.h"
+#include "app/win32/check_window.h"
 #include "app/win32/main_window.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_program_folder.h"
@@ -61,6 +62,9 @@ int runWindow(ch::AppObject& App, int showCommand) {
     ch::Win32Dialogs& dialogs = platform.dialogs;
     platform.runtime.addModalWindow<ch::FrmAbout>([&dialogs](ch::FrmAbout& about, HWND owner) {
         ch::gui::AboutWindow(about, dialogs).runModal(owner);
+    });
+    platform.runtime.addModalWindow<ch::FrmCheck>([&dialogs](ch::FrmCheck& check, HWND owner) {
+        ch::gui::CheckWindow(check, dialogs).runModal(owner);
     });
 
     ch::Form1 form(platform.services);

@@ -19,6 +19,7 @@ const std::pair<Id, const char*> kNames[] = {
     {Id::File1, "File1"},
     {Id::Label1, "Label1"},
     {Id::Text1, "Text1"},
+    {Id::mnuCheck, "mnuCheck"},
     {Id::mnuRestore, "mnuRestore"},
     {Id::mnuExit, "mnuExit"},
     {Id::mnuContets, "mnuContets"},
@@ -47,6 +48,8 @@ std::function<void()> MainWindow::clickHandler(Id id) {
         return [this] { form_.Command1_Click(); };
     case Id::Command2:
         return [this] { form_.Command2_Click(); };
+    case Id::mnuCheck:
+        return [this] { form_.mnuCheck_Click(); };
     case Id::mnuRestore:
         return [this] { form_.mnuRestore_Click(); };
     case Id::mnuExit:

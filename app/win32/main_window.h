@@ -27,6 +27,7 @@ class MainWindow : private FormEvents {
         File1,
         Label1,
         Text1,
+        mnuCheck,
         mnuRestore,
         mnuExit,
         mnuContets,

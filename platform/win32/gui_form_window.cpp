@@ -229,7 +229,9 @@ void FormWindow::createControl(const ControlDesign& c) {
     switch (c.kind) {
     case ControlKind::TextBox:
         cls = "EDIT";
-        s |= WS_TABSTOP | ES_AUTOHSCROLL;
+        s |= WS_TABSTOP |
+             (c.multiLine ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL) |
+             (c.locked ? ES_READONLY : 0);
         ex = WS_EX_CLIENTEDGE;
         break;
     case ControlKind::FileList:
@@ -418,6 +420,21 @@ LRESULT FormWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
+    case DM_GETDEFID: {
+        // Asked by the dialog keyboard handling and by a multi-line text on Enter: a button
+        // with the focus is pressed, else the design's default button, as in a dialog. A
+        // window without a default button answers nothing, and Enter comes as IDOK.
+        const ControlDesign* pressed = nullptr;
+        for (const auto& c : design_.controls)
+            if (c.isDefault)
+                pressed = &c;
+        if (!pressed)
+            break;
+        const ControlDesign* focused = designOf(GetFocus());
+        if (focused && focused->kind == ControlKind::Button)
+            pressed = focused;
+        return MAKELRESULT(controlId(design_, *pressed), DC_HASDEFID);
+    }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return colourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -468,6 +485,32 @@ LRESULT FormWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+void runModal(FormWindow& window, HWND owner, const std::function<bool()>& isOpen) {
+    if (owner)
+        EnableWindow(owner, FALSE);
+    window.show(SW_SHOW);
+    MSG msg;
+    while (isOpen() && window.hwnd()) {
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0)
+                PostQuitMessage(static_cast<int>(msg.wParam)); // for the main loop
+            break;
+        }
+        if (IsDialogMessageA(window.hwnd(), &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    // The owner is enabled before the window goes, so that it, not another program, is
+    // activated.
+    if (owner)
+        EnableWindow(owner, TRUE);
+    window.destroy();
+    if (owner)
+        SetActiveWindow(owner);
 }
 
 } // namespace ch::gui

@@ -78,6 +78,10 @@ class FormWindow {
     std::map<std::string, HFONT> fonts_;   // by face and size; "" is the default font
 };
 
+// Shows window (created) over owner, which takes no input meanwhile, with a dialog's keyboard
+// handling, until isOpen() turns false or the window is gone; then destroys it.
+void runModal(FormWindow& window, HWND owner, const std::function<bool()>& isOpen);
+
 // The screen's DPI as GDI reports it to this (DPI-aware) process.
 int systemDpi();
 

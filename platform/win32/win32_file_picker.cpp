@@ -7,7 +7,8 @@
 namespace ch {
 
 std::optional<std::string> Win32FilePicker::openFile(const std::string& title,
-                                                     const std::string& filter) {
+                                                     const std::string& filter,
+                                                     const std::string& initialFolder) {
     // The dialog wants its pairs separated by NULs and the list ended by two.
     std::string filters = filter;
     for (char& c : filters)
@@ -22,6 +23,7 @@ std::optional<std::string> Win32FilePicker::openFile(const std::string& title,
     ofn.lpstrFile = path;
     ofn.nMaxFile = sizeof path;
     ofn.lpstrTitle = title.c_str();
+    ofn.lpstrInitialDir = initialFolder.empty() ? nullptr : initialFolder.c_str();
     // No change of the process's current folder: the folder lists start from it.
     ofn.Flags =
         OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;

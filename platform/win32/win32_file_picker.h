@@ -6,8 +6,8 @@ namespace ch {
 
 class Win32FilePicker : public FilePicker {
   public:
-    std::optional<std::string> openFile(const std::string& title,
-                                        const std::string& filter) override;
+    std::optional<std::string> openFile(const std::string& title, const std::string& filter,
+                                        const std::string& initialFolder) override;
 };
 
 } // namespace ch

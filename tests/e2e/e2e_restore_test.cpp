@@ -29,36 +29,10 @@ void oldDatabase(const std::string& name) {
     writeFile(db + "\\notes.txt", "mine");
 }
 
-// An EnumChildWindows callback (CALLBACK: on i686 a lambda would be cdecl): stops at the
-// first visible child of the wanted class.
-BOOL CALLBACK findVisibleChild(HWND h, LPARAM out) {
-    auto* wanted = reinterpret_cast<std::pair<const char*, HWND>*>(out);
-    if (IsWindowVisible(h) && className(h) == wanted->first) {
-        wanted->second = h;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Types the path into the open dialog's file name field and presses Open.
-void pickInOpenDialog(Program& program, const std::string& path) {
-    HWND dialog = program.waitWindow("#32770", kPickerTitle);
-    ASSERT_TRUE(dialog) << "no open dialog";
-    std::pair<const char*, HWND> edit{"Edit", nullptr};
-    ASSERT_TRUE(waitFor([&] {
-        EnumChildWindows(dialog, findVisibleChild, reinterpret_cast<LPARAM>(&edit));
-        return edit.second != nullptr;
-    }));
-    SendMessageA(edit.second, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); })) << "the open dialog stayed";
-}
-
 // File > Restore a backup..., with the backup picked in the open dialog.
 void restoreThroughTheMenu(Program& program, const std::string& backup) {
     program.chooseMenu("mnuRestore");
-    pickInOpenDialog(program, backup);
+    pickInOpenDialog(program, kPickerTitle, backup);
 }
 
 TEST(Restore, AZipBackupAndAFolderBackupReplaceDbAndTheOldOneIsKept) {

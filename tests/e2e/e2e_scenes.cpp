@@ -1,5 +1,7 @@
 #include "tests/e2e/e2e_scenes.h"
 
+#include <gtest/gtest.h>
+
 namespace ch::e2e {
 
 namespace {
@@ -15,7 +17,30 @@ std::string content(unsigned seed, size_t size) {
     return bytes;
 }
 
+// The first visible edit control of a dialog, for EnumChildWindows.
+BOOL CALLBACK findVisibleEdit(HWND h, LPARAM out) {
+    if (IsWindowVisible(h) && className(h) == "Edit") {
+        *reinterpret_cast<HWND*>(out) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 } // namespace
+
+void pickInOpenDialog(Program& program, const std::string& title, const std::string& path) {
+    HWND dialog = program.waitWindow("#32770", title);
+    ASSERT_TRUE(dialog) << "no open dialog";
+    HWND edit = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        EnumChildWindows(dialog, findVisibleEdit, reinterpret_cast<LPARAM>(&edit));
+        return edit != nullptr;
+    }));
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); })) << "the open dialog stayed";
+}
 
 const std::vector<std::string>& sampleMessenger() {
     static const std::vector<std::string> files = [] {

@@ -16,6 +16,9 @@ constexpr const char* kSampleDb = "M:\\ICQ\\db";
 // Writes defaultdrive.ini ("C"), starts the program in currentFolder and waits for its window.
 HWND startWithSettings(Program& program, const std::string& currentFolder = "M:\\");
 
+// Types path into the file name field of the open dialog titled title and presses Open.
+void pickInOpenDialog(Program& program, const std::string& title, const std::string& path);
+
 // The window that has the keyboard focus in the program.
 HWND focusOf(HWND mainWindow);
 

@@ -1,9 +1,11 @@
 #pragma once
 // A FormsRuntime that records what the handlers asked of it. Showing the About box runs
 // onShowAbout (a test plays the user there: look at the box, press OK); endProgram returns.
+// The last check window shown stays readable in lastCheck.
 #include <functional>
 
 #include "about/frm_about.h"
+#include "app/frm_check.h"
 #include "platform/forms_runtime.h"
 
 namespace ch::test {
@@ -12,6 +14,8 @@ class FakeFormsRuntime : public FormsRuntime {
   public:
     void showModal(ModalForm& form) override {
         ++modalShown;
+        if (auto* check = dynamic_cast<FrmCheck*>(&form))
+            lastCheck = check;
         if (auto* about = dynamic_cast<FrmAbout*>(&form)) {
             ++aboutShown;
             lastAbout = about;
@@ -27,6 +31,7 @@ class FakeFormsRuntime : public FormsRuntime {
     int aboutShown = 0;
     int endProgramCalls = 0;
     FrmAbout* lastAbout = nullptr;
+    FrmCheck* lastCheck = nullptr;
     std::function<void(FrmAbout&)> onShowAbout;
 };
 

@@ -10,9 +10,10 @@ namespace ch::test {
 
 class ScriptedFilePicker : public FilePicker {
   public:
-    std::optional<std::string> openFile(const std::string& title,
-                                        const std::string& filter) override {
+    std::optional<std::string> openFile(const std::string& title, const std::string& filter,
+                                        const std::string& initialFolder) override {
         titles.push_back(title + " [" + filter + "]");
+        initialFolders.push_back(initialFolder);
         if (answers.empty())
             return std::nullopt;
         std::string answer = answers.front();
@@ -21,6 +22,7 @@ class ScriptedFilePicker : public FilePicker {
     }
     std::deque<std::string> answers;
     std::deque<std::string> titles;
+    std::deque<std::string> initialFolders;
 };
 
 } // namespace ch::test

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "app/frm_check.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "backup/zip_reader.h"
+#include "selection/folder_detection.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/zip_maker.h"
 
@@ -17,6 +19,7 @@ using test::FsOp;
 using test::makeZip;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 // Data that does not compress, so that an archive cut short breaks inside it.
 const std::string kChats = [] {
@@ -227,18 +230,27 @@ TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
     Label Label1("ICQ Directory found !");
     FolderList Dir1(fs);
     Dir1.init("C:\\ICQ");
+    FolderList Dir2(fs);
+    Dir2.init("D:\\Save");
+    const auto mnuRestore_Click = [&](const Label& label, const std::string& stamp) {
+        ch::mnuRestore_Click(label, Dir1, Dir2, services, stamp);
+    };
 
+    // The dialog opens where the backups go; the question shows sizes as people read them, and
+    // Enter answers Cancel.
     picker.answers = {"D:\\Copies\\a.idx"};
     dialogs.answers = {vbCancel};
-    mnuRestore_Click(Label1, Dir1, services, "2026-12-07-030000");
+    mnuRestore_Click(Label1, "2026-12-07-030000");
+    EXPECT_EQ(picker.initialFolders.front(), "D:\\Save");
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, kRestoreTitle);
+    EXPECT_EQ(dialogs.shown[0].style, vbOKCancel | vbQuestion | vbDefaultButton2);
     EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("Restore the backup D:\\Copies from "));
-    EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("a.dat  (3000 bytes)"));
+    EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("a.dat  (2.9 KB)"));
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
 
     picker.answers = {"D:\\Save\\chathoard.zip"};
-    mnuRestore_Click(Label1, Dir1, services, "2026-12-07-030000");
+    mnuRestore_Click(Label1, "2026-12-07-030000");
     ASSERT_EQ(dialogs.shown.size(), 3u);
     EXPECT_EQ(dialogs.shown[2].title, kRestoredTitle);
     EXPECT_THAT(dialogs.shown[2].prompt, HasSubstr("a.dat\r\n    a.idx"));
@@ -248,7 +260,7 @@ TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
     backupLock.heldElsewhere = true;
     picker.answers = {"D:\\Copies\\a.idx"};
     dialogs.answers = {vbOK};
-    mnuRestore_Click(Label1, Dir1, services, "2026-12-07-040000");
+    mnuRestore_Click(Label1, "2026-12-07-040000");
     ASSERT_EQ(dialogs.shown.size(), 5u);
     EXPECT_EQ(dialogs.shown[4].title, kRestoreFailedTitle);
     EXPECT_THAT(dialogs.shown[4].prompt, HasSubstr("The restore waited 2 seconds"));
@@ -257,12 +269,42 @@ TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
     backupLock.heldElsewhere = false;
 
     // Cancelling the open dialog does nothing; without a messenger folder nothing is asked.
-    mnuRestore_Click(Label1, Dir1, services, "x");
+    mnuRestore_Click(Label1, "x");
     Label notFound("No ICQ Directory found");
-    mnuRestore_Click(notFound, Dir1, services, "x");
+    mnuRestore_Click(notFound, "x");
     ASSERT_EQ(dialogs.shown.size(), 6u);
     EXPECT_EQ(dialogs.shown[5].title, "Oops...");
     EXPECT_EQ(picker.titles.size(), 4u);
+}
+
+// File > Check a backup...: /verify's check and comparison, shown in the check window; the
+// dialog opens in the backup folder and a database file stands for its folder of copies.
+TEST_F(RestoreScene, TheCheckMenuItemShowsTheVerifyReportInItsWindow) {
+    Label found(kFoundCaption), notFound(kNotFoundCaption);
+    FolderList Dir1(fs), Dir2(fs);
+    Dir1.init("C:\\ICQ");
+    Dir2.init("D:\\Save");
+    std::unique_ptr<FrmCheck> window;
+
+    picker.answers = {"D:\\Copies\\a.idx"};
+    mnuCheck_Click(found, Dir1, Dir2, services, window);
+    EXPECT_EQ(picker.initialFolders.front(), "D:\\Save");
+    ASSERT_EQ(runtime.lastCheck, window.get());
+    const std::string& text = window->txtReport.Text();
+    EXPECT_THAT(text, HasSubstr("Checking the backup D:\\Copies against the database in "
+                                "C:\\ICQ\\db\r\n\r\n"));
+    EXPECT_THAT(text, HasSubstr("a.dat: intact, 3000 bytes; the database's copy has changed "
+                                "since\r\n"));
+    EXPECT_THAT(text, HasSubstr("The backup D:\\Copies is intact: 2 database files"));
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // Without a messenger folder it is only checked; a cancelled dialog shows nothing.
+    picker.answers = {"D:\\Save\\chathoard.zip"};
+    mnuCheck_Click(notFound, Dir1, Dir2, services, window);
+    EXPECT_THAT(window->txtReport.Text(), HasSubstr("not compared"));
+    EXPECT_THAT(window->txtReport.Text(), Not(HasSubstr("the same as")));
+    mnuCheck_Click(found, Dir1, Dir2, services, window);
+    EXPECT_EQ(runtime.modalShown, 2);
 }
 
 TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {

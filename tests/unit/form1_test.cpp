@@ -94,10 +94,11 @@ TEST(Form1Design, MenuTree) {
     std::vector<std::string> menus;
     for (const auto& m : form1Design().menus)
         menus.push_back(std::to_string(m.level) + " " + m.name + " " + m.caption);
-    EXPECT_THAT(menus, ElementsAre("0 mnuFile &File", "1 mnuRestore &Restore a backup...",
-                                   "1 mnuExit E&xit", "0 mnuHelp &Help", "1 mnuContets &Contents",
-                                   "1 mnuHomepage H&omepage", "1 mnuEmail &E-mail", "1 streep -",
-                                   "1 mnuAbout &About"));
+    EXPECT_THAT(menus,
+                ElementsAre("0 mnuFile &File", "1 mnuCheck &Check a backup...",
+                            "1 mnuRestore &Restore a backup...", "1 mnuExit E&xit",
+                            "0 mnuHelp &Help", "1 mnuContets &Contents", "1 mnuHomepage H&omepage",
+                            "1 mnuEmail &E-mail", "1 streep -", "1 mnuAbout &About"));
 }
 
 // The window with every service faked, started in C:\ICQ, which holds a messenger database.

@@ -45,10 +45,10 @@ TEST_F(Startup, MissingSettingsAreWarnedAboutCreatedAndReadBack) {
     EXPECT_EQ(fs.log.front().op, FsOp::ReadAll);
 }
 
-TEST_F(Startup, TheFirstValueIsTakenVerbatim) {
+TEST_F(Startup, TheFirstValueNamesTheDriveInAnyOfItsUsualForms) {
     const std::pair<std::string, std::string> cases[] = {
-        {"D\r\n", "D"},     {"d\r\n", "d"},           {"D:\r\n", "D:"},  {"D,E\r\n", "D"},
-        {"\"D\"\r\n", "D"}, {"E\r\nF\r\nG\r\n", "E"}, {"\r\nD\r\n", ""}, {"DE", "DE"},
+        {"D\r\n", "D"},     {"d\r\n", "D"},           {"D:\r\n", "D"},  {"d:\\\r\n", "D"},
+        {"\"D\"\r\n", "D"}, {"E\r\nF\r\nG\r\n", "E"}, {"D,E\r\n", "D"}, {"z:\\", "Z"},
     };
     for (const auto& [bytes, expected] : cases) {
         SCOPED_TRACE(bytes);
@@ -56,8 +56,27 @@ TEST_F(Startup, TheFirstValueIsTakenVerbatim) {
         dialogs.shown.clear();
         load();
         EXPECT_EQ(DefaultDrive, expected);
+        EXPECT_EQ(Text1.Text(), expected);
         EXPECT_TRUE(dialogs.shown.empty());
         EXPECT_EQ(fs.content(kSettings), bytes); // only ever read
+    }
+}
+
+// Anything else is kept as it is (a ZIP Backup refuses to stage on it) and named in a box,
+// with the file and the form it should have; the file is not rewritten behind the user's back.
+TEST_F(Startup, AValueThatNamesNoDriveIsReportedWithTheFileAndTheExpectedForm) {
+    for (const std::string value : {"DE", "D::", "D:/", "D:\\x", "1", "\\\\srv", ""}) {
+        SCOPED_TRACE(value);
+        fs.addFile(kSettings, value + "\r\n"); // an empty first line reads as ""
+        dialogs.shown.clear();
+        load();
+        EXPECT_EQ(DefaultDrive, value);
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].style, vbExclamation);
+        EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr(std::string("setting in ") + kSettings +
+                                                       " is not a drive: \"" + value + "\""));
+        EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("one drive letter, such as D"));
+        EXPECT_EQ(fs.content(kSettings), value + "\r\n");
     }
 }
 

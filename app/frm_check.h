@@ -1,0 +1,42 @@
+#pragma once
+// File > Check a backup...: the check /verify makes, with the comparison against the messenger
+// folder chosen in the window, reported in a small window whose text can be scrolled and
+// copied. The Win32 layer renders it from frmCheckDesign().
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/controls.h"
+#include "platform/form_design.h"
+#include "platform/forms_runtime.h"
+#include "platform/services.h"
+
+namespace ch {
+
+const FormDesign& frmCheckDesign();
+
+class FrmCheck : public ModalForm {
+  public:
+    // Loaded state, as the About box's: the window exists while it is loaded.
+    bool loaded = false;
+    std::string Caption;
+    TextBox txtReport; // read-only in the window; one line per file, then the verdict
+
+    bool isLoaded() const override { return loaded; }
+    void load() override { loaded = true; } // the report is filled in before it is shown
+    void unload() { loaded = false; }
+    void cmdClose_Click() { unload(); }
+};
+
+// The report the window shows: what was checked, then /verify's lines. Compares with
+// messengerFolder's database when there is one.
+std::string checkReport(FileSystem& fs, const std::string& backup,
+                        const std::optional<std::string>& messengerFolder);
+
+// Picks the backup with the open dialog (starting in the backup folder Dir2), checks it,
+// comparing with Dir1's database when Label1 says it was found, and shows the report in the
+// one check window of the run.
+void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,
+                    const Services& s, std::unique_ptr<FrmCheck>& window);
+
+} // namespace ch

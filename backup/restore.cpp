@@ -281,7 +281,7 @@ std::string interruptedRestoreText(const InterruptedRestore& found,
 bool offerInterruptedRestore(FileSystem& fs, Dialogs& dialogs, const std::string& messengerFolder) {
     const auto found = interruptedRestore(fs, messengerFolder);
     if (!found || dialogs.msgBox(interruptedRestoreText(*found, messengerFolder, true),
-                                 vbOKCancelQuestion, kRestoreTitle) != vbOK)
+                                 vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
         return false;
     try {
         fs.rename(found->previous, databaseFolder(messengerFolder));

@@ -161,7 +161,7 @@ TEST_F(Reading, ARestoreThatDoesNotFitOnTheDriveIsRefusedWithBothFigures) {
     const RestoreReport report =
         restoreBackup(fs, checkBackup(fs, "D:\\x.zip"), "C:\\ICQ", "2026-12-07-030000");
     EXPECT_EQ(report.outcome, RestoreOutcome::Refused);
-    EXPECT_THAT(report.text, HasSubstr("need 5000 bytes, and the drive of C:\\ICQ has 1000 bytes"));
+    EXPECT_THAT(report.text, HasSubstr("need 4.9 KB, and the drive of C:\\ICQ has 1000 bytes"));
     EXPECT_TRUE(fs.changes().empty()) << fs.dump();
 }
 

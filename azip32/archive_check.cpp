@@ -139,8 +139,9 @@ void checkCentralHeader(DirectoryReader& dir, const EntryRecord& e) {
 // Decompresses one entry's data from disk and compares its CRC-32 and sizes.
 class DataChecker {
   public:
-    explicit DataChecker(const std::string& path)
-        : file_(File::openRead(path)), in_(kCheckBufferSize), out_(kCheckBufferSize) {}
+    DataChecker(const std::string& path, Progress* progress)
+        : file_(File::openRead(path)), progress_(progress), in_(kCheckBufferSize),
+          out_(kCheckBufferSize) {}
 
     void check(const EntryRecord& e) {
         unsigned char h[kLocalFixedSize];
@@ -193,7 +194,7 @@ class DataChecker {
         uLong crc = 0;
         for (uint64_t left = e.compressedSize; left > 0;) {
             const auto n = static_cast<size_t>(std::min<uint64_t>(left, in_.size()));
-            file_.readAt(at, in_.data(), n);
+            read(at, n);
             crc = crc32(crc, in_.data(), static_cast<uInt>(n));
             at += n;
             left -= n;
@@ -217,7 +218,7 @@ class DataChecker {
             // output (a long run of one byte); inflate asks for more input by Z_BUF_ERROR.
             if (s.avail_in == 0 && left > 0) {
                 const auto n = static_cast<size_t>(std::min<uint64_t>(left, in_.size()));
-                file_.readAt(at, in_.data(), n);
+                read(at, n);
                 at += n;
                 left -= n;
                 s.next_in = in_.data();
@@ -236,14 +237,21 @@ class DataChecker {
         return {static_cast<uint32_t>(crc), size};
     }
 
+    void read(uint64_t at, size_t n) {
+        file_.readAt(at, in_.data(), n);
+        if (progress_)
+            progress_->advance(n);
+    }
+
     File file_;
+    Progress* progress_;
     std::vector<unsigned char> in_;
     std::vector<unsigned char> out_;
 };
 
 // Checks entries' data on several threads, largest first; the first failure wins.
-void checkData(const std::string& path, const std::vector<EntryRecord>& expected,
-               unsigned threads) {
+void checkData(const std::string& path, const std::vector<EntryRecord>& expected, unsigned threads,
+               Progress* progress) {
     std::vector<size_t> order(expected.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
@@ -261,7 +269,7 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
     // Nothing may leave a helper thread: an exception there would end the program.
     const auto work = [&] {
         try {
-            DataChecker checker(path);
+            DataChecker checker(path, progress);
             for (size_t i; !stop && (i = next++) < order.size();) {
                 faultPoint(FaultPoint::WorkerTask);
                 checker.check(expected[order[i]]);
@@ -304,7 +312,7 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
 } // namespace
 
 void checkArchive(const std::string& path, const std::vector<EntryRecord>& expected,
-                  unsigned threads) {
+                  unsigned threads, Progress* progress) {
     try {
         File file = File::openRead(path);
         const Directory d = readEndRecords(file, file.size());
@@ -316,7 +324,7 @@ void checkArchive(const std::string& path, const std::vector<EntryRecord>& expec
     } catch (const IoError& e) {
         mismatch(e.what());
     }
-    checkData(path, expected, threads);
+    checkData(path, expected, threads, progress);
 }
 
 } // namespace ch::azip

@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "azip32/progress.h"
 #include "azip32/zip_format.h"
 
 namespace ch::azip {
 
-// Throws Failure(AZIP_ERR_CHECK) naming the first difference found.
+// Throws Failure(AZIP_ERR_CHECK) naming the first difference found, or
+// Failure(AZIP_ERR_CANCELLED) when progress says stop; every byte of entry data read counts
+// in progress.
 void checkArchive(const std::string& path, const std::vector<EntryRecord>& expected,
-                  unsigned threads);
+                  unsigned threads, Progress* progress = nullptr);
 
 } // namespace ch::azip

@@ -75,7 +75,8 @@ class SourceReader {
 // Rewrites an entry's data uncompressed, for files that deflate does not shrink. The file
 // is read a second time and must give the same bytes as the first. Only the reads are the
 // source's failures; a failing write is the archive's, as anywhere else.
-void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const std::string& path) {
+void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const std::string& path,
+                  const Progress* progress) {
     out.rewind(dataStart);
     uint32_t crc = 0;
     uint64_t size = 0;
@@ -92,6 +93,8 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const s
         const size_t n = sourceRead([&] { return file.read(buffer.data(), buffer.size()); });
         if (n == 0)
             break;
+        if (progress)
+            progress->poll(); // read a second time: no progress, but a Cancel still stops it
         crc = static_cast<uint32_t>(crc32(crc, buffer.data(), static_cast<uInt>(n)));
         size += n;
         out.write(buffer.data(), n);
@@ -105,7 +108,8 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const s
 } // namespace
 
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
-                                      unsigned threads, const DeflateSettings& settings) {
+                                      unsigned threads, const DeflateSettings& settings,
+                                      Progress* progress) {
     OutputStream out(archive);
     std::vector<EntryRecord> entries;
     entries.reserve(paths.size());
@@ -149,13 +153,15 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
             dataStart = out.position();
         }
         out.write(b.output.get(), b.outputSize);
+        if (progress)
+            progress->advance(b.inputSize);
         current.crc = static_cast<uint32_t>(crc32_combine(current.crc, b.crc, b.inputSize));
         current.compressedSize += b.outputSize;
         current.uncompressedSize += b.inputSize;
         if (!b.last)
             continue;
         if (current.compressedSize >= current.uncompressedSize)
-            storeInstead(out, current, dataStart, reader.path(p.fileIndex));
+            storeInstead(out, current, dataStart, reader.path(p.fileIndex), progress);
         if (!current.zip64Local && current.uncompressedSize >= kMax32)
             sourceFailure(reader.path(p.fileIndex) + " grew while it was being packed");
         out.patch(current.localOffset, localHeader(current));

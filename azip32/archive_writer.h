@@ -5,13 +5,16 @@
 
 #include "azip32/deflate_encoder.h"
 #include "azip32/file_io.h"
+#include "azip32/progress.h"
 #include "azip32/zip_format.h"
 
 namespace ch::azip {
 
 // Returns what was written, entry by entry, for the check that follows. Throws Failure
-// (AZIP_ERR_SOURCE_FILE for a listed file) or IoError (writing the archive).
+// (AZIP_ERR_SOURCE_FILE for a listed file, AZIP_ERR_CANCELLED when progress says stop) or
+// IoError (writing the archive). Each block packed counts its bytes in progress.
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
-                                      unsigned threads, const DeflateSettings& settings = {});
+                                      unsigned threads, const DeflateSettings& settings = {},
+                                      Progress* progress = nullptr);
 
 } // namespace ch::azip

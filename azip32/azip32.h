@@ -48,6 +48,23 @@
     5                       /* reading the written archive back did not give the data              \
                                that was put in; the archive was not kept */
 #define AZIP_ERR_INTERNAL 6 /* out of memory or an unexpected internal failure */
+#define AZIP_ERR_CANCELLED                                                                         \
+    7 /* the progress callback asked to stop; nothing was changed on disk */
+
+/* Stages a progress callback hears of. */
+#define AZIP_STAGE_PACKING 1  /* reading and packing the listed files */
+#define AZIP_STAGE_CHECKING 2 /* reading the written archive back */
+
+/* Hears how far addZIP has got: in stage AZIP_STAGE_PACKING, doneKiB of totalKiB kibibytes
+   (1024 bytes, rounded down) of the listed files are packed; in AZIP_STAGE_CHECKING, that
+   much of the archive's entry data is checked. Called at the start and end of each stage and
+   after every mebibyte of work between, one call at a time, on the thread that called addZIP
+   or on one of the library's own threads. Returns 0 to go on; anything else stops addZIP
+   within about a mebibyte of work, which then removes its temporary file, leaves an existing
+   archive as it was and returns AZIP_ERR_CANCELLED. A stop asked for in the last call of the
+   checking stage still keeps the old archive. The callback must not call the library. */
+typedef int32_t(AZIP_API* AZIP_PROGRESS_CALLBACK)(int32_t stage, uint32_t doneKiB,
+                                                  uint32_t totalKiB);
 
 #ifdef __cplusplus
 extern "C" {
@@ -69,6 +86,11 @@ int32_t AZIP_API addZIP_IncludeListFile(const char* listFilePath);
    set before stay set for a later call. When it returns, the library has closed the list
    file and every listed file. Returns AZIP_OK or one of the AZIP_ERR_ codes above. */
 int32_t AZIP_API addZIP(void);
+
+/* Sets the callback that the next calls of addZIP report their progress to, or none for
+   null; addZIP_Initialise also sets none. Returns AZIP_OK. Libraries that lack this entry
+   work as before without progress or Cancel. */
+int32_t AZIP_API addZIP_SetProgress(AZIP_PROGRESS_CALLBACK callback);
 
 #ifdef __cplusplus
 }
@@ -94,6 +116,8 @@ static inline const char* azipResultText(int32_t code) {
         return "the written archive failed its check and was not kept";
     case AZIP_ERR_INTERNAL:
         return "the archiving library ran out of memory or failed unexpectedly";
+    case AZIP_ERR_CANCELLED:
+        return "the backup was cancelled";
     default:
         return "the archiving library reported an unknown error";
     }

@@ -1,5 +1,6 @@
-// The four exported entries. They only keep copies of the two names and hand them to
-// makeArchive; one call runs at a time.
+// The exported entries. They only keep copies of the two names and the progress callback and
+// hand them to makeArchive; one call runs at a time.
+#include <algorithm>
 #include <mutex>
 #include <string>
 
@@ -12,6 +13,7 @@ struct Settings {
     std::mutex mutex;
     std::string archivePath;
     std::string listPath;
+    AZIP_PROGRESS_CALLBACK progress = nullptr;
 };
 
 Settings& settings() {
@@ -30,6 +32,10 @@ int32_t setName(std::string& target, const char* text) {
     return target.empty() ? AZIP_ERR_NOT_SET : AZIP_OK;
 }
 
+uint32_t kibibytes(uint64_t bytes) {
+    return static_cast<uint32_t>(std::min<uint64_t>(bytes >> 10, UINT32_MAX));
+}
+
 } // namespace
 
 extern "C" {
@@ -38,6 +44,7 @@ int32_t AZIP_API addZIP_Initialise(void) {
     std::lock_guard lock(settings().mutex);
     settings().archivePath.clear();
     settings().listPath.clear();
+    settings().progress = nullptr;
     return AZIP_OK;
 }
 
@@ -51,7 +58,18 @@ int32_t AZIP_API addZIP_IncludeListFile(const char* listFilePath) {
 
 int32_t AZIP_API addZIP(void) {
     std::lock_guard lock(settings().mutex);
-    return ch::azip::makeArchive(settings().archivePath, settings().listPath).code;
+    ch::azip::ProgressCallback progress;
+    if (AZIP_PROGRESS_CALLBACK callback = settings().progress)
+        progress = [callback](ch::azip::Stage stage, uint64_t done, uint64_t total) {
+            return callback(static_cast<int32_t>(stage), kibibytes(done), kibibytes(total)) == 0;
+        };
+    return ch::azip::makeArchive(settings().archivePath, settings().listPath, 0, {}, progress).code;
+}
+
+int32_t AZIP_API addZIP_SetProgress(AZIP_PROGRESS_CALLBACK callback) {
+    std::lock_guard lock(settings().mutex);
+    settings().progress = callback;
+    return AZIP_OK;
 }
 
 } // extern "C"

@@ -30,19 +30,45 @@ File createTemporary(const std::string& archivePath, std::string& tempPath) {
     throw Failure(AZIP_ERR_WRITE, lastError->what());
 }
 
+// The bytes the packing will read, for a progress display; asked only when one listens.
+uint64_t sourceBytes(const std::vector<std::string>& paths) {
+    uint64_t total = 0;
+    for (const std::string& path : paths) {
+        try {
+            total += File::openRead(path).size();
+        } catch (const IoError& e) {
+            throw Failure(AZIP_ERR_SOURCE_FILE, e.what());
+        }
+    }
+    return total;
+}
+
+uint64_t dataBytes(const std::vector<EntryRecord>& entries) {
+    uint64_t total = 0;
+    for (const EntryRecord& e : entries)
+        total += e.compressedSize;
+    return total;
+}
+
 void writeCheckAndReplace(const std::string& archivePath, const std::vector<std::string>& paths,
                           unsigned threads, const DeflateSettings& settings,
-                          std::string& tempPath) {
+                          const ProgressCallback& callback, std::string& tempPath) {
+    Progress progress(callback);
+    progress.begin(Stage::Packing, callback ? sourceBytes(paths) : 0);
     File temp = createTemporary(archivePath, tempPath);
     std::vector<EntryRecord> entries;
     try {
-        entries = writeArchive(temp, paths, threads, settings);
+        entries = writeArchive(temp, paths, threads, settings, &progress);
         temp.sync();
         temp.close();
     } catch (const IoError& e) {
         throw Failure(AZIP_ERR_WRITE, e.what());
     }
-    checkArchive(tempPath, entries, threads);
+    progress.finish();
+    progress.begin(Stage::Checking, dataBytes(entries));
+    checkArchive(tempPath, entries, threads, &progress);
+    // The last moment a Cancel can leave the old archive in place.
+    progress.finish();
     try {
         replaceFile(tempPath, archivePath);
     } catch (const IoError& e) {
@@ -54,7 +80,8 @@ void writeCheckAndReplace(const std::string& archivePath, const std::vector<std:
 } // namespace
 
 ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
-                          unsigned threads, const DeflateSettings& settings) noexcept {
+                          unsigned threads, const DeflateSettings& settings,
+                          const ProgressCallback& progress) noexcept {
     if (archivePath.empty() || listPath.empty())
         return {AZIP_ERR_NOT_SET, "the archive name or the list file is not set"};
     if (threads == 0)
@@ -62,7 +89,8 @@ ArchiveResult makeArchive(const std::string& archivePath, const std::string& lis
     std::string tempPath;
     ArchiveResult result;
     try {
-        writeCheckAndReplace(archivePath, readListFile(listPath), threads, settings, tempPath);
+        writeCheckAndReplace(archivePath, readListFile(listPath), threads, settings, progress,
+                             tempPath);
     } catch (const Failure& f) {
         result = {f.code(), f.what()};
     } catch (const std::bad_alloc&) {

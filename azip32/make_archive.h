@@ -4,6 +4,7 @@
 #include <string>
 
 #include "azip32/deflate_encoder.h"
+#include "azip32/progress.h"
 
 namespace ch::azip {
 
@@ -13,8 +14,10 @@ struct ArchiveResult {
 };
 
 // threads 0 means one per core. The library's entries always use the default settings;
-// others are for measuring the encoder's speed against its size.
+// others are for measuring the encoder's speed against its size. progress, when given, hears
+// of the packing and the check and may stop either (AZIP_ERR_CANCELLED, nothing changed).
 ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
-                          unsigned threads = 0, const DeflateSettings& settings = {}) noexcept;
+                          unsigned threads = 0, const DeflateSettings& settings = {},
+                          const ProgressCallback& progress = {}) noexcept;
 
 } // namespace ch::azip

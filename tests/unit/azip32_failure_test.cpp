@@ -239,3 +239,61 @@ TEST_F(CheckTest, RecordsThatDifferFromWhatWasWritten) {
 
 } // namespace
 } // namespace ch::azip::test
+
+namespace ch::azip::test {
+namespace {
+
+// Cancel through the exported entries: at every report of both stages, including the last
+// one before the archive is put in place, the run stops with its own code and the earlier
+// archive stays; the reports before it count up within each stage to a known total.
+int32_t cancelAtCall = 0;
+int32_t calls = 0;
+std::vector<std::tuple<int32_t, uint32_t, uint32_t>> heard;
+
+int32_t AZIP_API listen(int32_t stage, uint32_t doneKiB, uint32_t totalKiB) {
+    heard.emplace_back(stage, doneKiB, totalKiB);
+    return ++calls == cancelAtCall ? 1 : 0;
+}
+
+TEST_F(FailureTest, ProgressCountsUpEachStageAndACancelAtAnyReportChangesNothing) {
+    writeFile(src / "a.dat", chat(3 << 20, 1), 1104537600); // a few reports per stage
+    addZIP_Initialise();
+    addZIP_SetProgress(listen);
+    addZIP_ArchiveName((out / "chathoard.zip").c_str());
+    addZIP_IncludeListFile(list.c_str());
+    cancelAtCall = 0;
+    calls = 0;
+    heard.clear();
+    ASSERT_EQ(addZIP(), AZIP_OK);
+    const auto all = heard;
+    ASSERT_GE(all.size(), 6u);
+    EXPECT_EQ(all.front(), std::make_tuple(AZIP_STAGE_PACKING, 0u, 3u * 1024 + 3));
+    EXPECT_EQ(std::get<0>(all.back()), AZIP_STAGE_CHECKING);
+    for (size_t i = 1; i < all.size(); ++i) {
+        const auto [stage, done, total] = all[i];
+        if (stage == std::get<0>(all[i - 1])) {
+            EXPECT_GE(done, std::get<1>(all[i - 1]));
+        }
+        EXPECT_LE(done, total);
+    }
+    EXPECT_EQ(std::get<1>(all.back()), std::get<2>(all.back()));
+    const std::string good = readFile(out / "chathoard.zip");
+
+    writeFile(out / "chathoard.zip", "earlier archive");
+    for (int32_t at = 1; at <= static_cast<int32_t>(all.size()); ++at) {
+        cancelAtCall = at;
+        calls = 0;
+        EXPECT_EQ(addZIP(), AZIP_ERR_CANCELLED) << "cancelled at report " << at;
+        expectEarlierArchiveUntouched();
+    }
+    addZIP_Initialise(); // forgets the callback too
+    addZIP_ArchiveName((out / "chathoard.zip").c_str());
+    addZIP_IncludeListFile(list.c_str());
+    calls = 0;
+    EXPECT_EQ(addZIP(), AZIP_OK);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(readFile(out / "chathoard.zip"), good);
+}
+
+} // namespace
+} // namespace ch::azip::test

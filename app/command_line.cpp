@@ -177,6 +177,7 @@ std::string usageText() {
 int exitCodeFor(BackupOutcome outcome) {
     switch (outcome) {
     case BackupOutcome::Done:
+    case BackupOutcome::CleanUpIncomplete: // the backup is whole; its warning says what is left
         return exitDone;
     case BackupOutcome::NoMessengerFolder:
         return exitNoMessengerDatabase;

@@ -45,6 +45,13 @@ std::string joined(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
+// The box a written backup ends with: "Done !", or the warning that its clean-up is incomplete.
+struct Completion {
+    std::string text;
+    int style = vbInformation;
+    std::string title = kDoneTitle;
+};
+
 // Passes every box on but the completion box, which it keeps back: a generation is done only
 // once it is in place and the older ones are pruned.
 class HoldCompletion : public Dialogs {
@@ -52,18 +59,22 @@ class HoldCompletion : public Dialogs {
     explicit HoldCompletion(Dialogs& inner) : inner_(inner) {}
     int msgBox(const std::string& prompt, int style,
                const std::optional<std::string>& title) override {
-        if (title && *title == kDoneTitle) {
-            held_ = prompt;
+        if (title && (*title == kDoneTitle || *title == kCleanUpIncompleteTitle)) {
+            held_ = {prompt, style, *title};
             return vbOK;
         }
         return inner_.msgBox(prompt, style, title);
     }
-    const std::string& held() const { return held_; }
+    const Completion& held() const { return held_; }
 
   private:
     Dialogs& inner_;
-    std::string held_;
+    Completion held_;
 };
+
+bool written(BackupOutcome outcome) {
+    return outcome == BackupOutcome::Done || outcome == BackupOutcome::CleanUpIncomplete;
+}
 
 // The generations in destination older than the one just written, oldest first, beyond the
 // keep - 1 newest of them.
@@ -93,8 +104,8 @@ struct Pruned {
 
 // Ends a generation's run: a pruning failure replaces the completion box, so the run does not
 // say "Done !" while it has not done all it was asked.
-BackupOutcome finish(Dialogs& dialogs, const std::string& completion, const std::string& written,
-                     const Pruned& pruned, int keep) {
+BackupOutcome finish(Dialogs& dialogs, Completion completion, BackupOutcome outcome,
+                     const std::string& written, const Pruned& pruned, int keep) {
     if (pruned.failure) {
         showBackupFailure(dialogs, "The backup " + written +
                                        " was written, but older backups could not all be "
@@ -102,14 +113,14 @@ BackupOutcome finish(Dialogs& dialogs, const std::string& completion, const std:
                                        std::to_string(keep) + ".\r\n\r\n" + *pruned.failure);
         return BackupOutcome::Failed;
     }
-    std::string text = completion;
+    std::string& text = completion.text;
     for (const std::string& path : pruned.deleted)
         text += "\r\nDeleted the older backup " + path;
     for (const std::string& path : pruned.kept)
         text += "\r\nKept the older backup " + path +
                 ", which holds files that Chathoard did not write";
-    dialogs.msgBox(text, vbInformation, kDoneTitle);
-    return BackupOutcome::Done;
+    dialogs.msgBox(text, completion.style, completion.title);
+    return outcome;
 }
 
 // --- ZIP generations ------------------------------------------------------------------------
@@ -260,9 +271,9 @@ BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string
     removeInterruptedGenerationArchives(s.fs, destination);
     HoldCompletion held(s.dialogs);
     const BackupOutcome outcome = Command1_Click(in, DefaultDrive, s.withDialogs(held), name);
-    if (outcome != BackupOutcome::Done)
+    if (!written(outcome))
         return outcome;
-    return finish(s.dialogs, held.held(), joined(destination, name),
+    return finish(s.dialogs, held.held(), outcome, joined(destination, name),
                   pruneArchives(s.fs, destination, name, keep), keep);
 }
 
@@ -303,7 +314,7 @@ BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::str
                                        ".\r\n\r\nThe backup is not complete.");
         return BackupOutcome::Failed;
     }
-    return finish(dialogs, kCompletionWords + complete + "\r\n", complete,
+    return finish(dialogs, {kCompletionWords + complete + "\r\n"}, BackupOutcome::Done, complete,
                   pruneFolders(fs, destination, stamp, keep), keep);
 }
 

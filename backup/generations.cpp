@@ -92,7 +92,8 @@ std::vector<std::string> surplus(std::vector<std::string> names, const std::stri
 // What pruning did, for the completion box, and its first failure.
 struct Pruned {
     std::vector<std::string> deleted;
-    std::vector<std::string> kept; // generation folders holding files this program did not write
+    std::vector<std::string> kept;    // generation folders holding files this program did not write
+    std::optional<std::string> newer; // a generation newer than the new one: nothing was pruned
     std::optional<std::string> failure;
 
     void fail(const std::string& path, const RuntimeError& e) {
@@ -101,6 +102,26 @@ struct Pruned {
                       " could not be deleted.\r\nReason: " + plainReason(e) + ".";
     }
 };
+
+// A clock that runs behind (a dead clock battery) names the new generation before real, newer
+// ones, and pruning by name would delete those. A generation newer than the one just written,
+// by its name or its file time, is returned, and then nothing is pruned.
+std::optional<std::string> newerGeneration(FileSystem& fs, const std::string& destination,
+                                           const std::vector<std::string>& names,
+                                           const std::string& newName) {
+    std::optional<int64_t> newTime;
+    bestEffort([&] { newTime = fs.modifiedTime(joined(destination, newName)); });
+    for (const std::string& name : names) {
+        if (equalNoCase(name, newName))
+            continue;
+        bool newer = lessNoCase(newName, name);
+        if (!newer && newTime)
+            bestEffort([&] { newer = fs.modifiedTime(joined(destination, name)) > *newTime; });
+        if (newer)
+            return joined(destination, name);
+    }
+    return std::nullopt;
+}
 
 // Ends a generation's run: a pruning failure replaces the completion box, so the run does not
 // say "Done !" while it has not done all it was asked.
@@ -114,6 +135,12 @@ BackupOutcome finish(Dialogs& dialogs, Completion completion, BackupOutcome outc
         return BackupOutcome::Failed;
     }
     std::string& text = completion.text;
+    if (pruned.newer) {
+        text += "\r\nNo older backup was deleted: " + *pruned.newer +
+                " is newer than this one. The computer's clock may be behind; check its date "
+                "and time. Until it is right, every backup here is kept.";
+        completion.style = vbExclamation;
+    }
     for (const std::string& path : pruned.deleted)
         text += "\r\nDeleted the older backup " + path;
     for (const std::string& path : pruned.kept)
@@ -148,6 +175,8 @@ Pruned pruneArchives(FileSystem& fs, const std::string& destination, const std::
         return pruned;
     }
     std::erase_if(names, [](const std::string& n) { return !isGenerationArchiveName(n); });
+    if ((pruned.newer = newerGeneration(fs, destination, names, newName)))
+        return pruned;
     for (const std::string& name : surplus(names, newName, keep)) {
         const std::string path = joined(destination, name);
         try {
@@ -201,6 +230,8 @@ Pruned pruneFolders(FileSystem& fs, const std::string& destination, const std::s
         return pruned;
     }
     std::erase_if(names, [](const std::string& n) { return !isGenerationFolderName(n); });
+    if ((pruned.newer = newerGeneration(fs, destination, names, newName)))
+        return pruned;
     for (const std::string& name : surplus(names, newName, keep)) {
         const std::string path = joined(destination, name);
         try {

@@ -314,8 +314,10 @@ void MemoryFileSystem::addFolder(const std::string& path) {
     Node* n = &r.drive->root;
     for (const auto& part : r.parts) {
         Node* next = n->child(part);
-        if (!next)
+        if (!next) {
             next = &n->add(part, true);
+            next->mtime = clock;
+        }
         if (!next->folder)
             throw std::logic_error("a file is in the way: " + path);
         n = next;
@@ -675,7 +677,7 @@ void MemoryFileSystem::makeFolder(const std::string& path) {
         Node& parent = parentFolderOf(r);
         if (parent.child(r.last()))
             fail(errPathFileAccess, 183);
-        parent.add(r.last(), true);
+        parent.add(r.last(), true).mtime = clock;
     });
 }
 

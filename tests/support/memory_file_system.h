@@ -67,7 +67,8 @@ class MemoryFileSystem : public FileSystem {
     void setLabel(char letter, const std::string& label);
     // Must name an existing folder of that drive.
     void setCurrentFolder(const std::string& folder);
-    // Creates the folder and any missing parents (the drive must exist).
+    // Creates the folder and any missing parents (the drive must exist), timed by clock as
+    // makeFolder times the folders it makes.
     void addFolder(const std::string& path);
     // Creates or replaces a file, creating its parent folders.
     void addFile(const std::string& path, const std::string& content = {},

@@ -65,13 +65,22 @@ TEST_F(Generations, ZipPrunesTheOldestExactNamesOnlyOnceTheNewArchiveIsInPlace) 
               npos);
 }
 
-TEST_F(Generations, KeepingOneLeavesOnlyTheNewArchiveEvenWhenTheClockWentBack) {
-    fs.addFile("D:\\Save\\chathoard-2027-01-01-000000.zip", "from a clock set ahead");
-    fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.azip", "mine");
-    EXPECT_EQ(zip(1), BackupOutcome::Done);
-    EXPECT_EQ(fs.entries("D:\\Save"),
-              (std::vector<std::string>{"chathoard-2026-01-01-000000.azip",
-                                        "chathoard-2026-12-07-030000.zip"}));
+// A clock that runs behind must not make pruning take the real, newer backups for the oldest.
+TEST_F(Generations, AGenerationNewerThanTheNewOneKeepsEveryBackupAndSaysSo) {
+    fs.addFile("D:\\Save\\chathoard-2027-01-01-000000.zip", "named by a later clock");
+    fs.addFolder("D:\\Save\\2026-01-01-000000"); // older name, newer file time
+    fs.addFile("D:\\Save\\2026-01-01-000000\\a.dat", "old");
+    fs.addFile("D:\\Save\\2025-01-01-000000\\a.dat", "old");
+    fs.clock -= 60; // the clock goes back after those were written
+    for (auto run : {&Generations::zip, &Generations::normal}) {
+        dialogs.shown.clear();
+        EXPECT_EQ((this->*run)(1), BackupOutcome::Done);
+        EXPECT_EQ(lastBox().title, kDoneTitle);
+        EXPECT_EQ(lastBox().style, vbExclamation);
+        EXPECT_NE(lastBox().prompt.find("No older backup was deleted: D:\\Save\\"), npos);
+        EXPECT_NE(lastBox().prompt.find("The computer's clock may be behind"), npos);
+    }
+    EXPECT_EQ(fs.entries("D:\\Save").size(), 5u) << fs.dump();
 }
 
 TEST_F(Generations, AFailedRunDeletesNoGeneration) {

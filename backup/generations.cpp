@@ -211,12 +211,13 @@ void removeIncompleteGenerations(FileSystem& fs, const std::string& destination)
     });
 }
 
-// Only a folder that holds nothing but database files is this program's to delete.
+// Only a folder that holds nothing but database files is this program's to delete. Hidden and
+// system files count: Explorer puts desktop.ini or Thumbs.db in folders it shows.
 bool onlyDatabaseFiles(FileSystem& fs, const std::string& folder) {
-    for (const std::string& name : fs.listFiles(folder, "*"))
-        if (!patternListMatch(kDatabasePatterns, name))
+    for (const FolderEntry& entry : fs.listEntries(folder))
+        if (entry.folder || !patternListMatch(kDatabasePatterns, entry.name))
             return false;
-    return fs.listFolders(folder).empty();
+    return true;
 }
 
 Pruned pruneFolders(FileSystem& fs, const std::string& destination, const std::string& newName,
@@ -243,8 +244,8 @@ Pruned pruneFolders(FileSystem& fs, const std::string& destination, const std::s
             // is incomplete (the next run clears it) rather than one that looks whole.
             const std::string doomed = joined(destination, name + kIncompleteSuffix);
             fs.rename(path, doomed);
-            for (const std::string& file : fs.listFiles(doomed, kDatabasePatterns))
-                fs.deleteFile(joined(doomed, file));
+            for (const FolderEntry& file : fs.listEntries(doomed))
+                fs.deleteFile(joined(doomed, file.name));
             fs.removeFolder(doomed);
             pruned.deleted.push_back(path);
         } catch (const RuntimeError& e) {

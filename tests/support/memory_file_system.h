@@ -26,6 +26,7 @@ enum class FsOp {
     FolderExists,
     FileExists,
     ListFolders,
+    ListEntries,
     ListFiles,
     Drives,
     CurrentFolder,
@@ -78,6 +79,8 @@ class MemoryFileSystem : public FileSystem {
     void setReadOnly(const std::string& path, bool readOnly = true);
     // Hidden or system files are not ordinary files: lists and searches skip them.
     void setHidden(const std::string& path, bool hidden = true);
+    // Marks a file or folder as a junction or symbolic link; its content stands for the target's.
+    void setReparsePoint(const std::string& path);
     // Names are read in code page 932 (Japanese) from now on: a backslash byte that ends a
     // two-byte character does not separate folders.
     void useCodePage932() { leadByte_ = isCodePage932LeadByte; }
@@ -130,6 +133,7 @@ class MemoryFileSystem : public FileSystem {
     bool fileExists(const std::string& path) override;
     bool fileInUse(const std::string& path) override;
     std::vector<std::string> listFolders(const std::string& folder) override;
+    std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<std::string> listFiles(const std::string& folder,
                                        const std::string& patterns) override;
     std::vector<DriveInfo> drives() override;

@@ -129,6 +129,22 @@ TEST_F(Generations, NormalRunCompletesUnderATemporaryNameAndPrunesOnlyItsOwnFold
     EXPECT_NE(lastBox().prompt.find("Kept the older backup D:\\Save\\2026-01-02-000000"), npos);
 }
 
+// Explorer's hidden desktop.ini or Thumbs.db is a file Chathoard did not write.
+TEST_F(Generations, AHiddenFileKeepsItsGenerationFolderWhole) {
+    fs.addFile("D:\\Save\\2026-01-01-000000\\a.dat", "old");
+    fs.addFile("D:\\Save\\2026-01-01-000000\\desktop.ini", "explorer");
+    fs.setHidden("D:\\Save\\2026-01-01-000000\\desktop.ini");
+    fs.addFile("D:\\Save\\2026-01-02-000000\\a.dat", "old");
+    fs.setHidden("D:\\Save\\2026-01-02-000000\\a.dat"); // ours, though hidden
+    EXPECT_EQ(normal(1), BackupOutcome::Done) << fs.dump();
+    EXPECT_EQ(fs.entries("D:\\Save\\2026-01-01-000000"),
+              (std::vector<std::string>{"a.dat", "desktop.ini"}));
+    EXPECT_FALSE(fs.hasFolder("D:\\Save\\2026-01-02-000000"));
+    EXPECT_NE(lastBox().prompt.find("Kept the older backup D:\\Save\\2026-01-01-000000, which "
+                                    "holds files that Chathoard did not write"),
+              npos);
+}
+
 TEST_F(Generations, APruningFailureIsReportedInsteadOfDone) {
     fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
     fs.setLocked("D:\\Save\\chathoard-2026-01-01-000000.zip");

@@ -183,6 +183,8 @@ int exitCodeFor(BackupOutcome outcome) {
         return exitNoMessengerDatabase;
     case BackupOutcome::Failed:
         return exitBackupFailed;
+    case BackupOutcome::DatabaseInUse:
+        return exitDatabaseInUse;
     case BackupOutcome::AnotherBackupRunning:
         return exitAnotherBackupRunning;
     }
@@ -303,14 +305,11 @@ int runCommandLine(const std::vector<std::string>& args, const Services& s, cons
         outcome = zip ? Command1_Click(sources, DefaultDrive, console)
                       : Command2_Click(sources, DefaultDrive, console);
     }
-    int code = exitCodeFor(outcome);
-    // ICQ started during the run: its failure is the database being in use.
-    if (outcome == BackupOutcome::Failed) {
-        if (auto inUse = firstFileInUse(s.fs, database)) {
+    const int code = exitCodeFor(outcome);
+    // ICQ started during the run and a copy met its database open.
+    if (outcome == BackupOutcome::DatabaseInUse)
+        if (auto inUse = firstFileInUse(s.fs, database))
             dialogs.report(databaseInUseText(*inUse, 0), true);
-            code = exitDatabaseInUse;
-        }
-    }
     dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;
 }

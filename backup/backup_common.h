@@ -17,12 +17,14 @@ struct BackupSources {
 
 // How a backup ended; the buttons ignore it, the command line maps it to an exit code.
 // CleanUpIncomplete: the backup is written, but temporary files it could not delete are left
-// for the next run to remove.
+// for the next run to remove. DatabaseInUse: it failed because another program (the messenger)
+// held a database file open.
 enum class BackupOutcome {
     Done,
     CleanUpIncomplete,
     NoMessengerFolder,
     Failed,
+    DatabaseInUse,
     AnotherBackupRunning
 };
 

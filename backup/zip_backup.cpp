@@ -17,11 +17,13 @@ namespace {
 // first failure of a run; a later one stops the run with text as its error box.
 struct RegionFailure {
     std::string text;
+    bool databaseInUse = false; // a database file held open by another program
 };
 
 // Stops the run at once; text is the error box.
 struct StopRun {
     std::string text;
+    bool databaseInUse = false;
 };
 
 class ZipRun {
@@ -173,9 +175,10 @@ void ZipRun::copyStep() {
             fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded);
         } catch (const RuntimeError& e) {
             throw RegionFailure{"The file " + in_.File1.List(i) +
-                                " could not be copied to the staging folder.\r\n\r\nFrom: " +
-                                source + "\r\nTo: " + stagedCopy + "\r\nReason: " + plainReason(e) +
-                                ".\r\n\r\n" + notWritten()};
+                                    " could not be copied to the staging folder.\r\n\r\nFrom: " +
+                                    source + "\r\nTo: " + stagedCopy +
+                                    "\r\nReason: " + plainReason(e) + ".\r\n\r\n" + notWritten(),
+                                fs_.fileInUse(source)};
         }
         const auto same = [&](const std::string& made) { return equalNoCase(made, stagedCopy); };
         if (std::none_of(stagedCopies_.begin(), stagedCopies_.end(), same))
@@ -300,14 +303,14 @@ BackupOutcome ZipRun::run() {
                 break;
             } catch (const RegionFailure& failure) {
                 if (!spendCatch())
-                    throw StopRun{failure.text};
+                    throw StopRun{failure.text, failure.databaseInUse};
             }
         }
         buildArchive();
     } catch (const StopRun& stop) {
         const std::optional<std::string> leftOver = cleanUp();
         showBackupFailure(dialogs_, leftOver ? stop.text + "\r\n\r\n" + *leftOver : stop.text);
-        return BackupOutcome::Failed;
+        return stop.databaseInUse ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed;
     }
 
     // The archive is written. A temporary file that cannot be removed is left behind quietly

@@ -52,6 +52,8 @@ TEST(CommandLineParsing, OutcomesMapToTheDocumentedExitCodes) {
     EXPECT_EQ(exitCodeFor(BackupOutcome::Done), 0);
     EXPECT_EQ(exitCodeFor(BackupOutcome::NoMessengerFolder), 1);
     EXPECT_EQ(exitCodeFor(BackupOutcome::Failed), 2);
+    EXPECT_EQ(exitCodeFor(BackupOutcome::CleanUpIncomplete), 0);
+    EXPECT_EQ(exitCodeFor(BackupOutcome::DatabaseInUse), 4);
 }
 
 struct CommandLineRun : ::testing::Test, test::CommandLineScene {

@@ -40,7 +40,7 @@ TEST(ZipBackupFailures, ACopyThatFailsOnceIsRetriedWithTheWholeCopyStep) {
 TEST(ZipBackupFailures, ACopyThatFailsTwiceStopsTheRunAndRemovesItsStagedCopies) {
     BackupScene s;
     s.fs.setLocked("C:\\ICQ\\db\\a.idx");
-    EXPECT_EQ(zipBackup(s), BackupOutcome::Failed);
+    EXPECT_EQ(zipBackup(s), BackupOutcome::DatabaseInUse);
     expectFailureBox(s, "in use by another program");
     expectFailureBox(s, "The archive D:\\Save\\chathoard.zip was not written.");
     EXPECT_THAT(s.archiver.calls, IsEmpty());

@@ -246,15 +246,6 @@ int runCommandLine(const std::vector<std::string>& args, const Services& s, cons
                        " to " + parsed->destinationFolder,
                    false);
 
-    // Held from before the first file is touched to the end: no box here waits for anyone.
-    const ReleaseAtEnd held{s.backupLock};
-    if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
-        dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
-                       kAnotherBackupTitle);
-        dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning), true);
-        return exitAnotherBackupRunning;
-    }
-
     // The window's own controls and wiring, without the window: the folder is judged exactly
     // as there.
     Form1 form(console);
@@ -289,10 +280,28 @@ int runCommandLine(const std::vector<std::string>& args, const Services& s, cons
     const BackupSources sources = form.sources();
     const std::vector<std::string> database = databaseFiles(sources);
     const auto report = [&](const std::string& line) { dialogs.report(line, false); };
-    if (auto inUse = waitForDatabase(s.fs, database, parsed->waitMinutes, waiting, report)) {
-        dialogs.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
-        dialogs.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
-        return exitDatabaseInUse;
+    // The database is waited for without the backup lock, which would hold up every other
+    // backup and restore meanwhile. The lock is taken once it is free, and held from before the
+    // first file is touched to the end (no box here waits for anyone); ICQ may have started
+    // during the lock's own wait, and then the waiting goes on within the same deadline.
+    const int64_t deadline = waiting.elapsedSeconds() + int64_t{parsed->waitMinutes} * 60;
+    const ReleaseAtEnd held{s.backupLock};
+    for (;;) {
+        if (auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report)) {
+            dialogs.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
+            dialogs.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
+            return exitDatabaseInUse;
+        }
+        if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
+            dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
+                           kAnotherBackupTitle);
+            dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning),
+                           true);
+            return exitAnotherBackupRunning;
+        }
+        if (!firstFileInUse(s.fs, database))
+            break;
+        s.backupLock.release();
     }
 
     BackupOutcome outcome;

@@ -85,5 +85,25 @@ TEST_F(KeepWaitRun, WaitingEndsWhenICQClosesAndTheBackupGoesOn) {
     EXPECT_EQ(fs.content("C:\\Save\\a.idx"), "index");
 }
 
+// A day's /wait must not hold the backup lock, which would refuse every other backup and restore
+// meanwhile; ICQ starting again during the lock's wait sends the run back to waiting.
+TEST_F(KeepWaitRun, WaitingIsDoneWithoutTheBackupLock) {
+    fs.setLocked("C:\\ICQ\\db\\a.dat");
+    bool heldWhileWaiting = false;
+    afterSleep = [&] {
+        heldWhileWaiting |= backupLock.held;
+        fs.setLocked("C:\\ICQ\\db\\a.dat", false);
+    };
+    backupLock.duringAcquire = [&] {
+        if (backupLock.waits.size() == 1)
+            fs.setLocked("C:\\ICQ\\db\\a.dat");
+    };
+    EXPECT_EQ(run({"/normal", "C:\\ICQ", "C:\\Save", "/wait:1440"}), exitDone);
+    EXPECT_FALSE(heldWhileWaiting);
+    EXPECT_EQ(backupLock.waits.size(), 2u);
+    EXPECT_EQ(sleeps, (std::vector<int>{30, 30}));
+    EXPECT_EQ(fs.content("C:\\Save\\a.dat"), "chat");
+}
+
 } // namespace
 } // namespace ch

@@ -92,7 +92,7 @@ std::vector<std::string> surplus(std::vector<std::string> names, const std::stri
 // What pruning did, for the completion box, and its first failure.
 struct Pruned {
     std::vector<std::string> deleted;
-    std::vector<std::string> kept;    // generation folders holding files this program did not write
+    std::vector<std::string> kept;    // generation folders not this program's to delete, and why
     std::optional<std::string> newer; // a generation newer than the new one: nothing was pruned
     std::optional<std::string> failure;
 
@@ -143,9 +143,8 @@ BackupOutcome finish(Dialogs& dialogs, Completion completion, BackupOutcome outc
     }
     for (const std::string& path : pruned.deleted)
         text += "\r\nDeleted the older backup " + path;
-    for (const std::string& path : pruned.kept)
-        text += "\r\nKept the older backup " + path +
-                ", which holds files that Chathoard did not write";
+    for (const std::string& why : pruned.kept)
+        text += "\r\nKept the older backup " + why;
     dialogs.msgBox(text, completion.style, completion.title);
     return outcome;
 }
@@ -202,12 +201,15 @@ void removeIncompleteFolder(FileSystem& fs, const std::string& folder) {
     bestEffort([&] { fs.removeFolder(folder); });
 }
 
+// Junctions and symbolic links are never followed: the files they lead to are not this
+// program's, whatever their names.
 void removeIncompleteGenerations(FileSystem& fs, const std::string& destination) {
     bestEffort([&] {
-        for (const std::string& name : fs.listFolders(destination))
-            if (hasAffixes(name, "", kIncompleteSuffix) &&
-                isGenerationFolderName(between(name, "", kIncompleteSuffix)))
-                removeIncompleteFolder(fs, joined(destination, name));
+        for (const FolderEntry& entry : fs.listEntries(destination))
+            if (entry.folder && !entry.reparsePoint &&
+                hasAffixes(entry.name, "", kIncompleteSuffix) &&
+                isGenerationFolderName(between(entry.name, "", kIncompleteSuffix)))
+                removeIncompleteFolder(fs, joined(destination, entry.name));
     });
 }
 
@@ -215,7 +217,7 @@ void removeIncompleteGenerations(FileSystem& fs, const std::string& destination)
 // system files count: Explorer puts desktop.ini or Thumbs.db in folders it shows.
 bool onlyDatabaseFiles(FileSystem& fs, const std::string& folder) {
     for (const FolderEntry& entry : fs.listEntries(folder))
-        if (entry.folder || !patternListMatch(kDatabasePatterns, entry.name))
+        if (entry.folder || entry.reparsePoint || !patternListMatch(kDatabasePatterns, entry.name))
             return false;
     return true;
 }
@@ -224,20 +226,31 @@ Pruned pruneFolders(FileSystem& fs, const std::string& destination, const std::s
                     int keep) {
     Pruned pruned;
     std::vector<std::string> names;
+    std::vector<std::string> links;
     try {
-        names = fs.listFolders(destination);
+        for (const FolderEntry& entry : fs.listEntries(destination)) {
+            if (!entry.folder || !isGenerationFolderName(entry.name))
+                continue;
+            names.push_back(entry.name);
+            if (entry.reparsePoint)
+                links.push_back(entry.name);
+        }
     } catch (const RuntimeError& e) {
         pruned.fail(destination, e);
         return pruned;
     }
-    std::erase_if(names, [](const std::string& n) { return !isGenerationFolderName(n); });
     if ((pruned.newer = newerGeneration(fs, destination, names, newName)))
         return pruned;
     for (const std::string& name : surplus(names, newName, keep)) {
         const std::string path = joined(destination, name);
         try {
+            if (std::find(links.begin(), links.end(), name) != links.end()) {
+                pruned.kept.push_back(path + ", which is a junction or symbolic link to another "
+                                             "folder; Chathoard does not delete through it");
+                continue;
+            }
             if (!onlyDatabaseFiles(fs, path)) {
-                pruned.kept.push_back(path);
+                pruned.kept.push_back(path + ", which holds files that Chathoard did not write");
                 continue;
             }
             // Renamed first, so that a deletion stopped part-way leaves a folder that says it

@@ -145,6 +145,21 @@ TEST_F(Generations, AHiddenFileKeepsItsGenerationFolderWhole) {
               npos);
 }
 
+// A junction or symbolic link named like a generation leads to files that are not its own.
+TEST_F(Generations, PruningNeverFollowsAJunctionOrSymbolicLink) {
+    for (const char* link :
+         {"D:\\Save\\2026-01-01-000000", "D:\\Save\\2026-01-02-000000.incomplete"}) {
+        fs.addFile(std::string(link) + "\\a.dat", "the target's");
+        fs.setReparsePoint(link);
+    }
+    EXPECT_EQ(normal(1), BackupOutcome::Done) << fs.dump();
+    EXPECT_TRUE(fs.hasFile("D:\\Save\\2026-01-01-000000\\a.dat"));
+    EXPECT_TRUE(fs.hasFile("D:\\Save\\2026-01-02-000000.incomplete\\a.dat"));
+    EXPECT_NE(lastBox().prompt.find("Kept the older backup D:\\Save\\2026-01-01-000000, which is a "
+                                    "junction or symbolic link to another folder"),
+              npos);
+}
+
 TEST_F(Generations, APruningFailureIsReportedInsteadOfDone) {
     fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
     fs.setLocked("D:\\Save\\chathoard-2026-01-01-000000.zip");

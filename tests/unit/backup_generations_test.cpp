@@ -160,6 +160,21 @@ TEST_F(Generations, PruningNeverFollowsAJunctionOrSymbolicLink) {
               npos);
 }
 
+// The archive is complete, so the older ones go; the warning box carries what was deleted.
+TEST_F(Generations, AnIncompleteCleanUpStillPrunes) {
+    fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
+    fs.addFolder("C:\\chathoard");
+    archiver.duringAddZip = [&] { fs.setLocked("C:\\chathoard\\a.dat"); };
+    EXPECT_EQ(zip(1), BackupOutcome::CleanUpIncomplete);
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(lastBox().title, kCleanUpIncompleteTitle);
+    EXPECT_NE(lastBox().prompt.find("The staged copy C:\\chathoard\\a.dat could not be deleted"),
+              npos);
+    EXPECT_NE(lastBox().prompt.find("Deleted the older backup "
+                                    "D:\\Save\\chathoard-2026-01-01-000000.zip"),
+              npos);
+}
+
 TEST_F(Generations, APruningFailureIsReportedInsteadOfDone) {
     fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
     fs.setLocked("D:\\Save\\chathoard-2026-01-01-000000.zip");

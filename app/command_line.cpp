@@ -177,11 +177,14 @@ std::string usageText() {
 int exitCodeFor(BackupOutcome outcome) {
     switch (outcome) {
     case BackupOutcome::Done:
+    case BackupOutcome::CleanUpIncomplete: // the backup is whole; its warning says what is left
         return exitDone;
     case BackupOutcome::NoMessengerFolder:
         return exitNoMessengerDatabase;
     case BackupOutcome::Failed:
         return exitBackupFailed;
+    case BackupOutcome::DatabaseInUse:
+        return exitDatabaseInUse;
     case BackupOutcome::AnotherBackupRunning:
         return exitAnotherBackupRunning;
     }
@@ -246,15 +249,6 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
                        " to " + parsed->destinationFolder,
                    false);
 
-    // Held from before the first file is touched to the end: no box here waits for anyone.
-    const ReleaseAtEnd held{s.backupLock};
-    if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
-        dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
-                       kAnotherBackupTitle);
-        dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning), true);
-        return exitAnotherBackupRunning;
-    }
-
     // The window's own controls and wiring, without the window: the folder is judged exactly
     // as there.
     Form1 form(console);
@@ -289,10 +283,28 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
     const BackupSources sources = form.sources();
     const std::vector<std::string> database = databaseFiles(sources);
     const auto report = [&](const std::string& line) { dialogs.report(line, false); };
-    if (auto inUse = waitForDatabase(s.fs, database, parsed->waitMinutes, waiting, report)) {
-        dialogs.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
-        dialogs.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
-        return exitDatabaseInUse;
+    // The database is waited for without the backup lock, which would hold up every other
+    // backup and restore meanwhile. The lock is taken once it is free, and held from before the
+    // first file is touched to the end (no box here waits for anyone); ICQ may have started
+    // during the lock's own wait, and then the waiting goes on within the same deadline.
+    const int64_t deadline = waiting.elapsedSeconds() + int64_t{parsed->waitMinutes} * 60;
+    const ReleaseAtEnd held{s.backupLock};
+    for (;;) {
+        if (auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report)) {
+            dialogs.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
+            dialogs.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
+            return exitDatabaseInUse;
+        }
+        if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
+            dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
+                           kAnotherBackupTitle);
+            dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning),
+                           true);
+            return exitAnotherBackupRunning;
+        }
+        if (!firstFileInUse(s.fs, database))
+            break;
+        s.backupLock.release();
     }
 
     BackupOutcome outcome;
@@ -305,14 +317,11 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
         outcome = zip ? Command1_Click(sources, DefaultDrive, console)
                       : Command2_Click(sources, DefaultDrive, console);
     }
-    int code = exitCodeFor(outcome);
-    // ICQ started during the run: its failure is the database being in use.
-    if (outcome == BackupOutcome::Failed) {
-        if (auto inUse = firstFileInUse(s.fs, database)) {
+    const int code = exitCodeFor(outcome);
+    // ICQ started during the run and a copy met its database open.
+    if (outcome == BackupOutcome::DatabaseInUse)
+        if (auto inUse = firstFileInUse(s.fs, database))
             dialogs.report(databaseInUseText(*inUse, 0), true);
-            code = exitDatabaseInUse;
-        }
-    }
     dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;
 }

@@ -38,13 +38,19 @@ void Form1::Form_Load() {
     ch::Form_Load(Text1, s_);
 }
 
+// The "Oops..." guard comes before the lock: a click without a messenger folder starts no
+// backup, so it neither waits for one that is running nor is refused because of it.
 BackupOutcome Form1::Command1_Click() {
+    if (refuseWithoutMessengerFolder(Label1, s_.dialogs))
+        return BackupOutcome::NoMessengerFolder;
     return runAlone(s_, kWindowLockWaitMs, [&](const Services& alone) {
         return ch::Command1_Click(sources(), DefaultDrive, alone);
     });
 }
 
 BackupOutcome Form1::Command2_Click() {
+    if (refuseWithoutMessengerFolder(Label1, s_.dialogs))
+        return BackupOutcome::NoMessengerFolder;
     return runAlone(s_, kWindowLockWaitMs, [&](const Services& alone) {
         return ch::Command2_Click(sources(), DefaultDrive, alone);
     });

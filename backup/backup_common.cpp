@@ -12,6 +12,7 @@ constexpr unsigned long kFilenameExcedRange = 206; // ERROR_FILENAME_EXCED_RANGE
 const char* const kCompletionWords = "Your ICQ backup has been succesfully copied to: ";
 const char* const kDoneTitle = "Done !";
 const char* const kBackupFailedTitle = "Backup failed";
+const char* const kCleanUpIncompleteTitle = "Clean-up incomplete";
 
 bool refuseWithoutMessengerFolder(const Label& Label1, Dialogs& dialogs) {
     if (Label1.Caption() != kNotFoundCaption)

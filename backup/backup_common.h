@@ -16,12 +16,23 @@ struct BackupSources {
 };
 
 // How a backup ended; the buttons ignore it, the command line maps it to an exit code.
-enum class BackupOutcome { Done, NoMessengerFolder, Failed, AnotherBackupRunning };
+// CleanUpIncomplete: the backup is written, but temporary files it could not delete are left
+// for the next run to remove. DatabaseInUse: it failed because another program (the messenger)
+// held a database file open.
+enum class BackupOutcome {
+    Done,
+    CleanUpIncomplete,
+    NoMessengerFolder,
+    Failed,
+    DatabaseInUse,
+    AnotherBackupRunning
+};
 
 // The opening words of both completion boxes (the misspelling is the program's own text).
 extern const char* const kCompletionWords; // "Your ICQ backup has been succesfully copied to: "
 extern const char* const kDoneTitle;       // "Done !"
 extern const char* const kBackupFailedTitle;
+extern const char* const kCleanUpIncompleteTitle; // "Clean-up incomplete"
 
 // The guard of both backups: when Label1 says no messenger folder was found, shows the
 // "Oops..." warning and returns true.

@@ -45,6 +45,13 @@ std::string joined(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
+// The box a written backup ends with: "Done !", or the warning that its clean-up is incomplete.
+struct Completion {
+    std::string text;
+    int style = vbInformation;
+    std::string title = kDoneTitle;
+};
+
 // Passes every box on but the completion box, which it keeps back: a generation is done only
 // once it is in place and the older ones are pruned.
 class HoldCompletion : public Dialogs {
@@ -52,18 +59,22 @@ class HoldCompletion : public Dialogs {
     explicit HoldCompletion(Dialogs& inner) : inner_(inner) {}
     int msgBox(const std::string& prompt, int style,
                const std::optional<std::string>& title) override {
-        if (title && *title == kDoneTitle) {
-            held_ = prompt;
+        if (title && (*title == kDoneTitle || *title == kCleanUpIncompleteTitle)) {
+            held_ = {prompt, style, *title};
             return vbOK;
         }
         return inner_.msgBox(prompt, style, title);
     }
-    const std::string& held() const { return held_; }
+    const Completion& held() const { return held_; }
 
   private:
     Dialogs& inner_;
-    std::string held_;
+    Completion held_;
 };
+
+bool written(BackupOutcome outcome) {
+    return outcome == BackupOutcome::Done || outcome == BackupOutcome::CleanUpIncomplete;
+}
 
 // The generations in destination older than the one just written, oldest first, beyond the
 // keep - 1 newest of them.
@@ -81,7 +92,8 @@ std::vector<std::string> surplus(std::vector<std::string> names, const std::stri
 // What pruning did, for the completion box, and its first failure.
 struct Pruned {
     std::vector<std::string> deleted;
-    std::vector<std::string> kept; // generation folders holding files this program did not write
+    std::vector<std::string> kept;    // generation folders not this program's to delete, and why
+    std::optional<std::string> newer; // a generation newer than the new one: nothing was pruned
     std::optional<std::string> failure;
 
     void fail(const std::string& path, const RuntimeError& e) {
@@ -91,10 +103,30 @@ struct Pruned {
     }
 };
 
+// A clock that runs behind (a dead clock battery) names the new generation before real, newer
+// ones, and pruning by name would delete those. A generation newer than the one just written,
+// by its name or its file time, is returned, and then nothing is pruned.
+std::optional<std::string> newerGeneration(FileSystem& fs, const std::string& destination,
+                                           const std::vector<std::string>& names,
+                                           const std::string& newName) {
+    std::optional<int64_t> newTime;
+    bestEffort([&] { newTime = fs.modifiedTime(joined(destination, newName)); });
+    for (const std::string& name : names) {
+        if (equalNoCase(name, newName))
+            continue;
+        bool newer = lessNoCase(newName, name);
+        if (!newer && newTime)
+            bestEffort([&] { newer = fs.modifiedTime(joined(destination, name)) > *newTime; });
+        if (newer)
+            return joined(destination, name);
+    }
+    return std::nullopt;
+}
+
 // Ends a generation's run: a pruning failure replaces the completion box, so the run does not
 // say "Done !" while it has not done all it was asked.
-BackupOutcome finish(Dialogs& dialogs, const std::string& completion, const std::string& written,
-                     const Pruned& pruned, int keep) {
+BackupOutcome finish(Dialogs& dialogs, Completion completion, BackupOutcome outcome,
+                     const std::string& written, const Pruned& pruned, int keep) {
     if (pruned.failure) {
         showBackupFailure(dialogs, "The backup " + written +
                                        " was written, but older backups could not all be "
@@ -102,14 +134,19 @@ BackupOutcome finish(Dialogs& dialogs, const std::string& completion, const std:
                                        std::to_string(keep) + ".\r\n\r\n" + *pruned.failure);
         return BackupOutcome::Failed;
     }
-    std::string text = completion;
+    std::string& text = completion.text;
+    if (pruned.newer) {
+        text += "\r\nNo older backup was deleted: " + *pruned.newer +
+                " is newer than this one. The computer's clock may be behind; check its date "
+                "and time. Until it is right, every backup here is kept.";
+        completion.style = vbExclamation;
+    }
     for (const std::string& path : pruned.deleted)
         text += "\r\nDeleted the older backup " + path;
-    for (const std::string& path : pruned.kept)
-        text += "\r\nKept the older backup " + path +
-                ", which holds files that Chathoard did not write";
-    dialogs.msgBox(text, vbInformation, kDoneTitle);
-    return BackupOutcome::Done;
+    for (const std::string& why : pruned.kept)
+        text += "\r\nKept the older backup " + why;
+    dialogs.msgBox(text, completion.style, completion.title);
+    return outcome;
 }
 
 // --- ZIP generations ------------------------------------------------------------------------
@@ -137,6 +174,8 @@ Pruned pruneArchives(FileSystem& fs, const std::string& destination, const std::
         return pruned;
     }
     std::erase_if(names, [](const std::string& n) { return !isGenerationArchiveName(n); });
+    if ((pruned.newer = newerGeneration(fs, destination, names, newName)))
+        return pruned;
     for (const std::string& name : surplus(names, newName, keep)) {
         const std::string path = joined(destination, name);
         try {
@@ -162,47 +201,64 @@ void removeIncompleteFolder(FileSystem& fs, const std::string& folder) {
     bestEffort([&] { fs.removeFolder(folder); });
 }
 
+// Junctions and symbolic links are never followed: the files they lead to are not this
+// program's, whatever their names.
 void removeIncompleteGenerations(FileSystem& fs, const std::string& destination) {
     bestEffort([&] {
-        for (const std::string& name : fs.listFolders(destination))
-            if (hasAffixes(name, "", kIncompleteSuffix) &&
-                isGenerationFolderName(between(name, "", kIncompleteSuffix)))
-                removeIncompleteFolder(fs, joined(destination, name));
+        for (const FolderEntry& entry : fs.listEntries(destination))
+            if (entry.folder && !entry.reparsePoint &&
+                hasAffixes(entry.name, "", kIncompleteSuffix) &&
+                isGenerationFolderName(between(entry.name, "", kIncompleteSuffix)))
+                removeIncompleteFolder(fs, joined(destination, entry.name));
     });
 }
 
-// Only a folder that holds nothing but database files is this program's to delete.
+// Only a folder that holds nothing but database files is this program's to delete. Hidden and
+// system files count: Explorer puts desktop.ini or Thumbs.db in folders it shows.
 bool onlyDatabaseFiles(FileSystem& fs, const std::string& folder) {
-    for (const std::string& name : fs.listFiles(folder, "*"))
-        if (!patternListMatch(kDatabasePatterns, name))
+    for (const FolderEntry& entry : fs.listEntries(folder))
+        if (entry.folder || entry.reparsePoint || !patternListMatch(kDatabasePatterns, entry.name))
             return false;
-    return fs.listFolders(folder).empty();
+    return true;
 }
 
 Pruned pruneFolders(FileSystem& fs, const std::string& destination, const std::string& newName,
                     int keep) {
     Pruned pruned;
     std::vector<std::string> names;
+    std::vector<std::string> links;
     try {
-        names = fs.listFolders(destination);
+        for (const FolderEntry& entry : fs.listEntries(destination)) {
+            if (!entry.folder || !isGenerationFolderName(entry.name))
+                continue;
+            names.push_back(entry.name);
+            if (entry.reparsePoint)
+                links.push_back(entry.name);
+        }
     } catch (const RuntimeError& e) {
         pruned.fail(destination, e);
         return pruned;
     }
-    std::erase_if(names, [](const std::string& n) { return !isGenerationFolderName(n); });
+    if ((pruned.newer = newerGeneration(fs, destination, names, newName)))
+        return pruned;
     for (const std::string& name : surplus(names, newName, keep)) {
         const std::string path = joined(destination, name);
         try {
+            if (std::find(links.begin(), links.end(), name) != links.end()) {
+                pruned.kept.push_back(path + ", which is a junction or symbolic link to another "
+                                             "folder; Chathoard does not delete through it");
+                continue;
+            }
             if (!onlyDatabaseFiles(fs, path)) {
-                pruned.kept.push_back(path);
+                pruned.kept.push_back(path + ", which holds files that Chathoard did not write");
                 continue;
             }
             // Renamed first, so that a deletion stopped part-way leaves a folder that says it
             // is incomplete (the next run clears it) rather than one that looks whole.
             const std::string doomed = joined(destination, name + kIncompleteSuffix);
             fs.rename(path, doomed);
-            for (const std::string& file : fs.listFiles(doomed, kDatabasePatterns))
-                fs.deleteFile(joined(doomed, file));
+            for (const FolderEntry& file : fs.listEntries(doomed))
+                fs.deleteFile(joined(doomed, file.name));
             fs.removeFolder(doomed);
             pruned.deleted.push_back(path);
         } catch (const RuntimeError& e) {
@@ -260,9 +316,9 @@ BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string
     removeInterruptedGenerationArchives(s.fs, destination);
     HoldCompletion held(s.dialogs);
     const BackupOutcome outcome = Command1_Click(in, DefaultDrive, s.withDialogs(held), name);
-    if (outcome != BackupOutcome::Done)
+    if (!written(outcome))
         return outcome;
-    return finish(s.dialogs, held.held(), joined(destination, name),
+    return finish(s.dialogs, held.held(), outcome, joined(destination, name),
                   pruneArchives(s.fs, destination, name, keep), keep);
 }
 
@@ -303,7 +359,7 @@ BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::str
                                        ".\r\n\r\nThe backup is not complete.");
         return BackupOutcome::Failed;
     }
-    return finish(dialogs, kCompletionWords + complete + "\r\n", complete,
+    return finish(dialogs, {kCompletionWords + complete + "\r\n"}, BackupOutcome::Done, complete,
                   pruneFolders(fs, destination, stamp, keep), keep);
 }
 

@@ -1,6 +1,7 @@
 #include "backup/leftovers.h"
 
 #include <functional>
+#include <vector>
 
 #include "azip32/temporary_name.h"
 #include "platform/runtime_error.h"
@@ -59,15 +60,16 @@ void settleStagingClaims(FileSystem& fs, const std::string& destination, const A
         removeInterruptedStaging(fs, listFilePathOf(App), stagingFolder);
 }
 
-void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
-                              const std::string& stagingFolder) {
+std::vector<std::string> removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
+                                                  const std::string& stagingFolder) {
     std::string list;
     try {
         list = fs.readAll(listPath);
     } catch (const RuntimeError&) {
-        return; // no list file: the last run finished, or never wrote one
+        return {}; // no list file: the last run finished, or never wrote one
     }
     const std::string folder = stagingFolder + "\\";
+    std::vector<std::string> stillThere;
     size_t start = 0;
     while (start < list.size()) {
         size_t end = list.find('\n', start);
@@ -80,11 +82,20 @@ void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
         if (!startsWithNoCase(line, folder))
             continue;
         const std::string name = line.substr(folder.size());
-        if (!name.empty() && name.find_first_of("\\/:") == std::string::npos &&
-            patternListMatch(kDatabasePatterns, name))
-            bestEffort([&] { fs.deleteFile(line); });
+        if (name.empty() || name.find_first_of("\\/:") != std::string::npos ||
+            !patternListMatch(kDatabasePatterns, name))
+            continue;
+        try {
+            fs.deleteFile(line);
+        } catch (const RuntimeError& e) {
+            if (e.number() != errFileNotFound)
+                stillThere.push_back(line);
+        }
     }
-    bestEffort([&] { fs.deleteFile(listPath); });
+    // A copy that will not go yet (a scanner still reading it) keeps the list for a later run.
+    if (stillThere.empty())
+        bestEffort([&] { fs.deleteFile(listPath); });
+    return stillThere;
 }
 
 } // namespace ch

@@ -4,6 +4,7 @@
 // touched, and a file another run still holds open cannot be deleted and simply stays, so a
 // backup in progress elsewhere loses nothing.
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/services.h"
@@ -29,12 +30,13 @@ void removeInterruptedCopies(FileSystem& fs, const std::string& folder);
 void removeInterruptedArchives(FileSystem& fs, const std::string& folder,
                                const std::string& archiveName);
 // A list file that is still there names the staged copies of a ZIP backup that never reached
-// its clean-up. A run writes its list before its first copy, and only when none of the names
-// is in the staging folder, so a listed file there is that run's copy. Deletes those of them
-// that are database files directly in stagingFolder (a list naming anything else is not
-// trusted that far), then the list file.
-void removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
-                              const std::string& stagingFolder);
+// its clean-up, or that its clean-up could not delete. A run writes its list before its first
+// copy, and only when none of the names is in the staging folder, so a listed file there is
+// that run's copy. Deletes those of them that are database files directly in stagingFolder (a
+// list naming anything else is not trusted that far), then the list file; a listed copy that
+// cannot be deleted yet keeps the list, and is returned.
+std::vector<std::string> removeInterruptedStaging(FileSystem& fs, const std::string& listPath,
+                                                  const std::string& stagingFolder);
 // Before a Normal Backup writes into destination: when destination is the staging folder, the
 // list of a stopped ZIP backup would claim the files this backup is about to write there under
 // the same names, and the next ZIP backup would delete them. The claim goes first, with the

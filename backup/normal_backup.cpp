@@ -59,7 +59,7 @@ BackupOutcome Command2_Click(const BackupSources& in, const std::string& Default
                                               "Nothing in " + in.Dir2.Path() +
                                                   " was changed; the earlier backup "
                                                   "there is as it was."));
-            return BackupOutcome::Failed;
+            return fs.fileInUse(sourceOf(i)) ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed;
         }
     }
     for (int i = 0; i < count; ++i) {

@@ -23,15 +23,16 @@ std::optional<std::string> firstFileInUse(FileSystem& fs, const std::vector<std:
 }
 
 std::optional<std::string> waitForDatabase(FileSystem& fs, const std::vector<std::string>& files,
-                                           int minutes, const Waiting& waiting,
+                                           int64_t deadline, const Waiting& waiting,
                                            const std::function<void(const std::string&)>& report) {
     std::optional<std::string> inUse = firstFileInUse(fs, files);
-    if (!inUse || minutes <= 0)
+    const int64_t seconds = deadline - waiting.elapsedSeconds();
+    if (!inUse || seconds <= 0)
         return inUse;
+    const int64_t minutes = (seconds + 59) / 60;
     report("The database file " + *inUse + " is in use: waiting for ICQ to close (up to " +
            std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes") +
            ", looking again every " + std::to_string(kWaitRetrySeconds) + " seconds)");
-    const int64_t deadline = waiting.elapsedSeconds() + int64_t{minutes} * 60;
     for (;;) {
         const int64_t left = deadline - waiting.elapsedSeconds();
         if (left <= 0)

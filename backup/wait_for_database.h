@@ -27,11 +27,12 @@ struct Waiting {
 // The first of files that another program holds open, or nothing.
 std::optional<std::string> firstFileInUse(FileSystem& fs, const std::vector<std::string>& files);
 
-// Waits up to minutes (0: not at all) for every one of files to be free, reporting through
-// report when the waiting starts and when it ends with the files free. Returns the file still in
-// use when the time is up, or nothing once they are all free.
+// Waits until deadline (a time of waiting.elapsedSeconds; one already past: not at all) for
+// every one of files to be free, reporting through report when the waiting starts and when it
+// ends with the files free. Returns the file still in use when the time is up, or nothing once
+// they are all free.
 std::optional<std::string> waitForDatabase(FileSystem& fs, const std::vector<std::string>& files,
-                                           int minutes, const Waiting& waiting,
+                                           int64_t deadline, const Waiting& waiting,
                                            const std::function<void(const std::string&)>& report);
 
 // The line for a run that stopped because path stayed in use.

@@ -17,11 +17,13 @@ namespace {
 // first failure of a run; a later one stops the run with text as its error box.
 struct RegionFailure {
     std::string text;
+    bool databaseInUse = false; // a database file held open by another program
 };
 
 // Stops the run at once; text is the error box.
 struct StopRun {
     std::string text;
+    bool databaseInUse = false;
 };
 
 class ZipRun {
@@ -40,7 +42,7 @@ class ZipRun {
     std::string stagedCopyOf(int i) const { return stagingFolder_ + "\\" + in_.File1.List(i); }
     std::string markPath() const { return stagingFolder_ + "\\" + kStagingFolderMark; }
     bool spendCatch();
-    void clearInterruptedRun();
+    std::optional<std::string> clearInterruptedRun();
     std::optional<std::string> stagedNamesInTheWay();
     void makeStagingFolder();
     void copyStep();
@@ -99,11 +101,24 @@ bool ZipRun::spendCatch() {
 
 // A run that was killed part-way leaves its list file, staged copies and temporary files; they
 // go first, so that they neither take room on the staging drive nor stay there for good.
-void ZipRun::clearInterruptedRun() {
-    removeInterruptedStaging(fs_, listPath_, stagingFolder_);
+// Returns the error box when a copy an earlier run left cannot be deleted yet.
+std::optional<std::string> ZipRun::clearInterruptedRun() {
+    const std::vector<std::string> stillThere =
+        removeInterruptedStaging(fs_, listPath_, stagingFolder_);
     removeInterruptedCopies(fs_, stagingFolder_);
     removeInterruptedArchives(fs_, in_.Dir2.Path(), archiveName_);
     stagingOurs_ = fs_.fileExists(markPath());
+    if (stillThere.empty())
+        return std::nullopt;
+    std::string names;
+    for (const std::string& path : stillThere)
+        names += path + "\r\n";
+    return "The staging folder " + shownStagingFolder() +
+           " still holds copies an earlier backup made and could not delete:\r\n" + names +
+           "\r\nAnother program still has them open (a virus scanner checking them, say), so "
+           "this backup did not start. Try again in a while; the next backup deletes them "
+           "first.\r\n\r\n" +
+           notWritten();
 }
 
 // A file of the staging folder named like a database file is not this program's once the
@@ -160,9 +175,10 @@ void ZipRun::copyStep() {
             fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded);
         } catch (const RuntimeError& e) {
             throw RegionFailure{"The file " + in_.File1.List(i) +
-                                " could not be copied to the staging folder.\r\n\r\nFrom: " +
-                                source + "\r\nTo: " + stagedCopy + "\r\nReason: " + plainReason(e) +
-                                ".\r\n\r\n" + notWritten()};
+                                    " could not be copied to the staging folder.\r\n\r\nFrom: " +
+                                    source + "\r\nTo: " + stagedCopy +
+                                    "\r\nReason: " + plainReason(e) + ".\r\n\r\n" + notWritten(),
+                                fs_.fileInUse(source)};
         }
         const auto same = [&](const std::string& made) { return equalNoCase(made, stagedCopy); };
         if (std::none_of(stagedCopies_.begin(), stagedCopies_.end(), same))
@@ -218,12 +234,13 @@ void ZipRun::buildArchive() {
 
 // Removes this run's staged copies (never other files of the staging folder), then the staging
 // folder if this program made it and that leaves it empty, then the list file. Goes on past a
-// failure and returns what the first one left behind.
+// failure and returns what each one left behind. A copy that stays keeps the list file, which
+// names it as this program's, so that the next run deletes it.
 std::optional<std::string> ZipRun::cleanUp() {
     std::optional<std::string> leftOver;
     auto note = [&](const std::string& what, const RuntimeError& e) {
-        if (!leftOver)
-            leftOver = what + " could not be deleted.\r\nReason: " + plainReason(e) + ".";
+        leftOver = (leftOver ? *leftOver + "\r\n" : std::string()) + what +
+                   " could not be deleted.\r\nReason: " + plainReason(e) + ".";
     };
     bool copiesGone = true;
     for (const std::string& stagedCopy : stagedCopies_) {
@@ -250,7 +267,9 @@ std::optional<std::string> ZipRun::cleanUp() {
                 note("The staging folder " + stagingFolder_, e);
         }
     }
-    if (listFileMade_) {
+    if (!copiesGone) {
+        *leftOver += "\r\n\r\nThe next backup deletes what is left.";
+    } else if (listFileMade_) {
         try {
             fs_.deleteFile(listPath_);
         } catch (const RuntimeError& e) {
@@ -265,8 +284,10 @@ BackupOutcome ZipRun::run() {
     if (refuseWithoutMessengerFolder(in_.Label1, dialogs_))
         return BackupOutcome::NoMessengerFolder;
 
-    clearInterruptedRun();
-    if (const std::optional<std::string> inTheWay = stagedNamesInTheWay()) {
+    std::optional<std::string> inTheWay = clearInterruptedRun();
+    if (!inTheWay)
+        inTheWay = stagedNamesInTheWay();
+    if (inTheWay) {
         showBackupFailure(dialogs_, *inTheWay);
         return BackupOutcome::Failed;
     }
@@ -282,14 +303,14 @@ BackupOutcome ZipRun::run() {
                 break;
             } catch (const RegionFailure& failure) {
                 if (!spendCatch())
-                    throw StopRun{failure.text};
+                    throw StopRun{failure.text, failure.databaseInUse};
             }
         }
         buildArchive();
     } catch (const StopRun& stop) {
         const std::optional<std::string> leftOver = cleanUp();
         showBackupFailure(dialogs_, leftOver ? stop.text + "\r\n\r\n" + *leftOver : stop.text);
-        return BackupOutcome::Failed;
+        return stop.databaseInUse ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed;
     }
 
     // The archive is written. A temporary file that cannot be removed is left behind quietly
@@ -300,8 +321,8 @@ BackupOutcome ZipRun::run() {
                             " was written, but the backup's temporary files could not all be "
                             "removed.\r\n\r\n" +
                             *leftOver,
-                        vbExclamation, "Clean-up incomplete");
-        return BackupOutcome::Failed;
+                        vbExclamation, kCleanUpIncompleteTitle);
+        return BackupOutcome::CleanUpIncomplete;
     }
 
     dialogs_.msgBox(kCompletionWords + archivePath_ +

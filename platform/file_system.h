@@ -17,6 +17,13 @@ struct DriveInfo {
     std::string label; // volume label, empty when there is none
 };
 
+// One entry of a folder, whatever its attributes.
+struct FolderEntry {
+    std::string name;
+    bool folder = false;
+    bool reparsePoint = false; // a junction or symbolic link: what it leads to lies elsewhere
+};
+
 // Whether copyFile must have a copy on the disk before it renames it into place. A staging
 // copy, deleted again as soon as the archive is made, need not be: after a crash the next run
 // clears it either way, and the flush is most of the time such a copy takes.
@@ -64,6 +71,9 @@ class FileSystem {
     // sorted case-insensitively. 76 when the folder is missing.
     virtual std::vector<std::string> listFiles(const std::string& folder,
                                                const std::string& patterns) = 0;
+    // Every entry of a folder, hidden and system ones too, sorted case-insensitively (without
+    // "." and ".."). 76 when missing.
+    virtual std::vector<FolderEntry> listEntries(const std::string& folder) = 0;
     // Drives present, in letter order.
     virtual std::vector<DriveInfo> drives() = 0;
     // The current folder of a drive ("c:\" style root or full path). 68 when not ready.

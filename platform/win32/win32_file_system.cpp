@@ -189,6 +189,22 @@ std::vector<std::string> Win32FileSystem::listFolders(const std::string& folder)
     return listFolder(folder, isListedFolder);
 }
 
+std::vector<FolderEntry> Win32FileSystem::listEntries(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    listFolder(folder, [&](const WIN32_FIND_DATAW& data) {
+        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)
+            return false;
+        const DWORD attributes = data.dwFileAttributes;
+        entries.push_back({usableName(folder, data), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+        return false;
+    });
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        return lessNoCase(a.name, b.name);
+    });
+    return entries;
+}
+
 std::vector<std::string> Win32FileSystem::listFiles(const std::string& folder,
                                                     const std::string& patterns) {
     return listFolder(folder, [&](const WIN32_FIND_DATAW& data) {

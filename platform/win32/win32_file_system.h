@@ -20,6 +20,7 @@ class Win32FileSystem : public FileSystem {
     bool fileExists(const std::string& path) override;
     bool fileInUse(const std::string& path) override;
     std::vector<std::string> listFolders(const std::string& folder) override;
+    std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<std::string> listFiles(const std::string& folder,
                                        const std::string& patterns) override;
     std::vector<DriveInfo> drives() override;

@@ -1,8 +1,11 @@
 // Holds a file open the way a running messenger holds its database: read and write access, no
 // sharing, so every other program's open of the file fails with a sharing violation. With
-// --backup-lock it holds the machine's backup lock instead, as a running backup does.
+// --backup-lock it holds the machine's backup lock instead, as a running backup does. With
+// --when-made it prints "watching", waits for the file to appear and opens it as a virus
+// scanner does: others may read it, but not delete it.
 //   file_locker.exe <file>
 //   file_locker.exe --backup-lock
+//   file_locker.exe --when-made <file>
 // Prints "locked" once the file or lock is held, then holds it until its standard input closes.
 #include <windows.h>
 
@@ -24,8 +27,26 @@ void holdUntilInputCloses() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--when-made") == 0) {
+        std::printf("watching\n");
+        std::fflush(stdout);
+        HANDLE file = INVALID_HANDLE_VALUE;
+        for (int tries = 0; file == INVALID_HANDLE_VALUE && tries < 120000; ++tries) {
+            file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file == INVALID_HANDLE_VALUE)
+                Sleep(1);
+        }
+        if (file == INVALID_HANDLE_VALUE) {
+            std::fprintf(stderr, "%s never appeared\n", argv[2]);
+            return 1;
+        }
+        holdUntilInputCloses();
+        CloseHandle(file);
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: file_locker <file> | --backup-lock\n");
+        std::fprintf(stderr, "usage: file_locker <file> | --backup-lock | --when-made <file>\n");
         return 2;
     }
     if (std::strcmp(argv[1], "--backup-lock") == 0) {

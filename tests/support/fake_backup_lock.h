@@ -1,5 +1,6 @@
 #pragma once
 // The machine's backup lock, with another backup that may hold it throughout.
+#include <functional>
 #include <vector>
 
 #include "platform/backup_lock.h"
@@ -10,6 +11,7 @@ class FakeBackupLock : public BackupLock {
   public:
     bool acquire(unsigned waitMilliseconds) override {
         waits.push_back(waitMilliseconds);
+        duringAcquire();
         held = !heldElsewhere;
         return held;
     }
@@ -18,6 +20,7 @@ class FakeBackupLock : public BackupLock {
     bool heldElsewhere = false; // another backup holds it for any wait
     bool held = false;          // this process holds it
     std::vector<unsigned> waits;
+    std::function<void()> duringAcquire = [] {};
 };
 
 } // namespace ch::test

@@ -71,7 +71,7 @@ struct MemoryFileSystem::Node {
     bool folder = false;
     std::string data;
     int64_t mtime = 0;
-    bool locked = false, readOnly = false, hidden = false;
+    bool locked = false, readOnly = false, hidden = false, reparsePoint = false;
     std::map<std::string, std::unique_ptr<Node>> children; // by lower-case name
 
     Node* child(const std::string& childName) const {
@@ -156,6 +156,8 @@ const char* fsOpName(FsOp op) {
         return "list-folders";
     case FsOp::ListFiles:
         return "list-files";
+    case FsOp::ListEntries:
+        return "list-entries";
     case FsOp::Drives:
         return "drives";
     case FsOp::CurrentFolder:
@@ -316,8 +318,10 @@ void MemoryFileSystem::addFolder(const std::string& path) {
     Node* n = &r.drive->root;
     for (const auto& part : r.parts) {
         Node* next = n->child(part);
-        if (!next)
+        if (!next) {
             next = &n->add(part, true);
+            next->mtime = clock;
+        }
         if (!next->folder)
             throw std::logic_error("a file is in the way: " + path);
         n = next;
@@ -363,6 +367,10 @@ void MemoryFileSystem::setReadOnly(const std::string& path, bool readOnly) {
 }
 void MemoryFileSystem::setHidden(const std::string& path, bool hidden) {
     existing(lookup(path), path).hidden = hidden;
+}
+
+void MemoryFileSystem::setReparsePoint(const std::string& path) {
+    existing(lookup(path), path).reparsePoint = true;
 }
 
 void MemoryFileSystem::setFreeSpace(char letter, uint64_t bytes) {
@@ -677,7 +685,7 @@ void MemoryFileSystem::makeFolder(const std::string& path) {
         Node& parent = parentFolderOf(r);
         if (parent.child(r.last()))
             fail(errPathFileAccess, 183);
-        parent.add(r.last(), true);
+        parent.add(r.last(), true).mtime = clock;
     });
 }
 
@@ -781,6 +789,17 @@ MemoryFileSystem::Node& MemoryFileSystem::folderAt(const std::string& path) {
 std::vector<std::string> MemoryFileSystem::listFolders(const std::string& folder) {
     return run(FsOp::ListFolders, folder, {}, [&] {
         return sortedNames(folderAt(folder), [](const Node& n) { return n.folder && !n.hidden; });
+    });
+}
+
+std::vector<FolderEntry> MemoryFileSystem::listEntries(const std::string& folder) {
+    return run(FsOp::ListEntries, folder, {}, [&] {
+        std::vector<FolderEntry> entries;
+        for (const auto& [key, c] : folderAt(folder).children)
+            entries.push_back({c->name, c->folder, c->reparsePoint});
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto& a, const auto& b) { return lessNoCase(a.name, b.name); });
+        return entries;
     });
 }
 

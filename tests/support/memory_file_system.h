@@ -26,6 +26,7 @@ enum class FsOp {
     FolderExists,
     FileExists,
     ListFolders,
+    ListEntries,
     ListFiles,
     Drives,
     CurrentFolder,
@@ -68,7 +69,8 @@ class MemoryFileSystem : public FileSystem {
     void setLabel(char letter, const std::string& label);
     // Must name an existing folder of that drive.
     void setCurrentFolder(const std::string& folder);
-    // Creates the folder and any missing parents (the drive must exist).
+    // Creates the folder and any missing parents (the drive must exist), timed by clock as
+    // makeFolder times the folders it makes.
     void addFolder(const std::string& path);
     // Creates or replaces a file, creating its parent folders.
     void addFile(const std::string& path, const std::string& content = {},
@@ -78,6 +80,8 @@ class MemoryFileSystem : public FileSystem {
     void setReadOnly(const std::string& path, bool readOnly = true);
     // Hidden or system files are not ordinary files: lists and searches skip them.
     void setHidden(const std::string& path, bool hidden = true);
+    // Marks a file or folder as a junction or symbolic link; its content stands for the target's.
+    void setReparsePoint(const std::string& path);
     // Names are read in code page 932 (Japanese) from now on: a backslash byte that ends a
     // two-byte character does not separate folders.
     void useCodePage932() { leadByte_ = isCodePage932LeadByte; }
@@ -130,6 +134,7 @@ class MemoryFileSystem : public FileSystem {
     bool fileExists(const std::string& path) override;
     bool fileInUse(const std::string& path) override;
     std::vector<std::string> listFolders(const std::string& folder) override;
+    std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<std::string> listFiles(const std::string& folder,
                                        const std::string& patterns) override;
     std::vector<DriveInfo> drives() override;

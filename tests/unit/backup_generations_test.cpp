@@ -65,13 +65,22 @@ TEST_F(Generations, ZipPrunesTheOldestExactNamesOnlyOnceTheNewArchiveIsInPlace) 
               npos);
 }
 
-TEST_F(Generations, KeepingOneLeavesOnlyTheNewArchiveEvenWhenTheClockWentBack) {
-    fs.addFile("D:\\Save\\chathoard-2027-01-01-000000.zip", "from a clock set ahead");
-    fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.azip", "mine");
-    EXPECT_EQ(zip(1), BackupOutcome::Done);
-    EXPECT_EQ(fs.entries("D:\\Save"),
-              (std::vector<std::string>{"chathoard-2026-01-01-000000.azip",
-                                        "chathoard-2026-12-07-030000.zip"}));
+// A clock that runs behind must not make pruning take the real, newer backups for the oldest.
+TEST_F(Generations, AGenerationNewerThanTheNewOneKeepsEveryBackupAndSaysSo) {
+    fs.addFile("D:\\Save\\chathoard-2027-01-01-000000.zip", "named by a later clock");
+    fs.addFolder("D:\\Save\\2026-01-01-000000"); // older name, newer file time
+    fs.addFile("D:\\Save\\2026-01-01-000000\\a.dat", "old");
+    fs.addFile("D:\\Save\\2025-01-01-000000\\a.dat", "old");
+    fs.clock -= 60; // the clock goes back after those were written
+    for (auto run : {&Generations::zip, &Generations::normal}) {
+        dialogs.shown.clear();
+        EXPECT_EQ((this->*run)(1), BackupOutcome::Done);
+        EXPECT_EQ(lastBox().title, kDoneTitle);
+        EXPECT_EQ(lastBox().style, vbExclamation);
+        EXPECT_NE(lastBox().prompt.find("No older backup was deleted: D:\\Save\\"), npos);
+        EXPECT_NE(lastBox().prompt.find("The computer's clock may be behind"), npos);
+    }
+    EXPECT_EQ(fs.entries("D:\\Save").size(), 5u) << fs.dump();
 }
 
 TEST_F(Generations, AFailedRunDeletesNoGeneration) {
@@ -118,6 +127,52 @@ TEST_F(Generations, NormalRunCompletesUnderATemporaryNameAndPrunesOnlyItsOwnFold
     EXPECT_EQ(lastBox().title, kDoneTitle);
     EXPECT_NE(lastBox().prompt.find("succesfully copied to: D:\\Save\\2026-12-07-030000"), npos);
     EXPECT_NE(lastBox().prompt.find("Kept the older backup D:\\Save\\2026-01-02-000000"), npos);
+}
+
+// Explorer's hidden desktop.ini or Thumbs.db is a file Chathoard did not write.
+TEST_F(Generations, AHiddenFileKeepsItsGenerationFolderWhole) {
+    fs.addFile("D:\\Save\\2026-01-01-000000\\a.dat", "old");
+    fs.addFile("D:\\Save\\2026-01-01-000000\\desktop.ini", "explorer");
+    fs.setHidden("D:\\Save\\2026-01-01-000000\\desktop.ini");
+    fs.addFile("D:\\Save\\2026-01-02-000000\\a.dat", "old");
+    fs.setHidden("D:\\Save\\2026-01-02-000000\\a.dat"); // ours, though hidden
+    EXPECT_EQ(normal(1), BackupOutcome::Done) << fs.dump();
+    EXPECT_EQ(fs.entries("D:\\Save\\2026-01-01-000000"),
+              (std::vector<std::string>{"a.dat", "desktop.ini"}));
+    EXPECT_FALSE(fs.hasFolder("D:\\Save\\2026-01-02-000000"));
+    EXPECT_NE(lastBox().prompt.find("Kept the older backup D:\\Save\\2026-01-01-000000, which "
+                                    "holds files that Chathoard did not write"),
+              npos);
+}
+
+// A junction or symbolic link named like a generation leads to files that are not its own.
+TEST_F(Generations, PruningNeverFollowsAJunctionOrSymbolicLink) {
+    for (const char* link :
+         {"D:\\Save\\2026-01-01-000000", "D:\\Save\\2026-01-02-000000.incomplete"}) {
+        fs.addFile(std::string(link) + "\\a.dat", "the target's");
+        fs.setReparsePoint(link);
+    }
+    EXPECT_EQ(normal(1), BackupOutcome::Done) << fs.dump();
+    EXPECT_TRUE(fs.hasFile("D:\\Save\\2026-01-01-000000\\a.dat"));
+    EXPECT_TRUE(fs.hasFile("D:\\Save\\2026-01-02-000000.incomplete\\a.dat"));
+    EXPECT_NE(lastBox().prompt.find("Kept the older backup D:\\Save\\2026-01-01-000000, which is a "
+                                    "junction or symbolic link to another folder"),
+              npos);
+}
+
+// The archive is complete, so the older ones go; the warning box carries what was deleted.
+TEST_F(Generations, AnIncompleteCleanUpStillPrunes) {
+    fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
+    fs.addFolder("C:\\chathoard");
+    archiver.duringAddZip = [&] { fs.setLocked("C:\\chathoard\\a.dat"); };
+    EXPECT_EQ(zip(1), BackupOutcome::CleanUpIncomplete);
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(lastBox().title, kCleanUpIncompleteTitle);
+    EXPECT_NE(lastBox().prompt.find("The staged copy C:\\chathoard\\a.dat could not be deleted"),
+              npos);
+    EXPECT_NE(lastBox().prompt.find("Deleted the older backup "
+                                    "D:\\Save\\chathoard-2026-01-01-000000.zip"),
+              npos);
 }
 
 TEST_F(Generations, APruningFailureIsReportedInsteadOfDone) {

@@ -67,6 +67,7 @@ struct CopyFault {
     const char* name;
     void (*inject)(MemoryFileSystem& fs);
     const char* reason;
+    BackupOutcome outcome = BackupOutcome::Failed;
 };
 
 class NormalBackupFault : public ::testing::TestWithParam<CopyFault> {};
@@ -78,7 +79,7 @@ TEST_P(NormalBackupFault, StopsAtTheFileLeavesTheDestinationAsItWasAndSaysWhyInP
     s.show("C:\\ICQ", "D:\\Save");
     GetParam().inject(s.fs);
 
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Failed);
+    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), GetParam().outcome);
     // The earlier backup stays a consistent set: no new a.dat beside the old a.idx.
     EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.idx")) << s.fs.dump();
     EXPECT_EQ(s.fs.content("D:\\Save\\a.idx"), "old index");
@@ -109,7 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
     Reasons, NormalBackupFault,
     ::testing::Values(
         CopyFault{"InUse", [](MemoryFileSystem& fs) { fs.setLocked("C:\\ICQ\\db\\a.idx"); },
-                  "in use by another program. If ICQ is running, close it and try again"},
+                  "in use by another program. If ICQ is running, close it and try again",
+                  BackupOutcome::DatabaseInUse},
+        CopyFault{"BackupInUse", [](MemoryFileSystem& fs) { fs.setLocked("D:\\Save\\a.idx"); },
+                  "in use by another program"},
         CopyFault{"ReadOnlyBackup", [](MemoryFileSystem& fs) { fs.setReadOnly("D:\\Save\\a.idx"); },
                   "access was denied"},
         CopyFault{"DiskFull", [](MemoryFileSystem& fs) { fs.setFreeSpace('d', 7); },

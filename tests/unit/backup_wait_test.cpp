@@ -33,7 +33,7 @@ struct WaitForDatabase : ::testing::Test {
         fs.addFile(files[1], "index");
     }
     std::optional<std::string> wait(int minutes) {
-        return waitForDatabase(fs, files, minutes, time.waiting(),
+        return waitForDatabase(fs, files, time.now + minutes * 60, time.waiting(),
                                [&](const std::string& line) { reports.push_back(line); });
     }
 };

@@ -67,11 +67,13 @@ TEST_F(KeepWaitRun, ADatabaseInUseGivesCodeFourWithOrWithoutWaiting) {
     EXPECT_EQ(fs.entries("C:\\Save"), std::vector<std::string>{});
     EXPECT_EQ(lines.back(), "Finished with exit code 4");
 
-    // ICQ starting while the archive is made: the failed run is put down to it too.
+    // ICQ starting while the archive is made has nothing to do with the library's failure.
     fs.setLocked("C:\\ICQ\\db\\a.dat", false);
     archiver.results["addZIP"] = {5};
     archiver.duringAddZip = [&] { fs.setLocked("C:\\ICQ\\db\\a.dat"); };
-    EXPECT_EQ(run({"/zip", "C:\\ICQ", "C:\\Save"}), exitDatabaseInUse);
+    lines.clear();
+    EXPECT_EQ(run({"/zip", "C:\\ICQ", "C:\\Save"}), exitBackupFailed);
+    EXPECT_FALSE(saw("The database stayed in use"));
 }
 
 TEST_F(KeepWaitRun, WaitingEndsWhenICQClosesAndTheBackupGoesOn) {
@@ -81,6 +83,26 @@ TEST_F(KeepWaitRun, WaitingEndsWhenICQClosesAndTheBackupGoesOn) {
     EXPECT_EQ(sleeps, std::vector<int>{30});
     EXPECT_TRUE(saw("waiting for ICQ to close"));
     EXPECT_EQ(fs.content("C:\\Save\\a.idx"), "index");
+}
+
+// A day's /wait must not hold the backup lock, which would refuse every other backup and restore
+// meanwhile; ICQ starting again during the lock's wait sends the run back to waiting.
+TEST_F(KeepWaitRun, WaitingIsDoneWithoutTheBackupLock) {
+    fs.setLocked("C:\\ICQ\\db\\a.dat");
+    bool heldWhileWaiting = false;
+    afterSleep = [&] {
+        heldWhileWaiting |= backupLock.held;
+        fs.setLocked("C:\\ICQ\\db\\a.dat", false);
+    };
+    backupLock.duringAcquire = [&] {
+        if (backupLock.waits.size() == 1)
+            fs.setLocked("C:\\ICQ\\db\\a.dat");
+    };
+    EXPECT_EQ(run({"/normal", "C:\\ICQ", "C:\\Save", "/wait:1440"}), exitDone);
+    EXPECT_FALSE(heldWhileWaiting);
+    EXPECT_EQ(backupLock.waits.size(), 2u);
+    EXPECT_EQ(sleeps, (std::vector<int>{30, 30}));
+    EXPECT_EQ(fs.content("C:\\Save\\a.dat"), "chat");
 }
 
 } // namespace

@@ -52,6 +52,8 @@ TEST(CommandLineParsing, OutcomesMapToTheDocumentedExitCodes) {
     EXPECT_EQ(exitCodeFor(BackupOutcome::Done), 0);
     EXPECT_EQ(exitCodeFor(BackupOutcome::NoMessengerFolder), 1);
     EXPECT_EQ(exitCodeFor(BackupOutcome::Failed), 2);
+    EXPECT_EQ(exitCodeFor(BackupOutcome::CleanUpIncomplete), 0);
+    EXPECT_EQ(exitCodeFor(BackupOutcome::DatabaseInUse), 4);
 }
 
 struct CommandLineRun : ::testing::Test, test::CommandLineScene {
@@ -117,6 +119,22 @@ TEST_F(CommandLineRun, ZipBackupMakesTheArchiveFromTheStagedCopies) {
     EXPECT_FALSE(fs.fileExists("C:\\Tools\\Chathoard\\icqtemp.dat"));
 }
 
+// The archive is whole, so a staged copy left behind is a warning, not a failed backup.
+TEST_F(CommandLineRun, AStagedCopyLeftBehindIsAWarningWithCodeZero) {
+    fs.addFile("C:\\chathoard\\notes.txt", "mine"); // an existing folder spends the catch
+    archiver.duringAddZip = [&] { fs.setLocked("C:\\chathoard\\a.dat"); };
+    EXPECT_EQ(run({"/zip", "C:\\ICQ", "C:\\Save"}), exitDone);
+    const std::string warning = "[Clean-up incomplete] The archive C:\\Save\\chathoard.zip was "
+                                "written, but the backup's temporary files could not all be "
+                                "removed. The staged copy C:\\chathoard\\a.dat could not be "
+                                "deleted.";
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2].first.rfind(warning, 0), 0u) << lines[lines.size() - 2].first;
+    EXPECT_TRUE(lines[lines.size() - 2].second);
+    EXPECT_NE(log().find(warning), std::string::npos);
+    EXPECT_EQ(lines.back().first, "Finished with exit code 0");
+}
+
 // A scheduled run while another backup runs: it waits, then says so with code 5, touching
 // neither the staging folder, the list file nor the destination (only the log gets its lines).
 TEST_F(CommandLineRun, AnotherBackupRunningGivesCodeFiveAndTouchesNothing) {
@@ -125,7 +143,7 @@ TEST_F(CommandLineRun, AnotherBackupRunningGivesCodeFiveAndTouchesNothing) {
     EXPECT_THAT(backupLock.waits, ::testing::ElementsAre(20000u));
     for (const std::string& change : fs.changes())
         EXPECT_EQ(change, "append C:\\Tools\\Chathoard\\chathoard.log");
-    EXPECT_TRUE(archiver.calls.empty());
+    EXPECT_THAT(archiver.entriesCalled(), ::testing::ElementsAre("addZIP_Initialise"));
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2].first.rfind("[Another backup is running] Another backup is "
                                                   "running on this computer",

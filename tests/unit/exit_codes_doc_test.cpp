@@ -19,8 +19,10 @@ namespace {
 std::vector<std::pair<int, std::string>> exitCodeTable() {
     const std::string wait = std::to_string(kCommandLineLockWaitMs / 1000);
     return {
-        {exitDone, "Done: the backup was made. /verify: the backup is intact. /restore: the "
-                   "backup was restored."},
+        {exitDone, "Done: the backup was made. A warning line before the last may say that a "
+                   "staged copy was left for the next run to delete, or that no older backup "
+                   "was deleted because the clock seems to be behind. /verify: the backup is "
+                   "intact. /restore: the backup was restored."},
         {exitNoMessengerDatabase, "No ICQ database: the ICQ folder cannot be opened, or its db "
                                   "folder holds no .dat or .idx files. Nothing was copied."},
         {exitBackupFailed,
@@ -32,8 +34,10 @@ std::vector<std::pair<int, std::string>> exitCodeTable() {
                            "/wait number out of its range. Nothing was done."},
         {exitDatabaseInUse,
          "The database is in use: a database file was held open (ICQ is running) when the "
-         "backup started or until /wait ran out, or ICQ started during the backup. /restore: "
-         "a database file is in use and nothing was changed."},
+         "backup started or until /wait ran out, or ICQ held one open during the backup so that "
+         "it could not be copied. A backup that failed for another reason keeps code 2, even "
+         "when ICQ is running by the time it ends. /restore: a database file is in use and "
+         "nothing was changed."},
         {exitAnotherBackupRunning,
          "Another backup was running on this computer (in the window, or another scheduled "
          "run): this run, a backup or /restore, waited " +

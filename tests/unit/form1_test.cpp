@@ -188,8 +188,13 @@ TEST_F(Form1Wiring, TheDestinationSelectorTouchesNothingElse) {
 }
 
 TEST_F(Form1Wiring, TheButtonsReadTheWindowAsTheUserLeftIt) {
-    EXPECT_EQ(form.Command2_Click(), BackupOutcome::NoMessengerFolder);
-    EXPECT_EQ(dialogs.shown.at(0).title, "Oops...");
+    backupLock.heldElsewhere = true; // no backup starts, so none running is waited for
+    for (auto click : {&Form1::Command1_Click, &Form1::Command2_Click}) {
+        EXPECT_EQ((form.*click)(), BackupOutcome::NoMessengerFolder);
+        EXPECT_EQ(dialogs.shown.back().title, "Oops...");
+    }
+    EXPECT_TRUE(backupLock.waits.empty());
+    backupLock.heldElsewhere = false;
 
     form.Dir1.open(0);            // up to C:\ ...
     form.Dir1.setPath("C:\\ICQ"); // ... and back into the messenger folder

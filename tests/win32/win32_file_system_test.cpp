@@ -117,6 +117,24 @@ TEST_F(Win32FileSystemTest, FolderListSortsFoldersAndLeavesOutSystemFolders) {
     EXPECT_TRUE(fs.listFolders(dir / "beta").empty());
 }
 
+// What pruning decides by: hidden and system files are entries too, and a link is marked as one.
+TEST_F(Win32FileSystemTest, EntryListShowsHiddenFilesAndMarksLinks) {
+    writeFile(dir / "desktop.ini", "", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    fs.makeFolder(dir / "real");
+    // Some Wine versions answer success without making the link.
+    const bool linked = CreateSymbolicLinkA((dir / "link").c_str(), (dir / "real").c_str(),
+                                            SYMBOLIC_LINK_FLAG_DIRECTORY) != 0 &&
+                        fs.folderExists(dir / "link");
+    std::vector<std::string> seen;
+    for (const FolderEntry& e : fs.listEntries(dir.path()))
+        seen.push_back(e.name + (e.folder ? "\\" : "") + (e.reparsePoint ? " (link)" : ""));
+    if (!linked)
+        EXPECT_THAT(seen, ElementsAre("desktop.ini", "real\\"));
+    else
+        EXPECT_THAT(seen, ElementsAre("desktop.ini", "link\\ (link)", "real\\"));
+    EXPECT_EQ(errorOf([&] { fs.listEntries(dir / "missing"); }), errPathNotFound);
+}
+
 TEST_F(Win32FileSystemTest, FindFirstFileMatchesOrdinaryFilesOnly) {
     writeFile(dir / "hidden.exe", "", FILE_ATTRIBUTE_HIDDEN);
     fs.makeFolder(dir / "folder.exe");

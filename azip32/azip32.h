@@ -45,11 +45,10 @@
     4 /* the archive could not be created, written, flushed or put                                 \
          in place: disk full, folder missing, access denied and so on */
 #define AZIP_ERR_CHECK                                                                             \
-    5                       /* reading the written archive back did not give the data              \
-                               that was put in; the archive was not kept */
-#define AZIP_ERR_INTERNAL 6 /* out of memory or an unexpected internal failure */
-#define AZIP_ERR_CANCELLED                                                                         \
-    7 /* the progress callback asked to stop; nothing was changed on disk */
+    5                        /* reading the written archive back did not give the data             \
+                                that was put in; the archive was not kept */
+#define AZIP_ERR_INTERNAL 6  /* out of memory or an unexpected internal failure */
+#define AZIP_ERR_CANCELLED 7 /* the progress callback asked to stop; nothing changed */
 
 /* Stages a progress callback hears of. */
 #define AZIP_STAGE_PACKING 1  /* reading and packing the listed files */

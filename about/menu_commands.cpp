@@ -9,11 +9,10 @@ const char* const kEmailLink = "mailto:author@chathoard.example.org";
 
 namespace {
 
-constexpr int kShowNormal = 1;
-constexpr intptr_t kShellFileNotFound = 2;
+constexpr int kShellFileNotFound = 2;
 
-intptr_t openWithShell(const Services& s, const std::string& file) {
-    return s.shell.shellExecute(s.runtime.form1Handle(), "Open", file, "", "", kShowNormal);
+ShellOutcome openWithShell(const Services& s, const std::string& file) {
+    return s.shell.open(s.runtime.form1Handle(), file);
 }
 
 } // namespace
@@ -25,7 +24,8 @@ void mnuExit_Click(FormsRuntime& runtime) {
 void mnuContets_Click(const Services& s) {
     try {
         // Other unsuccessful results (no viewer registered …) are the shell's to report.
-        if (openWithShell(s, s.App.Path + "\\chathoard.chm") != kShellFileNotFound)
+        const ShellOutcome outcome = openWithShell(s, s.App.Path + "\\chathoard.chm");
+        if (outcome.opened || outcome.reason != kShellFileNotFound)
             return;
     } catch (const RuntimeError&) {
     }

@@ -1,7 +1,5 @@
 #include "about/sys_info.h"
 
-#include <array>
-
 #include "platform/runtime_error.h"
 
 namespace ch {
@@ -15,34 +13,10 @@ const char* const kToolName = "\\MSINFO32.EXE";
 
 // The last byte delivered decides whether a terminator is dropped; a value of no bytes has
 // no last byte, which is an invalid argument like asking a string for its character 0.
-std::string trimmed(const unsigned char* buffer, uint32_t size, uint32_t capacity) {
-    if (size == 0 || size > capacity)
+std::string trimmed(const std::string& bytes) {
+    if (bytes.empty() || bytes.size() > kRegistryValueLimit)
         throw RuntimeError(errInvalidProcedureCall);
-    return std::string(reinterpret_cast<const char*>(buffer),
-                       buffer[size - 1] == 0 ? size - 1 : size);
-}
-
-bool readValue(Registry& registry, uint32_t KeyRoot, const std::string& KeyName,
-               const std::string& SubKeyRef, std::string& KeyVal, uint32_t& hKey) {
-    // Read access only: an account that may not change the key may still read it.
-    if (registry.openKey(KeyRoot, KeyName, 0, KEY_READ_ACCESS, hKey) != 0) {
-        KeyVal.clear();
-        return false;
-    }
-    std::array<unsigned char, 1024> buffer{};
-    uint32_t size = buffer.size();
-    uint32_t type = 0;
-    if (registry.queryValue(hKey, SubKeyRef, type, buffer.data(), size) != 0) {
-        KeyVal.clear();
-        return false;
-    }
-    const std::string text = trimmed(buffer.data(), size, buffer.size());
-    if (type == kRegSz)
-        KeyVal = text;
-    else if (type == kRegDword)
-        KeyVal = dwordText(text, KeyVal);
-    // Any other type leaves KeyVal as it came in, and still counts as read.
-    return true;
+    return bytes.back() == 0 ? bytes.substr(0, bytes.size() - 1) : bytes;
 }
 
 // The tool path as a command line. Quoted, so that a path with spaces ("C:\Program
@@ -85,16 +59,18 @@ void StartSysInfo(const Services& s) {
 
 bool GetKeyValue(Registry& registry, uint32_t KeyRoot, const std::string& KeyName,
                  const std::string& SubKeyRef, std::string& KeyVal) {
-    uint32_t hKey = 0;
-    bool result = false;
-    try {
-        result = readValue(registry, KeyRoot, KeyName, SubKeyRef, KeyVal, hKey);
-    } catch (...) {
-        registry.closeKey(hKey);
-        throw;
+    const RegistryValue value = registry.readString(KeyRoot, KeyName, SubKeyRef);
+    if (value.status != 0) {
+        KeyVal.clear();
+        return false;
     }
-    registry.closeKey(hKey); // also after a failed open; its status tells nothing useful
-    return result;
+    const std::string text = trimmed(value.bytes);
+    if (value.type == kRegSz)
+        KeyVal = text;
+    else if (value.type == kRegDword)
+        KeyVal = dwordText(text, KeyVal);
+    // Any other type leaves KeyVal as it came in, and still counts as read.
+    return true;
 }
 
 std::string dwordText(const std::string& trimmedBytes, const std::string& prefixText) {

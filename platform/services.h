@@ -33,29 +33,42 @@ class Dialogs {
                        const std::optional<std::string>& title = std::nullopt) = 0;
 };
 
+// The outcome of asking the shell to open something: opened, or the shell's reason (2 file
+// not found, 31 no program registered for it, 0 out of memory, ...).
+struct ShellOutcome {
+    bool opened = true;
+    int reason = 0;
+};
+
 class Shell {
   public:
     virtual ~Shell() = default;
-    // ShellExecuteA of shell32.dll; > 32 success, 2 file not found. 48/453 when unbindable.
-    virtual intptr_t shellExecute(uintptr_t ownerWindow, const std::string& verb,
-                                  const std::string& file, const std::string& parameters,
-                                  const std::string& directory, int showCommand) = 0;
+    // Opens a document or link with the program registered for it, in a normal window owned
+    // by ownerWindow, as a double-click does. Throws 48/453 when the shell cannot be used.
+    virtual ShellOutcome open(uintptr_t ownerWindow, const std::string& fileOrLink) = 0;
 };
 
 // HKEY_LOCAL_MACHINE as the registry API numbers it.
 constexpr uint32_t HKEY_LOCAL_MACHINE_ROOT = 0x80000002u;
+// The access a read asks for: an account that may not change a key may still read it.
 constexpr uint32_t KEY_READ_ACCESS = 0x20019u;
+// Longer values are not read; the registry's reason for them is 234 (more data).
+constexpr size_t kRegistryValueLimit = 1024;
+
+// One registry value as stored (a string with its terminator), or the registry's reason for
+// not reading it: 2 no such key or value, 5 access denied, 234 longer than the limit.
+struct RegistryValue {
+    long status = 0; // 0: read
+    uint32_t type = 0;
+    std::string bytes;
+};
 
 class Registry {
   public:
     virtual ~Registry() = default;
-    // The advapi32 calls, with their status results (0 = success).
-    virtual long openKey(uint32_t root, const std::string& subKey, uint32_t options,
-                         uint32_t access, uint32_t& key) = 0;
-    // data holds size bytes on entry; on success size becomes the bytes delivered.
-    virtual long queryValue(uint32_t key, const std::string& valueName, uint32_t& type,
-                            unsigned char* data, uint32_t& size) = 0;
-    virtual long closeKey(uint32_t key) = 0;
+    // Reads the value named value of the key root\key, opened for reading only.
+    virtual RegistryValue readString(uint32_t root, const std::string& key,
+                                     const std::string& value) = 0;
 };
 
 class Processes {

@@ -3,14 +3,12 @@
 
 namespace ch {
 
-// The advapi32 registry calls. Key handles fit the interface's 32 bits in this 32-bit program.
+// The advapi32 registry: opens the key for reading, reads the value into a buffer of the
+// limit's size and closes the key again.
 class Win32Registry : public Registry {
   public:
-    long openKey(uint32_t root, const std::string& subKey, uint32_t options, uint32_t access,
-                 uint32_t& key) override;
-    long queryValue(uint32_t key, const std::string& valueName, uint32_t& type, unsigned char* data,
-                    uint32_t& size) override;
-    long closeKey(uint32_t key) override;
+    RegistryValue readString(uint32_t root, const std::string& key,
+                             const std::string& value) override;
 };
 
 } // namespace ch

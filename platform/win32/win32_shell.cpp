@@ -4,16 +4,16 @@
 
 namespace ch {
 
-intptr_t Win32Shell::shellExecute(uintptr_t ownerWindow, const std::string& verb,
-                                  const std::string& file, const std::string& parameters,
-                                  const std::string& directory, int showCommand) {
+ShellOutcome Win32Shell::open(uintptr_t ownerWindow, const std::string& fileOrLink) {
     using ShellExecuteAFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
     auto shellExecuteA = shell32_.bind<ShellExecuteAFn>("ShellExecuteA");
-    // Empty parameters and folder are passed as empty strings, not as null pointers.
-    HINSTANCE result =
-        shellExecuteA(reinterpret_cast<HWND>(ownerWindow), verb.c_str(), file.c_str(),
-                      parameters.c_str(), directory.c_str(), showCommand);
-    return reinterpret_cast<intptr_t>(result);
+    // No parameters and no folder are passed as empty strings, not as null pointers.
+    const auto result = reinterpret_cast<intptr_t>(shellExecuteA(
+        reinterpret_cast<HWND>(ownerWindow), "Open", fileOrLink.c_str(), "", "", SW_SHOWNORMAL));
+    // Above 32 is success; the numbers up to 32 are the reasons.
+    if (result > 32)
+        return {};
+    return {false, static_cast<int>(result)};
 }
 
 } // namespace ch

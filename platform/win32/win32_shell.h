@@ -7,9 +7,7 @@ namespace ch {
 // ShellExecuteA of shell32.dll, bound on the first call.
 class Win32Shell : public Shell {
   public:
-    intptr_t shellExecute(uintptr_t ownerWindow, const std::string& verb, const std::string& file,
-                          const std::string& parameters, const std::string& directory,
-                          int showCommand) override;
+    ShellOutcome open(uintptr_t ownerWindow, const std::string& fileOrLink) override;
 
   private:
     DllBinding shell32_{"shell32.dll"};

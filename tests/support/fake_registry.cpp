@@ -1,7 +1,6 @@
 #include "tests/support/fake_registry.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace ch::test {
 
@@ -41,49 +40,27 @@ void FakeRegistry::restrictKey(uint32_t root, const std::string& subKey, uint32_
     keys_[path(root, subKey)].allowedAccess = allowedAccess;
 }
 
-long FakeRegistry::openKey(uint32_t root, const std::string& subKey, uint32_t options,
-                           uint32_t access, uint32_t& key) {
-    opens.push_back({root, subKey, options, access});
-    auto it = keys_.find(path(root, subKey));
-    if (it == keys_.end())
-        return kRegFileNotFound;
-    if ((access & ~it->second.allowedAccess) != 0)
-        return kRegAccessDenied;
-    key = nextHandle_++;
-    handles_[key] = it->first;
-    return kRegSuccess;
-}
-
-long FakeRegistry::queryValue(uint32_t key, const std::string& valueName, uint32_t& type,
-                              unsigned char* data, uint32_t& size) {
-    auto handle = handles_.find(key);
-    if (handle == handles_.end())
-        return kRegInvalidHandle;
-    const auto& values = keys_.at(handle->second).values;
-    auto it = values.find(lower(valueName));
-    if (it == values.end())
-        return kRegFileNotFound;
-    const Value& value = it->second;
-    type = value.type;
-    if (value.bytes.size() > size) {
-        size = static_cast<uint32_t>(value.bytes.size());
-        return kRegMoreData;
+RegistryValue FakeRegistry::readString(uint32_t root, const std::string& key,
+                                       const std::string& value) {
+    reads.push_back({root, key, value});
+    RegistryValue result;
+    auto it = keys_.find(path(root, key));
+    if (it == keys_.end()) {
+        result.status = kRegFileNotFound;
+        return result;
     }
-    std::memcpy(data, value.bytes.data(), value.bytes.size());
-    size = static_cast<uint32_t>(value.bytes.size());
-    return kRegSuccess;
-}
-
-long FakeRegistry::closeKey(uint32_t key) {
-    closes.push_back(key);
-    return handles_.erase(key) == 1 ? kRegSuccess : kRegInvalidHandle;
-}
-
-std::set<uint32_t> FakeRegistry::openHandles() const {
-    std::set<uint32_t> open;
-    for (const auto& [handle, keyPath] : handles_)
-        open.insert(handle);
-    return open;
+    if ((KEY_READ_ACCESS & ~it->second.allowedAccess) != 0) {
+        result.status = kRegAccessDenied;
+        return result;
+    }
+    auto found = it->second.values.find(lower(value));
+    if (found == it->second.values.end())
+        result.status = kRegFileNotFound;
+    else if (found->second.bytes.size() > kRegistryValueLimit)
+        result.status = kRegMoreData;
+    else
+        result = {kRegSuccess, found->second.type, found->second.bytes};
+    return result;
 }
 
 } // namespace ch::test

@@ -1,9 +1,8 @@
 #pragma once
 // An in-memory registry with the status codes of the real one: keys and values with their
-// type and raw bytes, keys that refuse opens asking for more than they allow, and a record of
-// every open (with its access mask) and close.
+// type and raw bytes, keys that refuse reads when they do not allow read access, values too
+// long to read, and a record of every read.
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -14,18 +13,16 @@ namespace ch::test {
 constexpr long kRegSuccess = 0;
 constexpr long kRegFileNotFound = 2;
 constexpr long kRegAccessDenied = 5;
-constexpr long kRegInvalidHandle = 6;
 constexpr long kRegMoreData = 234;
 
 constexpr uint32_t kRegSzType = 1;
 constexpr uint32_t kRegExpandSzType = 2;
 constexpr uint32_t kRegDwordType = 4;
 
-struct RegOpen {
+struct RegRead {
     uint32_t root;
     std::string subKey;
-    uint32_t options;
-    uint32_t access;
+    std::string value;
 };
 
 class FakeRegistry : public Registry {
@@ -37,18 +34,13 @@ class FakeRegistry : public Registry {
                    const std::string& text); // REG_SZ with its terminator
     void setDword(uint32_t root, const std::string& subKey, const std::string& name,
                   uint32_t value);
-    // Opens asking for any right outside allowedAccess fail with access denied.
+    // Reads fail with access denied unless allowedAccess holds all of KEY_READ_ACCESS.
     void restrictKey(uint32_t root, const std::string& subKey, uint32_t allowedAccess);
 
-    long openKey(uint32_t root, const std::string& subKey, uint32_t options, uint32_t access,
-                 uint32_t& key) override;
-    long queryValue(uint32_t key, const std::string& valueName, uint32_t& type, unsigned char* data,
-                    uint32_t& size) override;
-    long closeKey(uint32_t key) override;
+    RegistryValue readString(uint32_t root, const std::string& key,
+                             const std::string& value) override;
 
-    std::vector<RegOpen> opens;
-    std::vector<uint32_t> closes;
-    std::set<uint32_t> openHandles() const;
+    std::vector<RegRead> reads;
 
   private:
     struct Value {
@@ -60,9 +52,7 @@ class FakeRegistry : public Registry {
         std::map<std::string, Value> values; // lower-case names
     };
     static std::string path(uint32_t root, const std::string& subKey);
-    std::map<std::string, Key> keys_;         // lower-case "root\subkey"
-    std::map<uint32_t, std::string> handles_; // open handle -> key path
-    uint32_t nextHandle_ = 0x100;
+    std::map<std::string, Key> keys_; // lower-case "root\subkey"
 };
 
 } // namespace ch::test

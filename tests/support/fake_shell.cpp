@@ -2,13 +2,13 @@
 
 namespace ch::test {
 
-intptr_t FakeShell::shellExecute(uintptr_t ownerWindow, const std::string& verb,
-                                 const std::string& file, const std::string& parameters,
-                                 const std::string& directory, int showCommand) {
-    calls.push_back({ownerWindow, verb, file, parameters, directory, showCommand});
+ShellOutcome FakeShell::open(uintptr_t ownerWindow, const std::string& fileOrLink) {
+    calls.push_back({ownerWindow, fileOrLink});
     if (failure)
         throw *failure;
-    return result;
+    if (result > 32)
+        return {};
+    return {false, static_cast<int>(result)};
 }
 
 } // namespace ch::test

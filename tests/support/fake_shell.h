@@ -1,6 +1,6 @@
 #pragma once
-// Records every shell call and answers with a scripted result, or fails as an unusable
-// shell library does.
+// Records every shell call and answers as ShellExecute would have with a scripted result, or
+// fails as an unusable shell library does.
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,17 +12,14 @@ namespace ch::test {
 
 struct ShellCall {
     uintptr_t ownerWindow;
-    std::string verb, file, parameters, directory;
-    int showCommand;
+    std::string file;
 };
 
 class FakeShell : public Shell {
   public:
-    intptr_t shellExecute(uintptr_t ownerWindow, const std::string& verb, const std::string& file,
-                          const std::string& parameters, const std::string& directory,
-                          int showCommand) override;
+    ShellOutcome open(uintptr_t ownerWindow, const std::string& fileOrLink) override;
     std::vector<ShellCall> calls;
-    intptr_t result = 42;                // above 32: success
+    intptr_t result = 42;                // ShellExecute's answer: above 32 success, else the reason
     std::optional<RuntimeError> failure; // thrown instead of answering
 };
 

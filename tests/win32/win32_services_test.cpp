@@ -44,63 +44,44 @@ class Win32RegistryTest : public ::testing::Test {
                        static_cast<DWORD>(data.size()));
     }
 
-    // Reads one value into a 1024-byte buffer as the launcher does; returns the status.
-    long query(uint32_t key, const std::string& name, uint32_t& type, std::string& text) {
-        unsigned char buffer[1024] = {};
-        uint32_t size = sizeof buffer;
-        long status = registry.queryValue(key, name, type, buffer, size);
-        text.assign(reinterpret_cast<char*>(buffer), status == 0 ? size : 0);
-        return status;
-    }
-
     Win32Registry registry;
 };
 
 TEST_F(Win32RegistryTest, ReadsValuesWithReadOnlyAccess) {
-    uint32_t key = 0;
-    ASSERT_EQ(registry.openKey(kCurrentUser, kTestKey, 0, KEY_READ_ACCESS, key), 0);
-    EXPECT_NE(key, 0u);
-    uint32_t type = 0;
-    std::string text;
-    EXPECT_EQ(query(key, "PATH", type, text), 0);
-    EXPECT_EQ(type, 1u);
-    EXPECT_EQ(text, std::string("C:\\Tools\\MSINFO32.EXE") + '\0');
-    EXPECT_EQ(query(key, "Number", type, text), 0);
-    EXPECT_EQ(type, 4u);
-    EXPECT_EQ(text, std::string("\x78\x56\x34\x12", 4));
-    EXPECT_EQ(registry.closeKey(key), 0);
+    RegistryValue value = registry.readString(kCurrentUser, kTestKey, "PATH");
+    EXPECT_EQ(value.status, 0);
+    EXPECT_EQ(value.type, 1u);
+    EXPECT_EQ(value.bytes, std::string("C:\\Tools\\MSINFO32.EXE") + '\0');
+    value = registry.readString(kCurrentUser, kTestKey, "Number");
+    EXPECT_EQ(value.status, 0);
+    EXPECT_EQ(value.type, 4u);
+    EXPECT_EQ(value.bytes, std::string("\x78\x56\x34\x12", 4));
 }
 
 TEST_F(Win32RegistryTest, DataOfExactlyTheBufferSizeFitsAndOneByteMoreDoesNot) {
-    uint32_t key = 0;
-    ASSERT_EQ(registry.openKey(kCurrentUser, kTestKey, 0, KEY_READ_ACCESS, key), 0);
-    uint32_t type = 0;
-    std::string text;
-    EXPECT_EQ(query(key, "Fits", type, text), 0);
-    EXPECT_EQ(text.size(), 1024u);
-    EXPECT_EQ(query(key, "TooBig", type, text), ERROR_MORE_DATA);
-    EXPECT_EQ(query(key, "Missing", type, text), ERROR_FILE_NOT_FOUND);
-    registry.closeKey(key);
+    RegistryValue value = registry.readString(kCurrentUser, kTestKey, "Fits");
+    EXPECT_EQ(value.status, 0);
+    EXPECT_EQ(value.bytes.size(), 1024u);
+    EXPECT_EQ(registry.readString(kCurrentUser, kTestKey, "TooBig").status, ERROR_MORE_DATA);
+    EXPECT_EQ(registry.readString(kCurrentUser, kTestKey, "Missing").status, ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(Win32RegistryTest, MissingKeyFailsToOpenAndClosingNothingIsHarmless) {
-    uint32_t key = 0;
-    EXPECT_NE(registry.openKey(kCurrentUser, "Software\\Chathoard Tests\\Nothing", 0,
-                               KEY_READ_ACCESS, key),
-              0);
-    EXPECT_EQ(key, 0u);
-    EXPECT_NE(registry.closeKey(0), 0);
+TEST_F(Win32RegistryTest, MissingKeyIsAReason) {
+    const RegistryValue value =
+        registry.readString(kCurrentUser, "Software\\Chathoard Tests\\Nothing", "PATH");
+    EXPECT_NE(value.status, 0);
+    EXPECT_TRUE(value.bytes.empty());
 }
 
 TEST(Win32RegistryMachineTest, ReadsTheMachineHive) {
     Win32Registry registry;
-    uint32_t key = 0;
-    ASSERT_EQ(registry.openKey(HKEY_LOCAL_MACHINE_ROOT,
-                               "SOFTWARE\\Microsoft\\Windows NT\\"
-                               "CurrentVersion",
-                               0, KEY_READ_ACCESS, key),
+    EXPECT_EQ(registry
+                  .readString(HKEY_LOCAL_MACHINE_ROOT,
+                              "SOFTWARE\\Microsoft\\Windows NT\\"
+                              "CurrentVersion",
+                              "SystemRoot")
+                  .status,
               0);
-    registry.closeKey(key);
 }
 
 // System Information's own look-up under HKEY_LOCAL_MACHINE, whose predefined handle is
@@ -180,7 +161,9 @@ TEST_F(Win32ProcessesTest, MissingProgramIsFileNotFoundAndEmptyLineIsInvalid) {
 TEST(Win32ShellTest, MissingDocumentIsFileNotFound) {
     TempFolder dir;
     Win32Shell shell;
-    EXPECT_EQ(shell.shellExecute(0, "Open", dir / "chathoard.chm", "", "", 1), 2);
+    const ShellOutcome outcome = shell.open(0, dir / "chathoard.chm");
+    EXPECT_FALSE(outcome.opened);
+    EXPECT_EQ(outcome.reason, 2);
 }
 
 TEST(Win32ProgramFolderTest, IsTheFolderOfTheProgramFile) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/runtime_error.h"
+
 namespace ch {
 namespace {
 
@@ -109,6 +111,106 @@ bool isCopyTemporaryName(const std::string& name) {
         return false;
     const size_t end = digitsFrom(pos + 1);
     return end > pos + 1 && equalNoCase(name.substr(end), ".tmp");
+}
+
+// --- FileSystem conveniences ---------------------------------------------------------------
+
+void FileSystem::copyFile(const std::string& source, const std::string& destination,
+                          CopyFlush flush) {
+    const std::string temporary = copyToTemporary(source, destination, flush);
+    try {
+        moveOver(temporary, destination);
+    } catch (const RuntimeError&) {
+        try {
+            deleteFile(temporary);
+        } catch (const RuntimeError&) {
+            // A temporary file left behind is cleared by the next run; the rename's failure
+            // is the one to report.
+        }
+        throw;
+    }
+}
+
+bool FileSystem::folderExists(const std::string& path) {
+    try {
+        return status(path).folder;
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+bool FileSystem::fileExists(const std::string& path) {
+    try {
+        return !status(path).folder;
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+uint64_t FileSystem::fileSize(const std::string& path) {
+    const FileStatus s = status(path);
+    if (s.folder)
+        throw RuntimeError(errPathFileAccess, "This is a folder, not a file: " + path,
+                           5); // ERROR_ACCESS_DENIED, as opening it would give
+    return s.size;
+}
+
+int64_t FileSystem::modifiedTime(const std::string& path) {
+    return status(path).modified;
+}
+
+bool FileSystem::fileInUse(const std::string& path) {
+    try {
+        checkOpen(path, OpenCheck::AsCopySource);
+        return false;
+    } catch (const RuntimeError& e) {
+        return isSharingViolation(e);
+    }
+}
+
+void FileSystem::checkNotInUse(const std::string& path) {
+    checkOpen(path, OpenCheck::Alone);
+}
+
+void FileSystem::checkReadable(const std::string& path) {
+    checkOpen(path, OpenCheck::AsArchiver);
+}
+
+// All but the system's own hidden+system folders ("System Volume Information",
+// "$Recycle.Bin"): a hidden application data folder stays reachable, since a messenger may
+// keep its database there.
+std::vector<std::string> FileSystem::listFolders(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const FolderEntry& e : listEntries(folder))
+        if (e.folder && !(e.hidden && e.system))
+            names.push_back(e.name);
+    return names;
+}
+
+// Ordinary files: what the classic file list and a search with attribute mask 0 show.
+std::vector<std::string> FileSystem::listFiles(const std::string& folder,
+                                               const std::string& patterns) {
+    std::vector<std::string> names;
+    for (const FolderEntry& e : listEntries(folder))
+        if (!e.folder && !e.hidden && !e.system && patternListMatch(patterns, e.name))
+            names.push_back(e.name);
+    return names;
+}
+
+std::string FileSystem::readAll(const std::string& path) {
+    return readPart(path, 0, kWholeFile);
+}
+
+void FileSystem::writeAll(const std::string& path, const std::string& bytes) {
+    writeFile(path, bytes, WriteMode::Replace);
+}
+
+void FileSystem::writeNewFile(const std::string& path, const std::string& bytes) {
+    writeFile(path, bytes, WriteMode::New);
+}
+
+void FileSystem::appendText(const std::string& path, const std::string& bytes) {
+    writeFile(path, bytes, WriteMode::Append);
 }
 
 } // namespace ch

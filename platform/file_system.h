@@ -22,6 +22,15 @@ struct FolderEntry {
     std::string name;
     bool folder = false;
     bool reparsePoint = false; // a junction or symbolic link: what it leads to lies elsewhere
+    bool hidden = false;
+    bool system = false;
+};
+
+// What status tells about a file or folder.
+struct FileStatus {
+    bool folder = false;
+    uint64_t size = 0;    // bytes; 0 for a folder
+    int64_t modified = 0; // seconds since 1970 (UTC)
 };
 
 // Whether copyFile must have a copy on the disk before it renames it into place. A staging
@@ -29,24 +38,36 @@ struct FolderEntry {
 // clears it either way, and the flush is most of the time such a copy takes.
 enum class CopyFlush { ToDisk, NotNeeded };
 
+// How checkOpen opens a file for reading.
+enum class OpenCheck {
+    AsCopySource, // as a copy opens its source: others may read it meanwhile, not write it
+    Alone,        // without sharing: fails while any other program has it open
+    AsArchiver,   // with the sharing the archiving library asks for, reading a byte of it
+};
+
+// How writeFile writes a whole file.
+enum class WriteMode {
+    Replace, // creates or truncates; no flush
+    New,     // 75 when the name exists; flushed to the disk; on failure no file is left
+    Append,  // adds at the end, creating the file when missing, and flushes: what the file
+             // held before is never rewritten, so a failure cannot cost it
+};
+
+// The primitives are virtual; the conveniences below them are built on the primitives once,
+// for every implementation.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
 
-    // Copies a file. An existing destination is replaced only by a complete copy: the data
-    // goes to a temporary name in the destination folder, is flushed (unless flush says it
-    // need not be), then renamed over it.
-    // On failure the temporary file is gone and an existing destination is unchanged.
-    virtual void copyFile(const std::string& source, const std::string& destination,
-                          CopyFlush flush = CopyFlush::ToDisk) = 0;
-    // The first half of copyFile, for a set of files that is to be replaced all together:
-    // copies source to a new temporary file beside destination, flushed to disk, and returns
-    // its path. Fails as copyFile does, also when an existing destination could not be
+    // --- Primitives ------------------------------------------------------------------------
+    // Copies source to a new temporary file beside destination, flushed to disk unless flush
+    // says it need not be, and returns its path. Fails when the source cannot be read, when
+    // it is the destination under another name, and when an existing destination could not be
     // replaced (read-only, in use, a folder); on failure no temporary file is left.
-    virtual std::string copyToTemporary(const std::string& source,
-                                        const std::string& destination) = 0;
-    // The second half: renames a temporary file over destination in the same folder,
-    // replacing it. On failure both are as they were.
+    virtual std::string copyToTemporary(const std::string& source, const std::string& destination,
+                                        CopyFlush flush = CopyFlush::ToDisk) = 0;
+    // Renames a temporary file over destination in the same folder, replacing it. On failure
+    // both are as they were.
     virtual void moveOver(const std::string& temporary, const std::string& destination) = 0;
     // Deletes one file (no wildcards). 53 when missing.
     virtual void deleteFile(const std::string& path) = 0;
@@ -57,20 +78,13 @@ class FileSystem {
     virtual void makeFolder(const std::string& path) = 0;
     // 75 unless the folder is empty, 76 when missing.
     virtual void removeFolder(const std::string& path) = 0;
+    // Renames a file or folder within its drive: 75 when the new name exists, 53/76 when the
+    // old one is missing, 70 when it (or a file in the folder) is in use.
+    virtual void rename(const std::string& from, const std::string& to) = 0;
     // First ordinary file (not hidden, system or a folder) matching a pattern, or "".
     virtual std::string findFirstFile(const std::string& pattern) = 0;
-    virtual bool folderExists(const std::string& path) = 0;
-    virtual bool fileExists(const std::string& path) = 0;
-    // True when another program holds the file open so that a copy of it would fail as "in
-    // use" (a running messenger writing its database). Any other failure to open it is false:
-    // the copy reports it in its own words.
-    virtual bool fileInUse(const std::string& path) = 0;
-    // Names of the subfolders of a folder, sorted case-insensitively. 76 when missing.
-    virtual std::vector<std::string> listFolders(const std::string& folder) = 0;
-    // Names of the ordinary files of a folder matching any pattern of a ";"-separated list,
-    // sorted case-insensitively. 76 when the folder is missing.
-    virtual std::vector<std::string> listFiles(const std::string& folder,
-                                               const std::string& patterns) = 0;
+    // Kind, size and modification time of a file or folder; 53 when missing.
+    virtual FileStatus status(const std::string& path) = 0;
     // Every entry of a folder, hidden and system ones too, sorted case-insensitively (without
     // "." and ".."). 76 when missing.
     virtual std::vector<FolderEntry> listEntries(const std::string& folder) = 0;
@@ -78,33 +92,14 @@ class FileSystem {
     virtual std::vector<DriveInfo> drives() = 0;
     // The current folder of a drive ("c:\" style root or full path). 68 when not ready.
     virtual std::string currentFolder(char driveLetter) = 0;
-    // Whole-file reads and writes for the small text files (settings, list file).
-    virtual std::string readAll(const std::string& path) = 0;                     // 53 when missing
-    virtual void writeAll(const std::string& path, const std::string& bytes) = 0; // create/truncate
-    // Adds bytes at the end of a file, creating it when missing, and flushes them to the disk.
-    // What the file held before is never rewritten, so a failure cannot cost it.
-    virtual void appendText(const std::string& path, const std::string& bytes) = 0;
-    // Modification time of a file as seconds since 1970 (UTC); 53 when missing.
-    virtual int64_t modifiedTime(const std::string& path) = 0;
-    // Opens a file for reading as the archiving library does and reads a byte of it, to find
-    // out which file the library could not read: 53 missing, 70 in use or denied, 57 device
-    // error. The default only finds a missing file.
-    virtual void checkReadable(const std::string& path) { modifiedTime(path); }
-
-    // --- Checking and restoring backups ---
-    // Size of a file in bytes; 53 when missing.
-    virtual uint64_t fileSize(const std::string& path) = 0;
-    // Up to size bytes of a file from offset; fewer only at the end of the file.
+    // Opens a file as how says and closes it again: 53 missing, 70 in use or denied, 57
+    // device error.
+    virtual void checkOpen(const std::string& path, OpenCheck how) = 0;
+    // Up to size bytes of a file from offset; fewer only at the end of the file. 53 when
+    // missing.
     virtual std::string readPart(const std::string& path, uint64_t offset, size_t size) = 0;
-    // Creates a new file (75 when the name exists), writes bytes and flushes them to the disk.
-    // On failure no file of that name is left.
-    virtual void writeNewFile(const std::string& path, const std::string& bytes) = 0;
-    // Renames a file or folder within its drive: 75 when the new name exists, 53/76 when the
-    // old one is missing, 70 when it (or a file in the folder) is in use.
-    virtual void rename(const std::string& from, const std::string& to) = 0;
-    // Opens the file without sharing and closes it again: 70 with a sharing violation while
-    // another program has it open.
-    virtual void checkNotInUse(const std::string& path) = 0;
+    // Writes a whole file as mode says.
+    virtual void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) = 0;
     // Bytes free for this user on the drive of an existing folder; 76 when it is missing.
     virtual uint64_t freeBytes(const std::string& folder) = 0;
 
@@ -118,7 +113,44 @@ class FileSystem {
     // A name as Windows compares names: upper case by the rules of the ANSI code page, so
     // that "\xC9.dat" and "\xE9.dat" (E with an accent) are the same file.
     virtual std::string caseFolded(const std::string& name) const = 0;
+
+    // --- Conveniences ----------------------------------------------------------------------
+    // Copies a file. An existing destination is replaced only by a complete copy: the data
+    // goes to a temporary name in the destination folder, is flushed (unless flush says it
+    // need not be), then renamed over it.
+    // On failure the temporary file is gone and an existing destination is unchanged.
+    void copyFile(const std::string& source, const std::string& destination,
+                  CopyFlush flush = CopyFlush::ToDisk);
+    bool folderExists(const std::string& path);
+    bool fileExists(const std::string& path);
+    // Size of a file in bytes; 53 when missing, 75 for a folder.
+    uint64_t fileSize(const std::string& path);
+    // Modification time of a file or folder as seconds since 1970 (UTC); 53 when missing.
+    int64_t modifiedTime(const std::string& path);
+    // True when another program holds the file open so that a copy of it would fail as "in
+    // use" (a running messenger writing its database). Any other failure to open it is false:
+    // the copy reports it in its own words.
+    bool fileInUse(const std::string& path);
+    // 70 with a sharing violation while another program has the file open.
+    void checkNotInUse(const std::string& path);
+    // Opens a file for reading as the archiving library does and reads a byte of it, to find
+    // out which file the library could not read.
+    void checkReadable(const std::string& path);
+    // Names of the subfolders of a folder (all but the system's own hidden and system ones),
+    // sorted case-insensitively. 76 when missing.
+    std::vector<std::string> listFolders(const std::string& folder);
+    // Names of the ordinary files of a folder matching any pattern of a ";"-separated list,
+    // sorted case-insensitively. 76 when the folder is missing.
+    std::vector<std::string> listFiles(const std::string& folder, const std::string& patterns);
+    // Whole-file reads and writes for the small text files (settings, list file).
+    std::string readAll(const std::string& path); // 53 when missing
+    void writeAll(const std::string& path, const std::string& bytes);
+    void writeNewFile(const std::string& path, const std::string& bytes);
+    void appendText(const std::string& path, const std::string& bytes);
 };
+
+// A readPart size that reads to the end of the file, as readAll does.
+constexpr size_t kWholeFile = static_cast<size_t>(-1);
 
 // Helpers shared by both implementations.
 // True when name matches one wildcard pattern (* and ?, case-insensitive, Win32 rules:

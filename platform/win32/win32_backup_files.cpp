@@ -1,5 +1,5 @@
 // The part of Win32FileSystem that checks and restores backups: reads at an offset, renames, and
-// the test for a file another program holds open.
+// the tests for a file another program holds open.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,16 +12,6 @@
 
 namespace ch {
 
-uint64_t Win32FileSystem::fileSize(const std::string& path) {
-    CriticalErrorsQuiet quiet;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(winPath(path).c_str(), GetFileExInfoStandard, &data))
-        throwFileError(GetLastError(), path);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        throwFileError(ERROR_ACCESS_DENIED, path);
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 std::string Win32FileSystem::readPart(const std::string& path, uint64_t offset, size_t size) {
     CriticalErrorsQuiet quiet;
     FileHandle in(CreateFileW(winPath(path).c_str(), GENERIC_READ,
@@ -33,12 +23,14 @@ std::string Win32FileSystem::readPart(const std::string& path, uint64_t offset, 
     at.QuadPart = static_cast<LONGLONG>(offset);
     if (!SetFilePointerEx(in.get(), at, nullptr, FILE_BEGIN))
         throwLastError(path);
-    std::string bytes(size, '\0');
+    // The buffer grows with what is read, so that kWholeFile asks for no more than is there.
+    std::string bytes;
     size_t have = 0;
     while (have < size) {
+        const size_t want = std::min<size_t>(size - have, 1 << 20);
+        bytes.resize(have + want);
         DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(size - have, 1 << 20));
-        if (!ReadFile(in.get(), bytes.data() + have, want, &got, nullptr))
+        if (!ReadFile(in.get(), bytes.data() + have, static_cast<DWORD>(want), &got, nullptr))
             throwLastError(path);
         if (got == 0)
             break;
@@ -57,12 +49,33 @@ void Win32FileSystem::rename(const std::string& from, const std::string& to) {
     }
 }
 
-void Win32FileSystem::checkNotInUse(const std::string& path) {
+void Win32FileSystem::checkOpen(const std::string& path, OpenCheck how) {
     CriticalErrorsQuiet quiet;
-    FileHandle file(CreateFileW(winPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid())
-        throwFileError(GetLastError(), path);
+    switch (how) {
+    case OpenCheck::AsCopySource:
+    case OpenCheck::Alone: {
+        // AsCopySource: the same access and sharing as the copy's own open of its source.
+        const DWORD sharing = how == OpenCheck::Alone ? 0 : FILE_SHARE_READ;
+        FileHandle file(CreateFileW(winPath(path).c_str(), GENERIC_READ, sharing, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid())
+            throwFileError(GetLastError(), path);
+        return;
+    }
+    case OpenCheck::AsArchiver: {
+        // The sharing the library asks for, so that what fails here failed there.
+        FileHandle file(CreateFileW(winPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid())
+            throwLastError(path);
+        char byte;
+        DWORD read = 0;
+        if (!ReadFile(file.get(), &byte, 1, &read, nullptr))
+            throwLastError(path);
+        return;
+    }
+    }
 }
 
 uint64_t Win32FileSystem::freeBytes(const std::string& folder) {

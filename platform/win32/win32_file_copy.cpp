@@ -1,4 +1,4 @@
-// The data-moving half of Win32FileSystem: copies and whole-file reads and writes.
+// The data-moving half of Win32FileSystem: copies and whole-file writes.
 #include <algorithm>
 #include <atomic>
 #include <optional>
@@ -113,6 +113,11 @@ std::string copyToTemp(const std::string& source, const std::string& destination
     if (sameFile(in.get(), destination))
         throw RuntimeError(errPermissionDenied,
                            "A file cannot be copied onto itself: " + destination);
+    // A read-only destination would only fail the rename, after the copy (or the whole set
+    // of copies) is made.
+    const DWORD attributes = attributesOf(destination);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        throwFileError(ERROR_ACCESS_DENIED, destination);
 
     std::string tempPath;
     FileHandle out(createTempBeside(destination, tempPath));
@@ -164,80 +169,7 @@ void writeWholeFile(const std::string& path, const std::string& bytes, DWORD dis
     }
 }
 
-void moveOrThrow(const std::string& from, const std::string& to) {
-    if (!MoveFileExW(winPath(from).c_str(), winPath(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throwFileError(GetLastError(), to);
-}
-
-} // namespace
-
-void Win32FileSystem::copyFile(const std::string& source, const std::string& destination,
-                               CopyFlush flush) {
-    CriticalErrorsQuiet quiet;
-    const std::string tempPath = copyToTemp(source, destination, flush);
-    try {
-        moveOrThrow(tempPath, destination);
-    } catch (const RuntimeError&) {
-        DeleteFileW(winPath(tempPath).c_str());
-        throw;
-    }
-}
-
-std::string Win32FileSystem::copyToTemporary(const std::string& source,
-                                             const std::string& destination) {
-    CriticalErrorsQuiet quiet;
-    // A read-only destination would only fail the rename, after the whole set is copied.
-    const DWORD attributes = GetFileAttributesW(winPath(destination).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        throwFileError(ERROR_ACCESS_DENIED, destination);
-    return copyToTemp(source, destination, CopyFlush::ToDisk);
-}
-
-void Win32FileSystem::moveOver(const std::string& temporary, const std::string& destination) {
-    CriticalErrorsQuiet quiet;
-    moveOrThrow(temporary, destination);
-}
-
-bool Win32FileSystem::fileInUse(const std::string& path) {
-    CriticalErrorsQuiet quiet;
-    // The same access and sharing as the copy's own open of its source.
-    FileHandle in(CreateFileW(winPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (in.valid())
-        return false;
-    const DWORD error = GetLastError();
-    return error == kSharingViolation || error == kLockViolation;
-}
-
-std::string Win32FileSystem::readAll(const std::string& path) {
-    CriticalErrorsQuiet quiet;
-    FileHandle in(CreateFileW(winPath(path).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!in.valid())
-        throwFileError(GetLastError(), path);
-    std::string bytes;
-    char chunk[65536];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(in.get(), chunk, sizeof chunk, &got, nullptr))
-            throwLastError(path);
-        if (got == 0)
-            return bytes;
-        bytes.append(chunk, got);
-    }
-}
-
-void Win32FileSystem::writeAll(const std::string& path, const std::string& bytes) {
-    writeWholeFile(path, bytes, CREATE_ALWAYS, false);
-}
-
-void Win32FileSystem::writeNewFile(const std::string& path, const std::string& bytes) {
-    writeWholeFile(path, bytes, CREATE_NEW, true);
-}
-
-void Win32FileSystem::appendText(const std::string& path, const std::string& bytes) {
+void appendBytes(const std::string& path, const std::string& bytes) {
     CriticalErrorsQuiet quiet;
     // Append access only: every write lands at the end, even with another process appending
     // to the same file, and the bytes already there cannot be touched.
@@ -249,6 +181,35 @@ void Win32FileSystem::appendText(const std::string& path, const std::string& byt
     writeOrThrow(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), path);
     if (!FlushFileBuffers(out.get()))
         throwLastError(path);
+}
+
+} // namespace
+
+std::string Win32FileSystem::copyToTemporary(const std::string& source,
+                                             const std::string& destination, CopyFlush flush) {
+    CriticalErrorsQuiet quiet;
+    return copyToTemp(source, destination, flush);
+}
+
+void Win32FileSystem::moveOver(const std::string& temporary, const std::string& destination) {
+    CriticalErrorsQuiet quiet;
+    if (!MoveFileExW(winPath(temporary).c_str(), winPath(destination).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throwFileError(GetLastError(), destination);
+}
+
+void Win32FileSystem::writeFile(const std::string& path, const std::string& bytes, WriteMode mode) {
+    switch (mode) {
+    case WriteMode::Replace:
+        writeWholeFile(path, bytes, CREATE_ALWAYS, false);
+        return;
+    case WriteMode::New:
+        writeWholeFile(path, bytes, CREATE_NEW, true);
+        return;
+    case WriteMode::Append:
+        appendBytes(path, bytes);
+        return;
+    }
 }
 
 } // namespace ch

@@ -23,18 +23,6 @@ bool isOrdinaryFile(DWORD attributes) {
     return (attributes & kNotOrdinary) == 0;
 }
 
-// Folders the folder list shows: all but the system's own hidden+system ones
-// ("System Volume Information", "$Recycle.Bin"); a hidden application data folder stays
-// reachable, since a messenger may keep its database there.
-bool isListedFolder(const WIN32_FIND_DATAW& data) {
-    const DWORD attributes = data.dwFileAttributes;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    if ((attributes & FILE_ATTRIBUTE_HIDDEN) && (attributes & FILE_ATTRIBUTE_SYSTEM))
-        return false;
-    return wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0;
-}
-
 // "C:\x" -> "C:\x\", "C:\" stays: the folder part to put in front of a name.
 std::string withSeparator(const std::string& folder) {
     if (folder.empty() || lastSeparator(folder, "\\/:", isAnsiLeadByte) == folder.size() - 1)
@@ -173,22 +161,6 @@ std::string Win32FileSystem::findFirstFile(const std::string& pattern) {
     return splitPattern(paths.front()).second;
 }
 
-bool Win32FileSystem::folderExists(const std::string& path) {
-    CriticalErrorsQuiet quiet;
-    DWORD attributes = attributesOf(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool Win32FileSystem::fileExists(const std::string& path) {
-    CriticalErrorsQuiet quiet;
-    DWORD attributes = attributesOf(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::vector<std::string> Win32FileSystem::listFolders(const std::string& folder) {
-    return listFolder(folder, isListedFolder);
-}
-
 std::vector<FolderEntry> Win32FileSystem::listEntries(const std::string& folder) {
     std::vector<FolderEntry> entries;
     listFolder(folder, [&](const WIN32_FIND_DATAW& data) {
@@ -196,21 +168,15 @@ std::vector<FolderEntry> Win32FileSystem::listEntries(const std::string& folder)
             return false;
         const DWORD attributes = data.dwFileAttributes;
         entries.push_back({usableName(folder, data), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                           (attributes & FILE_ATTRIBUTE_HIDDEN) != 0,
+                           (attributes & FILE_ATTRIBUTE_SYSTEM) != 0});
         return false;
     });
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
         return lessNoCase(a.name, b.name);
     });
     return entries;
-}
-
-std::vector<std::string> Win32FileSystem::listFiles(const std::string& folder,
-                                                    const std::string& patterns) {
-    return listFolder(folder, [&](const WIN32_FIND_DATAW& data) {
-        return isOrdinaryFile(data.dwFileAttributes) &&
-               patternListMatch(patterns, usableName(folder, data));
-    });
 }
 
 namespace {
@@ -287,30 +253,21 @@ std::string Win32FileSystem::currentFolder(char driveLetter) {
     return toAnsi(full);
 }
 
-void Win32FileSystem::checkReadable(const std::string& path) {
-    CriticalErrorsQuiet quiet;
-    // The sharing the library asks for, so that what fails here failed there.
-    FileHandle file(CreateFileW(winPath(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid())
-        throwLastError(path);
-    char byte;
-    DWORD read = 0;
-    if (!ReadFile(file.get(), &byte, 1, &read, nullptr))
-        throwLastError(path);
-}
-
-int64_t Win32FileSystem::modifiedTime(const std::string& path) {
+FileStatus Win32FileSystem::status(const std::string& path) {
     CriticalErrorsQuiet quiet;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(winPath(path).c_str(), GetFileExInfoStandard, &data))
         throwLastError(path);
+    FileStatus status;
+    status.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!status.folder)
+        status.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     ULARGE_INTEGER t;
     t.LowPart = data.ftLastWriteTime.dwLowDateTime;
     t.HighPart = data.ftLastWriteTime.dwHighDateTime;
     // FILETIME counts 100 ns steps from 1601; 11644473600 s lie between 1601 and 1970.
-    return static_cast<int64_t>(t.QuadPart / 10000000ULL) - 11644473600LL;
+    status.modified = static_cast<int64_t>(t.QuadPart / 10000000ULL) - 11644473600LL;
+    return status;
 }
 
 } // namespace ch

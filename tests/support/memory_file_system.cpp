@@ -132,8 +132,6 @@ MemoryFileSystem::~MemoryFileSystem() = default;
 
 const char* fsOpName(FsOp op) {
     switch (op) {
-    case FsOp::Copy:
-        return "copy";
     case FsOp::CopyToTemporary:
         return "copy-to-temporary";
     case FsOp::MoveOver:
@@ -148,14 +146,8 @@ const char* fsOpName(FsOp op) {
         return "remove-folder";
     case FsOp::FindFirstFile:
         return "find-first";
-    case FsOp::FolderExists:
-        return "folder-exists";
-    case FsOp::FileExists:
-        return "file-exists";
-    case FsOp::ListFolders:
-        return "list-folders";
-    case FsOp::ListFiles:
-        return "list-files";
+    case FsOp::Status:
+        return "status";
     case FsOp::ListEntries:
         return "list-entries";
     case FsOp::Drives:
@@ -164,26 +156,22 @@ const char* fsOpName(FsOp op) {
         return "current-folder";
     case FsOp::ReadAll:
         return "read";
-    case FsOp::WriteAll:
-        return "write";
-    case FsOp::AppendText:
-        return "append";
-    case FsOp::ModifiedTime:
-        return "mtime";
-    case FsOp::CheckReadable:
-        return "check-readable";
-    case FsOp::FileInUse:
-        return "in-use";
-    case FsOp::FileSize:
-        return "size";
     case FsOp::ReadPart:
         return "read-part";
+    case FsOp::WriteAll:
+        return "write";
     case FsOp::WriteNewFile:
         return "write-new";
-    case FsOp::Rename:
-        return "rename";
+    case FsOp::AppendText:
+        return "append";
+    case FsOp::FileInUse:
+        return "in-use";
     case FsOp::CheckNotInUse:
         return "check-not-in-use";
+    case FsOp::CheckReadable:
+        return "check-readable";
+    case FsOp::Rename:
+        return "rename";
     case FsOp::FreeBytes:
         return "free-bytes";
     }
@@ -192,8 +180,7 @@ const char* fsOpName(FsOp op) {
 
 std::string FsCall::text() const {
     std::string t = std::string(fsOpName(op)) + " " + path;
-    if (op == FsOp::Copy || op == FsOp::CopyToTemporary || op == FsOp::MoveOver ||
-        op == FsOp::Rename)
+    if (op == FsOp::CopyToTemporary || op == FsOp::MoveOver || op == FsOp::Rename)
         t += " -> " + path2;
     if (error)
         t += " !" + std::to_string(error);
@@ -434,9 +421,9 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 }
 
 std::vector<std::string> MemoryFileSystem::changes() const {
-    return logOf({FsOp::Copy, FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile,
-                  FsOp::DeleteByPattern, FsOp::MakeFolder, FsOp::RemoveFolder, FsOp::WriteAll,
-                  FsOp::AppendText, FsOp::WriteNewFile, FsOp::Rename});
+    return logOf({FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile, FsOp::DeleteByPattern,
+                  FsOp::MakeFolder, FsOp::RemoveFolder, FsOp::WriteAll, FsOp::AppendText,
+                  FsOp::WriteNewFile, FsOp::Rename});
 }
 
 std::string MemoryFileSystem::dump() const {
@@ -561,8 +548,10 @@ MemoryFileSystem::Node& MemoryFileSystem::openableFile(const Resolved& r) {
     return *n;
 }
 
-void MemoryFileSystem::copyFile(const std::string& source, const std::string& destination,
-                                CopyFlush flush) {
+// Names the temporary file as Win32FileSystem does, with process number 1: the destination's
+// folder as written, then "~chathoard-1-<n>.tmp" with the first n not taken.
+std::string MemoryFileSystem::copyToTemporary(const std::string& source,
+                                              const std::string& destination, CopyFlush flush) {
     const size_t index = log.size();
     struct MarkFlush {
         std::vector<FsCall>& log;
@@ -570,51 +559,25 @@ void MemoryFileSystem::copyFile(const std::string& source, const std::string& de
         CopyFlush flush;
         ~MarkFlush() { log.at(index).flush = flush; }
     } mark{log, index, flush};
-    run(FsOp::Copy, source, destination, [&] {
-        Resolved rd = resolve(destination);
-        auto [src, folder] = checkCopy(source, rd);
-        const std::string data = src->data;
-        const int64_t mtime = src->mtime;
-        Node& copy = folder->add(rd.last(), false); // replaces the old entry
-        copy.data = data;
-        copy.mtime = mtime;
-    });
-}
-
-std::pair<MemoryFileSystem::Node*, MemoryFileSystem::Node*>
-MemoryFileSystem::checkCopy(const std::string& source, const Resolved& rd) {
-    Node* src = &openableFile(resolve(source));
-    if (rd.parts.empty())
-        fail(errPathFileAccess);
-    Node& folder = parentFolderOf(rd);
-    Node* old = folder.child(rd.last());
-    if (old == src)
-        fail(errPermissionDenied, kSharingViolation);
-    if (old && old->folder)
-        fail(errPathFileAccess, kAccessDenied);
-    if (old && old->locked)
-        fail(errPermissionDenied, kSharingViolation);
-    if (old && old->readOnly)
-        fail(errPermissionDenied, kAccessDenied);
-    // The copy goes to a temporary file first: the disk needs room for all of it while the
-    // old destination still exists, and a failure leaves the old one untouched.
-    if (src->data.size() > rd.drive->freeBytes())
-        fail(errDiskFull, 112);
-    return {src, &folder};
-}
-
-// Names the temporary file as Win32FileSystem does, with process number 1: the destination's
-// folder as written, then "~chathoard-1-<n>.tmp" with the first n not taken.
-std::string MemoryFileSystem::copyToTemporary(const std::string& source,
-                                              const std::string& destination) {
     return run(FsOp::CopyToTemporary, source, destination, [&] {
         Resolved rd = resolve(destination);
-        auto [src, folder] = checkCopy(source, rd);
+        Node* src = &openableFile(resolve(source));
+        if (rd.parts.empty())
+            fail(errPathFileAccess);
+        Node& folder = parentFolderOf(rd);
+        Node* old = folder.child(rd.last());
+        if (old == src)
+            fail(errPermissionDenied, kSharingViolation);
+        checkReplaceable(old);
+        // The old destination still exists while the copy is made: the disk needs room for
+        // all of it.
+        if (src->data.size() > rd.drive->freeBytes())
+            fail(errDiskFull, 112);
         std::string name;
         do
             name = copyTemporaryName(1, ++tempCounter_);
-        while (folder->child(name));
-        Node& copy = folder->add(name, false);
+        while (folder.child(name));
+        Node& copy = folder.add(name, false);
         copy.data = src->data;
         copy.mtime = src->mtime;
         const size_t cut = lastSeparator(destination, "\\/:", leadByte_);
@@ -729,55 +692,6 @@ std::string MemoryFileSystem::findFirstFile(const std::string& pattern) {
     });
 }
 
-bool MemoryFileSystem::folderExists(const std::string& path) {
-    try {
-        return run(FsOp::FolderExists, path, {}, [&] {
-            Resolved r = resolve(path);
-            Node* n = walk(r.drive->root, r.parts, r.parts.size());
-            return n && n->folder;
-        });
-    } catch (const RuntimeError&) {
-        return false;
-    }
-}
-
-bool MemoryFileSystem::fileExists(const std::string& path) {
-    try {
-        return run(FsOp::FileExists, path, {}, [&] {
-            Resolved r = resolve(path);
-            Node* n = walk(r.drive->root, r.parts, r.parts.size());
-            return n && !n->folder;
-        });
-    } catch (const RuntimeError&) {
-        return false;
-    }
-}
-
-bool MemoryFileSystem::fileInUse(const std::string& path) {
-    try {
-        return run(FsOp::FileInUse, path, {}, [&] {
-            Resolved r = resolve(path);
-            Node* n = walk(r.drive->root, r.parts, r.parts.size());
-            return n && !n->folder && n->locked;
-        });
-    } catch (const RuntimeError&) {
-        return false;
-    }
-}
-
-namespace {
-
-std::vector<std::string> sortedNames(const MemoryFileSystem::Node& folder, auto keep) {
-    std::vector<std::string> names;
-    for (const auto& [key, c] : folder.children)
-        if (keep(*c))
-            names.push_back(c->name);
-    std::sort(names.begin(), names.end(), lessNoCase);
-    return names;
-}
-
-} // namespace
-
 MemoryFileSystem::Node& MemoryFileSystem::folderAt(const std::string& path) {
     Resolved r = resolve(path);
     Node* n = walk(r.drive->root, r.parts, r.parts.size());
@@ -786,29 +700,15 @@ MemoryFileSystem::Node& MemoryFileSystem::folderAt(const std::string& path) {
     return *n;
 }
 
-std::vector<std::string> MemoryFileSystem::listFolders(const std::string& folder) {
-    return run(FsOp::ListFolders, folder, {}, [&] {
-        return sortedNames(folderAt(folder), [](const Node& n) { return n.folder && !n.hidden; });
-    });
-}
-
 std::vector<FolderEntry> MemoryFileSystem::listEntries(const std::string& folder) {
     return run(FsOp::ListEntries, folder, {}, [&] {
         std::vector<FolderEntry> entries;
         for (const auto& [key, c] : folderAt(folder).children)
-            entries.push_back({c->name, c->folder, c->reparsePoint});
+            // Hidden here stands for hidden or system, as for the lists that skip them.
+            entries.push_back({c->name, c->folder, c->reparsePoint, c->hidden, c->hidden});
         std::sort(entries.begin(), entries.end(),
                   [](const auto& a, const auto& b) { return lessNoCase(a.name, b.name); });
         return entries;
-    });
-}
-
-std::vector<std::string> MemoryFileSystem::listFiles(const std::string& folder,
-                                                     const std::string& patterns) {
-    return run(FsOp::ListFiles, folder, patterns, [&] {
-        return sortedNames(folderAt(folder), [&](const Node& n) {
-            return n.ordinaryFile() && patternListMatch(patterns, n.name);
-        });
     });
 }
 
@@ -832,14 +732,6 @@ std::string MemoryFileSystem::currentFolder(char driveLetter) {
     });
 }
 
-std::string MemoryFileSystem::readAll(const std::string& path) {
-    return run(FsOp::ReadAll, path, {}, [&] { return openableFile(resolve(path)).data; });
-}
-
-void MemoryFileSystem::checkReadable(const std::string& path) {
-    run(FsOp::CheckReadable, path, {}, [&] { openableFile(resolve(path)); });
-}
-
 // A file opened for writing, made when missing: the checks CreateFile makes for that.
 MemoryFileSystem::Node& MemoryFileSystem::fileToWrite(const Resolved& r) {
     if (r.parts.empty())
@@ -861,19 +753,34 @@ void MemoryFileSystem::checkReplaceable(const Node* n) {
         fail(errPermissionDenied, kAccessDenied);
 }
 
-void MemoryFileSystem::writeAll(const std::string& path, const std::string& bytes) {
-    run(FsOp::WriteAll, path, {}, [&] {
+void MemoryFileSystem::writeFile(const std::string& path, const std::string& bytes,
+                                 WriteMode mode) {
+    const FsOp op = mode == WriteMode::Replace ? FsOp::WriteAll
+                    : mode == WriteMode::New   ? FsOp::WriteNewFile
+                                               : FsOp::AppendText;
+    run(op, path, {}, [&] {
         Resolved r = resolve(path);
+        if (mode == WriteMode::New) {
+            if (r.parts.empty())
+                fail(errPathFileAccess);
+            Node& folder = parentFolderOf(r);
+            if (folder.child(r.last()))
+                fail(errPathFileAccess, 80); // ERROR_FILE_EXISTS
+            Node& n = folder.add(r.last(), false);
+            try {
+                writeData(*r.drive, n, bytes);
+            } catch (const RuntimeError&) {
+                folder.children.erase(lower(r.last()));
+                throw;
+            }
+            return;
+        }
         Node* n = &fileToWrite(r);
-        n->data.clear(); // truncated on open, as the real file is
-        writeData(*r.drive, *n, bytes);
-    });
-}
-
-void MemoryFileSystem::appendText(const std::string& path, const std::string& bytes) {
-    run(FsOp::AppendText, path, {}, [&] {
-        Resolved r = resolve(path);
-        Node* n = &fileToWrite(r);
+        if (mode == WriteMode::Replace) {
+            n->data.clear(); // truncated on open, as the real file is
+            writeData(*r.drive, *n, bytes);
+            return;
+        }
         const uint64_t room = r.drive->freeBytes();
         n->mtime = clock;
         if (bytes.size() > room) {
@@ -884,49 +791,29 @@ void MemoryFileSystem::appendText(const std::string& path, const std::string& by
     });
 }
 
-int64_t MemoryFileSystem::modifiedTime(const std::string& path) {
-    return run(FsOp::ModifiedTime, path, {}, [&] {
+FileStatus MemoryFileSystem::status(const std::string& path) {
+    return run(FsOp::Status, path, {}, [&] {
         Resolved r = resolve(path);
         Node* n = r.parts.empty() ? &r.drive->root : parentFolderOf(r).child(r.last());
         if (!n)
             fail(errFileNotFound, 2);
-        return n->mtime;
+        return FileStatus{n->folder, n->folder ? 0 : static_cast<uint64_t>(n->data.size()),
+                          n->mtime};
     });
 }
 
-uint64_t MemoryFileSystem::fileSize(const std::string& path) {
-    return run(FsOp::FileSize, path, {}, [&] {
-        Resolved r = resolve(path);
-        Node* n = r.parts.empty() ? nullptr : parentFolderOf(r).child(r.last());
-        if (!n || n->folder)
-            fail(errFileNotFound, 2);
-        return static_cast<uint64_t>(n->data.size());
-    });
+void MemoryFileSystem::checkOpen(const std::string& path, OpenCheck how) {
+    const FsOp op = how == OpenCheck::AsCopySource ? FsOp::FileInUse
+                    : how == OpenCheck::Alone      ? FsOp::CheckNotInUse
+                                                   : FsOp::CheckReadable;
+    run(op, path, {}, [&] { openableFile(resolve(path)); });
 }
 
 std::string MemoryFileSystem::readPart(const std::string& path, uint64_t offset, size_t size) {
-    return run(FsOp::ReadPart, path, {}, [&] {
+    return run(size == kWholeFile ? FsOp::ReadAll : FsOp::ReadPart, path, {}, [&] {
         const std::string& data = openableFile(resolve(path)).data;
         return offset >= data.size() ? std::string()
                                      : data.substr(static_cast<size_t>(offset), size);
-    });
-}
-
-void MemoryFileSystem::writeNewFile(const std::string& path, const std::string& bytes) {
-    run(FsOp::WriteNewFile, path, {}, [&] {
-        Resolved r = resolve(path);
-        if (r.parts.empty())
-            fail(errPathFileAccess);
-        Node& folder = parentFolderOf(r);
-        if (folder.child(r.last()))
-            fail(errPathFileAccess, 80); // ERROR_FILE_EXISTS
-        Node& n = folder.add(r.last(), false);
-        try {
-            writeData(*r.drive, n, bytes);
-        } catch (const RuntimeError&) {
-            folder.children.erase(lower(r.last()));
-            throw;
-        }
     });
 }
 
@@ -970,10 +857,6 @@ void MemoryFileSystem::rename(const std::string& from, const std::string& to) {
         moved->name = rt.last();
         target.children[lower(rt.last())] = std::move(moved);
     });
-}
-
-void MemoryFileSystem::checkNotInUse(const std::string& path) {
-    run(FsOp::CheckNotInUse, path, {}, [&] { openableFile(resolve(path)); });
 }
 
 uint64_t MemoryFileSystem::freeBytes(const std::string& folder) {

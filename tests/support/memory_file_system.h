@@ -14,8 +14,9 @@
 
 namespace ch::test {
 
+// The calls as the log names them. A whole-file read, the three ways of writing a file and the
+// three open checks each have their own name, as the conveniences built on them do.
 enum class FsOp {
-    Copy,
     CopyToTemporary,
     MoveOver,
     DeleteFile,
@@ -23,24 +24,19 @@ enum class FsOp {
     MakeFolder,
     RemoveFolder,
     FindFirstFile,
-    FolderExists,
-    FileExists,
-    ListFolders,
+    Status,
     ListEntries,
-    ListFiles,
     Drives,
     CurrentFolder,
     ReadAll,
-    WriteAll,
-    AppendText,
-    ModifiedTime,
-    CheckReadable,
-    FileInUse,
-    FileSize,
     ReadPart,
+    WriteAll,
     WriteNewFile,
-    Rename,
+    AppendText,
+    FileInUse,
     CheckNotInUse,
+    CheckReadable,
+    Rename,
     FreeBytes,
 };
 const char* fsOpName(FsOp op);
@@ -92,7 +88,7 @@ class MemoryFileSystem : public FileSystem {
 
     // Fail the next call (or every call) of op whose path or destination matches pathPattern
     // (wildcards allowed, case-insensitive; empty matches any path). The call fails before it
-    // changes anything. folderExists/fileExists answer false instead of throwing.
+    // changes anything. folderExists/fileExists/fileInUse answer false instead of throwing.
     void failOnce(FsOp op, const std::string& pathPattern, int errorNumber,
                   unsigned long systemError = 0);
     void failAlways(FsOp op, const std::string& pathPattern, int errorNumber,
@@ -114,41 +110,29 @@ class MemoryFileSystem : public FileSystem {
     std::vector<FsCall> log;
     // The logged calls of the given kinds, as text, in order.
     std::vector<std::string> logOf(std::initializer_list<FsOp> ops) const;
-    // Calls that change the disk (copy, delete, make/remove folder, write), as text.
+    // Calls that change the disk (copy, move, delete, make/remove folder, write), as text.
     std::vector<std::string> changes() const;
     // Drives, tree, files with sizes and times, pending failures and the log, for a failing
     // assertion: EXPECT_...(...) << fs.dump();
     std::string dump() const;
 
     // --- FileSystem ------------------------------------------------------------------------
-    void copyFile(const std::string& source, const std::string& destination,
-                  CopyFlush flush = CopyFlush::ToDisk) override;
-    std::string copyToTemporary(const std::string& source, const std::string& destination) override;
+    std::string copyToTemporary(const std::string& source, const std::string& destination,
+                                CopyFlush flush = CopyFlush::ToDisk) override;
     void moveOver(const std::string& temporary, const std::string& destination) override;
     void deleteFile(const std::string& path) override;
     void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;
     void removeFolder(const std::string& path) override;
+    void rename(const std::string& from, const std::string& to) override;
     std::string findFirstFile(const std::string& pattern) override;
-    bool folderExists(const std::string& path) override;
-    bool fileExists(const std::string& path) override;
-    bool fileInUse(const std::string& path) override;
-    std::vector<std::string> listFolders(const std::string& folder) override;
+    FileStatus status(const std::string& path) override;
     std::vector<FolderEntry> listEntries(const std::string& folder) override;
-    std::vector<std::string> listFiles(const std::string& folder,
-                                       const std::string& patterns) override;
     std::vector<DriveInfo> drives() override;
     std::string currentFolder(char driveLetter) override;
-    std::string readAll(const std::string& path) override;
-    void writeAll(const std::string& path, const std::string& bytes) override;
-    void appendText(const std::string& path, const std::string& bytes) override;
-    int64_t modifiedTime(const std::string& path) override;
-    void checkReadable(const std::string& path) override;
-    uint64_t fileSize(const std::string& path) override;
+    void checkOpen(const std::string& path, OpenCheck how) override;
     std::string readPart(const std::string& path, uint64_t offset, size_t size) override;
-    void writeNewFile(const std::string& path, const std::string& bytes) override;
-    void rename(const std::string& from, const std::string& to) override;
-    void checkNotInUse(const std::string& path) override;
+    void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) override;
     uint64_t freeBytes(const std::string& folder) override;
     LeadByteTest leadByteTest() const override { return leadByte_; }
     // Code page 1252 for Latin-1 letters (code page 932: ASCII only).
@@ -187,9 +171,6 @@ class MemoryFileSystem : public FileSystem {
     Node& openableFile(const Resolved& r);
     Node& fileToWrite(const Resolved& r);
     static void checkReplaceable(const Node* n);
-    // The source and the folder of a copy, once it is known that the copy may replace the
-    // destination.
-    std::pair<Node*, Node*> checkCopy(const std::string& source, const Resolved& rd);
     unsigned tempCounter_ = 0;
     void writeData(Drive& d, Node& file, const std::string& bytes);
     std::string pathOf(char letter, const std::vector<std::string>& parts) const;

@@ -115,7 +115,7 @@ TEST_F(Generations, NormalRunCompletesUnderATemporaryNameAndPrunesOnlyItsOwnFold
     fs.log.clear();
 
     EXPECT_EQ(normal(2), BackupOutcome::Done) << fs.dump();
-    for (const auto& copy : fs.logOf({FsOp::Copy}))
+    for (const auto& copy : fs.logOf({FsOp::CopyToTemporary}))
         copiedUnderTemporaryName &= copy.find("\\2026-12-07-030000.incomplete\\") != npos;
     EXPECT_TRUE(copiedUnderTemporaryName);
     EXPECT_EQ(fs.content("D:\\Save\\2026-12-07-030000\\a.idx"), "index");

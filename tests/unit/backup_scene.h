@@ -43,7 +43,7 @@ struct BackupScene : FakeServices {
 inline std::vector<CopyFlush> copyFlushes(const BackupScene& s) {
     std::vector<CopyFlush> flushes;
     for (const FsCall& call : s.fs.log)
-        if (call.op == FsOp::Copy || call.op == FsOp::CopyToTemporary)
+        if (call.op == FsOp::CopyToTemporary)
             flushes.push_back(call.flush);
     return flushes;
 }

@@ -162,7 +162,7 @@ TEST(MemoryFileSystem, FailedCopyLeavesTheOldDestinationAndNoTemporaryFile) {
     EXPECT_EQ(fs.modifiedTime("E:\\bak\\big.dat"), 42);
     EXPECT_EQ(fs.freeSpace('e'), 13u);
 
-    fs.failOnce(FsOp::Copy, "e:\\BAK\\*", errDeviceIO);
+    fs.failOnce(FsOp::CopyToTemporary, "e:\\BAK\\*", errDeviceIO);
     fs.addFile("C:\\db\\big.dat", "newer");
     EXPECT_EQ(errorOf([&] { fs.copyFile("C:\\db\\big.dat", "E:\\\\bak\\big.dat"); }), errDeviceIO);
     EXPECT_EQ(fs.content("E:\\bak\\big.dat").size(), 1000u);
@@ -190,7 +190,10 @@ TEST(MemoryFileSystem, LogsCallsInOrderWithThePathsAsPassed) {
     EXPECT_EQ(errorOf([&] { fs.removeFolder("C:\\stage"); }), errPermissionDenied);
     EXPECT_EQ(errorOf([&] { fs.removeFolder("C:\\stage"); }), errPermissionDenied);
     EXPECT_EQ(fs.changes(), (std::vector<std::string>{"make-folder C:\\\\stage",
-                                                      "copy C:\\db\\a.dat -> C:\\\\stage\\a.dat",
+                                                      "copy-to-temporary C:\\db\\a.dat -> "
+                                                      "C:\\\\stage\\a.dat",
+                                                      "move-over C:\\\\stage\\~chathoard-1-1.tmp "
+                                                      "-> C:\\\\stage\\a.dat",
                                                       "delete-pattern C:\\stage\\*.*",
                                                       "remove-folder C:\\stage !70",
                                                       "remove-folder C:\\stage !70"}))
@@ -200,10 +203,10 @@ TEST(MemoryFileSystem, LogsCallsInOrderWithThePathsAsPassed) {
 
 TEST(MemoryFileSystem, AFailedCopyStillRecordsWhatItWasAskedFor) {
     BackupScene s;
-    s.fs.failOnce(FsOp::Copy, "", errDiskFull);
+    s.fs.failOnce(FsOp::CopyToTemporary, "", errDiskFull);
     EXPECT_THROW(s.fs.copyFile("C:\\ICQ\\db\\a.dat", "D:\\Save\\a.dat", CopyFlush::NotNeeded),
                  RuntimeError);
-    ASSERT_EQ(s.fs.log.back().op, FsOp::Copy);
+    ASSERT_EQ(s.fs.log.back().op, FsOp::CopyToTemporary);
     EXPECT_EQ(s.fs.log.back().flush, CopyFlush::NotNeeded);
     EXPECT_EQ(s.fs.log.back().error, errDiskFull);
 }

@@ -93,7 +93,7 @@ TEST_F(Selection, AtADriveRootTheJoinedPathIsPassedOnUnchanged) {
     fs.addFile("D:\\db\\x.idx");
     Dir1.setPath("D:\\");
     EXPECT_EQ(File1.Path(), "D:\\\\db");
-    EXPECT_EQ(fs.logOf({FsOp::ListFiles}).back(), "list-files D:\\\\db");
+    EXPECT_EQ(fs.logOf({FsOp::ListEntries}).back(), "list-entries D:\\\\db");
     EXPECT_EQ(Label1.Caption(), "ICQ Directory found !");
 }
 
@@ -109,7 +109,7 @@ TEST_F(Selection, MovingToAFolderWithoutDbDropsTheVerdictButKeepsTheList) {
 }
 
 TEST_F(Selection, AFailureToListTheDbIsNoFindAndNoMessage) {
-    fs.failOnce(FsOp::ListFiles, "C:\\ICQ\\db", errPermissionDenied);
+    fs.failOnce(FsOp::ListEntries, "C:\\ICQ\\db", errPermissionDenied);
     Dir1.setPath("C:\\ICQ");
     EXPECT_EQ(Label1.Caption(), "No ICQ Directory found");
     EXPECT_TRUE(dialogs.shown.empty());
@@ -249,7 +249,7 @@ TEST_F(Selection, AFailingFallBackLeavesBothListsAndCarriesOn) {
 
 TEST_F(Selection, OtherFailuresEndSilentlyOnThePickedDrive) {
     Dir1.setPath("C:\\ICQ");
-    fs.failOnce(FsOp::ListFolders, "D:\\Backups", errDeviceIO);
+    fs.failOnce(FsOp::ListEntries, "D:\\Backups", errDeviceIO);
     Drive1.setDrive("d:");
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_EQ(Drive1.Drive(), "d: [DATA]");

@@ -29,17 +29,20 @@ TEST(ZipBackupArchive, StagesListsArchivesThenCleansUpInThatOrder) {
                 ElementsAre("addZIP_ArchiveName", "addZIP_IncludeListFile", "addZIP"));
     EXPECT_EQ(s.archiver.calls[0].argument, "D:\\Save\\chathoard.zip");
     EXPECT_EQ(s.archiver.calls[1].argument, "C:\\Program Files\\Chathoard\\icqtemp.dat");
-    EXPECT_THAT(
-        s.fs.changes(),
-        ElementsAre(
-            "make-folder C:\\chathoard", "write C:\\chathoard\\~chathoard-staging-folder.tmp",
-            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
-            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
-            "copy C:\\ICQ\\db\\a.dat -> C:\\chathoard\\a.dat",
-            "copy C:\\ICQ\\db\\a.idx -> C:\\chathoard\\a.idx", "delete C:\\chathoard\\a.dat",
-            "delete C:\\chathoard\\a.idx", "delete C:\\chathoard\\~chathoard-staging-folder.tmp",
-            "remove-folder C:\\chathoard", "delete C:\\Program Files\\Chathoard\\icqtemp.dat"));
-    EXPECT_EQ(changesAtAddZip, 6u) << "the library must run after the copies are made";
+    EXPECT_THAT(s.fs.changes(),
+                ElementsAre("make-folder C:\\chathoard",
+                            "write C:\\chathoard\\~chathoard-staging-folder.tmp",
+                            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
+                            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
+                            "copy-to-temporary C:\\ICQ\\db\\a.dat -> C:\\chathoard\\a.dat",
+                            "move-over C:\\chathoard\\~chathoard-1-1.tmp -> C:\\chathoard\\a.dat",
+                            "copy-to-temporary C:\\ICQ\\db\\a.idx -> C:\\chathoard\\a.idx",
+                            "move-over C:\\chathoard\\~chathoard-1-2.tmp -> C:\\chathoard\\a.idx",
+                            "delete C:\\chathoard\\a.dat", "delete C:\\chathoard\\a.idx",
+                            "delete C:\\chathoard\\~chathoard-staging-folder.tmp",
+                            "remove-folder C:\\chathoard",
+                            "delete C:\\Program Files\\Chathoard\\icqtemp.dat"));
+    EXPECT_EQ(changesAtAddZip, 8u) << "the library must run after the copies are made";
     expectDoneBox(s);
     expectNoLeftovers(s);
     EXPECT_TRUE(s.fs.hasFile("D:\\Save\\chathoard.zip"));

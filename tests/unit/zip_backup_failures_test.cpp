@@ -30,9 +30,9 @@ TEST(ZipBackupFailures, RefusesWithoutAMessengerFolderAndTouchesNothing) {
 
 TEST(ZipBackupFailures, ACopyThatFailsOnceIsRetriedWithTheWholeCopyStep) {
     BackupScene s;
-    s.fs.failOnce(FsOp::Copy, "C:\\chathoard\\a.idx", errDeviceIO);
+    s.fs.failOnce(FsOp::CopyToTemporary, "C:\\chathoard\\a.idx", errDeviceIO);
     EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
-    EXPECT_EQ(s.fs.logOf({FsOp::Copy}).size(), 4u) << s.fs.dump();
+    EXPECT_EQ(s.fs.logOf({FsOp::CopyToTemporary}).size(), 4u) << s.fs.dump();
     expectDoneBox(s);
     expectNoLeftovers(s);
 }
@@ -55,7 +55,7 @@ TEST(ZipBackupFailures, ACopyThatFailsTwiceStopsTheRunAndRemovesItsStagedCopies)
 TEST(ZipBackupFailures, InAnExistingStagingFolderOneFailedCopyStopsAndOnlyThisRunsCopiesGo) {
     BackupScene s;
     s.fs.addFile("C:\\chathoard\\notes.txt", "mine");
-    s.fs.failOnce(FsOp::Copy, "C:\\chathoard\\a.idx", errDiskFull);
+    s.fs.failOnce(FsOp::CopyToTemporary, "C:\\chathoard\\a.idx", errDiskFull);
     EXPECT_EQ(zipBackup(s), BackupOutcome::Failed);
     expectFailureBox(s, "the disk is full");
     EXPECT_THAT(s.fs.entries("C:\\chathoard"), ElementsAre("notes.txt"));
@@ -70,7 +70,7 @@ TEST(ZipBackupFailures, AListFileThatCannotBeWrittenStopsTheRunOnItsSecondFailur
     expectFailureBox(
         s, "The list file C:\\Program Files\\Chathoard\\icqtemp.dat could not be written.");
     expectFailureBox(s, "Reason: access was denied");
-    EXPECT_THAT(s.fs.logOf({FsOp::Copy}), IsEmpty()) << "the list comes before the copies";
+    EXPECT_THAT(s.fs.logOf({FsOp::CopyToTemporary}), IsEmpty()) << "the list comes before the copies";
     EXPECT_THAT(s.archiver.calls, IsEmpty());
     expectNoLeftovers(s);
 }

@@ -115,6 +115,24 @@ bool isCopyTemporaryName(const std::string& name) {
 
 // --- FileSystem conveniences ---------------------------------------------------------------
 
+namespace {
+
+// Splits "C:\x\*.dat" into "C:\x\" and "*.dat".
+std::pair<std::string, std::string> splitPattern(const std::string& pattern,
+                                                 LeadByteTest isLeadByte) {
+    const size_t cut = lastSeparator(pattern, "\\/:", isLeadByte);
+    if (cut == std::string::npos)
+        return {"", pattern};
+    return {pattern.substr(0, cut + 1), pattern.substr(cut + 1)};
+}
+
+// Ordinary files: what the classic file list and a search with attribute mask 0 show.
+bool isOrdinaryFile(const FolderEntry& e) {
+    return !e.folder && !e.hidden && !e.system;
+}
+
+} // namespace
+
 void FileSystem::copyFile(const std::string& source, const std::string& destination,
                           CopyFlush flush) {
     const std::string temporary = copyToTemporary(source, destination, flush);
@@ -129,6 +147,38 @@ void FileSystem::copyFile(const std::string& source, const std::string& destinat
         }
         throw;
     }
+}
+
+void FileSystem::deleteByPattern(const std::string& pattern) {
+    const auto [folder, namePattern] = splitPattern(pattern, leadByteTest());
+    std::vector<std::string> names;
+    try {
+        for (const FolderEntry& e : listEntries(folder))
+            if (isOrdinaryFile(e) && wildcardMatch(namePattern, e.name))
+                names.push_back(e.name);
+    } catch (const RuntimeError& e) {
+        if (e.number() != errPathNotFound)
+            throw;
+        throw RuntimeError(errPathNotFound, "Path not found: " + pattern, e.systemError());
+    }
+    if (names.empty())
+        throw RuntimeError(errFileNotFound, "File not found: " + pattern,
+                           2); // ERROR_FILE_NOT_FOUND
+    for (const std::string& name : names)
+        deleteFile(folder + name);
+}
+
+std::string FileSystem::findFirstFile(const std::string& pattern) {
+    const auto [folder, namePattern] = splitPattern(pattern, leadByteTest());
+    try {
+        for (const FolderEntry& e : listEntries(folder))
+            if (isOrdinaryFile(e) && wildcardMatch(namePattern, e.name))
+                return e.name;
+    } catch (const RuntimeError& e) {
+        if (e.number() != errPathNotFound)
+            throw;
+    }
+    return "";
 }
 
 bool FileSystem::folderExists(const std::string& path) {
@@ -187,12 +237,11 @@ std::vector<std::string> FileSystem::listFolders(const std::string& folder) {
     return names;
 }
 
-// Ordinary files: what the classic file list and a search with attribute mask 0 show.
 std::vector<std::string> FileSystem::listFiles(const std::string& folder,
                                                const std::string& patterns) {
     std::vector<std::string> names;
     for (const FolderEntry& e : listEntries(folder))
-        if (!e.folder && !e.hidden && !e.system && patternListMatch(patterns, e.name))
+        if (isOrdinaryFile(e) && patternListMatch(patterns, e.name))
             names.push_back(e.name);
     return names;
 }

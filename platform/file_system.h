@@ -71,9 +71,6 @@ class FileSystem {
     virtual void moveOver(const std::string& temporary, const std::string& destination) = 0;
     // Deletes one file (no wildcards). 53 when missing.
     virtual void deleteFile(const std::string& path) = 0;
-    // Deletes every ordinary file matching one wildcard pattern ("C:\x\*.*"); 53 when nothing
-    // matches, 76 when the folder is missing.
-    virtual void deleteByPattern(const std::string& pattern) = 0;
     // 75 when it exists, 76 when the parent is missing.
     virtual void makeFolder(const std::string& path) = 0;
     // 75 unless the folder is empty, 76 when missing.
@@ -81,8 +78,6 @@ class FileSystem {
     // Renames a file or folder within its drive: 75 when the new name exists, 53/76 when the
     // old one is missing, 70 when it (or a file in the folder) is in use.
     virtual void rename(const std::string& from, const std::string& to) = 0;
-    // First ordinary file (not hidden, system or a folder) matching a pattern, or "".
-    virtual std::string findFirstFile(const std::string& pattern) = 0;
     // Kind, size and modification time of a file or folder; 53 when missing.
     virtual FileStatus status(const std::string& path) = 0;
     // Every entry of a folder, hidden and system ones too, sorted case-insensitively (without
@@ -121,6 +116,12 @@ class FileSystem {
     // On failure the temporary file is gone and an existing destination is unchanged.
     void copyFile(const std::string& source, const std::string& destination,
                   CopyFlush flush = CopyFlush::ToDisk);
+    // Deletes every ordinary file matching one wildcard pattern ("C:\x\*.*"); 53 when nothing
+    // matches, 76 when the folder is missing.
+    void deleteByPattern(const std::string& pattern);
+    // First ordinary file (not hidden, system or a folder) matching a pattern, or "" (also when
+    // the folder is missing).
+    std::string findFirstFile(const std::string& pattern);
     bool folderExists(const std::string& path);
     bool fileExists(const std::string& path);
     // Size of a file in bytes; 53 when missing, 75 for a folder.

@@ -15,27 +15,11 @@
 namespace ch {
 namespace {
 
-constexpr DWORD kNotOrdinary =
-    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-// Ordinary files: what the classic file list and a search with attribute mask 0 show.
-bool isOrdinaryFile(DWORD attributes) {
-    return (attributes & kNotOrdinary) == 0;
-}
-
 // "C:\x" -> "C:\x\", "C:\" stays: the folder part to put in front of a name.
 std::string withSeparator(const std::string& folder) {
     if (folder.empty() || lastSeparator(folder, "\\/:", isAnsiLeadByte) == folder.size() - 1)
         return folder;
     return folder + "\\";
-}
-
-// Splits "C:\x\*.dat" into "C:\x\" and "*.dat".
-std::pair<std::string, std::string> splitPattern(const std::string& pattern) {
-    size_t cut = lastSeparator(pattern, "\\/:", isAnsiLeadByte);
-    if (cut == std::string::npos)
-        return {"", pattern};
-    return {pattern.substr(0, cut + 1), pattern.substr(cut + 1)};
 }
 
 // A name the program can use again as ANSI text. A name outside the code page is given by
@@ -96,39 +80,12 @@ std::vector<std::string> listFolder(const std::string& folder,
     return names;
 }
 
-// Ordinary files matching one wildcard pattern, as full paths. The OS search narrows the
-// list; wildcardMatch then applies the long-name rule so that "*.dat" never picks "x.data"
-// through its short alias. Returns the search error when the search itself fails.
-DWORD matchingFiles(const std::string& pattern, std::vector<std::string>& paths) {
-    auto [folder, namePattern] = splitPattern(pattern);
-    return forEachEntry(pattern, [&](const WIN32_FIND_DATAW& data) {
-        if (!isOrdinaryFile(data.dwFileAttributes))
-            return;
-        std::string name = usableName(folder, data);
-        if (wildcardMatch(namePattern, name))
-            paths.push_back(folder + name);
-    });
-}
-
 } // namespace
 
 void Win32FileSystem::deleteFile(const std::string& path) {
     CriticalErrorsQuiet quiet;
     if (!DeleteFileW(winPath(path).c_str()))
         throwFileError(GetLastError(), path);
-}
-
-void Win32FileSystem::deleteByPattern(const std::string& pattern) {
-    CriticalErrorsQuiet quiet;
-    std::vector<std::string> paths;
-    DWORD error = matchingFiles(pattern, paths);
-    if (error == ERROR_FILE_NOT_FOUND || (error == 0 && paths.empty()))
-        throwWin32Error(ERROR_FILE_NOT_FOUND, pattern);
-    if (error != 0)
-        throwWin32Error(error, pattern);
-    for (const std::string& path : paths)
-        if (!DeleteFileW(winPath(path).c_str()))
-            throwFileError(GetLastError(), path);
 }
 
 void Win32FileSystem::makeFolder(const std::string& path) {
@@ -148,17 +105,6 @@ void Win32FileSystem::removeFolder(const std::string& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         error = ERROR_PATH_NOT_FOUND;
     throwWin32Error(error, path);
-}
-
-std::string Win32FileSystem::findFirstFile(const std::string& pattern) {
-    CriticalErrorsQuiet quiet;
-    std::vector<std::string> paths;
-    DWORD error = matchingFiles(pattern, paths);
-    if (error != 0 && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        throwWin32Error(error, pattern);
-    if (paths.empty())
-        return "";
-    return splitPattern(paths.front()).second;
 }
 
 std::vector<FolderEntry> Win32FileSystem::listEntries(const std::string& folder) {

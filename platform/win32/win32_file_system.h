@@ -14,10 +14,8 @@ class Win32FileSystem : public FileSystem {
     void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) override;
     // win32_file_system.cpp
     void deleteFile(const std::string& path) override;
-    void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;
     void removeFolder(const std::string& path) override;
-    std::string findFirstFile(const std::string& pattern) override;
     FileStatus status(const std::string& path) override;
     std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<DriveInfo> drives() override;

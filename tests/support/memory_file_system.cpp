@@ -91,7 +91,6 @@ struct MemoryFileSystem::Node {
             n += c->bytes();
         return n;
     }
-    bool ordinaryFile() const { return !folder && !hidden; }
 };
 
 namespace {
@@ -138,14 +137,10 @@ const char* fsOpName(FsOp op) {
         return "move-over";
     case FsOp::DeleteFile:
         return "delete";
-    case FsOp::DeleteByPattern:
-        return "delete-pattern";
     case FsOp::MakeFolder:
         return "make-folder";
     case FsOp::RemoveFolder:
         return "remove-folder";
-    case FsOp::FindFirstFile:
-        return "find-first";
     case FsOp::Status:
         return "status";
     case FsOp::ListEntries:
@@ -421,9 +416,9 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 }
 
 std::vector<std::string> MemoryFileSystem::changes() const {
-    return logOf({FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile, FsOp::DeleteByPattern,
-                  FsOp::MakeFolder, FsOp::RemoveFolder, FsOp::WriteAll, FsOp::AppendText,
-                  FsOp::WriteNewFile, FsOp::Rename});
+    return logOf({FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile, FsOp::MakeFolder,
+                  FsOp::RemoveFolder, FsOp::WriteAll, FsOp::AppendText, FsOp::WriteNewFile,
+                  FsOp::Rename});
 }
 
 std::string MemoryFileSystem::dump() const {
@@ -616,30 +611,6 @@ void MemoryFileSystem::deleteFile(const std::string& path) {
     });
 }
 
-void MemoryFileSystem::deleteByPattern(const std::string& pattern) {
-    run(FsOp::DeleteByPattern, pattern, {}, [&] {
-        Resolved r = resolve(pattern, true);
-        if (r.parts.empty())
-            fail(errFileNotFound, 2);
-        Node& folder = parentFolderOf(r);
-        std::vector<std::string> names;
-        for (const auto& [key, c] : folder.children)
-            if (c->ordinaryFile() && wildcardMatch(r.last(), c->name))
-                names.push_back(c->name);
-        if (names.empty())
-            fail(errFileNotFound, 2);
-        std::sort(names.begin(), names.end(), lessNoCase);
-        for (const auto& name : names) {
-            Node* n = folder.child(name);
-            if (n->locked)
-                fail(errPermissionDenied, kSharingViolation);
-            if (n->readOnly)
-                fail(errPermissionDenied, kAccessDenied);
-            folder.children.erase(lower(name));
-        }
-    });
-}
-
 void MemoryFileSystem::makeFolder(const std::string& path) {
     run(FsOp::MakeFolder, path, {}, [&] {
         Resolved r = resolve(path);
@@ -664,31 +635,6 @@ void MemoryFileSystem::removeFolder(const std::string& path) {
         if (!n->children.empty())
             fail(errPathFileAccess, 145); // ERROR_DIR_NOT_EMPTY
         parent.children.erase(lower(r.last()));
-    });
-}
-
-std::string MemoryFileSystem::findFirstFile(const std::string& pattern) {
-    return run(FsOp::FindFirstFile, pattern, {}, [&]() -> std::string {
-        Resolved r;
-        try {
-            r = resolve(pattern, true);
-        } catch (const RuntimeError& e) {
-            if (e.number() == errDeviceUnavailable)
-                throw;
-            return {};
-        }
-        if (r.parts.empty())
-            return {};
-        Node* folder = walk(r.drive->root, r.parts, r.parts.size() - 1);
-        if (!folder || !folder->folder)
-            return {};
-        std::vector<std::string> names;
-        for (const auto& [key, c] : folder->children)
-            if (c->ordinaryFile() && wildcardMatch(r.last(), c->name))
-                names.push_back(c->name);
-        if (names.empty())
-            return {};
-        return *std::min_element(names.begin(), names.end(), lessNoCase);
     });
 }
 

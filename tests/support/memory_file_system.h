@@ -20,10 +20,8 @@ enum class FsOp {
     CopyToTemporary,
     MoveOver,
     DeleteFile,
-    DeleteByPattern,
     MakeFolder,
     RemoveFolder,
-    FindFirstFile,
     Status,
     ListEntries,
     Drives,
@@ -121,11 +119,9 @@ class MemoryFileSystem : public FileSystem {
                                 CopyFlush flush = CopyFlush::ToDisk) override;
     void moveOver(const std::string& temporary, const std::string& destination) override;
     void deleteFile(const std::string& path) override;
-    void deleteByPattern(const std::string& pattern) override;
     void makeFolder(const std::string& path) override;
     void removeFolder(const std::string& path) override;
     void rename(const std::string& from, const std::string& to) override;
-    std::string findFirstFile(const std::string& pattern) override;
     FileStatus status(const std::string& path) override;
     std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<DriveInfo> drives() override;

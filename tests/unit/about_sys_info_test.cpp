@@ -133,7 +133,7 @@ class StartSysInfoTest : public GetKeyValueTest {
         EXPECT_EQ(dialogs.shown[0].style, vbOKOnly);
         EXPECT_EQ(dialogs.shown[0].title, std::nullopt); // the application title
     }
-    std::vector<std::string> searches() const { return fs.logOf({FsOp::FindFirstFile}); }
+    std::vector<std::string> searches() const { return fs.logOf({FsOp::ListEntries}); }
 };
 
 TEST_F(StartSysInfoTest, FirstLookUpStartsTheToolQuotedWithoutFileTestOrSecondLookUp) {
@@ -176,7 +176,8 @@ TEST_F(StartSysInfoTest, SecondLookUpStartsTheToolFromItsFolder) {
     fs.addFile(tool);
     processes.programs = {tool};
     start();
-    EXPECT_EQ(searches(), std::vector<std::string>{"find-first " + tool});
+    EXPECT_EQ(searches(),
+              std::vector<std::string>{"list-entries " + std::string(kToolFolder) + "\\"});
     ASSERT_EQ(processes.starts.size(), 1u);
     EXPECT_EQ(processes.starts[0].commandLine, "\"" + tool + "\"");
     EXPECT_EQ(processes.starts[0].windowStyle, 1);

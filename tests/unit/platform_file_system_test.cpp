@@ -189,14 +189,14 @@ TEST(MemoryFileSystem, LogsCallsInOrderWithThePathsAsPassed) {
     fs.deleteByPattern("C:\\stage\\*.*");
     EXPECT_EQ(errorOf([&] { fs.removeFolder("C:\\stage"); }), errPermissionDenied);
     EXPECT_EQ(errorOf([&] { fs.removeFolder("C:\\stage"); }), errPermissionDenied);
-    EXPECT_EQ(fs.changes(), (std::vector<std::string>{"make-folder C:\\\\stage",
-                                                      "copy-to-temporary C:\\db\\a.dat -> "
-                                                      "C:\\\\stage\\a.dat",
-                                                      "move-over C:\\\\stage\\~chathoard-1-1.tmp "
-                                                      "-> C:\\\\stage\\a.dat",
-                                                      "delete-pattern C:\\stage\\*.*",
-                                                      "remove-folder C:\\stage !70",
-                                                      "remove-folder C:\\stage !70"}))
+    EXPECT_EQ(fs.changes(),
+              (std::vector<std::string>{"make-folder C:\\\\stage",
+                                        "copy-to-temporary C:\\db\\a.dat -> "
+                                        "C:\\\\stage\\a.dat",
+                                        "move-over C:\\\\stage\\~chathoard-1-1.tmp "
+                                        "-> C:\\\\stage\\a.dat",
+                                        "delete C:\\stage\\a.dat", "remove-folder C:\\stage !70",
+                                        "remove-folder C:\\stage !70"}))
         << fs.dump();
     EXPECT_NE(fs.dump().find("stage\\"), std::string::npos);
 }

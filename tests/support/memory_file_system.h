@@ -46,7 +46,7 @@ struct FsCall {
     std::string path;
     std::string path2; // copy, move or rename destination
     int error = 0;
-    std::string text() const;            // "copy C:\a -> D:\a", "remove-folder C:\x !75"
+    std::string text() const;            // "move-over C:\t.tmp -> C:\a", "remove-folder C:\x !75"
     CopyFlush flush = CopyFlush::ToDisk; // what a copy asked for
 };
 

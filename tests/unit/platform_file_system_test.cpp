@@ -170,6 +170,38 @@ TEST(MemoryFileSystem, FailedCopyLeavesTheOldDestinationAndNoTemporaryFile) {
     EXPECT_EQ(fs.content("E:\\bak\\big.dat"), "newer");
 }
 
+// The conveniences built on the primitives: what they answer and which primitive a failure
+// comes from.
+TEST(FileSystemConveniences, AnswerFromThePrimitives) {
+    MemoryFileSystem fs;
+    fs.addFile("C:\\db\\a.dat", "data");
+    fs.addFile("C:\\db\\held.dat", "x");
+    fs.setLocked("C:\\db\\held.dat");
+    EXPECT_TRUE(fs.fileInUse("C:\\db\\held.dat"));
+    EXPECT_FALSE(fs.fileInUse("C:\\db\\missing.dat")); // the copy says why in its own words
+    EXPECT_FALSE(fs.fileInUse("C:\\db"));
+    EXPECT_EQ(errorOf([&] { fs.checkNotInUse("C:\\db\\held.dat"); }), errPermissionDenied);
+    EXPECT_EQ(fs.fileSize("C:\\db\\a.dat"), 4u);
+    EXPECT_EQ(errorOf([&] { fs.fileSize("C:\\db"); }), errPathFileAccess); // a folder, as on Win32
+    try {
+        fs.deleteByPattern("C:\\gone\\*.dat");
+        ADD_FAILURE() << "deleted in a missing folder";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), errPathNotFound);
+        EXPECT_EQ(std::string(e.what()), "Path not found: C:\\gone\\*.dat");
+    }
+    EXPECT_EQ(fs.findFirstFile("C:\\gone\\*.dat"), "");
+
+    // A rename that fails after the copy leaves the old destination and no temporary file.
+    fs.addDrive('d');
+    fs.addFile("D:\\bak\\a.dat", "old");
+    fs.failOnce(FsOp::MoveOver, "", errPermissionDenied);
+    EXPECT_EQ(errorOf([&] { fs.copyFile("C:\\db\\a.dat", "D:\\bak\\a.dat"); }),
+              errPermissionDenied);
+    EXPECT_EQ(fs.entries("D:\\bak"), std::vector<std::string>{"a.dat"});
+    EXPECT_EQ(fs.content("D:\\bak\\a.dat"), "old");
+}
+
 TEST(MemoryFileSystem, WriteBeyondTheQuotaLeavesAPartialFile) {
     MemoryFileSystem fs;
     fs.addFile("C:\\s.ini", "old content");

@@ -143,8 +143,9 @@ class FileSystem {
     // Names of the ordinary files of a folder matching any pattern of a ";"-separated list,
     // sorted case-insensitively. 76 when the folder is missing.
     std::vector<std::string> listFiles(const std::string& folder, const std::string& patterns);
-    // Whole-file reads and writes for the small text files (settings, list file).
-    std::string readAll(const std::string& path); // 53 when missing
+    // The whole file; 53 when missing.
+    std::string readAll(const std::string& path);
+    // writeFile in each of its modes: Replace, New and Append.
     void writeAll(const std::string& path, const std::string& bytes);
     void writeNewFile(const std::string& path, const std::string& bytes);
     void appendText(const std::string& path, const std::string& bytes);

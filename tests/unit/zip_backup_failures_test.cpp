@@ -70,7 +70,8 @@ TEST(ZipBackupFailures, AListFileThatCannotBeWrittenStopsTheRunOnItsSecondFailur
     expectFailureBox(
         s, "The list file C:\\Program Files\\Chathoard\\icqtemp.dat could not be written.");
     expectFailureBox(s, "Reason: access was denied");
-    EXPECT_THAT(s.fs.logOf({FsOp::CopyToTemporary}), IsEmpty()) << "the list comes before the copies";
+    EXPECT_THAT(s.fs.logOf({FsOp::CopyToTemporary}), IsEmpty())
+        << "the list comes before the copies";
     EXPECT_THAT(s.archiver.calls, IsEmpty());
     expectNoLeftovers(s);
 }

@@ -6,7 +6,7 @@
 
 #include "about/frm_about.h"
 #include "app/frm_check.h"
-#include "backup/backup_common.h"
+#include "backup/backup_job.h"
 #include "platform/backup_lock.h"
 #include "platform/controls.h"
 #include "platform/file_picker.h"
@@ -51,10 +51,10 @@ class Form1 {
     void mnuEmail_Click();
     void mnuAbout_Click();
 
-    // What a backup reads of the window at the moment it starts.
-    BackupSources sources() const { return {Label1, File1, Dir1, Dir2}; }
-
   private:
+    // A backup of the database the window shows into Dir2, its box shown.
+    BackupOutcome backUp(BackupKind kind);
+
     Services s_;
     std::unique_ptr<FrmAbout> about_;
     std::unique_ptr<FrmCheck> check_;

@@ -16,6 +16,17 @@ std::string databaseFile(const std::string& messengerFolder, const std::string& 
     return databaseFolder(messengerFolder) + "\\" + name;
 }
 
+MessengerDatabase findMessengerDatabase(FileSystem& fs, const std::string& messengerFolder) {
+    MessengerDatabase database;
+    try {
+        database.files = fs.listFiles(databaseFolder(messengerFolder), kDatabasePatterns);
+    } catch (const RuntimeError&) {
+        return database;
+    }
+    database.found = !database.files.empty();
+    return database;
+}
+
 void Dir1_Change(const FolderList& Dir1, FileList& File1, Label& Label1) {
     try {
         File1.setPath(databaseFolder(Dir1.Path()));

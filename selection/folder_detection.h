@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "platform/controls.h"
 
@@ -15,6 +16,14 @@ std::string databaseFile(const std::string& messengerFolder, const std::string& 
 
 extern const char* const kFoundCaption;    // "ICQ Directory found !"
 extern const char* const kNotFoundCaption; // "No ICQ Directory found"
+
+// What a messenger folder holds: the database files of its "db" subfolder, found when there
+// is at least one (a subfolder that cannot be read holds none).
+struct MessengerDatabase {
+    bool found = false;
+    std::vector<std::string> files;
+};
+MessengerDatabase findMessengerDatabase(FileSystem& fs, const std::string& messengerFolder);
 
 // Raised by Dir1 after its Path changed: points File1 at Dir1's "db" subfolder and records in
 // Label1 whether it holds database files.

@@ -57,9 +57,9 @@ BackupOutcome Form1::Command2_Click() {
 }
 
 void Form1::Dir1_Change() {
-    ch::Dir1_Change(Dir1, File1, Label1);
+    ch::Dir1_Change(s_.fs, Dir1, File1, Label1);
     if (offerInterruptedRestore(s_.fs, s_.dialogs, Dir1.Path()))
-        ch::Dir1_Change(Dir1, File1, Label1);
+        ch::Dir1_Change(s_.fs, Dir1, File1, Label1);
 }
 
 void Form1::Drive1_Change() {

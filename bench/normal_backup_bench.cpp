@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     ch::FolderList Dir1(fs), Dir2(fs);
     ch::FileList File1(fs, "*.dat;*.idx");
     ch::Label Label1(ch::kNotFoundCaption);
-    Dir1.Change = [&] { ch::Dir1_Change(Dir1, File1, Label1); };
+    Dir1.Change = [&] { ch::Dir1_Change(fs, Dir1, File1, Label1); };
     try {
         Dir1.setPath(argv[1]);
         Dir2.setPath(argv[2]);

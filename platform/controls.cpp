@@ -191,7 +191,10 @@ void FileList::init(const std::string& path) {
 }
 
 void FileList::setPath(const std::string& path) {
-    auto files = fs_.listFiles(path, pattern_); // 76 for a missing folder, nothing changed
+    show(path, fs_.listFiles(path, pattern_)); // 76 for a missing folder, nothing changed
+}
+
+void FileList::show(const std::string& path, std::vector<std::string> files) {
     path_ = path;
     files_ = std::move(files);
     notify(onUpdate);

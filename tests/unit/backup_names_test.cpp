@@ -41,7 +41,7 @@ TEST(BackupNames, SpacesCommasAndAnsiCharactersPassThroughBothBackups) {
         s.fs.addFile(kMessenger + "\\db\\" + name, "data of " + name);
     s.fs.addFolder(kDestination);
     s.show(kMessenger, kDestination);
-    Dir1_Change(s.Dir1, s.File1, s.Label1);
+    Dir1_Change(s.fs, s.Dir1, s.File1, s.Label1);
     ASSERT_EQ(s.Label1.Caption(), "ICQ Directory found !");
 
     EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);
@@ -107,7 +107,7 @@ TEST(BackupNames, FiveThousandDatabaseFilesAreAllBackedUp) {
                      std::to_string(i));
     s.fs.addFile("C:\\ICQ\\db\\notes.txt", "not a database file");
     s.show("C:\\ICQ", "D:\\Save");
-    Dir1_Change(s.Dir1, s.File1, s.Label1);
+    Dir1_Change(s.fs, s.Dir1, s.File1, s.Label1);
     ASSERT_EQ(s.File1.ListCount(), kFiles + 2); // and the scene's a.dat, a.idx
 
     EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);

@@ -242,8 +242,9 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
     job.kind = parsed->kind;
     job.programFolder = s.App.Path;
     job.keep = parsed->keep;
-    // Only a ZIP Backup warns about the setting; a Normal one reads it to know the staging
-    // folder, whose claims it settles.
+    // A ZIP Backup starts as the window does: the archiving library initialised, the setting
+    // read (or made) with its warnings. A Normal one only reads it, to know the staging folder
+    // whose claims it settles.
     job.stagingDrive = zip ? loadStagingDrive(s.fs, s.archiver, s.App.Path,
                                               [&](const std::string& text,
                                                   const std::optional<std::string>& title) {

@@ -25,9 +25,6 @@ class Form1 {
     // Creates the controls' state on the process's current folder (no events), wires the
     // events, then runs Form_Load.
     void load(const std::string& currentFolder);
-    // Connects the lists' Change events to their handlers. A run without a window (the command
-    // line) uses the controls with only this, so a folder is judged exactly as in the window.
-    void wireEvents();
 
     TextBox Text1;
     FileList File1;
@@ -52,6 +49,8 @@ class Form1 {
     void mnuAbout_Click();
 
   private:
+    // Connects the lists' Change events to their handlers.
+    void wireEvents();
     // A backup of the database the window shows into Dir2, its box shown.
     BackupOutcome backUp(BackupKind kind);
 

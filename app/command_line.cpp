@@ -2,13 +2,11 @@
 
 #include <cctype>
 
-#include "app/form1.h"
 #include "app/restore_command_line.h"
 #include "app/startup.h"
 #include "backup/generations.h"
-#include "backup/normal_backup.h"
 #include "backup/one_at_a_time.h"
-#include "backup/zip_backup.h"
+#include "backup/restore.h"
 #include "platform/controls.h"
 #include "platform/runtime_error.h"
 #include "selection/folder_detection.h"
@@ -34,11 +32,6 @@ std::string oneLine(const std::string& text) {
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     return line;
-}
-
-bool isProblemStyle(int style) {
-    int icon = style & 0x70;
-    return icon == vbCritical || icon == vbExclamation;
 }
 
 // The arguments as they could be typed again: quoted where blank or empty.
@@ -94,12 +87,11 @@ bool takeBackupOptions(std::vector<std::string>& args, CommandLine& cl) {
     return true;
 }
 
-// The database files the backup will copy, as it will open them.
-std::vector<std::string> databaseFiles(const BackupSources& in) {
-    std::vector<std::string> files;
-    for (int i = 0; i < in.File1.ListCount(); ++i)
-        files.push_back(databaseFile(in.Dir1.Path(), in.File1.List(i)));
-    return files;
+// The folder a folder list would show for spec, which must exist.
+std::string openedFolder(FileSystem& fs, const std::string& spec) {
+    const std::string folder = folderPathOf(fs, "", spec);
+    fs.listFolders(folder);
+    return folder;
 }
 
 } // namespace
@@ -191,22 +183,20 @@ int exitCodeFor(BackupOutcome outcome) {
     return exitBackupFailed;
 }
 
-int ConsoleDialogs::msgBox(const std::string& prompt, int style,
-                           const std::optional<std::string>& title) {
-    std::string line = oneLine(prompt);
+void Console::message(const std::string& text, const std::optional<std::string>& title,
+                      bool isProblem) {
+    std::string line = oneLine(text);
     if (title && !title->empty())
         line = "[" + *title + "] " + line;
-    report(line, isProblemStyle(style));
-    // Nobody is there to answer a question: it gets the button that changes nothing.
-    return (style & 0x0F) == vbOKOnly ? vbOK : vbCancel;
+    report(line, isProblem);
 }
 
-void ConsoleDialogs::report(const std::string& line, bool isProblem) {
+void Console::report(const std::string& line, bool isProblem) {
     out_(line, isProblem);
     log(line);
 }
 
-void ConsoleDialogs::log(const std::string& line) {
+void Console::log(const std::string& line) {
     // The log is a trace, not the backup: a log that cannot be written must not fail the run.
     // Each entry is appended, so a failure costs at most that entry, never the earlier runs';
     // after one failure the run stops trying, and says so once.
@@ -230,75 +220,86 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
                         const OutputLine& out, const Clock& clock, const Waiting& waiting) {
     if (auto code = runBackupCheckCommand(args, s, out, clock))
         return *code;
-    ConsoleDialogs dialogs(s.fs, logPathOf(s.App), out, clock);
-    const Services console = s.withDialogs(dialogs);
+    Console console(s.fs, logPathOf(s.App), out, clock);
     auto parsed = parseCommandLine(args);
     if (!parsed) {
-        dialogs.report("The arguments were not understood: " + shownArguments(args), true);
+        console.report("The arguments were not understood: " + shownArguments(args), true);
         out(usageText(), true);
-        dialogs.log("Finished with exit code " + std::to_string(exitBadArguments));
+        console.log("Finished with exit code " + std::to_string(exitBadArguments));
         return exitBadArguments;
     }
     if (parsed->showUsage) {
         out(usageText(), false);
-        dialogs.log("Usage shown");
+        console.log("Usage shown");
         return exitDone;
     }
-    bool zip = parsed->kind == BackupKind::Zip;
-    dialogs.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + parsed->messengerFolder +
+    const bool zip = parsed->kind == BackupKind::Zip;
+    console.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + parsed->messengerFolder +
                        " to " + parsed->destinationFolder,
                    false);
 
-    // The window's own controls and wiring, without the window: the folder is judged exactly
-    // as there.
-    Form1 form(console);
-    form.wireEvents();
-    if (zip)
-        form.Form_Load();
-    else
-        readDefaultDriveQuietly(form.Text1, console);
+    BackupJob job;
+    job.kind = parsed->kind;
+    job.programFolder = s.App.Path;
+    job.keep = parsed->keep;
+    // A ZIP Backup starts as the window does: the archiving library initialised, the setting
+    // read (or made) with its warnings. A Normal one only reads it, to know the staging folder
+    // whose claims it settles.
+    job.stagingDrive = zip ? loadStagingDrive(s.fs, s.archiver, s.App.Path,
+                                              [&](const std::string& text,
+                                                  const std::optional<std::string>& title) {
+                                                  console.message(text, title, true);
+                                              })
+                           : readStagingDrive(s.fs, s.App.Path).value_or("");
+    MessengerDatabase found;
     try {
-        form.Dir1.setPath(parsed->messengerFolder);
+        job.messengerFolder = openedFolder(s.fs, parsed->messengerFolder);
+        found = findMessengerDatabase(s.fs, job.messengerFolder);
+        // Nobody is there to answer the window's question: it is shown and left unanswered.
+        if (const auto interrupted = interruptedRestore(s.fs, job.messengerFolder))
+            console.message(interruptedRestoreText(*interrupted, job.messengerFolder, true),
+                            kRestoreTitle, false);
     } catch (const RuntimeError& e) {
-        dialogs.report("The messenger folder " + parsed->messengerFolder +
+        console.report("The messenger folder " + parsed->messengerFolder +
                            " cannot be opened: " + e.description(),
                        true);
         return exitNoMessengerDatabase;
     }
-    if (form.Label1.Caption() == kNotFoundCaption) {
-        dialogs.report("No messenger database (*.dat or *.idx files) in " +
-                           databaseFolder(form.Dir1.Path()),
+    if (!found.found) {
+        console.report("No messenger database (*.dat or *.idx files) in " +
+                           databaseFolder(job.messengerFolder),
                        true);
         return exitNoMessengerDatabase;
     }
+    job.databaseFiles = found.files;
     try {
-        form.Dir2.setPath(parsed->destinationFolder);
+        job.destination = openedFolder(s.fs, parsed->destinationFolder);
     } catch (const RuntimeError& e) {
-        dialogs.report("The destination folder " + parsed->destinationFolder +
+        console.report("The destination folder " + parsed->destinationFolder +
                            " cannot be opened: " + e.description(),
                        true);
         return exitBackupFailed;
     }
 
-    const BackupSources sources = form.sources();
-    const std::vector<std::string> database = databaseFiles(sources);
-    const auto report = [&](const std::string& line) { dialogs.report(line, false); };
+    std::vector<std::string> database;
+    for (const std::string& name : job.databaseFiles)
+        database.push_back(databaseFile(job.messengerFolder, name));
+    const auto report = [&](const std::string& line) { console.report(line, false); };
     // The database is waited for without the backup lock, which would hold up every other
     // backup and restore meanwhile. The lock is taken once it is free, and held from before the
-    // first file is touched to the end (no box here waits for anyone); ICQ may have started
+    // first file is touched to the end (nothing here waits for anyone); ICQ may have started
     // during the lock's own wait, and then the waiting goes on within the same deadline.
     const int64_t deadline = waiting.elapsedSeconds() + int64_t{parsed->waitMinutes} * 60;
     const ReleaseAtEnd held{s.backupLock};
     for (;;) {
         if (auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report)) {
-            dialogs.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
-            dialogs.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
+            console.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
+            console.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
             return exitDatabaseInUse;
         }
         if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
-            dialogs.msgBox(anotherBackupText(kCommandLineLockWaitMs), vbExclamation,
-                           kAnotherBackupTitle);
-            dialogs.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning),
+            console.message(anotherBackupText(kCommandLineLockWaitMs), kAnotherBackupTitle, true);
+            console.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning),
                            true);
             return exitAnotherBackupRunning;
         }
@@ -307,22 +308,17 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
         s.backupLock.release();
     }
 
-    BackupOutcome outcome;
-    if (parsed->keep) {
-        const std::string stamp =
-            newGenerationStamp(s.fs, form.Dir2.Path(), zip, clock, waiting.sleep);
-        outcome = zip ? zipGeneration(sources, *parsed->keep, stamp, DefaultDrive, console)
-                      : normalGeneration(sources, *parsed->keep, stamp, DefaultDrive, console);
-    } else {
-        outcome = zip ? Command1_Click(sources, DefaultDrive, console)
-                      : Command2_Click(sources, DefaultDrive, console);
-    }
+    if (job.keep)
+        job.stamp = newGenerationStamp(s.fs, job.destination, zip, clock, waiting.sleep);
+    const BackupResult result = runBackup(job, {s.fs, s.archiver});
+    console.message(result.text, result.title, result.warning);
+    const BackupOutcome outcome = result.outcome;
     const int code = exitCodeFor(outcome);
     // ICQ started during the run and a copy met its database open.
     if (outcome == BackupOutcome::DatabaseInUse)
         if (auto inUse = firstFileInUse(s.fs, database))
-            dialogs.report(databaseInUseText(*inUse, 0), true);
-    dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
+            console.report(databaseInUseText(*inUse, 0), true);
+    console.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;
 }
 
@@ -343,9 +339,9 @@ int runCommandLine(const std::vector<std::string>& args, const Services& s, cons
         what = "an unknown fault";
     }
     try {
-        ConsoleDialogs dialogs(s.fs, logPathOf(s.App), out, clock);
-        dialogs.report("Chathoard stopped on an internal error: " + what + ".", true);
-        dialogs.report("Finished with exit code " + std::to_string(exitBackupFailed), true);
+        Console console(s.fs, logPathOf(s.App), out, clock);
+        console.report("Chathoard stopped on an internal error: " + what + ".", true);
+        console.report("Finished with exit code " + std::to_string(exitBackupFailed), true);
     } catch (...) {
         // The exit code is all that is left to say it.
     }

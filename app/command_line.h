@@ -1,14 +1,14 @@
 #pragma once
 // Scheduled backups: "chathoard.exe /normal|/zip <messenger folder> <destination folder>" runs
-// the same backup code as the buttons without a window and exits with a code a scheduler can
-// read. Every message the backup would show in a box becomes one output line and one
-// timestamped entry in chathoard.log in the program folder.
+// the same backup as the buttons without a window and exits with a code a scheduler can read.
+// Every message the window would show in a box becomes one output line and one timestamped
+// entry in chathoard.log in the program folder.
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "backup/backup_common.h"
+#include "backup/backup_job.h"
 #include "backup/wait_for_database.h"
 #include "platform/backup_lock.h"
 #include "platform/file_system.h"
@@ -24,8 +24,6 @@ enum ExitCode : int {
     exitDatabaseInUse = 4,
     exitAnotherBackupRunning = 5,
 };
-
-enum class BackupKind { Normal, Zip };
 
 struct CommandLine {
     bool showUsage = false;
@@ -54,16 +52,15 @@ using OutputLine = std::function<void(const std::string& line, bool isProblem)>;
 // The local time as "YYYY-MM-DD HH:MM:SS" for log entries.
 using Clock = std::function<std::string()>;
 
-// Message boxes of a run without a window: each becomes one output line and one log entry.
-// A box asking to retry is answered with Cancel, so nothing waits for a user.
-class ConsoleDialogs : public Dialogs {
+// Where a run without a window says what it has to say: each line goes to out and, with the
+// time, to the log.
+class Console {
   public:
-    ConsoleDialogs(FileSystem& fs, std::string logPath, OutputLine out, Clock clock)
+    Console(FileSystem& fs, std::string logPath, OutputLine out, Clock clock)
         : fs_(fs), logPath_(std::move(logPath)), out_(std::move(out)), clock_(std::move(clock)) {}
-    int msgBox(const std::string& prompt, int style,
-               const std::optional<std::string>& title) override;
-    // Writes a line that no box would have shown (start and end of a run).
     void report(const std::string& line, bool isProblem);
+    // What the window would show in a box: on one line, after its title in brackets.
+    void message(const std::string& text, const std::optional<std::string>& title, bool isProblem);
     // Appends a line to the log only.
     void log(const std::string& line);
 
@@ -79,8 +76,8 @@ class ConsoleDialogs : public Dialogs {
 std::string logPathOf(const AppObject& App);
 
 // Runs the command line given as args (without the program name); returns the exit code. Its
-// boxes go to out and the log instead of s.dialogs; the services a window alone uses (shell,
-// registry, processes, forms, file picker) are not called. waiting is the time that /wait and
+// messages go to out and the log; the services a window alone uses (dialogs, shell, registry,
+// processes, forms, file picker) are not called. waiting is the time that /wait and
 // a new generation's name wait by.
 int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
                    const Clock& clock, const Waiting& waiting = Waiting::real());

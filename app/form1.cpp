@@ -1,11 +1,10 @@
 #include "app/form1.h"
 
 #include "about/menu_commands.h"
+#include "app/backup_window.h"
 #include "app/startup.h"
-#include "backup/normal_backup.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
-#include "backup/zip_backup.h"
 #include "selection/drive_selection.h"
 #include "selection/folder_detection.h"
 
@@ -40,26 +39,27 @@ void Form1::Form_Load() {
 
 // The "Oops..." guard comes before the lock: a click without a messenger folder starts no
 // backup, so it neither waits for one that is running nor is refused because of it.
-BackupOutcome Form1::Command1_Click() {
+BackupOutcome Form1::backUp(BackupKind kind) {
     if (refuseWithoutMessengerFolder(Label1, s_.dialogs))
         return BackupOutcome::NoMessengerFolder;
-    return runAlone(s_, kWindowLockWaitMs, [&](const Services& alone) {
-        return ch::Command1_Click(sources(), DefaultDrive, alone);
-    });
+    const BackupJob job = backupJobOf(kind, File1, Dir1, Dir2, DefaultDrive, s_.App);
+    return showBackupResult(s_.dialogs, runAlone(s_.backupLock, kWindowLockWaitMs, [&] {
+                                return runBackup(job, {s_.fs, s_.archiver});
+                            }));
+}
+
+BackupOutcome Form1::Command1_Click() {
+    return backUp(BackupKind::Zip);
 }
 
 BackupOutcome Form1::Command2_Click() {
-    if (refuseWithoutMessengerFolder(Label1, s_.dialogs))
-        return BackupOutcome::NoMessengerFolder;
-    return runAlone(s_, kWindowLockWaitMs, [&](const Services& alone) {
-        return ch::Command2_Click(sources(), DefaultDrive, alone);
-    });
+    return backUp(BackupKind::Normal);
 }
 
 void Form1::Dir1_Change() {
-    ch::Dir1_Change(Dir1, File1, Label1);
+    ch::Dir1_Change(s_.fs, Dir1, File1, Label1);
     if (offerInterruptedRestore(s_.fs, s_.dialogs, Dir1.Path()))
-        ch::Dir1_Change(Dir1, File1, Label1);
+        ch::Dir1_Change(s_.fs, Dir1, File1, Label1);
 }
 
 void Form1::Drive1_Change() {

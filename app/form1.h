@@ -6,7 +6,7 @@
 
 #include "about/frm_about.h"
 #include "app/frm_check.h"
-#include "backup/backup_common.h"
+#include "backup/backup_job.h"
 #include "platform/backup_lock.h"
 #include "platform/controls.h"
 #include "platform/file_picker.h"
@@ -25,9 +25,6 @@ class Form1 {
     // Creates the controls' state on the process's current folder (no events), wires the
     // events, then runs Form_Load.
     void load(const std::string& currentFolder);
-    // Connects the lists' Change events to their handlers. A run without a window (the command
-    // line) uses the controls with only this, so a folder is judged exactly as in the window.
-    void wireEvents();
 
     TextBox Text1;
     FileList File1;
@@ -51,10 +48,12 @@ class Form1 {
     void mnuEmail_Click();
     void mnuAbout_Click();
 
-    // What a backup reads of the window at the moment it starts.
-    BackupSources sources() const { return {Label1, File1, Dir1, Dir2}; }
-
   private:
+    // Connects the lists' Change events to their handlers.
+    void wireEvents();
+    // A backup of the database the window shows into Dir2, its box shown.
+    BackupOutcome backUp(BackupKind kind);
+
     Services s_;
     std::unique_ptr<FrmAbout> about_;
     std::unique_ptr<FrmCheck> check_;

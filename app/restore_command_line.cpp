@@ -36,13 +36,13 @@ std::optional<std::string> databaseFolderGivenAsMessengerFolder(FileSystem& fs,
 }
 
 // Says so when an earlier restore into the messenger folder did not finish; moves nothing.
-void reportInterruptedRestore(ConsoleDialogs& dialogs, FileSystem& fs, const std::string& folder) {
+void reportInterruptedRestore(Console& console, FileSystem& fs, const std::string& folder) {
     if (const auto found = interruptedRestore(fs, folder))
-        dialogs.report(interruptedRestoreText(*found, folder, false), true);
+        console.report(interruptedRestoreText(*found, folder, false), true);
 }
 
 // Each line of a multi-line text as its own output line, blank lines dropped.
-void reportLines(ConsoleDialogs& dialogs, const std::string& text, bool isProblem) {
+void reportLines(Console& console, const std::string& text, bool isProblem) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('\n', start);
@@ -52,7 +52,7 @@ void reportLines(ConsoleDialogs& dialogs, const std::string& text, bool isProble
         while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
             line.pop_back();
         if (!line.empty())
-            dialogs.report(line, isProblem);
+            console.report(line, isProblem);
         start = end + 1;
     }
 }
@@ -76,34 +76,34 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, c
     // A switch ("/wait") is never taken for a backup or a folder.
     if (!countOk || badArg)
         return std::nullopt;
-    ConsoleDialogs dialogs(fs, logPathOf(s.App), out, clock);
+    Console console(fs, logPathOf(s.App), out, clock);
 
     if (verify) {
         const std::optional<std::string> messenger =
             args.size() == 3 ? std::optional<std::string>(args[2]) : std::nullopt;
-        dialogs.report(
+        console.report(
             "Checking the backup " + args[1] +
                 (messenger ? " against the database in " + databaseFolder(*messenger) : ""),
             false);
         if (messenger)
-            reportInterruptedRestore(dialogs, fs, *messenger);
+            reportInterruptedRestore(console, fs, *messenger);
         const VerifyReport report = verifyBackup(fs, args[1], messenger);
         for (size_t i = 0; i < report.lines.size(); ++i)
-            dialogs.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
+            console.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
         const int code = report.intact ? exitDone : exitBackupFailed;
-        dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
+        console.report("Finished with exit code " + std::to_string(code), code != exitDone);
         return code;
     }
 
-    dialogs.report("Restoring the backup " + args[1] + " into " + databaseFolder(args[2]), false);
-    reportInterruptedRestore(dialogs, fs, args[2]);
+    console.report("Restoring the backup " + args[1] + " into " + databaseFolder(args[2]), false);
+    reportInterruptedRestore(console, fs, args[2]);
     int code = exitBackupFailed;
     if (!fs.folderExists(args[2])) {
-        dialogs.report("The messenger folder " + args[2] + " does not exist. Nothing was changed.",
+        console.report("The messenger folder " + args[2] + " does not exist. Nothing was changed.",
                        true);
     } else if (const auto parent = databaseFolderGivenAsMessengerFolder(fs, args[2])) {
         // Restoring into it would make a db inside the database folder, beside the files.
-        dialogs.report("The folder " + args[2] + " holds database files itself: it is a " +
+        console.report("The folder " + args[2] + " holds database files itself: it is a " +
                            "database folder, not a messenger folder. Did you mean " + *parent +
                            "? Nothing was changed.",
                        true);
@@ -112,21 +112,20 @@ std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, c
         const CheckedBackup backup = checkBackup(fs, args[1]);
         if (backup.intact()) {
             for (const BackupFile& f : backup.files)
-                dialogs.report("  " + f.name + " (" + std::to_string(f.size) + " bytes)", false);
+                console.report("  " + f.name + " (" + std::to_string(f.size) + " bytes)", false);
         }
         const auto report = restoreAlone(s.backupLock, kCommandLineLockWaitMs, fs, backup, args[2],
                                          restoreStamp(clock()));
         if (!report) {
-            dialogs.msgBox(backupRunningText(kCommandLineLockWaitMs), vbExclamation,
-                           kRestoreFailedTitle);
+            console.message(backupRunningText(kCommandLineLockWaitMs), kRestoreFailedTitle, true);
             code = exitAnotherBackupRunning;
         } else {
             const bool done = report->outcome == RestoreOutcome::Done;
-            reportLines(dialogs, report->text, !done);
+            reportLines(console, report->text, !done);
             code = done ? exitDone : report->databaseInUse ? exitDatabaseInUse : exitBackupFailed;
         }
     }
-    dialogs.report("Finished with exit code " + std::to_string(code), code != exitDone);
+    console.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;
 }
 

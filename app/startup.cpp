@@ -15,16 +15,16 @@ const char* const kMissingSettingsPrompt =
 
 // Without the library the program is still useful for plain copies; say so once, with the
 // loader's own reason (which names the file), instead of failing at the first ZIP backup.
-void initialiseArchiver(Archiver& archiver, Dialogs& dialogs) {
+void initialiseArchiver(Archiver& archiver, const StartWarning& warn) {
     try {
         archiver.addZIP_Initialise();
     } catch (const RuntimeError& e) {
-        dialogs.msgBox("ZIP Backup is unavailable: the archiving library azip32.dll could not "
-                       "be used.\r\nReason: " +
-                           e.description() +
-                           "\r\n\r\nNormal Backup works as usual. To make ZIP backups, put "
-                           "azip32.dll beside chathoard.exe and start the program again.",
-                       vbExclamation);
+        warn("ZIP Backup is unavailable: the archiving library azip32.dll could not be used."
+             "\r\nReason: " +
+                 e.description() +
+                 "\r\n\r\nNormal Backup works as usual. To make ZIP backups, put azip32.dll "
+                 "beside chathoard.exe and start the program again.",
+             std::nullopt);
     }
 }
 
@@ -40,26 +40,23 @@ std::string shownSetting(std::string value) {
     return value;
 }
 
-// Reads the setting into Text1 and DefaultDrive, as one upper-case letter when it names a
-// drive; otherwise as it is, so that a ZIP Backup keeps refusing to stage until it is put
-// right. Returns false for such a setting.
-bool readSetting(SequentialFile& file1, const std::string& path, TextBox& Text1) {
+// The setting as one upper-case letter when it names a drive; otherwise as it is, so that a
+// ZIP Backup keeps refusing to stage until it is put right.
+std::string readSetting(SequentialFile& file1, const std::string& path) {
     file1.openForInput(path);
     const std::string value = file1.readValue();
     file1.close();
     const std::optional<char> drive = stagingDriveOf(value);
-    Text1.setText(drive ? std::string(1, *drive) : value);
-    DefaultDrive = Text1.Text();
-    return drive.has_value();
+    return drive ? std::string(1, *drive) : value;
 }
 
-void reportBadSetting(Dialogs& dialogs, const std::string& path) {
-    dialogs.msgBox("The staging drive setting in " + path + " is not a drive: \"" +
-                       shownSetting(DefaultDrive) +
-                       "\".\r\n\r\nThe file should hold one drive letter, such as D (D: and "
-                       "D:\\ are read the same). ZIP Backup cannot stage its files until the "
-                       "file is corrected; Normal Backup works as usual.",
-                   vbExclamation, "Staging drive setting");
+void warnOfBadSetting(const StartWarning& warn, const std::string& path,
+                      const std::string& setting) {
+    warn("The staging drive setting in " + path + " is not a drive: \"" + shownSetting(setting) +
+             "\".\r\n\r\nThe file should hold one drive letter, such as D (D: and D:\\ are "
+             "read the same). ZIP Backup cannot stage its files until the file is corrected; "
+             "Normal Backup works as usual.",
+         "Staging drive setting");
 }
 
 } // namespace
@@ -76,47 +73,55 @@ std::optional<char> stagingDriveOf(const std::string& setting) {
     return letter;
 }
 
-void readDefaultDriveQuietly(TextBox& Text1, const Services& s) {
-    SequentialFile file1(s.fs);
+std::optional<std::string> readStagingDrive(FileSystem& fs, const std::string& programFolder) {
+    SequentialFile file1(fs);
     try {
-        readSetting(file1, settingsFilePath(s.App), Text1);
+        return readSetting(file1, settingsFilePath(programFolder));
     } catch (const RuntimeError&) {
-        // Only a Normal Backup into the staging folder needs it; without it nothing is settled.
+        return std::nullopt;
     }
 }
 
-void Form_Load(TextBox& Text1, const Services& s) {
-    Dialogs& dialogs = s.dialogs;
-    initialiseArchiver(s.archiver, dialogs);
-    const std::string settings = settingsFilePath(s.App);
-    SequentialFile file1(s.fs);
+std::string loadStagingDrive(FileSystem& fs, Archiver& archiver, const std::string& programFolder,
+                             const StartWarning& warn) {
+    initialiseArchiver(archiver, warn);
+    const std::string settings = settingsFilePath(programFolder);
+    SequentialFile file1(fs);
     try {
-        if (!readSetting(file1, settings, Text1))
-            reportBadSetting(dialogs, settings);
-        return;
+        const std::string setting = readSetting(file1, settings);
+        if (!stagingDriveOf(setting))
+            warnOfBadSetting(warn, settings, setting);
+        return setting;
     } catch (const RuntimeError&) {
         // A failed read (an empty file) leaves file 1 open; the rewrite below needs it closed.
         file1.close();
     }
-    dialogs.msgBox(kMissingSettingsPrompt, vbExclamation, "File not Found");
+    warn(kMissingSettingsPrompt, "File not Found");
     try {
         file1.openForOutput(settings);
         file1.writeLine("C");
         file1.close();
-        readSetting(file1, settings, Text1);
+        return readSetting(file1, settings);
     } catch (const RuntimeError& e) {
         try {
             file1.close();
         } catch (const RuntimeError&) {
-            // Already reported below: the setting was not saved either way.
+            // Warned of below: the setting was not saved either way.
         }
-        dialogs.msgBox("The Default Drive setting could not be saved to " + settings +
-                           ".\r\nReason: " + e.description() +
-                           "\r\n\r\nThe Default Drive is C for this run.",
-                       vbExclamation);
-        Text1.setText("C");
-        DefaultDrive = Text1.Text();
+        warn("The Default Drive setting could not be saved to " + settings +
+                 ".\r\nReason: " + e.description() + "\r\n\r\nThe Default Drive is C for this run.",
+             std::nullopt);
+        return "C";
     }
+}
+
+void Form_Load(TextBox& Text1, const Services& s) {
+    Text1.setText(
+        loadStagingDrive(s.fs, s.archiver, s.App.Path,
+                         [&](const std::string& text, const std::optional<std::string>& title) {
+                             s.dialogs.msgBox(text, vbExclamation, title);
+                         }));
+    DefaultDrive = Text1.Text();
 }
 
 } // namespace ch

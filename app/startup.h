@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,13 +16,21 @@ extern std::string DefaultDrive;
 // The drive a defaultdrive.ini value names: "D", "D:" or "D:\" in either case give 'D'.
 std::optional<char> stagingDriveOf(const std::string& setting);
 
-// Form1's load handler: initialises the archiving library and reads (or creates) the
-// staging-drive setting through Text1 into DefaultDrive; a setting that names no drive is
-// reported in a box that names the file and the expected form.
-void Form_Load(TextBox& Text1, const Services& s);
+// A warning of the start: the window shows it in an exclamation box (without a title, under
+// the program's own), the command line prints it.
+using StartWarning =
+    std::function<void(const std::string& text, const std::optional<std::string>& title)>;
 
-// Reads the staging-drive setting through Text1 into DefaultDrive as Form_Load does, but never
-// creates the file or shows anything: DefaultDrive stays as it was when it cannot be read.
-void readDefaultDriveQuietly(TextBox& Text1, const Services& s);
+// Initialises the archiving library and reads (or creates) the staging-drive setting, warning
+// of a setting that names no drive and of each failure. Returns the setting.
+std::string loadStagingDrive(FileSystem& fs, Archiver& archiver, const std::string& programFolder,
+                             const StartWarning& warn);
+
+// The setting as loadStagingDrive reads it, but never creating the file or warning: nullopt
+// when it cannot be read.
+std::optional<std::string> readStagingDrive(FileSystem& fs, const std::string& programFolder);
+
+// Form1's load handler: loadStagingDrive into Text1 and DefaultDrive, its warnings in boxes.
+void Form_Load(TextBox& Text1, const Services& s);
 
 } // namespace ch

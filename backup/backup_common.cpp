@@ -1,7 +1,5 @@
 #include "backup/backup_common.h"
 
-#include "selection/folder_detection.h"
-
 namespace ch {
 namespace {
 
@@ -13,13 +11,6 @@ const char* const kCompletionWords = "Your ICQ backup has been succesfully copie
 const char* const kDoneTitle = "Done !";
 const char* const kBackupFailedTitle = "Backup failed";
 const char* const kCleanUpIncompleteTitle = "Clean-up incomplete";
-
-bool refuseWithoutMessengerFolder(const Label& Label1, Dialogs& dialogs) {
-    if (Label1.Caption() != kNotFoundCaption)
-        return false;
-    dialogs.msgBox("You have not yet selected your ICQ directory", vbExclamation, "Oops...");
-    return true;
-}
 
 std::string plainReason(const RuntimeError& e) {
     switch (e.number()) {
@@ -64,8 +55,28 @@ std::string filesCopiedText(int copied, int total) {
            (total == 1 ? " file was copied" : " files were copied");
 }
 
-void showBackupFailure(Dialogs& dialogs, const std::string& text) {
-    dialogs.msgBox(text, vbExclamation, kBackupFailedTitle);
+BackupResult backupFailure(const std::string& text, BackupOutcome outcome,
+                           std::optional<BackupCause> cause) {
+    BackupResult result;
+    result.outcome = outcome;
+    result.cause = std::move(cause);
+    result.title = kBackupFailedTitle;
+    result.text = text;
+    result.warning = true;
+    return result;
+}
+
+BackupCause causeOf(const std::string& file, const RuntimeError& e, const std::string& from,
+                    const std::string& to) {
+    return {file, plainReason(e), e.number(), from, to};
+}
+
+BackupResult backupDone(const std::string& written, const std::string& text) {
+    BackupResult result;
+    result.written = written;
+    result.title = kDoneTitle;
+    result.text = text;
+    return result;
 }
 
 } // namespace ch

@@ -9,7 +9,7 @@
 #include "backup/leftovers.h"
 #include "backup/normal_backup.h"
 #include "backup/zip_backup.h"
-#include "platform/controls.h"
+#include "platform/ansi_path.h"
 #include "platform/runtime_error.h"
 #include "selection/folder_detection.h"
 
@@ -44,33 +44,6 @@ std::string between(const std::string& name, const std::string& prefix, const st
 std::string joined(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
-
-// The box a written backup ends with: "Done !", or the warning that its clean-up is incomplete.
-struct Completion {
-    std::string text;
-    int style = vbInformation;
-    std::string title = kDoneTitle;
-};
-
-// Passes every box on but the completion box, which it keeps back: a generation is done only
-// once it is in place and the older ones are pruned.
-class HoldCompletion : public Dialogs {
-  public:
-    explicit HoldCompletion(Dialogs& inner) : inner_(inner) {}
-    int msgBox(const std::string& prompt, int style,
-               const std::optional<std::string>& title) override {
-        if (title && (*title == kDoneTitle || *title == kCleanUpIncompleteTitle)) {
-            held_ = {prompt, style, *title};
-            return vbOK;
-        }
-        return inner_.msgBox(prompt, style, title);
-    }
-    const Completion& held() const { return held_; }
-
-  private:
-    Dialogs& inner_;
-    Completion held_;
-};
 
 bool written(BackupOutcome outcome) {
     return outcome == BackupOutcome::Done || outcome == BackupOutcome::CleanUpIncomplete;
@@ -123,30 +96,31 @@ std::optional<std::string> newerGeneration(FileSystem& fs, const std::string& de
     return std::nullopt;
 }
 
-// Ends a generation's run: a pruning failure replaces the completion box, so the run does not
-// say "Done !" while it has not done all it was asked.
-BackupOutcome finish(Dialogs& dialogs, Completion completion, BackupOutcome outcome,
-                     const std::string& written, const Pruned& pruned, int keep) {
+// Ends a generation's run: a pruning failure replaces the completion report, so the run does
+// not say "Done !" while it has not done all it was asked.
+BackupResult finish(BackupResult result, const Pruned& pruned, int keep) {
     if (pruned.failure) {
-        showBackupFailure(dialogs, "The backup " + written +
-                                       " was written, but older backups could not all be "
-                                       "deleted to keep " +
-                                       std::to_string(keep) + ".\r\n\r\n" + *pruned.failure);
-        return BackupOutcome::Failed;
+        BackupResult failed = backupFailure("The backup " + result.written +
+                                            " was written, but older backups could not all be "
+                                            "deleted to keep " +
+                                            std::to_string(keep) + ".\r\n\r\n" + *pruned.failure);
+        failed.written = result.written;
+        return failed;
     }
-    std::string& text = completion.text;
     if (pruned.newer) {
-        text += "\r\nNo older backup was deleted: " + *pruned.newer +
-                " is newer than this one. The computer's clock may be behind; check its date "
-                "and time. Until it is right, every backup here is kept.";
-        completion.style = vbExclamation;
+        result.warnings.push_back(
+            "No older backup was deleted: " + *pruned.newer +
+            " is newer than this one. The computer's clock may be behind; check its date and "
+            "time. Until it is right, every backup here is kept.");
+        result.warning = true;
     }
     for (const std::string& path : pruned.deleted)
-        text += "\r\nDeleted the older backup " + path;
+        result.warnings.push_back("Deleted the older backup " + path);
     for (const std::string& why : pruned.kept)
-        text += "\r\nKept the older backup " + why;
-    dialogs.msgBox(text, completion.style, completion.title);
-    return outcome;
+        result.warnings.push_back("Kept the older backup " + why);
+    for (const std::string& line : result.warnings)
+        result.text += "\r\n" + line;
+    return result;
 }
 
 // --- ZIP generations ------------------------------------------------------------------------
@@ -309,58 +283,59 @@ std::string newGenerationStamp(FileSystem& fs, const std::string& destination, b
     return stamp;
 }
 
-BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                            const std::string& DefaultDrive, const Services& s) {
-    const std::string destination = in.Dir2.Path();
-    const std::string name = generationArchiveName(stamp);
-    removeInterruptedGenerationArchives(s.fs, destination);
-    HoldCompletion held(s.dialogs);
-    const BackupOutcome outcome = Command1_Click(in, DefaultDrive, s.withDialogs(held), name);
-    if (!written(outcome))
-        return outcome;
-    return finish(s.dialogs, held.held(), outcome, joined(destination, name),
-                  pruneArchives(s.fs, destination, name, keep), keep);
+BackupResult zipGeneration(const BackupJob& job, const BackupTools& tools) {
+    const std::string name = generationArchiveName(job.stamp);
+    removeInterruptedGenerationArchives(tools.fs, job.destination);
+    BackupJob archive = job;
+    archive.archiveName = name;
+    BackupResult result = zipBackup(archive, tools);
+    if (!written(result.outcome))
+        return result;
+    return finish(std::move(result), pruneArchives(tools.fs, job.destination, name, *job.keep),
+                  *job.keep);
 }
 
-BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                               const std::string& DefaultDrive, const Services& s) {
-    FileSystem& fs = s.fs;
-    Dialogs& dialogs = s.dialogs;
-    if (refuseWithoutMessengerFolder(in.Label1, dialogs))
-        return BackupOutcome::NoMessengerFolder;
-    const std::string destination = in.Dir2.Path();
-    const std::string incomplete = joined(destination, incompleteGenerationName(stamp));
-    const std::string complete = joined(destination, stamp);
+BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
+    FileSystem& fs = tools.fs;
+    const std::string& destination = job.destination;
+    const std::string incomplete = joined(destination, incompleteGenerationName(job.stamp));
+    const std::string complete = joined(destination, job.stamp);
     removeIncompleteGenerations(fs, destination);
 
     try {
         fs.makeFolder(incomplete);
     } catch (const RuntimeError& e) {
-        showBackupFailure(dialogs, "The folder " + incomplete +
-                                       " for the new backup could not be created.\r\nReason: " +
-                                       plainReason(e) + ".");
-        return BackupOutcome::Failed;
+        return backupFailure(
+            "The folder " + incomplete +
+                " for the new backup could not be created.\r\nReason: " + plainReason(e) + ".",
+            BackupOutcome::Failed, causeOf(incomplete, e));
     }
-    FolderList generation(fs);
-    generation.init(incomplete);
-    HoldCompletion held(dialogs);
-    const BackupOutcome outcome = Command2_Click(
-        BackupSources{in.Label1, in.File1, in.Dir1, generation}, DefaultDrive, s.withDialogs(held));
-    if (outcome != BackupOutcome::Done) {
+    // The copies go where a folder list showing the new folder would put them.
+    BackupJob copies = job;
+    copies.destination = normalFolderPath("C:\\", incomplete, fs.leadByteTest());
+    const BackupResult copied = normalBackup(copies, tools);
+    if (copied.outcome != BackupOutcome::Done) {
         removeIncompleteFolder(fs, incomplete);
-        return outcome;
+        return copied;
     }
     try {
         fs.rename(incomplete, complete);
     } catch (const RuntimeError& e) {
         removeIncompleteFolder(fs, incomplete);
-        showBackupFailure(dialogs, "The copies in " + incomplete + " could not be renamed to " +
-                                       complete + ".\r\nReason: " + plainReason(e) +
-                                       ".\r\n\r\nThe backup is not complete.");
-        return BackupOutcome::Failed;
+        return backupFailure("The copies in " + incomplete + " could not be renamed to " +
+                                 complete + ".\r\nReason: " + plainReason(e) +
+                                 ".\r\n\r\nThe backup is not complete.",
+                             BackupOutcome::Failed, causeOf(incomplete, e, incomplete, complete));
     }
-    return finish(dialogs, {kCompletionWords + complete + "\r\n"}, BackupOutcome::Done, complete,
-                  pruneFolders(fs, destination, stamp, keep), keep);
+    return finish(backupDone(complete, kCompletionWords + complete + "\r\n"),
+                  pruneFolders(fs, destination, job.stamp, *job.keep), *job.keep);
+}
+
+BackupResult runBackup(const BackupJob& job, const BackupTools& tools) {
+    const bool zip = job.kind == BackupKind::Zip;
+    if (job.keep)
+        return zip ? zipGeneration(job, tools) : normalGeneration(job, tools);
+    return zip ? zipBackup(job, tools) : normalBackup(job, tools);
 }
 
 } // namespace ch

@@ -34,11 +34,10 @@ std::string newGenerationStamp(FileSystem& fs, const std::string& destination, b
                                const std::function<std::string()>& localTime,
                                const std::function<void(int seconds)>& sleep);
 
-// A ZIP Backup into a new generation archive in in.Dir2, then the pruning.
-BackupOutcome zipGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                            const std::string& DefaultDrive, const Services& s);
-// A Normal Backup into a new generation subfolder of in.Dir2, then the pruning.
-BackupOutcome normalGeneration(const BackupSources& in, int keep, const std::string& stamp,
-                               const std::string& DefaultDrive, const Services& s);
+// A ZIP Backup into a new generation archive "chathoard-<job.stamp>.zip" of the job's
+// destination, then the pruning to job.keep.
+BackupResult zipGeneration(const BackupJob& job, const BackupTools& tools);
+// A Normal Backup into a new generation subfolder <job.stamp>, then the pruning to job.keep.
+BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools);
 
 } // namespace ch

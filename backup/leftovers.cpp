@@ -45,19 +45,19 @@ void removeInterruptedArchives(FileSystem& fs, const std::string& folder,
         [&](const std::string& name) { return isInterruptedArchiveName(name, archiveName); });
 }
 
-std::string stagingFolderOf(const std::string& DefaultDrive) {
-    return DefaultDrive + ":\\chathoard";
+std::string stagingFolderOf(const std::string& stagingDrive) {
+    return stagingDrive + ":\\chathoard";
 }
 
-std::string listFilePathOf(const AppObject& App) {
-    return App.Path + "\\icqtemp.dat";
+std::string listFilePathOf(const std::string& programFolder) {
+    return programFolder + "\\icqtemp.dat";
 }
 
-void settleStagingClaims(FileSystem& fs, const std::string& destination, const AppObject& App,
-                         const std::string& DefaultDrive) {
-    const std::string stagingFolder = stagingFolderOf(DefaultDrive);
+void settleStagingClaims(FileSystem& fs, const std::string& destination,
+                         const std::string& programFolder, const std::string& stagingDrive) {
+    const std::string stagingFolder = stagingFolderOf(stagingDrive);
     if (equalNoCase(destination, stagingFolder))
-        removeInterruptedStaging(fs, listFilePathOf(App), stagingFolder);
+        removeInterruptedStaging(fs, listFilePathOf(programFolder), stagingFolder);
 }
 
 std::vector<std::string> removeInterruptedStaging(FileSystem& fs, const std::string& listPath,

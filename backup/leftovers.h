@@ -7,14 +7,13 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/services.h"
 
 namespace ch {
 
 // Where a ZIP backup stages its copies: the folder chathoard on the staging drive.
-std::string stagingFolderOf(const std::string& DefaultDrive);
+std::string stagingFolderOf(const std::string& stagingDrive);
 // icqtemp.dat in the program folder: the list of staged copies handed to the archiving library.
-std::string listFilePathOf(const AppObject& App);
+std::string listFilePathOf(const std::string& programFolder);
 
 // The empty file a ZIP backup puts in a staging folder it made, and removes with the folder.
 extern const char* const kStagingFolderMark; // "~chathoard-staging-folder.tmp"
@@ -41,7 +40,7 @@ std::vector<std::string> removeInterruptedStaging(FileSystem& fs, const std::str
 // list of a stopped ZIP backup would claim the files this backup is about to write there under
 // the same names, and the next ZIP backup would delete them. The claim goes first, with the
 // staged copies it still stands for.
-void settleStagingClaims(FileSystem& fs, const std::string& destination, const AppObject& App,
-                         const std::string& DefaultDrive);
+void settleStagingClaims(FileSystem& fs, const std::string& destination,
+                         const std::string& programFolder, const std::string& stagingDrive);
 
 } // namespace ch

@@ -29,21 +29,22 @@ void removeTemporaries(FileSystem& fs, const std::vector<std::string>& temporari
 
 } // namespace
 
-BackupOutcome Command2_Click(const BackupSources& in, const std::string& DefaultDrive,
-                             const Services& s) {
-    FileSystem& fs = s.fs;
-    Dialogs& dialogs = s.dialogs;
-    if (refuseWithoutMessengerFolder(in.Label1, dialogs))
-        return BackupOutcome::NoMessengerFolder;
+BackupResult normalBackup(const BackupJob& job, const BackupTools& tools) {
+    FileSystem& fs = tools.fs;
+    const std::string& destination = job.destination;
     // Copies a killed run left half-written under temporary names.
-    removeInterruptedCopies(fs, in.Dir2.Path());
-    settleStagingClaims(fs, in.Dir2.Path(), s.App, DefaultDrive);
+    removeInterruptedCopies(fs, destination);
+    settleStagingClaims(fs, destination, job.programFolder, job.stagingDrive);
 
     // Paths are joined exactly as written: a folder at a drive root gives "D:\\a.dat", which
     // Windows accepts as it is.
-    const int count = in.File1.ListCount();
-    auto sourceOf = [&](int i) { return databaseFile(in.Dir1.Path(), in.File1.List(i)); };
-    auto destinationOf = [&](int i) { return in.Dir2.Path() + "\\" + in.File1.List(i); };
+    const std::vector<std::string>& names = job.databaseFiles;
+    const int count = static_cast<int>(names.size());
+    auto sourceOf = [&](int i) { return databaseFile(job.messengerFolder, names[i]); };
+    auto destinationOf = [&](int i) { return destination + "\\" + names[i]; };
+    auto failure = [&](int i, const RuntimeError& e, const std::string& outcome) {
+        return copyFailureText(names[i], sourceOf(i), destinationOf(i), e, outcome);
+    };
 
     // The backup is a set: every file is copied beside its old copy first, and only when all
     // copies are whole are they renamed into place, so a failure leaves the earlier set as it
@@ -54,12 +55,13 @@ BackupOutcome Command2_Click(const BackupSources& in, const std::string& Default
             temporaries.push_back(fs.copyToTemporary(sourceOf(i), destinationOf(i)));
         } catch (const RuntimeError& e) {
             removeTemporaries(fs, temporaries, 0);
-            showBackupFailure(dialogs,
-                              copyFailureText(in.File1.List(i), sourceOf(i), destinationOf(i), e,
-                                              "Nothing in " + in.Dir2.Path() +
-                                                  " was changed; the earlier backup "
-                                                  "there is as it was."));
-            return fs.fileInUse(sourceOf(i)) ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed;
+            return backupFailure(failure(i, e,
+                                         "Nothing in " + destination +
+                                             " was changed; the earlier backup there is as it "
+                                             "was."),
+                                 fs.fileInUse(sourceOf(i)) ? BackupOutcome::DatabaseInUse
+                                                           : BackupOutcome::Failed,
+                                 causeOf(names[i], e, sourceOf(i), destinationOf(i)));
         }
     }
     for (int i = 0; i < count; ++i) {
@@ -67,16 +69,14 @@ BackupOutcome Command2_Click(const BackupSources& in, const std::string& Default
             fs.moveOver(temporaries[i], destinationOf(i));
         } catch (const RuntimeError& e) {
             removeTemporaries(fs, temporaries, static_cast<size_t>(i));
-            showBackupFailure(dialogs,
-                              copyFailureText(in.File1.List(i), sourceOf(i), destinationOf(i), e,
-                                              filesCopiedText(i, count) + " to " + in.Dir2.Path() +
-                                                  "; the backup is not complete."));
-            return BackupOutcome::Failed;
+            return backupFailure(failure(i, e,
+                                         filesCopiedText(i, count) + " to " + destination +
+                                             "; the backup is not complete."),
+                                 BackupOutcome::Failed,
+                                 causeOf(names[i], e, sourceOf(i), destinationOf(i)));
         }
     }
-
-    dialogs.msgBox(kCompletionWords + in.Dir2.Path() + "\r\n", vbInformation, kDoneTitle);
-    return BackupOutcome::Done;
+    return backupDone(destination, kCompletionWords + destination + "\r\n");
 }
 
 } // namespace ch

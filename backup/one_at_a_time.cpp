@@ -1,23 +1,6 @@
 #include "backup/one_at_a_time.h"
 
 namespace ch {
-namespace {
-
-class ReleasingDialogs : public Dialogs {
-  public:
-    ReleasingDialogs(Dialogs& inner, BackupLock& lock) : inner_(inner), lock_(lock) {}
-    int msgBox(const std::string& prompt, int style,
-               const std::optional<std::string>& title) override {
-        lock_.release();
-        return inner_.msgBox(prompt, style, title);
-    }
-
-  private:
-    Dialogs& inner_;
-    BackupLock& lock_;
-};
-
-} // namespace
 
 std::string waitedSeconds(unsigned waitMilliseconds) {
     return std::to_string((waitMilliseconds + 999) / 1000);
@@ -33,15 +16,18 @@ std::string anotherBackupText(unsigned waitMilliseconds) {
            "the other backup has finished.";
 }
 
-BackupOutcome runAlone(const Services& s, unsigned waitMilliseconds,
-                       const std::function<BackupOutcome(const Services&)>& backup) {
-    if (!s.backupLock.acquire(waitMilliseconds)) {
-        s.dialogs.msgBox(anotherBackupText(waitMilliseconds), vbExclamation, kAnotherBackupTitle);
-        return BackupOutcome::AnotherBackupRunning;
+BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds,
+                      const std::function<BackupResult()>& backup) {
+    if (!lock.acquire(waitMilliseconds)) {
+        BackupResult refused;
+        refused.outcome = BackupOutcome::AnotherBackupRunning;
+        refused.title = kAnotherBackupTitle;
+        refused.text = anotherBackupText(waitMilliseconds);
+        refused.warning = true;
+        return refused;
     }
-    const ReleaseAtEnd releaseAtEnd{s.backupLock};
-    ReleasingDialogs releasing(s.dialogs, s.backupLock);
-    return backup(s.withDialogs(releasing));
+    const ReleaseAtEnd releaseAtEnd{lock};
+    return backup();
 }
 
 } // namespace ch

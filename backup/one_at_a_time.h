@@ -19,11 +19,10 @@ extern const char* const kAnotherBackupTitle; // "Another backup is running"
 // The exclamation box's text when the lock stayed taken for waitMilliseconds.
 std::string anotherBackupText(unsigned waitMilliseconds);
 
-// Takes s.backupLock (waiting up to waitMilliseconds) and runs backup with services whose
-// dialogs let the lock go before their first box: a run's box is its last act, and a box left
-// open must not hold up a scheduled backup. When the lock stays taken, shows the exclamation
-// box, touches nothing and returns AnotherBackupRunning.
-BackupOutcome runAlone(const Services& s, unsigned waitMilliseconds,
-                       const std::function<BackupOutcome(const Services&)>& backup);
+// Takes lock (waiting up to waitMilliseconds), runs backup and lets the lock go before the
+// result is shown: a box left open must not hold up a scheduled backup. When the lock stays
+// taken, touches nothing and returns AnotherBackupRunning with the exclamation box's text.
+BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds,
+                      const std::function<BackupResult()>& backup);
 
 } // namespace ch

@@ -332,41 +332,4 @@ std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMillise
     return restoreBackup(fs, backup, messengerFolder, stamp);
 }
 
-void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,
-                      const Services& s, const std::string& stamp) {
-    FileSystem& fs = s.fs;
-    Dialogs& dialogs = s.dialogs;
-    if (refuseWithoutMessengerFolder(Label1, dialogs))
-        return;
-    const auto picked = s.filePicker.openFile(
-        "Choose the backup to restore: chathoard.zip, or a database file in a folder of copies",
-        "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*", Dir2.Path());
-    if (!picked)
-        return;
-    // A database file stands for the folder of copies it lies in.
-    std::string backupPath = *picked;
-    if (isDatabaseFileName(backupPath)) {
-        const size_t cut = lastSeparator(backupPath, "\\", fs.leadByteTest());
-        if (cut != std::string::npos)
-            backupPath = backupPath.substr(0, cut == 2 && backupPath[1] == ':' ? 3 : cut);
-    }
-    const CheckedBackup backup = checkBackup(fs, backupPath);
-    if (!backup.intact()) {
-        dialogs.msgBox(damagedBackupText(backup), vbExclamation, kRestoreFailedTitle);
-        return;
-    }
-    // Cancel is the default: a hurried Enter must not replace the database.
-    if (dialogs.msgBox(restoreQuestion(backup, Dir1.Path()),
-                       vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
-        return;
-    const auto report =
-        restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp);
-    if (!report)
-        dialogs.msgBox(backupRunningText(kWindowLockWaitMs), vbExclamation, kRestoreFailedTitle);
-    else if (report->outcome == RestoreOutcome::Done)
-        dialogs.msgBox(report->text, vbInformation, kRestoredTitle);
-    else
-        dialogs.msgBox(report->text, vbExclamation, kRestoreFailedTitle);
-}
-
 } // namespace ch

@@ -9,8 +9,6 @@
 
 #include "backup/verify.h"
 #include "platform/backup_lock.h"
-#include "platform/controls.h"
-#include "platform/file_picker.h"
 #include "platform/file_system.h"
 #include "platform/services.h"
 
@@ -81,10 +79,5 @@ bool offerInterruptedRestore(FileSystem& fs, Dialogs& dialogs, const std::string
 std::string restoreStamp(const std::string& localTime);
 // The local time now as "YYYY-MM-DD HH:MM:SS".
 std::string localTimeNow();
-
-// File > Restore a backup...: picks the backup with the open dialog (starting in the backup
-// folder Dir2), restores into the messenger folder Dir1, and shows each step's box.
-void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,
-                      const Services& s, const std::string& stamp);
 
 } // namespace ch

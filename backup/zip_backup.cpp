@@ -18,28 +18,31 @@ namespace {
 struct RegionFailure {
     std::string text;
     bool databaseInUse = false; // a database file held open by another program
+    std::optional<BackupCause> cause;
 };
 
 // Stops the run at once; text is the error box.
 struct StopRun {
     std::string text;
     bool databaseInUse = false;
+    std::optional<BackupCause> cause;
 };
 
 class ZipRun {
   public:
-    ZipRun(const BackupSources& in, const std::string& DefaultDrive, const Services& s,
-           const std::string& archiveName)
-        : in_(in), fs_(s.fs), dialogs_(s.dialogs), archiver_(s.archiver),
-          stagingFolder_(stagingFolderOf(DefaultDrive)), settingsPath_(settingsFilePath(s.App)),
-          listPath_(listFilePathOf(s.App)), archiveName_(archiveName),
-          archivePath_(in.Dir2.Path() + "\\" + archiveName) {}
+    ZipRun(const BackupJob& job, const BackupTools& tools)
+        : job_(job), names_(job.databaseFiles), fs_(tools.fs), archiver_(tools.archiver),
+          stagingFolder_(stagingFolderOf(job.stagingDrive)),
+          settingsPath_(settingsFilePath(job.programFolder)),
+          listPath_(listFilePathOf(job.programFolder)), archiveName_(job.archiveName),
+          archivePath_(job.destination + "\\" + job.archiveName) {}
 
-    BackupOutcome run();
+    BackupResult run();
 
   private:
-    std::string sourceOf(int i) const { return databaseFile(in_.Dir1.Path(), in_.File1.List(i)); }
-    std::string stagedCopyOf(int i) const { return stagingFolder_ + "\\" + in_.File1.List(i); }
+    int count() const { return static_cast<int>(names_.size()); }
+    std::string sourceOf(int i) const { return databaseFile(job_.messengerFolder, names_[i]); }
+    std::string stagedCopyOf(int i) const { return stagingFolder_ + "\\" + names_[i]; }
     std::string markPath() const { return stagingFolder_ + "\\" + kStagingFolderMark; }
     bool spendCatch();
     std::optional<std::string> clearInterruptedRun();
@@ -53,9 +56,9 @@ class ZipRun {
     std::string notWritten() const { return "The archive " + archivePath_ + " was not written."; }
     std::string shownStagingFolder() const;
 
-    const BackupSources& in_;
+    const BackupJob& job_;
+    const std::vector<std::string>& names_;
     FileSystem& fs_;
-    Dialogs& dialogs_;
     Archiver& archiver_;
     const std::string stagingFolder_;
     const std::string settingsPath_;
@@ -106,7 +109,7 @@ std::optional<std::string> ZipRun::clearInterruptedRun() {
     const std::vector<std::string> stillThere =
         removeInterruptedStaging(fs_, listPath_, stagingFolder_);
     removeInterruptedCopies(fs_, stagingFolder_);
-    removeInterruptedArchives(fs_, in_.Dir2.Path(), archiveName_);
+    removeInterruptedArchives(fs_, job_.destination, archiveName_);
     stagingOurs_ = fs_.fileExists(markPath());
     if (stillThere.empty())
         return std::nullopt;
@@ -126,8 +129,7 @@ std::optional<std::string> ZipRun::clearInterruptedRun() {
 // the clean-up delete it, so the run does not start.
 std::optional<std::string> ZipRun::stagedNamesInTheWay() {
     std::string names;
-    const int count = in_.File1.ListCount();
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count(); ++i) {
         const std::string stagedCopy = stagedCopyOf(i);
         if (fs_.fileExists(stagedCopy) || fs_.folderExists(stagedCopy))
             names += stagedCopy + "\r\n";
@@ -149,11 +151,13 @@ void ZipRun::makeStagingFolder() {
         // A folder left by an earlier run is used as it is, at the cost of the run's catch.
         if (!fs_.folderExists(stagingFolder_))
             throw StopRun{"The staging folder " + shownStagingFolder() +
-                          " could not be created.\r\nReason: " + stagingReason(e) +
-                          ".\r\n\r\nIts drive comes from defaultdrive.ini in the program folder (" +
-                          settingsPath_ +
-                          "), which should hold one drive letter, such as C.\r\n\r\n" +
-                          notWritten()};
+                              " could not be created.\r\nReason: " + stagingReason(e) +
+                              ".\r\n\r\nIts drive comes from defaultdrive.ini in the program "
+                              "folder (" +
+                              settingsPath_ +
+                              "), which should hold one drive letter, such as C.\r\n\r\n" +
+                              notWritten(),
+                          false, BackupCause{stagingFolder_, stagingReason(e), e.number(), {}, {}}};
         spendCatch();
         return;
     }
@@ -167,18 +171,17 @@ void ZipRun::makeStagingFolder() {
 }
 
 void ZipRun::copyStep() {
-    const int count = in_.File1.ListCount();
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count(); ++i) {
         const std::string source = sourceOf(i);
         const std::string stagedCopy = stagedCopyOf(i);
         try {
             fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded);
         } catch (const RuntimeError& e) {
-            throw RegionFailure{"The file " + in_.File1.List(i) +
+            throw RegionFailure{"The file " + names_[i] +
                                     " could not be copied to the staging folder.\r\n\r\nFrom: " +
                                     source + "\r\nTo: " + stagedCopy +
                                     "\r\nReason: " + plainReason(e) + ".\r\n\r\n" + notWritten(),
-                                fs_.fileInUse(source)};
+                                fs_.fileInUse(source), causeOf(names_[i], e, source, stagedCopy)};
         }
         const auto same = [&](const std::string& made) { return equalNoCase(made, stagedCopy); };
         if (std::none_of(stagedCopies_.begin(), stagedCopies_.end(), same))
@@ -191,13 +194,13 @@ void ZipRun::writeListFile() {
     try {
         list.openForOutput(listPath_);
         listFileMade_ = true;
-        const int count = in_.File1.ListCount();
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count(); ++i)
             list.writeLine(stagedCopyOf(i));
         list.close();
     } catch (const RuntimeError& e) {
         throw RegionFailure{"The list file " + listPath_ + " could not be written.\r\nReason: " +
-                            plainReason(e) + ".\r\n\r\n" + notWritten()};
+                                plainReason(e) + ".\r\n\r\n" + notWritten(),
+                            false, causeOf(listPath_, e)};
     }
 }
 
@@ -225,10 +228,14 @@ void ZipRun::buildArchive() {
         archiver_.addZIP_ArchiveName(archivePath_);
         archiver_.addZIP_IncludeListFile(listPath_);
         const int32_t result = archiver_.addZIP();
-        if (result != 0)
-            throw StopRun{notWritten() + "\r\nReason: " + archiveResultReason(result) + "."};
+        if (result != 0) {
+            const std::string reason = archiveResultReason(result);
+            throw StopRun{notWritten() + "\r\nReason: " + reason + ".", false,
+                          BackupCause{archivePath_, reason, result, {}, {}}};
+        }
     } catch (const RuntimeError& e) {
-        throw StopRun{notWritten() + "\r\nReason: " + plainReason(e) + "."};
+        throw StopRun{notWritten() + "\r\nReason: " + plainReason(e) + ".", false,
+                      causeOf(archivePath_, e)};
     }
 }
 
@@ -280,17 +287,12 @@ std::optional<std::string> ZipRun::cleanUp() {
     return leftOver;
 }
 
-BackupOutcome ZipRun::run() {
-    if (refuseWithoutMessengerFolder(in_.Label1, dialogs_))
-        return BackupOutcome::NoMessengerFolder;
-
+BackupResult ZipRun::run() {
     std::optional<std::string> inTheWay = clearInterruptedRun();
     if (!inTheWay)
         inTheWay = stagedNamesInTheWay();
-    if (inTheWay) {
-        showBackupFailure(dialogs_, *inTheWay);
-        return BackupOutcome::Failed;
-    }
+    if (inTheWay)
+        return backupFailure(*inTheWay);
     try {
         makeStagingFolder();
         // The list goes first: while it exists it names the staged copies a run made, so that
@@ -303,44 +305,46 @@ BackupOutcome ZipRun::run() {
                 break;
             } catch (const RegionFailure& failure) {
                 if (!spendCatch())
-                    throw StopRun{failure.text, failure.databaseInUse};
+                    throw StopRun{failure.text, failure.databaseInUse, failure.cause};
             }
         }
         buildArchive();
     } catch (const StopRun& stop) {
         const std::optional<std::string> leftOver = cleanUp();
-        showBackupFailure(dialogs_, leftOver ? stop.text + "\r\n\r\n" + *leftOver : stop.text);
-        return stop.databaseInUse ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed;
+        return backupFailure(
+            leftOver ? stop.text + "\r\n\r\n" + *leftOver : stop.text,
+            stop.databaseInUse ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed, stop.cause);
     }
 
     // The archive is written. A temporary file that cannot be removed is left behind quietly
     // while the run's catch lasts; after that it is reported instead of "Done !".
     // The title must not call the backup failed: the archive is complete and in place.
     if (const std::optional<std::string> leftOver = cleanUp(); leftOver && !spendCatch()) {
-        dialogs_.msgBox("The archive " + archivePath_ +
-                            " was written, but the backup's temporary files could not all be "
-                            "removed.\r\n\r\n" +
-                            *leftOver,
-                        vbExclamation, kCleanUpIncompleteTitle);
-        return BackupOutcome::CleanUpIncomplete;
+        BackupResult result;
+        result.outcome = BackupOutcome::CleanUpIncomplete;
+        result.written = archivePath_;
+        result.title = kCleanUpIncompleteTitle;
+        result.text = "The archive " + archivePath_ +
+                      " was written, but the backup's temporary files could not all be "
+                      "removed.\r\n\r\n" +
+                      *leftOver;
+        result.warning = true;
+        return result;
     }
-
-    dialogs_.msgBox(kCompletionWords + archivePath_ +
-                        "\r\n\r\nYou can unzip the files by using Winzip or pkunzip.exe",
-                    vbInformation, kDoneTitle);
-    return BackupOutcome::Done;
+    return backupDone(archivePath_,
+                      kCompletionWords + archivePath_ +
+                          "\r\n\r\nYou can unzip the files by using Winzip or pkunzip.exe");
 }
 
 } // namespace
 
-std::string settingsFilePath(const AppObject& App) {
+std::string settingsFilePath(const std::string& programFolder) {
     // Joined as is: at a drive root the path holds "\\" before the name.
-    return App.Path + "\\defaultdrive.ini";
+    return programFolder + "\\defaultdrive.ini";
 }
 
-BackupOutcome Command1_Click(const BackupSources& in, const std::string& DefaultDrive,
-                             const Services& s, const std::string& archiveName) {
-    return ZipRun(in, DefaultDrive, s, archiveName).run();
+BackupResult zipBackup(const BackupJob& job, const BackupTools& tools) {
+    return ZipRun(job, tools).run();
 }
 
 } // namespace ch

@@ -1,8 +1,10 @@
-// Packs the files of a list file into an archive through the library's four entries, as
-// the program does, and prints the result code. Used by bench/run.sh. On Windows the
-// entries are bound by name from azip32.dll beside the program, like the program binds them.
-// Natively, --chain N --lazy N (and --nice, --good) pack with other encoder settings
-// instead, to place the encoder's speed against its size among the other tools.
+// Packs the files of a list file into an archive through the library's entries, as the
+// program does, and prints the result code. Used by bench/run.sh. On Windows the entries are
+// bound by name from azip32.dll beside the program, like the program binds them. Natively,
+// --chain N --lazy N (and --nice, --good) pack with other encoder settings instead, to place
+// the encoder's speed against its size among the other tools, and --progress listens to the
+// progress reports as a front end would, to time what they cost (bench/progress.sh).
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +41,8 @@ int32_t run(const char* archive, const char* list) {
 
 } // namespace
 
+const bool listenToProgress = false; // the Windows driver times the entries as they are
+
 bool setting(int&, const char*, const char*) {
     return false;
 }
@@ -52,16 +56,36 @@ int32_t runWith(const char*, const char*) {
 namespace {
 
 ch::azip::DeflateSettings settings;
+bool listenToProgress = false;
+uint32_t reports = 0;
+std::atomic<uint32_t> lastDoneKiB{0};
+
+// What a front end does with a report: note it where its window can read it, and go on.
+int32_t AZIP_API noteProgress(int32_t, uint32_t doneKiB, uint32_t) {
+    lastDoneKiB.store(doneKiB, std::memory_order_relaxed);
+    ++reports;
+    return 0;
+}
 
 int32_t run(const char* archive, const char* list) {
     addZIP_Initialise();
+    if (listenToProgress)
+        addZIP_SetProgress(noteProgress);
     addZIP_ArchiveName(archive);
     addZIP_IncludeListFile(list);
-    return addZIP();
+    const int32_t result = addZIP();
+    if (listenToProgress)
+        std::fprintf(stderr, "progress: %u reports\n", static_cast<unsigned>(reports));
+    return result;
 }
 
-// Reads "--name value" into the encoder setting of that name.
+// Reads "--name value" into the encoder setting of that name, or --progress.
 bool setting(int& i, const char* name, const char* value) {
+    if (std::strcmp(name, "--progress") == 0) {
+        listenToProgress = true;
+        ++i;
+        return true;
+    }
     int* target = std::strcmp(name, "--chain") == 0  ? &settings.maxChain
                   : std::strcmp(name, "--nice") == 0 ? &settings.niceLength
                   : std::strcmp(name, "--lazy") == 0 ? &settings.maxLazy
@@ -87,11 +111,13 @@ int main(int argc, char** argv) {
         if (!setting(i, argv[i], argv[i + 1]))
             break;
     if (argc - i != 2) {
-        std::fprintf(stderr, "usage: azip_bench [--chain N --lazy N --nice N --good N] ARCHIVE "
-                             "LISTFILE\n");
+        std::fprintf(stderr, "usage: azip_bench [--progress | --chain N --lazy N --nice N "
+                             "--good N] ARCHIVE LISTFILE\n");
         return 2;
     }
-    const int32_t result = i > 1 ? runWith(argv[i], argv[i + 1]) : run(argv[i], argv[i + 1]);
+    const bool encoderSettings = i > 1 && !listenToProgress;
+    const int32_t result =
+        encoderSettings ? runWith(argv[i], argv[i + 1]) : run(argv[i], argv[i + 1]);
     if (result != AZIP_OK)
         std::fprintf(stderr, "addZIP: %d (%s)\n", static_cast<int>(result), azipResultText(result));
     return result;

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "backup/normal_backup.h"
@@ -18,16 +17,6 @@
 #include "selection/folder_detection.h"
 
 namespace {
-
-// Remembers the last box instead of showing it, so that a failure can be printed.
-class QuietDialogs : public ch::Dialogs {
-  public:
-    int msgBox(const std::string& prompt, int, const std::optional<std::string>&) override {
-        last = prompt;
-        return 1;
-    }
-    std::string last;
-};
 
 double now() {
     LARGE_INTEGER frequency, counter;
@@ -62,10 +51,7 @@ int main(int argc, char** argv) {
     ch::FolderList Dir1(fs), Dir2(fs);
     ch::FileList File1(fs, "*.dat;*.idx");
     ch::Label Label1(ch::kNotFoundCaption);
-    Dir1.Change = [&] { ch::Dir1_Change(Dir1, File1, Label1); };
-    QuietDialogs dialogs;
-    // The backup uses the file system and the dialogs, which keep quiet here.
-    const ch::Services services = platform.services.withDialogs(dialogs);
+    Dir1.Change = [&] { ch::Dir1_Change(fs, Dir1, File1, Label1); };
     try {
         Dir1.setPath(argv[1]);
         Dir2.setPath(argv[2]);
@@ -73,7 +59,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.description().c_str());
         return 1;
     }
-    const ch::BackupSources sources{Label1, File1, Dir1, Dir2};
+    ch::BackupJob job;
+    job.messengerFolder = Dir1.Path();
+    for (int i = 0; i < File1.ListCount(); ++i)
+        job.databaseFiles.push_back(File1.List(i));
+    job.destination = Dir2.Path();
+    job.stagingDrive = "C";
+    job.programFolder = App.Path;
     const double mb = megabytes(File1, Dir1.Path() + "\\db");
 
     const auto clearDestination = [&] {
@@ -85,8 +77,9 @@ int main(int argc, char** argv) {
         clearDestination();
         for (double* best : {&bestFresh, &bestReplace}) {
             const double start = now();
-            if (ch::Command2_Click(sources, "C", services) != ch::BackupOutcome::Done) {
-                std::fprintf(stderr, "%s\n", dialogs.last.c_str());
+            const ch::BackupResult result = ch::normalBackup(job, {fs, platform.archiver});
+            if (result.outcome != ch::BackupOutcome::Done) {
+                std::fprintf(stderr, "%s\n", result.text.c_str());
                 return 1;
             }
             const double seconds = now() - start;

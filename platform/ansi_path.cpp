@@ -1,5 +1,8 @@
 #include "platform/ansi_path.h"
 
+#include <cctype>
+#include <vector>
+
 #include "platform/file_system.h"
 
 namespace ch {
@@ -41,6 +44,39 @@ bool equalNoCase(std::string_view a, std::string_view b, LeadByteTest isLeadByte
         }
     }
     return true;
+}
+
+std::string normalFolderPath(const std::string& base, const std::string& spec,
+                             LeadByteTest isLeadByte) {
+    std::string text = spec;
+    for (char& c : text)
+        if (c == '/')
+            c = '\\';
+    const bool absolute = text.size() >= 2 && text[1] == ':';
+    if (!absolute)
+        text = base + "\\" + text;
+    std::string drive{static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))), ':'};
+    std::vector<std::string> parts;
+    size_t pos = 2;
+    while (pos <= text.size()) {
+        size_t end = nextSeparator(text, pos, '\\', isLeadByte);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string part = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else {
+            parts.push_back(part);
+        }
+    }
+    std::string path = drive + "\\";
+    for (size_t i = 0; i < parts.size(); ++i)
+        path += (i ? "\\" : "") + parts[i];
+    return path;
 }
 
 } // namespace ch

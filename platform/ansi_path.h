@@ -3,6 +3,7 @@
 // character may be 0x5C, the backslash: in code page 932 "表" is 0x95 0x5C. Such a byte
 // belongs to its character and never separates folders.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace ch {
@@ -21,5 +22,11 @@ size_t nextSeparator(std::string_view path, size_t from, char separator, LeadByt
 // Whether a and b are the same text but for the case of ASCII letters; a two-byte character's
 // bytes are compared exactly.
 bool equalNoCase(std::string_view a, std::string_view b, LeadByteTest isLeadByte);
+
+// A full folder path as the folder lists keep it: spec resolved against base when it is
+// relative, one backslash between names, none at the end except at the root, "." and ".."
+// resolved, the drive letter upper case.
+std::string normalFolderPath(const std::string& base, const std::string& spec,
+                             LeadByteTest isLeadByte);
 
 } // namespace ch

@@ -2,14 +2,11 @@
 
 #include <cctype>
 
+#include "platform/ansi_path.h"
 #include "platform/runtime_error.h"
 
 namespace ch {
 namespace {
-
-char upperLetter(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
 
 void notify(const std::function<void()>& f) {
     if (f)
@@ -27,41 +24,6 @@ std::string driveEntry(const DriveInfo& d) {
 bool isDriveSpec(const std::string& s) {
     return s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':' &&
            (s.size() == 2 || s[2] == ' ');
-}
-
-// A full folder path in the list's form: one backslash between names, none at the end
-// except at the root, "." and ".." resolved, the drive letter upper case.
-std::string normalFolderPath(const std::string& base, const std::string& spec,
-                             LeadByteTest isLeadByte) {
-    std::string text = spec;
-    for (char& c : text)
-        if (c == '/')
-            c = '\\';
-    const bool absolute = text.size() >= 2 && text[1] == ':';
-    if (!absolute)
-        text = base + "\\" + text;
-    std::string drive{upperLetter(text[0]), ':'};
-    std::vector<std::string> parts;
-    size_t pos = 2;
-    while (pos <= text.size()) {
-        size_t end = nextSeparator(text, pos, '\\', isLeadByte);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string part = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (part.empty() || part == ".")
-            continue;
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else {
-            parts.push_back(part);
-        }
-    }
-    std::string path = drive + "\\";
-    for (size_t i = 0; i < parts.size(); ++i)
-        path += (i ? "\\" : "") + parts[i];
-    return path;
 }
 
 } // namespace
@@ -149,6 +111,14 @@ int DriveList::selectedIndex() const {
 
 // --- FolderList ----------------------------------------------------------------------------
 
+std::string folderPathOf(FileSystem& fs, const std::string& current, const std::string& spec) {
+    if (isDriveSpec(spec))
+        return fs.currentFolder(spec[0]); // 68 when the drive is not ready
+    if (spec.empty())
+        throw RuntimeError(errPathNotFound);
+    return normalFolderPath(current, spec, fs.leadByteTest());
+}
+
 void FolderList::init(const std::string& path) {
     path_ = normalFolderPath("C:\\", path, fs_.leadByteTest());
     try {
@@ -159,13 +129,7 @@ void FolderList::init(const std::string& path) {
 }
 
 void FolderList::setPath(const std::string& spec) {
-    std::string next;
-    if (isDriveSpec(spec))
-        next = fs_.currentFolder(spec[0]); // 68 when the drive is not ready
-    else if (!spec.empty())
-        next = normalFolderPath(path_, spec, fs_.leadByteTest());
-    else
-        throw RuntimeError(errPathNotFound);
+    const std::string next = folderPathOf(fs_, path_, spec);
     // Listing first makes a missing folder fail before anything changes.
     auto subfolders = fs_.listFolders(next);
     if (equalNoCase(next, path_, fs_.leadByteTest()))
@@ -227,7 +191,10 @@ void FileList::init(const std::string& path) {
 }
 
 void FileList::setPath(const std::string& path) {
-    auto files = fs_.listFiles(path, pattern_); // 76 for a missing folder, nothing changed
+    show(path, fs_.listFiles(path, pattern_)); // 76 for a missing folder, nothing changed
+}
+
+void FileList::show(const std::string& path, std::vector<std::string> files) {
     path_ = path;
     files_ = std::move(files);
     notify(onUpdate);

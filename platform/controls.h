@@ -72,6 +72,10 @@ struct FolderItem {
 };
 
 // Folder list: Path with no trailing backslash except at a root such as "c:\".
+// The folder a folder list shows after setPath(spec) from current: a drive name gives that
+// drive's current folder (68 when not ready), an empty spec 76. Whether it exists is not checked.
+std::string folderPathOf(FileSystem& fs, const std::string& current, const std::string& spec);
+
 class FolderList {
   public:
     explicit FolderList(FileSystem& fs) : fs_(fs) {}
@@ -105,6 +109,8 @@ class FileList {
     const std::string& Path() const { return path_; }
     // Existing folder: re-reads the list. Missing folder: throws 76, keeps Path and list.
     void setPath(const std::string& path);
+    // Shows files as the list of path, as setPath would after listing it.
+    void show(const std::string& path, std::vector<std::string> files);
     const std::string& Pattern() const { return pattern_; }
     int16_t ListCount() const;
     const std::string& List(int index) const; // 5 (invalid procedure call) when out of range

@@ -112,13 +112,6 @@ struct Services {
     AppObject& App;
     BackupLock& backupLock;
     FilePicker& filePicker;
-
-    // The same services with the boxes shown elsewhere (on the console, or letting the backup
-    // lock go first).
-    Services withDialogs(Dialogs& other) const {
-        return {fs,       other,   shell, registry,   processes,
-                archiver, runtime, App,   backupLock, filePicker};
-    }
 };
 
 } // namespace ch

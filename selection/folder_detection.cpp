@@ -16,17 +16,25 @@ std::string databaseFile(const std::string& messengerFolder, const std::string& 
     return databaseFolder(messengerFolder) + "\\" + name;
 }
 
-void Dir1_Change(const FolderList& Dir1, FileList& File1, Label& Label1) {
+MessengerDatabase findMessengerDatabase(FileSystem& fs, const std::string& messengerFolder) {
+    MessengerDatabase database;
     try {
-        File1.setPath(databaseFolder(Dir1.Path()));
-        const int16_t N = File1.ListCount();
-        Label1.setCaption(N != 0 ? kFoundCaption : kNotFoundCaption);
+        database.files = fs.listFiles(databaseFolder(messengerFolder), kDatabasePatterns);
     } catch (const RuntimeError&) {
-        // The folder now shown has no readable db subfolder. File1 keeps its earlier list,
-        // but the verdict must not go on claiming a database here: the backups read from
-        // Dir1's path, not from File1's.
-        Label1.setCaption(kNotFoundCaption);
+        return database;
     }
+    database.readable = true;
+    database.found = !database.files.empty();
+    return database;
+}
+
+void Dir1_Change(FileSystem& fs, const FolderList& Dir1, FileList& File1, Label& Label1) {
+    const MessengerDatabase database = findMessengerDatabase(fs, Dir1.Path());
+    // A db subfolder that cannot be read leaves File1's earlier list, but the verdict must not
+    // go on claiming a database here: the backups read from Dir1's path, not from File1's.
+    if (database.readable)
+        File1.show(databaseFolder(Dir1.Path()), database.files);
+    Label1.setCaption(database.found ? kFoundCaption : kNotFoundCaption);
 }
 
 } // namespace ch

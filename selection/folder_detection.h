@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "platform/controls.h"
 
@@ -16,8 +17,17 @@ std::string databaseFile(const std::string& messengerFolder, const std::string& 
 extern const char* const kFoundCaption;    // "ICQ Directory found !"
 extern const char* const kNotFoundCaption; // "No ICQ Directory found"
 
+// What a messenger folder holds: the database files of its "db" subfolder, found when there
+// is at least one. A subfolder that cannot be read holds none.
+struct MessengerDatabase {
+    bool found = false;
+    bool readable = false;
+    std::vector<std::string> files;
+};
+MessengerDatabase findMessengerDatabase(FileSystem& fs, const std::string& messengerFolder);
+
 // Raised by Dir1 after its Path changed: points File1 at Dir1's "db" subfolder and records in
 // Label1 whether it holds database files.
-void Dir1_Change(const FolderList& Dir1, FileList& File1, Label& Label1);
+void Dir1_Change(FileSystem& fs, const FolderList& Dir1, FileList& File1, Label& Label1);
 
 } // namespace ch

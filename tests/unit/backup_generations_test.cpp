@@ -14,10 +14,8 @@ struct Generations : ::testing::Test, test::BackupScene {
     const std::string stamp = "2026-12-07-030000";
     const std::string newArchive = "D:\\Save\\chathoard-2026-12-07-030000.zip";
 
-    BackupOutcome zip(int keep) { return zipGeneration(sources(), keep, stamp, "C", services); }
-    BackupOutcome normal(int keep) {
-        return normalGeneration(sources(), keep, stamp, "C", services);
-    }
+    BackupOutcome zip(int keep) { return backUp(BackupKind::Zip, "C", keep, stamp); }
+    BackupOutcome normal(int keep) { return backUp(BackupKind::Normal, "C", keep, stamp); }
     const test::ShownBox& lastBox() const { return dialogs.shown.back(); }
 };
 

@@ -61,7 +61,7 @@ void leaveKilledZipBackup(BackupScene& s) {
 TEST(Leftovers, AZipBackupClearsAKilledRunsFilesAndNothingElse) {
     BackupScene s;
     leaveKilledZipBackup(s);
-    EXPECT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Zip, "C"), BackupOutcome::Done);
     EXPECT_EQ(s.archiver.listFileAtAddZip, "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
     EXPECT_THAT(s.fs.entries("C:\\chathoard"), ElementsAre("notes.txt", "sub")) << s.fs.dump();
     EXPECT_TRUE(s.fs.hasFile("C:\\chathoard\\sub\\x.dat"));
@@ -79,7 +79,7 @@ TEST(Leftovers, AZipBackupStoppedWhileCopyingLeavesNothingThatStopsTheNext) {
                  "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
     s.fs.addFile("C:\\chathoard\\a.dat", "staged");
     s.fs.addFile("C:\\chathoard\\~chathoard-staging-folder.tmp");
-    EXPECT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Zip, "C"), BackupOutcome::Done);
     EXPECT_FALSE(s.fs.hasFolder("C:\\chathoard")) << s.fs.dump();
     EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
 }
@@ -89,7 +89,7 @@ TEST(Leftovers, AFileInUseStaysAndTheBackupStillSucceeds) {
     leaveKilledZipBackup(s);
     s.fs.setLocked("C:\\chathoard\\~chathoard-264-12.tmp");
     s.fs.setLocked("D:\\Save\\chathoard.zip.azip0.tmp");
-    EXPECT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Zip, "C"), BackupOutcome::Done);
     EXPECT_TRUE(s.fs.hasFile("C:\\chathoard\\~chathoard-264-12.tmp"));
     EXPECT_TRUE(s.fs.hasFile("D:\\Save\\chathoard.zip.azip0.tmp"));
     EXPECT_FALSE(s.fs.hasFile("C:\\chathoard\\old.idx"));
@@ -98,7 +98,7 @@ TEST(Leftovers, AFileInUseStaysAndTheBackupStillSucceeds) {
 TEST(Leftovers, ABrokenStagingDriveOrListDoesNotStopTheCheck) {
     BackupScene s;
     s.fs.addFile("C:\\Program Files\\Chathoard\\icqtemp.dat", std::string("\0\xff:\\\r\n\n", 7));
-    EXPECT_EQ(Command1_Click(s.sources(), "DE", s.services), BackupOutcome::Failed);
+    EXPECT_EQ(s.backUp(BackupKind::Zip, "DE"), BackupOutcome::Failed);
     EXPECT_THAT(s.dialogs.shown.at(0).prompt, ::testing::HasSubstr("DE:\\chathoard"));
 }
 
@@ -110,11 +110,11 @@ TEST(Leftovers, ANormalBackupIntoTheStagingFolderIsNotTakenForStagedCopies) {
                  "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
     s.fs.addFile("C:\\chathoard\\a.dat", "staged");
     s.show("C:\\ICQ", "C:\\chathoard");
-    EXPECT_EQ(Command2_Click(s.sources(), "c", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "c"), BackupOutcome::Done);
     EXPECT_FALSE(s.fs.hasFile("C:\\Program Files\\Chathoard\\icqtemp.dat"));
 
     s.show("C:\\ICQ", "D:\\Save");
-    EXPECT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Failed);
+    EXPECT_EQ(s.backUp(BackupKind::Zip, "C"), BackupOutcome::Failed);
     EXPECT_EQ(s.fs.content("C:\\chathoard\\a.dat"), "chats");
     EXPECT_EQ(s.fs.content("C:\\chathoard\\a.idx"), "index");
 }
@@ -124,7 +124,7 @@ TEST(Leftovers, ANormalBackupClearsKilledCopiesInTheDestinationOnly) {
     s.fs.addFile("D:\\Save\\~chathoard-31-4.tmp", "half a copy");
     s.fs.addFile("D:\\Save\\~chathoard-notes.tmp", "mine");
     s.fs.addFile("C:\\ICQ\\db\\~chathoard-31-5.tmp", "not the destination");
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);
     EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.dat", "a.idx", "~chathoard-notes.tmp"));
     EXPECT_TRUE(s.fs.hasFile("C:\\ICQ\\db\\~chathoard-31-5.tmp"));
 }

@@ -41,10 +41,10 @@ TEST(BackupNames, SpacesCommasAndAnsiCharactersPassThroughBothBackups) {
         s.fs.addFile(kMessenger + "\\db\\" + name, "data of " + name);
     s.fs.addFolder(kDestination);
     s.show(kMessenger, kDestination);
-    Dir1_Change(s.Dir1, s.File1, s.Label1);
+    Dir1_Change(s.fs, s.Dir1, s.File1, s.Label1);
     ASSERT_EQ(s.Label1.Caption(), "ICQ Directory found !");
 
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);
     for (const std::string& name : {kSpaced, kAnsi, kComma})
         EXPECT_EQ(s.fs.content(kDestination + "\\" + name), "data of " + name) << s.fs.dump();
     EXPECT_THAT(s.onlyBox().prompt, HasSubstr(kDestination));
@@ -71,7 +71,7 @@ TEST(BackupNames, PathsPastTheClassicLimitAreUsedWhole) {
     s.show(messenger, destination);
     ASSERT_GT((messenger + "\\db\\" + name).size(), 260u);
 
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);
     EXPECT_THAT(s.fs.logOf({FsOp::CopyToTemporary}),
                 ElementsAre("copy-to-temporary " + messenger + "\\db\\" + name + " -> " +
                             destination + "\\" + name));
@@ -91,7 +91,7 @@ TEST(BackupNames, APathTheSystemRefusesAsTooLongIsExplainedWithTheWholePath) {
     // ERROR_FILENAME_EXCED_RANGE, as the system answers for a name or path it cannot take.
     s.fs.failAlways(FsOp::CopyToTemporary, "*", errBadFileNameOrNumber, 206);
 
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Failed);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Failed);
     const std::string& prompt = s.onlyBox().prompt;
     EXPECT_THAT(prompt, HasSubstr("To: " + destination + "\\a.dat\r\n"));
     EXPECT_THAT(prompt, HasSubstr("too long"));
@@ -107,10 +107,10 @@ TEST(BackupNames, FiveThousandDatabaseFilesAreAllBackedUp) {
                      std::to_string(i));
     s.fs.addFile("C:\\ICQ\\db\\notes.txt", "not a database file");
     s.show("C:\\ICQ", "D:\\Save");
-    Dir1_Change(s.Dir1, s.File1, s.Label1);
+    Dir1_Change(s.fs, s.Dir1, s.File1, s.Label1);
     ASSERT_EQ(s.File1.ListCount(), kFiles + 2); // and the scene's a.dat, a.idx
 
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);
     EXPECT_EQ(s.fs.entries("D:\\Save").size(), kFiles + 2u);
     EXPECT_EQ(s.fs.content("D:\\Save\\104999.idx"), "4999");
     EXPECT_FALSE(s.fs.hasFile("D:\\Save\\notes.txt"));

@@ -17,7 +17,7 @@ using ::testing::HasSubstr;
 TEST(NormalBackup, RefusesWithoutAMessengerFolderAndWritesNothing) {
     BackupScene s;
     s.Label1.setCaption("No ICQ Directory found");
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::NoMessengerFolder);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::NoMessengerFolder);
     const test::ShownBox& box = s.onlyBox();
     EXPECT_EQ(box.prompt, "You have not yet selected your ICQ directory");
     EXPECT_EQ(box.style, 48);
@@ -31,7 +31,7 @@ TEST(NormalBackup, CopiesInListOrderBetweenDriveRootsAndOverwrites) {
     s.fs.addFile("C:\\db\\a.idx", "new a");
     s.fs.addFile("D:\\b.dat", "old b");
     s.show("C:\\", "D:\\");
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);
     // A folder at a drive root already ends in a backslash; the joins add another.
     EXPECT_THAT(s.fs.logOf({FsOp::CopyToTemporary}),
                 ElementsAre("copy-to-temporary C:\\\\db\\a.idx -> D:\\\\a.idx",
@@ -50,7 +50,7 @@ TEST(NormalBackup, AnEmptyListCopiesNothingAndStillReportsDone) {
     BackupScene s;
     s.fs.addFolder("C:\\Empty\\db");
     s.show("C:\\Empty", "D:\\Save");
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);
     EXPECT_TRUE(s.fs.changes().empty());
     EXPECT_EQ(s.onlyBox().title, "Done !");
 }
@@ -58,7 +58,7 @@ TEST(NormalBackup, AnEmptyListCopiesNothingAndStillReportsDone) {
 // A Normal Backup's copies are the backup: each one is flushed to the disk.
 TEST(NormalBackup, FlushesEveryCopy) {
     BackupScene s;
-    ASSERT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    ASSERT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Done);
     EXPECT_EQ(copyFlushes(s), std::vector<CopyFlush>(2, CopyFlush::ToDisk));
 }
 
@@ -79,7 +79,7 @@ TEST_P(NormalBackupFault, StopsAtTheFileLeavesTheDestinationAsItWasAndSaysWhyInP
     s.show("C:\\ICQ", "D:\\Save");
     GetParam().inject(s.fs);
 
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), GetParam().outcome);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), GetParam().outcome);
     // The earlier backup stays a consistent set: no new a.dat beside the old a.idx.
     EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.idx")) << s.fs.dump();
     EXPECT_EQ(s.fs.content("D:\\Save\\a.idx"), "old index");
@@ -99,7 +99,7 @@ TEST(NormalBackup, ARenameThatFailsAfterAllCopiesSaysHowManyFilesWereReplaced) {
     BackupScene s;
     s.fs.addFile("D:\\Save\\a.idx", "old index");
     s.fs.failOnce(FsOp::MoveOver, "D:\\Save\\a.idx", errPermissionDenied);
-    EXPECT_EQ(Command2_Click(s.sources(), "C", s.services), BackupOutcome::Failed);
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Failed);
     EXPECT_THAT(s.fs.entries("D:\\Save"), ElementsAre("a.dat", "a.idx")) << s.fs.dump();
     EXPECT_EQ(s.fs.content("D:\\Save\\a.idx"), "old index");
     EXPECT_THAT(s.onlyBox().prompt, HasSubstr("1 of 2 files were copied to D:\\Save; the backup "

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/backup_window.h"
 #include "app/command_line.h"
 #include "app/frm_check.h"
 #include "backup/restore.h"
@@ -337,6 +338,11 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     EXPECT_THAT(lines, ::testing::Contains(
                            HasSubstr("To put the previous database back, rename "
                                      "C:\\ICQ2\\db.before-restore-2026-12-06-030000 to db.")));
+    EXPECT_FALSE(fs.folderExists("C:\\ICQ2\\db"));
+    // A backup of that folder shows the window's question, which nobody answers.
+    EXPECT_EQ(run({"/normal", "C:\\ICQ2", "D:\\Save"}), 1);
+    EXPECT_THAT(lines, ElementsAre(HasSubstr("Normal backup of C:\\ICQ2"),
+                                   HasSubstr("[Restore a backup] "), HasSubstr("No messenger")));
     EXPECT_FALSE(fs.folderExists("C:\\ICQ2\\db"));
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
     // While a backup runs (and copies the database) the restore waits for it, then gives up.

@@ -3,9 +3,11 @@
 // a.dat and a.idx, the destination D:\Save, the program folder C:\Program Files\Chathoard.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/backup_window.h"
 #include "backup/backup_common.h"
 #include "tests/support/fake_services.h"
 
@@ -27,7 +29,17 @@ struct BackupScene : FakeServices {
         File1.init(Dir1.Path() + "\\db");
         Dir2.init(destination);
     }
-    BackupSources sources() const { return {Label1, File1, Dir1, Dir2}; }
+    // A click on a backup button as the window handles it, without the lock: the "Oops..."
+    // guard, then the job of the lists, run, and its result shown.
+    BackupOutcome backUp(BackupKind kind, const std::string& stagingDrive,
+                         std::optional<int> keep = std::nullopt, const std::string& stamp = {}) {
+        if (refuseWithoutMessengerFolder(Label1, dialogs))
+            return BackupOutcome::NoMessengerFolder;
+        BackupJob job = backupJobOf(kind, File1, Dir1, Dir2, stagingDrive, App);
+        job.keep = keep;
+        job.stamp = stamp;
+        return showBackupResult(dialogs, runBackup(job, {fs, archiver}));
+    }
     const ShownBox& onlyBox() const {
         EXPECT_EQ(dialogs.shown.size(), 1u);
         return dialogs.shown.at(0);

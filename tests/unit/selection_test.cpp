@@ -42,7 +42,7 @@ class Selection : public ::testing::Test {
         Dir1.init("C:\\");
         Dir2.init("C:\\");
         File1.init("C:\\");
-        Dir1.Change = [this] { Dir1_Change(Dir1, File1, Label1); };
+        Dir1.Change = [this] { Dir1_Change(fs, Dir1, File1, Label1); };
         Drive1.Change = [this] { DriveChange(Drive1, Dir1, Drive2, dialogs); };
         Drive2.Change = [this] { DriveChange(Drive2, Dir2, Drive1, dialogs); };
     }

@@ -81,7 +81,7 @@ TEST(ZipBackupArchive, StagesWithoutFlushingAndStillArchivesEveryByte) {
     s.archiver.duringAddZip = [&] {
         staged = {s.fs.content("C:\\chathoard\\a.dat"), s.fs.content("C:\\chathoard\\a.idx")};
     };
-    ASSERT_EQ(Command1_Click(s.sources(), "C", s.services), BackupOutcome::Done);
+    ASSERT_EQ(s.backUp(BackupKind::Zip, "C"), BackupOutcome::Done);
     EXPECT_EQ(copyFlushes(s), std::vector<CopyFlush>(2, CopyFlush::NotNeeded));
     EXPECT_EQ(staged, (std::vector<std::string>{"chats", "index"}));
 }

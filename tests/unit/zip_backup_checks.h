@@ -19,7 +19,7 @@ inline const char* const kDonePrompt = "Your ICQ backup has been succesfully cop
 inline const char* const kStagedList = "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n";
 
 inline BackupOutcome zipBackup(BackupScene& s, const std::string& DefaultDrive = "C") {
-    return Command1_Click(s.sources(), DefaultDrive, s.services);
+    return s.backUp(BackupKind::Zip, DefaultDrive);
 }
 
 inline void expectDoneBox(const BackupScene& s) {

@@ -51,7 +51,7 @@ class ZipBackupStagingDrive : public ::testing::Test {
     BackupOutcome zipBackup() {
         s.dialogs.shown.clear();
         archiverCallsBefore = s.archiver.calls.size();
-        return Command1_Click(s.sources(), DefaultDrive, s.services);
+        return s.backUp(BackupKind::Zip, DefaultDrive);
     }
     // The run failed before anything was staged: no staging folder, no list file, no archive.
     void expectExplainedAndNothingWritten() {

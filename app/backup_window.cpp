@@ -1,0 +1,73 @@
+#include "app/backup_window.h"
+
+#include "backup/one_at_a_time.h"
+#include "backup/restore.h"
+#include "platform/runtime_error.h"
+#include "selection/folder_detection.h"
+
+namespace ch {
+
+bool refuseWithoutMessengerFolder(const Label& Label1, Dialogs& dialogs) {
+    if (Label1.Caption() != kNotFoundCaption)
+        return false;
+    dialogs.msgBox("You have not yet selected your ICQ directory", vbExclamation, "Oops...");
+    return true;
+}
+
+BackupJob backupJobOf(BackupKind kind, const FileList& File1, const FolderList& Dir1,
+                      const FolderList& Dir2, const std::string& DefaultDrive,
+                      const AppObject& App) {
+    BackupJob job;
+    job.kind = kind;
+    job.messengerFolder = Dir1.Path();
+    for (int i = 0; i < File1.ListCount(); ++i)
+        job.databaseFiles.push_back(File1.List(i));
+    job.destination = Dir2.Path();
+    job.stagingDrive = DefaultDrive;
+    job.programFolder = App.Path;
+    return job;
+}
+
+BackupOutcome showBackupResult(Dialogs& dialogs, const BackupResult& result) {
+    dialogs.msgBox(result.text, result.warning ? vbExclamation : vbInformation, result.title);
+    return result.outcome;
+}
+
+void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,
+                      const Services& s, const std::string& stamp) {
+    FileSystem& fs = s.fs;
+    Dialogs& dialogs = s.dialogs;
+    if (refuseWithoutMessengerFolder(Label1, dialogs))
+        return;
+    const auto picked = s.filePicker.openFile(
+        "Choose the backup to restore: chathoard.zip, or a database file in a folder of copies",
+        "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*", Dir2.Path());
+    if (!picked)
+        return;
+    // A database file stands for the folder of copies it lies in.
+    std::string backupPath = *picked;
+    if (isDatabaseFileName(backupPath)) {
+        const size_t cut = lastSeparator(backupPath, "\\", fs.leadByteTest());
+        if (cut != std::string::npos)
+            backupPath = backupPath.substr(0, cut == 2 && backupPath[1] == ':' ? 3 : cut);
+    }
+    const CheckedBackup backup = checkBackup(fs, backupPath);
+    if (!backup.intact()) {
+        dialogs.msgBox(damagedBackupText(backup), vbExclamation, kRestoreFailedTitle);
+        return;
+    }
+    // Cancel is the default: a hurried Enter must not replace the database.
+    if (dialogs.msgBox(restoreQuestion(backup, Dir1.Path()),
+                       vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
+        return;
+    const auto report =
+        restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp);
+    if (!report)
+        dialogs.msgBox(backupRunningText(kWindowLockWaitMs), vbExclamation, kRestoreFailedTitle);
+    else if (report->outcome == RestoreOutcome::Done)
+        dialogs.msgBox(report->text, vbInformation, kRestoredTitle);
+    else
+        dialogs.msgBox(report->text, vbExclamation, kRestoreFailedTitle);
+}
+
+} // namespace ch

@@ -1,0 +1,30 @@
+#pragma once
+// The window's side of the backups and of restoring: the handlers read their controls into a
+// job, and show what comes back in a box.
+#include <string>
+
+#include "backup/backup_job.h"
+#include "platform/controls.h"
+#include "platform/services.h"
+
+namespace ch {
+
+// The guard of the backups and of restoring: when Label1 says no messenger folder was found,
+// shows the "Oops..." warning and returns true.
+bool refuseWithoutMessengerFolder(const Label& Label1, Dialogs& dialogs);
+
+// A backup of the database files File1 lists in Dir1's messenger folder into Dir2.
+BackupJob backupJobOf(BackupKind kind, const FileList& File1, const FolderList& Dir1,
+                      const FolderList& Dir2, const std::string& DefaultDrive,
+                      const AppObject& App);
+
+// Shows a backup's result in its box (exclamation for a warning, information otherwise) and
+// returns its outcome.
+BackupOutcome showBackupResult(Dialogs& dialogs, const BackupResult& result);
+
+// File > Restore a backup...: picks the backup with the open dialog (starting in the backup
+// folder Dir2), restores into the messenger folder Dir1, and shows each step's box.
+void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,
+                      const Services& s, const std::string& stamp);
+
+} // namespace ch

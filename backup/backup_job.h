@@ -1,0 +1,74 @@
+#pragma once
+// A backup as plain values: a job goes in, a result comes out. The engine shows nothing and
+// reads no window: the window turns the result into its box, the command line into its lines.
+// Both are aggregates, so what a later run needs (progress, cancelling) is a new member with a
+// default, and no caller changes.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/services.h"
+
+namespace ch {
+
+enum class BackupKind { Normal, Zip };
+
+struct BackupJob {
+    BackupKind kind = BackupKind::Normal;
+    std::string messengerFolder;            // its "db" subfolder holds the database
+    std::vector<std::string> databaseFiles; // names in that subfolder, in the order copied
+    std::string destination;
+    std::string stagingDrive;  // a ZIP Backup's, as defaultdrive.ini gives it
+    std::string programFolder; // where the list file and defaultdrive.ini are
+    std::string archiveName = "chathoard.zip";
+    // Keeping generations: this many, the new one named after stamp ("2026-12-07-030000").
+    std::optional<int> keep;
+    std::string stamp;
+};
+
+// How a backup ended; the window ignores it, the command line maps it to an exit code.
+// CleanUpIncomplete: the backup is written, but temporary files it could not delete are left
+// for the next run to remove. DatabaseInUse: it failed because another program (the messenger)
+// held a database file open.
+enum class BackupOutcome {
+    Done,
+    CleanUpIncomplete,
+    NoMessengerFolder,
+    Failed,
+    DatabaseInUse,
+    AnotherBackupRunning
+};
+
+// What made a backup fail, where one step names it.
+struct BackupCause {
+    std::string file; // the file or folder that could not be copied, made or written
+    std::string reason;
+    int errorNumber = 0; // the run-time error, or the archiving library's result
+    std::string from;
+    std::string to;
+};
+
+struct BackupResult {
+    BackupOutcome outcome = BackupOutcome::Done;
+    std::string written; // the archive or folder written, once it is
+    std::optional<BackupCause> cause;
+    // What a written backup adds to its report: older generations deleted or kept, a clock
+    // that seems behind.
+    std::vector<std::string> warnings;
+    // The report, as one box shows it: a warning takes the exclamation icon.
+    std::string title;
+    std::string text;
+    bool warning = false;
+};
+
+// What the engine works with.
+struct BackupTools {
+    FileSystem& fs;
+    Archiver& archiver;
+};
+
+// The job's kind: a Normal or ZIP Backup, into a new generation when keep is set.
+BackupResult runBackup(const BackupJob& job, const BackupTools& tools);
+
+} // namespace ch

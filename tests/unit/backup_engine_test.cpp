@@ -1,0 +1,94 @@
+// The engine on plain values: no window, no boxes; what happened comes back as data.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "backup/generations.h"
+#include "backup/one_at_a_time.h"
+#include "platform/runtime_error.h"
+#include "selection/folder_detection.h"
+#include "tests/support/fake_services.h"
+
+namespace ch {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+struct Engine : ::testing::Test, test::FakeServices {
+    Engine() {
+        fs.addDrive('d');
+        fs.addFile("C:\\ICQ\\db\\a.dat", "chats");
+        fs.addFile("C:\\ICQ\\db\\a.idx", "index");
+        fs.addFolder("D:\\Save");
+        fs.addFolder("C:\\Chathoard");
+        job.messengerFolder = "C:\\ICQ";
+        job.databaseFiles = {"a.dat", "a.idx"};
+        job.destination = "D:\\Save";
+        job.stagingDrive = "C";
+        job.programFolder = "C:\\Chathoard";
+    }
+    BackupResult run() { return runBackup(job, {fs, archiver}); }
+    BackupJob job;
+};
+
+TEST_F(Engine, ANormalBackupThatMeetsAFileInUseNamesTheFileTheReasonAndThePaths) {
+    fs.setLocked("C:\\ICQ\\db\\a.idx");
+    const BackupResult result = run();
+    EXPECT_EQ(result.outcome, BackupOutcome::DatabaseInUse);
+    ASSERT_TRUE(result.cause);
+    EXPECT_EQ(result.cause->file, "a.idx");
+    EXPECT_EQ(result.cause->errorNumber, errPermissionDenied);
+    EXPECT_THAT(result.cause->reason, HasSubstr("in use by another program"));
+    EXPECT_EQ(result.cause->from, "C:\\ICQ\\db\\a.idx");
+    EXPECT_EQ(result.cause->to, "D:\\Save\\a.idx");
+    EXPECT_EQ(result.title, "Backup failed");
+    EXPECT_TRUE(result.warning);
+    EXPECT_TRUE(result.written.empty());
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    fs.setLocked("C:\\ICQ\\db\\a.idx", false);
+    const BackupResult done = run();
+    EXPECT_EQ(done.outcome, BackupOutcome::Done);
+    EXPECT_EQ(done.written, "D:\\Save");
+    EXPECT_FALSE(done.cause);
+    EXPECT_EQ(fs.content("D:\\Save\\a.idx"), "index");
+}
+
+TEST_F(Engine, AZipGenerationListsThePrunedBackupsAsWarningsAndInItsText) {
+    fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
+    job.kind = BackupKind::Zip;
+    job.keep = 1;
+    job.stamp = "2026-12-07-030000";
+    const BackupResult result = run();
+    EXPECT_EQ(result.outcome, BackupOutcome::Done);
+    EXPECT_EQ(result.written, "D:\\Save\\chathoard-2026-12-07-030000.zip");
+    EXPECT_THAT(result.warnings,
+                ElementsAre("Deleted the older backup D:\\Save\\chathoard-2026-01-01-000000.zip"));
+    EXPECT_THAT(result.text, HasSubstr("\r\n" + result.warnings[0]));
+    EXPECT_THAT(fs.entries("D:\\Save"), ElementsAre("chathoard-2026-12-07-030000.zip"));
+}
+
+TEST_F(Engine, ARunThatCannotHaveTheLockTouchesNothing) {
+    backupLock.heldElsewhere = true;
+    bool ran = false;
+    const BackupResult result = runAlone(backupLock, 2000, [&] {
+        ran = true;
+        return run();
+    });
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(result.outcome, BackupOutcome::AnotherBackupRunning);
+    EXPECT_EQ(result.title, "Another backup is running");
+    EXPECT_THAT(result.text, HasSubstr("waited 2 seconds"));
+}
+
+TEST_F(Engine, FolderDetectionGivesTheDatabaseFilesAsAValue) {
+    const MessengerDatabase found = findMessengerDatabase(fs, "C:\\ICQ");
+    EXPECT_TRUE(found.found);
+    EXPECT_THAT(found.files, ElementsAre("a.dat", "a.idx"));
+    fs.addFolder("C:\\Empty\\db");
+    EXPECT_FALSE(findMessengerDatabase(fs, "C:\\Empty").found);
+    EXPECT_FALSE(findMessengerDatabase(fs, "C:\\Missing").found);
+}
+
+} // namespace
+} // namespace ch

@@ -9,6 +9,7 @@
 
 #include "platform/file_system.h"
 #include "platform/services.h"
+#include "platform/work_progress.h"
 
 namespace ch {
 
@@ -25,6 +26,8 @@ struct BackupJob {
     // Keeping generations: this many, the new one named after stamp ("2026-12-07-030000").
     std::optional<int> keep;
     std::string stamp;
+    // Where the run reports how far it is, and the flag that cancels it.
+    WorkControl control;
 };
 
 // How a backup ended; the window ignores it, the command line maps it to an exit code.

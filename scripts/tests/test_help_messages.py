@@ -31,6 +31,11 @@ NEVER_SHOWN = {
     "the check window's design has no",
     "the main window's design has no",
     "this form has no window",
+    # The file system's conveniences describe the system errors they raise in the system's
+    # own words, as platform/win32/win32_* does: quoted after "Reason:".
+    "Path not found:",
+    "File not found:",
+    "This is a folder, not a file:",
 }
 
 ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\", '"': '"', "'": "'", "0": "\0"}

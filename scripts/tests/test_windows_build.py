@@ -40,9 +40,12 @@ class WindowsBuildTest(unittest.TestCase):
         # a 64-bit prefix made that way has no working 32-bit half.
         for runs_32bit, wrapper_first in (("yes", False), ("no", True)):
             with self.subTest(runs_32bit=runs_32bit):
+                # The test run itself may already have the wrapper first in its PATH.
+                path = os.pathsep.join(p for p in os.environ["PATH"].split(os.pathsep)
+                                       if not p.endswith("wine64-path"))
                 result = bash('choose_windows_build; echo "$WIN_PRESET $WINEARCH"; command -v wine',
                               env={"CHATHOARD_ARCH": "x64", "CHATHOARD_WINDOWS_BUILD": "",
-                                   "CHATHOARD_RUNS_32BIT": runs_32bit})
+                                   "CHATHOARD_RUNS_32BIT": runs_32bit, "PATH": path})
                 self.assertEqual(result.returncode, 0, result.stderr)
                 preset, wine = result.stdout.split("\n")[-3:-1]
                 self.assertEqual(preset, "win64 win64")

@@ -1,8 +1,8 @@
 // chathoard.com: the console companion of chathoard.exe. chathoard.exe is a window program,
 // so a Command Prompt neither waits for it nor sets %ERRORLEVEL% to its result. This small
 // console program, found by the Command Prompt before chathoard.exe of the same name, starts
-// chathoard.exe from its own folder with the same arguments, hands it its console or
-// redirected output, waits for it and returns its exit code.
+// chathoard.exe from its own folder with the same arguments, shares its console or hands on
+// its redirected output, waits for it and returns its exit code.
 #include <windows.h>
 
 #include <cwchar>
@@ -93,10 +93,14 @@ BOOL WINAPI keepWaiting(DWORD event) {
     return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
 
-// A standard handle chathoard.exe can inherit, or none.
-HANDLE inheritable(DWORD which) {
+// What chathoard.exe gets as standard handle `which`: a file, pipe or device it was
+// redirected to, made inheritable. A console handle is not handed on: chathoard.exe then
+// joins this console itself, which also lets it see Ctrl+C (and older Windows versions give
+// console handles that only an attached program can use).
+HANDLE handOn(DWORD which) {
     HANDLE h = GetStdHandle(which);
-    if (!h || h == INVALID_HANDLE_VALUE)
+    DWORD mode = 0;
+    if (!h || h == INVALID_HANDLE_VALUE || GetConsoleMode(h, &mode))
         return nullptr;
     SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     return h;
@@ -119,9 +123,9 @@ int main() {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inheritable(STD_INPUT_HANDLE);
-    startup.hStdOutput = inheritable(STD_OUTPUT_HANDLE);
-    startup.hStdError = inheritable(STD_ERROR_HANDLE);
+    startup.hStdInput = handOn(STD_INPUT_HANDLE);
+    startup.hStdOutput = handOn(STD_OUTPUT_HANDLE);
+    startup.hStdError = handOn(STD_ERROR_HANDLE);
     SetConsoleCtrlHandler(keepWaiting, TRUE);
 
     PROCESS_INFORMATION process{};

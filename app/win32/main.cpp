@@ -50,7 +50,9 @@ std::string localTime() {
 // Whether standard handle h leads somewhere without a console: a file, a pipe (from
 // chathoard.com under a redirection, or a scheduler's capture) or a device such as NUL.
 bool writesWithoutConsole(HANDLE h) {
-    if (!h || h == INVALID_HANDLE_VALUE)
+    // Windows 7 gives console handles as numbers ending in binary 11, which only a program
+    // attached to that console can use.
+    if (!h || h == INVALID_HANDLE_VALUE || (reinterpret_cast<ULONG_PTR>(h) & 3) == 3)
         return false;
     const DWORD type = GetFileType(h);
     DWORD mode = 0;
@@ -59,9 +61,9 @@ bool writesWithoutConsole(HANDLE h) {
 }
 
 // The output and error lines go where they were sent: redirected handles, also those that
-// chathoard.com hands over, are kept. A missing handle, or a console one, means the console
-// of the Command Prompt (or chathoard.com) that started the program: a window program has
-// none of its own, so it joins that one.
+// chathoard.com hands on, are kept. A missing handle, or a console one, means the console of
+// the Command Prompt (or chathoard.com) that started the program: a window program has none
+// of its own, so it joins that one, and Ctrl+C there reaches it too.
 void connectOutput() {
     const DWORD which[] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     HANDLE kept[2];
@@ -71,7 +73,10 @@ void connectOutput() {
         kept[i] = writesWithoutConsole(h) ? h : nullptr;
         toConsole = toConsole || !kept[i];
     }
-    if (!toConsole || !AttachConsole(ATTACH_PARENT_PROCESS))
+    // Access is denied when the program already has a console (Wine gives a window program
+    // its parent's): that one is used the same way.
+    if (!toConsole ||
+        (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED))
         return;
     HANDLE console =
         CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

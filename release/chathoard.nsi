@@ -64,6 +64,7 @@ FunctionEnd
 Function RefuseWhileRunning
 retry:
     !insertmacro REFUSE_WHILE_IN_USE chathoard.exe
+    !insertmacro REFUSE_WHILE_IN_USE chathoard.com
     !insertmacro REFUSE_WHILE_IN_USE azip32.dll
     Return
 in_use:
@@ -79,6 +80,8 @@ Section "Chathoard"
     Call RefuseWhileRunning
     SetOutPath "$INSTDIR"
     File "${STAGE}/chathoard.exe"
+    ; The console companion for the Command Prompt: waits for chathoard.exe and returns its code.
+    File "${STAGE}/chathoard.com"
     File "${STAGE}/azip32.dll"
     File "${STAGE}/chathoard.chm"
     File "${STAGE}/README.txt"
@@ -110,6 +113,7 @@ SectionEnd
 ; saved into the program folder survives.
 Section "Uninstall"
     Delete "$INSTDIR\chathoard.exe"
+    Delete "$INSTDIR\chathoard.com"
     Delete "$INSTDIR\azip32.dll"
     Delete "$INSTDIR\chathoard.chm"
     Delete "$INSTDIR\README.txt"

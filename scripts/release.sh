@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release from a clean build tree:
-#   out/chathoard-0.10-win32.zip   chathoard.exe, azip32.dll, chathoard.chm, README.txt, LICENSE
+#   out/chathoard-0.10-win32.zip   chathoard.exe, chathoard.com, azip32.dll, chathoard.chm,
+#                                  README.txt, LICENSE
 #   out/chathoard-0.10-setup.exe   per-user installer (NSIS)
 #   out/SHA256SUMS
 # The same commit always gives the same bytes: no timestamps in the PE headers, fixed
@@ -18,7 +19,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 VERSION=0.10
 OUT=$ROOT/out
 BUILD=$ROOT/build/release
-PRODUCT_FILES=(bin/chathoard.exe bin/azip32.dll bin/chathoard.chm)
+PRODUCT_FILES=(bin/chathoard.exe bin/chathoard.com bin/azip32.dll bin/chathoard.chm)
 
 build_release() {
     rm -rf "$BUILD"
@@ -59,7 +60,7 @@ stage_help_and_texts() {
 build_x64_test_installer() {
     local build=$ROOT/build/win64 stage=$ROOT/build/release-x64/stage
     log "building the x86-64 program and its test installer"
-    build_preset win64 chathoard azip32 >/dev/null
+    build_preset win64 chathoard chathoard_console azip32 >/dev/null
     ninja -C "$build" -j 2 "${PRODUCT_FILES[@]}" >/dev/null
     rm -rf "$stage" && mkdir -p "$stage"
     for f in "${PRODUCT_FILES[@]}"; do cp "$build/$f" "$stage/"; done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Tests the installer under Wine in a fresh prefix: silent install for the current user,
-# the installed program starts and makes a Normal Backup, an install while it runs fails and
+# the installed program starts and makes a Normal Backup, its console companion
+# chathoard.com returns the run's exit code in cmd, an install while it runs fails and
 # changes nothing, silent uninstall removes the program folder, the Start menu shortcut and
 # the uninstall entry, and leaves the backup.
 #
@@ -13,7 +14,7 @@ setup_exe=${1:-$ROOT/out/chathoard-0.10-setup.exe}
 [[ -f $setup_exe ]] || die "$setup_exe is missing; build it with scripts/release.sh"
 setup_exe=$(cd "$(dirname "$setup_exe")" && pwd)/$(basename "$setup_exe")
 UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Chathoard'
-INSTALLED=(chathoard.exe azip32.dll chathoard.chm README.txt LICENSE uninstall.exe)
+INSTALLED=(chathoard.exe chathoard.com azip32.dll chathoard.chm README.txt LICENSE uninstall.exe)
 
 passes=0 failures=0
 check() {
@@ -95,6 +96,16 @@ wine "$program_dir/chathoard.exe" /normal 'C:\ICQ' 'C:\Backups' || status=$?
 wineserver -w
 check "command-line Normal Backup exits with 0 (was $status)" test "$status" -eq 0
 check "the backup equals the messenger's database" same_files "$drive_c/ICQ/db" "$drive_c/Backups"
+# The console companion, as a Command Prompt runs it: the run's lines and its exit code. Into
+# a file, not a pipe: Wine's own processes could hold a pipe open after the run.
+companion() { (cd "$program_dir" && wine cmd /c chathoard.com "$@" >"$prefix.out" 2>&1); }
+companion /verify 'C:\Backups' 'C:\ICQ' && status=0 || status=$?
+check "chathoard.com /verify in cmd exits with 0 and relays the verdict (was $status)" \
+    bash -c '(($1 == 0)) && grep -q "the same as in the database" "$2"' _ "$status" "$prefix.out"
+companion /zip 'C:\ICQ' && status=0 || status=$?
+check "chathoard.com with a folder missing exits with 3 (was $status)" test "$status" -eq 3
+rm -f "$prefix.out"
+wineserver -w
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     source "$1/scripts/lib.sh"
     wine "$2" >/dev/null 2>&1 &

@@ -47,9 +47,46 @@ std::string localTime() {
     return text;
 }
 
+// Whether standard handle h leads somewhere without a console: a file, a pipe (from
+// chathoard.com under a redirection, or a scheduler's capture) or a device such as NUL.
+bool writesWithoutConsole(HANDLE h) {
+    // Windows 7 gives console handles as numbers ending in binary 11, which only a program
+    // attached to that console can use.
+    if (!h || h == INVALID_HANDLE_VALUE || (reinterpret_cast<ULONG_PTR>(h) & 3) == 3)
+        return false;
+    const DWORD type = GetFileType(h);
+    DWORD mode = 0;
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ||
+           (type == FILE_TYPE_CHAR && !GetConsoleMode(h, &mode));
+}
+
+// The output and error lines go where they were sent: redirected handles, also those that
+// chathoard.com hands on, are kept. A missing handle, or a console one, means the console of
+// the Command Prompt (or chathoard.com) that started the program: a window program has none
+// of its own, so it joins that one, and Ctrl+C there reaches it too.
+void connectOutput() {
+    const DWORD which[] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE kept[2];
+    bool toConsole = false;
+    for (int i = 0; i < 2; ++i) {
+        const HANDLE h = GetStdHandle(which[i]);
+        kept[i] = writesWithoutConsole(h) ? h : nullptr;
+        toConsole = toConsole || !kept[i];
+    }
+    // Access is denied when the program already has a console (Wine gives a window program
+    // its parent's): that one is used the same way.
+    if (!toConsole ||
+        (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED))
+        return;
+    HANDLE console =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    for (int i = 0; i < 2; ++i)
+        SetStdHandle(which[i], kept[i] ? kept[i] : console);
+}
+
 int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
-    if (GetStdHandle(STD_OUTPUT_HANDLE) == nullptr)
-        AttachConsole(ATTACH_PARENT_PROCESS);
+    connectOutput();
     ch::Win32Platform platform(App);
     return ch::runCommandLine(args, platform.services, writeLine, localTime);
 }

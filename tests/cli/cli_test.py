@@ -263,6 +263,45 @@ class CommandLineRuns(unittest.TestCase):
                 self.assertTrue(any("4 the database stayed in use" in line for line in out), out)
                 self.assertEqual(self.log_lines()[-1], "Usage shown")
 
+    def run_in_cmd(self, *lines):
+        """Runs a batch file of lines with cmd in the program folder: (exit code, its output)."""
+        with open(os.path.join(self.program, "run.bat"), "w", newline="\r\n") as f:
+            f.write("@echo off\n" + "\n".join(lines) + "\n")
+        with open(os.path.join(self.program, "run.out"), "w+b") as out:
+            proc = self.wine.popen("cmd", ["/c", "run.bat"], self.program, stdout=out,
+                                   stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+            code = proc.wait(timeout=120)
+            out.seek(0)
+            return code, wine_env.lines_of(out.read())
+
+    def test_console_companion_relays_the_lines_and_sets_errorlevel_in_cmd(self):
+        shutil.copy2(os.path.join(wine_env.bin_dir(), "chathoard.com"), self.program)
+        os.makedirs(self.path("dest companion"))
+        with open(self.path("dest companion", "broken.zip"), "wb") as f:
+            f.write(b"PK\3\4 not an archive")
+        # Bare "chathoard" must find chathoard.com before chathoard.exe; the quoted folder with
+        # a blank reaches the program as one argument.
+        code, out = self.run_in_cmd(
+            r'chathoard /zip R:\icq "R:\dest companion"', "echo exit code %ERRORLEVEL%",
+            r'chathoard.com /verify "R:\dest companion\broken.zip"', "echo exit code %ERRORLEVEL%")
+        first = out.index("exit code 0")
+        self.assertTrue(out[0].startswith("ZIP backup of ") and out[0].endswith("dest companion"),
+                        out)
+        self.assertEqual(out[first - 1], "Finished with exit code 0")
+        self.assertEqual(out[-2:], ["Finished with exit code 2", "exit code 2"])
+        self.assertTrue(wine_env.unzip_test(self.path("dest companion", "chathoard.zip")))
+        self.assertEqual(self.log_lines()[-1], "Finished with exit code 2")
+
+        # Without chathoard.exe beside it: a message naming the file, and its own code 9.
+        alone = self.path("companion-alone")
+        os.makedirs(alone, exist_ok=True)
+        shutil.copy2(os.path.join(self.program, "chathoard.com"), alone)
+        self.program = alone
+        code, out = self.run_in_cmd("chathoard.com /zip R:\\icq R:\\dest", "exit %ERRORLEVEL%")
+        self.assertEqual(code, 9, out)
+        self.assertEqual(len(out), 1, out)
+        self.assertIn("companion-alone\\chathoard.exe could not be started: ", out[0])
+
 
 def main():
     global WORK

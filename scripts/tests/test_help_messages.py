@@ -84,7 +84,7 @@ def shown_pieces(literal):
         piece = " ".join(line.split())
         if " " not in piece or not re.search("[A-Za-z]", piece) or "\\" in piece:
             continue
-        if piece not in NEVER_SHOWN and not re.search(r"%\d*[dsux]", piece):  # not a format
+        if piece not in NEVER_SHOWN and not re.search(r"%\d*l?[dsux]", piece):  # not a format
             yield piece
 
 

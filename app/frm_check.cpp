@@ -70,7 +70,12 @@ void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderLis
     if (!window)
         window = std::make_unique<FrmCheck>();
     window->Caption = frmCheckDesign().caption;
-    window->txtReport.setText(checkReport(s.fs, backup, messenger));
+    std::string report;
+    s.work.run(frmCheckDesign().caption,
+               [&](const WorkControl&) { report = checkReport(s.fs, backup, messenger); });
+    if (s.work.closing())
+        return;
+    window->txtReport.setText(report);
     s.runtime.showModal(*window);
 }
 

@@ -9,6 +9,7 @@
 #include "platform/file_picker.h"
 #include "platform/file_system.h"
 #include "platform/forms_runtime.h"
+#include "platform/work_runner.h"
 
 namespace ch {
 
@@ -16,6 +17,7 @@ namespace ch {
 enum MsgStyle : int {
     vbOKOnly = 0,
     vbOKCancel = 1,
+    vbYesNo = 4,
     vbRetryCancel = 5,
     vbCritical = 16,
     vbQuestion = 32,
@@ -23,7 +25,7 @@ enum MsgStyle : int {
     vbInformation = 64,
     vbDefaultButton2 = 256,
 };
-enum MsgAnswer : int { vbOK = 1, vbCancel = 2, vbRetry = 4 };
+enum MsgAnswer : int { vbOK = 1, vbCancel = 2, vbRetry = 4, vbYes = 6, vbNo = 7 };
 
 class Dialogs {
   public:
@@ -112,6 +114,7 @@ struct Services {
     AppObject& App;
     BackupLock& backupLock;
     FilePicker& filePicker;
+    WorkRunner& work; // long work from the window: off its thread, with progress and Cancel
 };
 
 } // namespace ch

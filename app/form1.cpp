@@ -84,6 +84,8 @@ void Form1::mnuCheck_Click() {
 
 void Form1::mnuRestore_Click() {
     ch::mnuRestore_Click(Label1, Dir1, Dir2, s_, restoreStamp(localTimeNow()));
+    if (s_.work.closing())
+        return;
     // The restored db may hold other files than the old one: the next backup must list
     // the files that are there now.
     Dir1_Change();

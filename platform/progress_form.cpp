@@ -8,7 +8,7 @@ constexpr uint64_t kEstimateAfterMs = 2000;
 constexpr uint64_t kEstimateAfterPermille = 50;
 
 std::string twoDigits(uint64_t n) {
-    return (n < 10 ? "0" : "") + std::to_string(n);
+    return {static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
 }
 
 } // namespace

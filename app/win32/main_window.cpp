@@ -34,6 +34,16 @@ const std::pair<Id, const char*> kNames[] = {
 const Id kIdleOnly[] = {Id::Command1, Id::Command2, Id::Drive1, Id::Dir1, Id::Drive2, Id::Dir2};
 const Id kIdleOnlyMenus[] = {Id::mnuCheck, Id::mnuRestore, Id::mnuAbout};
 
+bool isIdleOnly(Id id) {
+    for (Id idle : kIdleOnly)
+        if (id == idle)
+            return true;
+    for (Id idle : kIdleOnlyMenus)
+        if (id == idle)
+            return true;
+    return false;
+}
+
 } // namespace
 
 MainWindow::MainWindow(Form1& form, Dialogs& dialogs, Win32WorkRunner& work)
@@ -148,6 +158,8 @@ FolderListView* MainWindow::folderView(Id id) const {
 
 void MainWindow::onControl(const ControlDesign& control, int notifyCode) {
     const Id id = idOf(control.name);
+    if (work_.busy() && isIdleOnly(id))
+        return;
     if (control.kind == ControlKind::Button && notifyCode == BN_CLICKED) {
         if (auto handler = clickHandler(id))
             run(handler);
@@ -163,6 +175,8 @@ void MainWindow::onControl(const ControlDesign& control, int notifyCode) {
 void MainWindow::onMenu(const MenuDesign& menu) {
     if (work_.busy() && idOf(menu.name) == Id::mnuExit)
         return onClose();
+    if (work_.busy() && isIdleOnly(idOf(menu.name)))
+        return; // disabled, but a command can still be sent to the window
     if (auto handler = clickHandler(idOf(menu.name)))
         run(handler);
 }

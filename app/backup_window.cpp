@@ -58,9 +58,14 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
     // The check reads the whole backup, and a restore unpacks it: both off the window's
     // thread, with the progress window when they take long.
     CheckedBackup backup;
-    s.work.run(kRestoreTitle, [&](const WorkControl&) { backup = checkBackup(fs, backupPath); });
+    s.work.run(kRestoreTitle,
+               [&](const WorkControl& control) { backup = checkBackup(fs, backupPath, control); });
     if (s.work.closing())
         return;
+    if (backup.cancelled) {
+        dialogs.msgBox(restoreCancelledText(Dir1.Path()), vbInformation, kRestoreCancelledTitle);
+        return;
+    }
     if (!backup.intact()) {
         dialogs.msgBox(damagedBackupText(backup), vbExclamation, kRestoreFailedTitle);
         return;
@@ -70,8 +75,9 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
                        vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
         return;
     std::optional<RestoreReport> report;
-    s.work.run(kRestoreTitle, [&](const WorkControl&) {
-        report = restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp);
+    s.work.run(kRestoreTitle, [&](const WorkControl& control) {
+        report =
+            restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp, control);
     });
     if (s.work.closing())
         return;
@@ -79,6 +85,8 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
         dialogs.msgBox(backupRunningText(kWindowLockWaitMs), vbExclamation, kRestoreFailedTitle);
     else if (report->outcome == RestoreOutcome::Done)
         dialogs.msgBox(report->text, vbInformation, kRestoredTitle);
+    else if (report->outcome == RestoreOutcome::Cancelled)
+        dialogs.msgBox(report->text, vbInformation, kRestoreCancelledTitle);
     else
         dialogs.msgBox(report->text, vbExclamation, kRestoreFailedTitle);
 }

@@ -2,6 +2,7 @@
 // A WorkRunner that runs the work at once, on the test's thread, and plays the user at the
 // progress window: it can press Cancel at the Nth report, or close the program then.
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ class InlineWorkRunner : public WorkRunner {
         control.cancelRequested = &cancel;
         control.report = [&](const WorkProgress& progress) {
             reports.push_back(progress);
-            if (cancelAtReport > 0 && static_cast<int>(reports.size()) >= cancelAtReport) {
+            if ((cancelAtReport > 0 && static_cast<int>(reports.size()) >= cancelAtReport) ||
+                (cancelAtStage && progress.stage == *cancelAtStage)) {
                 cancel = true;
                 closing_ = closeOnCancel;
             }
@@ -28,8 +30,9 @@ class InlineWorkRunner : public WorkRunner {
     }
     bool closing() const override { return closing_; }
 
-    int cancelAtReport = 0;     // 1-based; 0 never cancels
-    bool closeOnCancel = false; // the cancel is the user closing the program
+    int cancelAtReport = 0;                 // 1-based, counting every run's; 0 never cancels
+    std::optional<WorkStage> cancelAtStage; // or at the first report of this stage
+    bool closeOnCancel = false;             // the cancel is the user closing the program
     std::vector<std::string> titles;
     std::vector<WorkProgress> reports;
 

@@ -13,6 +13,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 WorkProgress packing(uint64_t done, uint64_t total) {
     WorkProgress p;
@@ -103,6 +104,42 @@ TEST_F(WorkFromTheWindow, EveryLongCommandRunsThroughTheRunnerAndShowsItsBoxesAf
     ASSERT_TRUE(runtime.lastCheck);
     EXPECT_THAT(runtime.lastCheck->txtReport.Text(), HasSubstr("D:\\Old\\chathoard.zip"));
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "older chats");
+}
+
+TEST_F(WorkFromTheWindow, CancelShowsTheCancelledBoxAndClosingShowsNoneAndNothingChanges) {
+    fs.addFile("D:\\Save\\chathoard.zip", "the earlier archive");
+    work.cancelAtReport = 1;
+    EXPECT_EQ(form.Command1_Click(), BackupOutcome::Cancelled);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].style, vbInformation);
+    EXPECT_NE(dialogs.shown[0].title, "Done !");
+    EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("was cancelled. Nothing in D:\\Save"));
+    EXPECT_EQ(fs.content("D:\\Save\\chathoard.zip"), "the earlier archive");
+    EXPECT_FALSE(fs.hasFolder("E:\\chathoard"));
+    EXPECT_FALSE(fs.hasFile("C:\\Chathoard\\icqtemp.dat"));
+
+    // A restore cancelled while it unpacks leaves db as it was.
+    work.cancelAtReport = 0;
+    work.cancelAtStage = WorkStage::Unpacking;
+    picker.answers = {"D:\\Old\\chathoard.zip"};
+    dialogs.answers = {vbOK};
+    form.mnuRestore_Click();
+    EXPECT_EQ(dialogs.shown.back().title, "Restore cancelled");
+    EXPECT_EQ(dialogs.shown.back().style, vbInformation);
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "chats");
+    const std::string files = fs.dump().substr(0, fs.dump().find("\nlog:"));
+    EXPECT_THAT(files, Not(HasSubstr("db.restore-")));
+    EXPECT_THAT(files, Not(HasSubstr("db.before-restore-")));
+
+    // Closing the program during a backup: cancelled, and no box at all.
+    work.cancelAtStage.reset();
+    work.reports.clear();
+    work.cancelAtReport = 1;
+    work.closeOnCancel = true;
+    const size_t boxes = dialogs.shown.size();
+    EXPECT_EQ(form.Command2_Click(), BackupOutcome::Cancelled);
+    EXPECT_EQ(dialogs.shown.size(), boxes);
+    EXPECT_FALSE(fs.hasFile("D:\\Save\\a.dat"));
 }
 
 } // namespace

@@ -28,6 +28,10 @@ BackupJob backupJobOf(BackupKind kind, const FileList& File1, const FolderList& 
     return job;
 }
 
+std::string backupWorkTitle(BackupKind kind) {
+    return kind == BackupKind::Zip ? "ZIP Backup" : "Normal Backup";
+}
+
 BackupOutcome showBackupResult(Dialogs& dialogs, const BackupResult& result) {
     dialogs.msgBox(result.text, result.warning ? vbExclamation : vbInformation, result.title);
     return result.outcome;
@@ -51,7 +55,17 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
         if (cut != std::string::npos)
             backupPath = backupPath.substr(0, cut == 2 && backupPath[1] == ':' ? 3 : cut);
     }
-    const CheckedBackup backup = checkBackup(fs, backupPath);
+    // The check reads the whole backup, and a restore unpacks it: both off the window's
+    // thread, with the progress window when they take long.
+    CheckedBackup backup;
+    s.work.run(kRestoreTitle,
+               [&](const WorkControl& control) { backup = checkBackup(fs, backupPath, control); });
+    if (s.work.closing())
+        return;
+    if (backup.cancelled) {
+        dialogs.msgBox(restoreCancelledText(Dir1.Path()), vbInformation, kRestoreCancelledTitle);
+        return;
+    }
     if (!backup.intact()) {
         dialogs.msgBox(damagedBackupText(backup), vbExclamation, kRestoreFailedTitle);
         return;
@@ -60,12 +74,19 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
     if (dialogs.msgBox(restoreQuestion(backup, Dir1.Path()),
                        vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
         return;
-    const auto report =
-        restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp);
+    std::optional<RestoreReport> report;
+    s.work.run(kRestoreTitle, [&](const WorkControl& control) {
+        report =
+            restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp, control);
+    });
+    if (s.work.closing())
+        return;
     if (!report)
         dialogs.msgBox(backupRunningText(kWindowLockWaitMs), vbExclamation, kRestoreFailedTitle);
     else if (report->outcome == RestoreOutcome::Done)
         dialogs.msgBox(report->text, vbInformation, kRestoredTitle);
+    else if (report->outcome == RestoreOutcome::Cancelled)
+        dialogs.msgBox(report->text, vbInformation, kRestoreCancelledTitle);
     else
         dialogs.msgBox(report->text, vbExclamation, kRestoreFailedTitle);
 }

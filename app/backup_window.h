@@ -18,6 +18,9 @@ BackupJob backupJobOf(BackupKind kind, const FileList& File1, const FolderList& 
                       const FolderList& Dir2, const std::string& DefaultDrive,
                       const AppObject& App);
 
+// What the progress window of a backup is titled: the caption of its button.
+std::string backupWorkTitle(BackupKind kind);
+
 // Shows a backup's result in its box (exclamation for a warning, information otherwise) and
 // returns its outcome.
 BackupOutcome showBackupResult(Dialogs& dialogs, const BackupResult& result);

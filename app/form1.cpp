@@ -38,14 +38,22 @@ void Form1::Form_Load() {
 }
 
 // The "Oops..." guard comes before the lock: a click without a messenger folder starts no
-// backup, so it neither waits for one that is running nor is refused because of it.
+// backup, so it neither waits for one that is running nor is refused because of it. The wait
+// for the lock, the backup and its clean-up all run off the window's thread.
 BackupOutcome Form1::backUp(BackupKind kind) {
     if (refuseWithoutMessengerFolder(Label1, s_.dialogs))
         return BackupOutcome::NoMessengerFolder;
-    const BackupJob job = backupJobOf(kind, File1, Dir1, Dir2, DefaultDrive, s_.App);
-    return showBackupResult(s_.dialogs, runAlone(s_.backupLock, kWindowLockWaitMs, [&] {
-                                return runBackup(job, {s_.fs, s_.archiver});
-                            }));
+    BackupJob job = backupJobOf(kind, File1, Dir1, Dir2, DefaultDrive, s_.App);
+    BackupResult result;
+    s_.work.run(backupWorkTitle(kind), [&](const WorkControl& control) {
+        job.control = control;
+        result = runAlone(s_.backupLock, kWindowLockWaitMs, [&] {
+            return runBackup(job, {s_.fs, s_.archiver});
+        });
+    });
+    if (s_.work.closing())
+        return result.outcome; // the program is closing: no box
+    return showBackupResult(s_.dialogs, result);
 }
 
 BackupOutcome Form1::Command1_Click() {
@@ -76,6 +84,8 @@ void Form1::mnuCheck_Click() {
 
 void Form1::mnuRestore_Click() {
     ch::mnuRestore_Click(Label1, Dir1, Dir2, s_, restoreStamp(localTimeNow()));
+    if (s_.work.closing())
+        return;
     // The restored db may hold other files than the old one: the next backup must list
     // the files that are there now.
     Dir1_Change();

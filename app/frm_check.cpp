@@ -39,14 +39,21 @@ const FormDesign& frmCheckDesign() {
 }
 
 std::string checkReport(FileSystem& fs, const std::string& backup,
-                        const std::optional<std::string>& messengerFolder) {
+                        const std::optional<std::string>& messengerFolder,
+                        const WorkControl& control, std::string* cancelledText) {
+    const VerifyReport verified = verifyBackup(fs, backup, messengerFolder, control);
+    if (verified.cancelled) {
+        if (cancelledText)
+            *cancelledText = verified.lines.empty() ? std::string() : verified.lines.front();
+        return {};
+    }
     std::string text =
         "Checking the backup " + backup +
         (messengerFolder ? " against the database in " + databaseFolder(*messengerFolder)
                          : " (no ICQ folder is chosen, so it is not compared "
                            "with a database)") +
         "\r\n\r\n";
-    for (const std::string& line : verifyBackup(fs, backup, messengerFolder).lines)
+    for (const std::string& line : verified.lines)
         text += line + "\r\n";
     return text;
 }
@@ -70,7 +77,17 @@ void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderLis
     if (!window)
         window = std::make_unique<FrmCheck>();
     window->Caption = frmCheckDesign().caption;
-    window->txtReport.setText(checkReport(s.fs, backup, messenger));
+    std::string report, cancelled;
+    s.work.run(frmCheckDesign().caption, [&](const WorkControl& control) {
+        report = checkReport(s.fs, backup, messenger, control, &cancelled);
+    });
+    if (s.work.closing())
+        return;
+    if (report.empty()) {
+        s.dialogs.msgBox(cancelled, vbInformation, frmCheckDesign().caption);
+        return;
+    }
+    window->txtReport.setText(report);
     s.runtime.showModal(*window);
 }
 

@@ -10,6 +10,7 @@
 #include "platform/form_design.h"
 #include "platform/forms_runtime.h"
 #include "platform/services.h"
+#include "platform/work_progress.h"
 
 namespace ch {
 
@@ -29,9 +30,11 @@ class FrmCheck : public ModalForm {
 };
 
 // The report the window shows: what was checked, then /verify's lines. Compares with
-// messengerFolder's database when there is one.
+// messengerFolder's database when there is one. Empty when the check was cancelled: then
+// cancelledText says so.
 std::string checkReport(FileSystem& fs, const std::string& backup,
-                        const std::optional<std::string>& messengerFolder);
+                        const std::optional<std::string>& messengerFolder,
+                        const WorkControl& control = {}, std::string* cancelledText = nullptr);
 
 // Picks the backup with the open dialog (starting in the backup folder Dir2), checks it,
 // comparing with Dir1's database when Label1 says it was found, and shows the report in the

@@ -17,7 +17,8 @@ enum class ControlKind {
     Button,
     Label,
     Picture,
-    Line
+    Line,
+    ProgressBar // a bar from 0 to its range, set by its window
 };
 
 struct FontSpec {

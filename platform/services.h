@@ -10,6 +10,7 @@
 #include "platform/file_picker.h"
 #include "platform/file_system.h"
 #include "platform/forms_runtime.h"
+#include "platform/work_runner.h"
 
 namespace ch {
 
@@ -17,6 +18,7 @@ namespace ch {
 enum MsgStyle : int {
     vbOKOnly = 0,
     vbOKCancel = 1,
+    vbYesNo = 4,
     vbRetryCancel = 5,
     vbCritical = 16,
     vbQuestion = 32,
@@ -24,7 +26,7 @@ enum MsgStyle : int {
     vbInformation = 64,
     vbDefaultButton2 = 256,
 };
-enum MsgAnswer : int { vbOK = 1, vbCancel = 2, vbRetry = 4 };
+enum MsgAnswer : int { vbOK = 1, vbCancel = 2, vbRetry = 4, vbYes = 6, vbNo = 7 };
 
 class Dialogs {
   public:
@@ -124,6 +126,7 @@ struct Services {
     AppObject& App;
     BackupLock& backupLock;
     FilePicker& filePicker;
+    WorkRunner& work; // long work from the window: off its thread, with progress and Cancel
 };
 
 } // namespace ch

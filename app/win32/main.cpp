@@ -105,9 +105,10 @@ int runWindow(ch::AppObject& App, int showCommand) {
     });
 
     ch::Form1 form(platform.services);
-    ch::gui::MainWindow window(form, dialogs);
+    ch::gui::MainWindow window(form, dialogs, platform.work);
     window.create();
     platform.runtime.setMainWindow(window.hwnd());
+    platform.work.setMainWindow(window.hwnd());
     // Loading runs Form_Load while the window is still hidden: its messages come first.
     ch::gui::guiDispatch(dialogs, [&] { form.load(currentFolder()); });
     window.refreshViews();

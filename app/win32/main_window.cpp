@@ -2,6 +2,7 @@
 
 #include "platform/win32/gui_control_messages.h"
 #include "platform/win32/gui_control_names.h"
+#include "platform/win32/gui_layout.h"
 
 namespace ch::gui {
 
@@ -28,10 +29,27 @@ const std::pair<Id, const char*> kNames[] = {
     {Id::mnuAbout, "mnuAbout"},
 };
 
+// What stays out of reach while work runs: everything that starts other work or changes the
+// folders the work was given. Exit asks as closing does.
+const Id kIdleOnly[] = {Id::Command1, Id::Command2, Id::Drive1, Id::Dir1, Id::Drive2, Id::Dir2};
+const Id kIdleOnlyMenus[] = {Id::mnuCheck, Id::mnuRestore, Id::mnuAbout};
+
+bool isIdleOnly(Id id) {
+    for (Id idle : kIdleOnly)
+        if (id == idle)
+            return true;
+    for (Id idle : kIdleOnlyMenus)
+        if (id == idle)
+            return true;
+    return false;
+}
+
 } // namespace
 
-MainWindow::MainWindow(Form1& form, Dialogs& dialogs)
-    : form_(form), dialogs_(dialogs), window_(form1Design(), *this) {}
+MainWindow::MainWindow(Form1& form, Dialogs& dialogs, Win32WorkRunner& work)
+    : form_(form), dialogs_(dialogs), work_(work), window_(form1Design(), *this) {
+    work_.setBusyHandler([this](bool busy) { setBusy(busy); });
+}
 
 MainWindow::Id MainWindow::idOf(const std::string& name) {
     return gui::idOf(kNames, name);
@@ -79,6 +97,28 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::run(const std::function<void()>& action) {
     guiDispatch(dialogs_, action);
+    // Closed during the work: the work has stopped and its handler has returned.
+    if (work_.closing() && window_.hwnd())
+        DestroyWindow(window_.hwnd());
+}
+
+void MainWindow::setBusy(bool busy) {
+    if (!window_.hwnd())
+        return;
+    if (busy)
+        focusBeforeWork_ = GetFocus();
+    for (Id id : kIdleOnly)
+        EnableWindow(control(id), !busy);
+    HMENU menu = GetMenu(window_.hwnd());
+    for (const MenuDesign& item : window_.design().menus)
+        for (Id id : kIdleOnlyMenus)
+            if (idOf(item.name) == id)
+                EnableMenuItem(menu, static_cast<UINT>(menuId(window_.design(), item)),
+                               MF_BYCOMMAND | (busy ? MF_GRAYED : MF_ENABLED));
+    // A disabled control loses the focus: it comes back when the work is done.
+    if (!busy && focusBeforeWork_ && IsWindow(focusBeforeWork_) &&
+        GetActiveWindow() == window_.hwnd())
+        SetFocus(focusBeforeWork_);
 }
 
 void MainWindow::create() {
@@ -118,6 +158,8 @@ FolderListView* MainWindow::folderView(Id id) const {
 
 void MainWindow::onControl(const ControlDesign& control, int notifyCode) {
     const Id id = idOf(control.name);
+    if (work_.busy() && isIdleOnly(id))
+        return;
     if (control.kind == ControlKind::Button && notifyCode == BN_CLICKED) {
         if (auto handler = clickHandler(id))
             run(handler);
@@ -131,6 +173,10 @@ void MainWindow::onControl(const ControlDesign& control, int notifyCode) {
 }
 
 void MainWindow::onMenu(const MenuDesign& menu) {
+    if (work_.busy() && idOf(menu.name) == Id::mnuExit)
+        return onClose();
+    if (work_.busy() && isIdleOnly(idOf(menu.name)))
+        return; // disabled, but a command can still be sent to the window
     if (auto handler = clickHandler(idOf(menu.name)))
         run(handler);
 }
@@ -149,8 +195,18 @@ void MainWindow::onDialogKey(int id) {
 }
 
 void MainWindow::onClose() {
-    // Closing the window unloads the only form, which ends the program; nothing is asked.
-    DestroyWindow(window_.hwnd());
+    // Closing the window unloads the only form, which ends the program; nothing is asked
+    // unless work is running. Then it closes once the work has stopped.
+    if (!work_.busy()) {
+        DestroyWindow(window_.hwnd());
+        return;
+    }
+    if (work_.closing())
+        return; // asked already; the work is stopping
+    const std::string question = work_.title() + " has not finished yet.\r\n\r\n"
+                                                 "Cancel it and close the program?";
+    if (dialogs_.msgBox(question, vbYesNo | vbQuestion | vbDefaultButton2) == vbYes && work_.busy())
+        work_.cancelAndClose();
 }
 
 void MainWindow::onDestroy() {

@@ -9,6 +9,7 @@
 #include "app/form1.h"
 #include "platform/win32/gui_form_window.h"
 #include "platform/win32/gui_views.h"
+#include "platform/win32/gui_work_runner.h"
 
 namespace ch::gui {
 
@@ -37,7 +38,8 @@ class MainWindow : private FormEvents {
         None
     };
 
-    MainWindow(Form1& form, Dialogs& dialogs);
+    // work runs the handlers' long work; the window closes through it while work runs.
+    MainWindow(Form1& form, Dialogs& dialogs, Win32WorkRunner& work);
     ~MainWindow() override;
 
     // Creates the window and its controls, hidden, with the views bound to the models.
@@ -64,10 +66,14 @@ class MainWindow : private FormEvents {
     void onDestroy() override;
     void run(const std::function<void()>& action);
     FolderListView* folderView(Id id) const;
+    // While work runs, the controls and menu items that would start other work are disabled.
+    void setBusy(bool busy);
 
     Form1& form_;
     Dialogs& dialogs_;
+    Win32WorkRunner& work_;
     FormWindow window_;
+    HWND focusBeforeWork_ = nullptr;
     std::unique_ptr<DriveListView> drive1_, drive2_;
     std::unique_ptr<FolderListView> dir1_, dir2_;
     std::unique_ptr<FileListView> file1_;

@@ -102,6 +102,18 @@ inline void setFont(HWND control, HFONT font, bool redraw) {
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), MAKELPARAM(redraw, 0));
 }
 
+// --- Progress bars ---
+
+// The bar's range, from 0 to maximum (32-bit, unlike PBM_SETRANGE's 16-bit words).
+inline void progressSetRange(HWND bar, int maximum) {
+    SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(maximum));
+}
+
+// Moves the bar to position, within its range. A themed bar animates towards it.
+inline void progressSetPosition(HWND bar, int position) {
+    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
 // --- Buttons, pictures, tooltips ---
 
 // Clicks as the user would: the parent gets BN_CLICKED. May do nothing when the button sits in

@@ -265,6 +265,10 @@ void FormWindow::createControl(const ControlDesign& c) {
         cls = "STATIC";
         s |= SS_ICON | SS_CENTERIMAGE | SS_REALSIZECONTROL;
         break;
+    case ControlKind::ProgressBar:
+        cls = PROGRESS_CLASSA;
+        s |= PBS_SMOOTH;
+        break;
     case ControlKind::Line:
         return; // drawn by the window itself
     }

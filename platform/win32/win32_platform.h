@@ -3,6 +3,7 @@
 // nothing: each binds or opens what it needs on first use.
 #include "platform/services.h"
 #include "platform/win32/gui_forms_runtime.h"
+#include "platform/win32/gui_work_runner.h"
 #include "platform/win32/win32_archiver.h"
 #include "platform/win32/win32_backup_lock.h"
 #include "platform/win32/win32_dialogs.h"
@@ -29,8 +30,9 @@ struct Win32Platform {
     gui::Win32FormsRuntime runtime;
     Win32BackupLock backupLock;
     Win32FilePicker filePicker;
-    Services services{fs,       dialogs, shell, registry,   processes,
-                      archiver, runtime, App,   backupLock, filePicker};
+    gui::Win32WorkRunner work;
+    Services services{fs,      dialogs, shell,      registry,   processes, archiver,
+                      runtime, App,     backupLock, filePicker, work};
 };
 
 } // namespace ch

@@ -30,6 +30,9 @@ NEVER_SHOWN = {
     "the About box's design has no",
     "the check window's design has no",
     "the main window's design has no",
+    "the progress window's design has no",
+    # The window starts one piece of work at a time; a second is a programming error.
+    "a second piece of work was started while one was running",
     "this form has no window",
     # The file system's conveniences describe the system errors they raise in the system's
     # own words, as platform/win32/win32_* does: quoted after "Reason:".

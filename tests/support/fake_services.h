@@ -7,6 +7,7 @@
 #include "tests/support/fake_processes.h"
 #include "tests/support/fake_registry.h"
 #include "tests/support/fake_shell.h"
+#include "tests/support/inline_work_runner.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/scripted_file_picker.h"
@@ -29,8 +30,9 @@ struct FakeServices {
     AppObject App;
     FakeBackupLock backupLock;
     ScriptedFilePicker picker;
-    Services services{fs,       dialogs, shell, registry,   processes,
-                      archiver, runtime, App,   backupLock, picker};
+    InlineWorkRunner work;
+    Services services{fs,      dialogs, shell,      registry, processes, archiver,
+                      runtime, App,     backupLock, picker,   work};
 };
 
 } // namespace ch::test

@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include "azip32/azip32.h"
+#include "azip32/caller_priority.h"
 #include "azip32/failure.h"
 #include "azip32/fault_points.h"
 #include "azip32/file_io.h"
@@ -267,7 +268,9 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
         stop = true;
     };
     // Nothing may leave a helper thread: an exception there would end the program.
+    const CallerPriority caller;
     const auto work = [&] {
+        caller.applyToThisThread();
         try {
             DataChecker checker(path, progress);
             for (size_t i; !stop && (i = next++) < order.size();) {

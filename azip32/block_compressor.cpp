@@ -4,6 +4,7 @@
 #include <optional>
 #include <zlib.h>
 
+#include "azip32/caller_priority.h"
 #include "azip32/deflate_encoder.h"
 #include "azip32/fault_points.h"
 
@@ -45,7 +46,10 @@ BlockCompressor::BlockCompressor(unsigned threads, size_t slots, DeflateSettings
     try {
         for (unsigned i = 0; i < std::max(threads, 1u); ++i) {
             faultPoint(FaultPoint::ThreadStart);
-            workers_.emplace_back([this] { work(); });
+            workers_.emplace_back([this, caller = CallerPriority()] {
+                caller.applyToThisThread();
+                work();
+            });
         }
     } catch (...) {
         stop();

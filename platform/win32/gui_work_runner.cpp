@@ -100,6 +100,9 @@ Win32WorkRunner::~Win32WorkRunner() {
 
 unsigned __stdcall Win32WorkRunner::threadStart(void* thread) {
     auto& t = *static_cast<Thread*>(thread);
+    // Below the window's thread, so that the window answers at once however busy the work is;
+    // the archiving library's threads take this priority from the thread that calls it.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     try {
         t.work(t.control);
     } catch (...) {

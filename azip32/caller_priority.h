@@ -1,0 +1,17 @@
+#pragma once
+// The library's helper threads run at the priority of the thread that called it. Windows
+// starts every new thread at normal priority: a caller that lowered its own so that its
+// window keeps answering would otherwise get packing threads that compete with that window.
+
+namespace ch::azip {
+
+class CallerPriority {
+  public:
+    CallerPriority(); // taken from the calling thread
+    void applyToThisThread() const;
+
+  private:
+    int priority_ = 0;
+};
+
+} // namespace ch::azip

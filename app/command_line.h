@@ -25,13 +25,25 @@ enum ExitCode : int {
     exitAnotherBackupRunning = 5,
 };
 
+enum class Command { Backup, Verify, Restore };
+
 struct CommandLine {
     bool showUsage = false;
+    Command command = Command::Backup;
     BackupKind kind = BackupKind::Normal;
-    std::string messengerFolder;
+    std::string messengerFolder; // empty for a /verify without one
     std::string destinationFolder;
+    std::string backup;      // what /verify and /restore read
     std::optional<int> keep; // /keep:N, generations to keep
     int waitMinutes = 0;     // /wait[:minutes]; 0 without it
+};
+
+// Why a command line is not understood: the argument at fault, as given, and what is wrong
+// with it ("/keep:1000", "keep 1 to 999 backups").
+struct ArgumentProblem {
+    std::string argument;
+    std::string reason;
+    std::string text() const;
 };
 
 // The arguments of a whole command line (as GetCommandLineA gives it), the program name left
@@ -40,8 +52,12 @@ struct CommandLine {
 // E:" with the next argument run into it: a Windows path never holds a quote.
 std::vector<std::string> commandLineArguments(const std::string& commandLine);
 
-// nullopt when the arguments are not understood (exit code 3, usage shown).
-std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args);
+// nullopt when the arguments are not understood (exit code 3); problem then says why.
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args,
+                                            ArgumentProblem* problem = nullptr);
+
+// What a run says after a bad argument, on the line after the problem.
+extern const char* const kSeeUsage;
 
 std::string usageText();
 

@@ -17,9 +17,6 @@ const char* const kRestoreTitle = "Restore a backup";
 const char* const kRestoreFailedTitle = "Restore failed";
 const char* const kRestoredTitle = "Backup restored";
 
-namespace {
-
-// "512 bytes", "2.9 KB", "181 MB": one decimal while it says something.
 std::string sizeText(uint64_t bytes) {
     if (bytes < 1024)
         return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
@@ -34,6 +31,8 @@ std::string sizeText(uint64_t bytes) {
     std::snprintf(text, sizeof text, value < 100 ? "%.1f %s" : "%.0f %s", value, units[unit]);
     return text;
 }
+
+namespace {
 
 std::string fileListText(const std::vector<std::string>& names) {
     std::string text;

@@ -34,6 +34,9 @@ extern const char* const kRestoreTitle;       // "Restore a backup"
 extern const char* const kRestoreFailedTitle; // "Restore failed"
 extern const char* const kRestoredTitle;      // "Backup restored"
 
+// "512 bytes", "2.9 KB", "181 MB": one decimal while it says something.
+std::string sizeText(uint64_t bytes);
+
 // What the user is asked to confirm: the files with their sizes, the backup's date and the
 // database folder they replace.
 std::string restoreQuestion(const CheckedBackup& backup, const std::string& messengerFolder);

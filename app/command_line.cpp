@@ -198,13 +198,15 @@ std::string usageText() {
            "           YYYY-MM-DD-HHMMSS with /normal), then deletes the oldest of them\r\n"
            "  /wait:M  while a database file is in use, waits up to M minutes (1 to 1440;\r\n"
            "           /wait alone: 30) for ICQ to close, looking again every 30 seconds\r\n"
-           "  /verify  reads a backup (chathoard.zip or a folder of copies) through and\r\n"
-           "           checks every file; with a messenger folder, also compares them\r\n"
-           "           with its database\r\n"
+           "  /verify  reads a backup (a ZIP archive, a folder of copies or one of its\r\n"
+           "           files) through and checks every file; with a messenger folder,\r\n"
+           "           also compares them with its database\r\n"
            "  /restore checks the backup, then puts its files in place of the folder's\r\n"
            "           db subfolder; the old db is kept as db.before-restore-<date>\r\n"
            "\r\n"
-           "Switches may start with / or - and are not case-sensitive.\r\n"
+           "Switches may start with / or - and are not case-sensitive. A path that is\r\n"
+           "not full (ICQ, ..\\Backups, \\Backups) is read from the working folder. A\r\n"
+           "missing destination folder is made.\r\n"
            "Messages are also appended to chathoard.log in the program folder.\r\n"
            "\r\n"
            "Exit codes: 0 backup done; 1 no messenger database in that folder;\r\n"
@@ -214,8 +216,8 @@ std::string usageText() {
            std::to_string(kCommandLineLockWaitMs / 1000) +
            " seconds,\r\n"
            "            then did not start).\r\n"
-           "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged\r\n"
-           "or unreadable, or was not restored (the database is then unchanged); 4 the\r\n"
+           "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged,\r\n"
+           "unreadable or not found, or was not restored (the database is unchanged); 4 the\r\n"
            "database is in use, 5 a backup was running (restore only).\r\n";
 }
 

@@ -229,6 +229,7 @@ int exitCodeFor(BackupOutcome outcome) {
     case BackupOutcome::NoMessengerFolder:
         return exitNoMessengerDatabase;
     case BackupOutcome::Failed:
+    case BackupOutcome::Cancelled: // the command line's own code for it comes with its Ctrl+C
         return exitBackupFailed;
     case BackupOutcome::DatabaseInUse:
         return exitDatabaseInUse;

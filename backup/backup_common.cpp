@@ -1,5 +1,9 @@
 #include "backup/backup_common.h"
 
+#include <algorithm>
+
+#include "selection/folder_detection.h"
+
 namespace ch {
 namespace {
 
@@ -11,6 +15,7 @@ const char* const kCompletionWords = "Your ICQ backup has been succesfully copie
 const char* const kDoneTitle = "Done !";
 const char* const kBackupFailedTitle = "Backup failed";
 const char* const kCleanUpIncompleteTitle = "Clean-up incomplete";
+const char* const kBackupCancelledTitle = "Backup cancelled";
 
 std::string plainReason(const RuntimeError& e) {
     switch (e.number()) {
@@ -77,6 +82,77 @@ BackupResult backupDone(const std::string& written, const std::string& text) {
     result.title = kDoneTitle;
     result.text = text;
     return result;
+}
+
+BackupResult backupCancelled(const BackupJob& job, const std::optional<std::string>& leftOver) {
+    BackupResult result;
+    result.outcome = BackupOutcome::Cancelled;
+    result.title = kBackupCancelledTitle;
+    result.text =
+        std::string(job.kind == BackupKind::Zip ? "The ZIP Backup" : "The Normal Backup") +
+        " was cancelled. Nothing in " + job.destination + " was changed.";
+    if (leftOver) {
+        result.text += "\r\n\r\n" + *leftOver;
+        result.warning = true;
+    }
+    return result;
+}
+
+JobMeter::JobMeter(const WorkControl& control, uint64_t totalBytes) : control_(control) {
+    now_.totalBytes = totalBytes;
+}
+
+bool JobMeter::tell(WorkStage stage, uint64_t doneBytes, const std::string& file, int fileNumber,
+                    int fileCount) {
+    now_.stage = stage;
+    now_.file = file;
+    now_.fileNumber = fileNumber;
+    now_.fileCount = fileCount;
+    return advance(doneBytes);
+}
+
+bool JobMeter::advance(uint64_t doneBytes) {
+    if (reporting()) {
+        now_.doneBytes = std::max(now_.doneBytes, std::min(doneBytes, now_.totalBytes));
+        try {
+            control_.tell(now_);
+        } catch (...) {
+            // A front end that cannot show the progress does not stop the work.
+        }
+    }
+    return !control_.cancelled();
+}
+
+void JobMeter::begin(WorkStage stage, uint64_t doneBytes, const std::string& file, int fileNumber,
+                     int fileCount) {
+    if (!tell(stage, doneBytes, file, fileNumber, fileCount))
+        throw WorkCancelled{};
+}
+
+void JobMeter::stopIfCancelled() const {
+    if (control_.cancelled())
+        throw WorkCancelled{};
+}
+
+CopyProgress JobMeter::copyHook() {
+    if (!reporting() && !control_.cancelRequested)
+        return {};
+    const uint64_t from = now_.doneBytes;
+    return [this, from](uint64_t copied) { return advance(from + copied); };
+}
+
+uint64_t databaseBytes(const BackupJob& job, FileSystem& fs, std::vector<uint64_t>* sizes) {
+    if (!job.control.report)
+        return 0;
+    uint64_t total = 0;
+    for (const std::string& name : job.databaseFiles) {
+        uint64_t size = 0;
+        bestEffort([&] { size = fs.fileSize(databaseFile(job.messengerFolder, name)); });
+        total += size;
+        if (sizes)
+            sizes->push_back(size);
+    }
+    return total;
 }
 
 } // namespace ch

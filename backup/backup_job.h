@@ -33,14 +33,16 @@ struct BackupJob {
 // How a backup ended; the window ignores it, the command line maps it to an exit code.
 // CleanUpIncomplete: the backup is written, but temporary files it could not delete are left
 // for the next run to remove. DatabaseInUse: it failed because another program (the messenger)
-// held a database file open.
+// held a database file open. Cancelled: the job's control asked it to stop before it wrote
+// anything; the destination is as it was.
 enum class BackupOutcome {
     Done,
     CleanUpIncomplete,
     NoMessengerFolder,
     Failed,
     DatabaseInUse,
-    AnotherBackupRunning
+    AnotherBackupRunning,
+    Cancelled
 };
 
 // What made a backup fail, where one step names it.

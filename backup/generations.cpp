@@ -283,7 +283,20 @@ std::string newGenerationStamp(FileSystem& fs, const std::string& destination, b
     return stamp;
 }
 
+// Pruning comes after the new generation is in place, past the point where Cancel can undo
+// the run; it deletes a few files or folders, so it is finished rather than stopped part-way,
+// and the run ends as done.
+void tellPruning(const BackupJob& job, FileSystem& fs, uint64_t passes) {
+    JobMeter meter(job.control);
+    if (!meter.reporting())
+        return;
+    meter.setTotal(passes * databaseBytes(job, fs));
+    meter.tell(WorkStage::Pruning, meter.totalBytes());
+}
+
 BackupResult zipGeneration(const BackupJob& job, const BackupTools& tools) {
+    if (job.control.cancelled())
+        return backupCancelled(job);
     const std::string name = generationArchiveName(job.stamp);
     removeInterruptedGenerationArchives(tools.fs, job.destination);
     BackupJob archive = job;
@@ -291,6 +304,7 @@ BackupResult zipGeneration(const BackupJob& job, const BackupTools& tools) {
     BackupResult result = zipBackup(archive, tools);
     if (!written(result.outcome))
         return result;
+    tellPruning(job, tools.fs, 3);
     return finish(std::move(result), pruneArchives(tools.fs, job.destination, name, *job.keep),
                   *job.keep);
 }
@@ -300,6 +314,8 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
     const std::string& destination = job.destination;
     const std::string incomplete = joined(destination, incompleteGenerationName(job.stamp));
     const std::string complete = joined(destination, job.stamp);
+    if (job.control.cancelled())
+        return backupCancelled(job);
     removeIncompleteGenerations(fs, destination);
 
     try {
@@ -314,9 +330,12 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
     BackupJob copies = job;
     copies.destination = normalFolderPath("C:\\", incomplete, fs.leadByteTest());
     const BackupResult copied = normalBackup(copies, tools);
-    if (copied.outcome != BackupOutcome::Done) {
+    // The rename below is the point of no return; until it, Cancel removes the new folder.
+    if (copied.outcome != BackupOutcome::Done || job.control.cancelled()) {
         removeIncompleteFolder(fs, incomplete);
-        return copied;
+        const bool cancelled =
+            copied.outcome == BackupOutcome::Done || copied.outcome == BackupOutcome::Cancelled;
+        return cancelled ? backupCancelled(job) : copied;
     }
     try {
         fs.rename(incomplete, complete);
@@ -327,6 +346,7 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
                                  ".\r\n\r\nThe backup is not complete.",
                              BackupOutcome::Failed, causeOf(incomplete, e, incomplete, complete));
     }
+    tellPruning(job, fs, 1);
     return finish(backupDone(complete, kCompletionWords + complete + "\r\n"),
                   pruneFolders(fs, destination, job.stamp, *job.keep), *job.keep);
 }

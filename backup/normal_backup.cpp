@@ -32,6 +32,8 @@ void removeTemporaries(FileSystem& fs, const std::vector<std::string>& temporari
 BackupResult normalBackup(const BackupJob& job, const BackupTools& tools) {
     FileSystem& fs = tools.fs;
     const std::string& destination = job.destination;
+    if (job.control.cancelled())
+        return backupCancelled(job);
     // Copies a killed run left half-written under temporary names.
     removeInterruptedCopies(fs, destination);
     settleStagingClaims(fs, destination, job.programFolder, job.stagingDrive);
@@ -45,24 +47,38 @@ BackupResult normalBackup(const BackupJob& job, const BackupTools& tools) {
     auto failure = [&](int i, const RuntimeError& e, const std::string& outcome) {
         return copyFailureText(names[i], sourceOf(i), destinationOf(i), e, outcome);
     };
+    std::vector<uint64_t> sizes;
+    JobMeter meter(job.control, databaseBytes(job, fs, &sizes));
 
     // The backup is a set: every file is copied beside its old copy first, and only when all
     // copies are whole are they renamed into place, so a failure leaves the earlier set as it
-    // was rather than new files beside old ones.
+    // was rather than new files beside old ones. Cancel works the same way until the copies
+    // are made; the renames that follow are quick and are not stopped part-way, which would
+    // leave a mixed set.
     std::vector<std::string> temporaries;
-    for (int i = 0; i < count; ++i) {
-        try {
-            temporaries.push_back(fs.copyToTemporary(sourceOf(i), destinationOf(i)));
-        } catch (const RuntimeError& e) {
-            removeTemporaries(fs, temporaries, 0);
-            return backupFailure(failure(i, e,
-                                         "Nothing in " + destination +
-                                             " was changed; the earlier backup there is as it "
-                                             "was."),
-                                 fs.fileInUse(sourceOf(i)) ? BackupOutcome::DatabaseInUse
-                                                           : BackupOutcome::Failed,
-                                 causeOf(names[i], e, sourceOf(i), destinationOf(i)));
+    try {
+        uint64_t copied = 0;
+        for (int i = 0; i < count; ++i) {
+            meter.begin(WorkStage::Copying, copied, names[i], i + 1, count);
+            try {
+                temporaries.push_back(fs.copyToTemporary(sourceOf(i), destinationOf(i),
+                                                         CopyFlush::ToDisk, meter.copyHook()));
+            } catch (const RuntimeError& e) {
+                removeTemporaries(fs, temporaries, 0);
+                return backupFailure(failure(i, e,
+                                             "Nothing in " + destination +
+                                                 " was changed; the earlier backup there is as "
+                                                 "it was."),
+                                     fs.fileInUse(sourceOf(i)) ? BackupOutcome::DatabaseInUse
+                                                               : BackupOutcome::Failed,
+                                     causeOf(names[i], e, sourceOf(i), destinationOf(i)));
+            }
+            copied += sizes.empty() ? 0 : sizes[static_cast<size_t>(i)];
         }
+        meter.stopIfCancelled();
+    } catch (const WorkCancelled&) {
+        removeTemporaries(fs, temporaries, 0);
+        return backupCancelled(job);
     }
     for (int i = 0; i < count; ++i) {
         try {

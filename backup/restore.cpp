@@ -16,6 +16,7 @@ namespace ch {
 const char* const kRestoreTitle = "Restore a backup";
 const char* const kRestoreFailedTitle = "Restore failed";
 const char* const kRestoredTitle = "Backup restored";
+const char* const kRestoreCancelledTitle = "Restore cancelled";
 
 std::string sizeText(uint64_t bytes) {
     if (bytes < 1024)
@@ -60,17 +61,29 @@ constexpr size_t kRestoreWriteBatch = size_t{4} << 20;
 
 // Unpacks or copies the backup's database files into folder; written lists what is there.
 void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::string& folder,
-                   std::vector<std::string>& written) {
+                   std::vector<std::string>& written, JobMeter& meter) {
+    const int count = static_cast<int>(backup.files.size());
     if (!backup.archive) {
-        for (const BackupFile& f : backup.files) {
-            fs.copyFile(backup.path + "\\" + f.name, folder + "\\" + f.name);
+        uint64_t done = 0;
+        for (int i = 0; i < count; ++i) {
+            const BackupFile& f = backup.files[static_cast<size_t>(i)];
+            meter.begin(WorkStage::Copying, done, f.name, i + 1, count);
+            done += f.size;
+            fs.copyFile(backup.path + "\\" + f.name, folder + "\\" + f.name, CopyFlush::ToDisk,
+                        meter.copyHook());
             written.push_back(f.name);
         }
         return;
     }
     // Read again, and checked again on the way: the archive may have changed since.
     ZipReader reader(fs, backup.path);
+    uint64_t done = 0;
+    int number = 0;
     for (const BackupFile& f : backup.files) {
+        meter.begin(WorkStage::Unpacking, done, f.name, ++number, count);
+        done += f.size;
+        const CopyProgress hook = meter.copyHook();
+        uint64_t unpacked = 0;
         const ZipEntry* entry = nullptr;
         for (const ZipEntry& e : reader.entries())
             if (e.name == f.entryName)
@@ -96,6 +109,8 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
             batch += piece;
             if (batch.size() >= kRestoreWriteBatch)
                 write();
+            if (hook && !hook(unpacked += piece.size()))
+                throw WorkCancelled{};
         });
         if (!created || !batch.empty())
             write();
@@ -127,9 +142,22 @@ std::string damagedBackupText(const CheckedBackup& backup) {
     return text + "\r\n\r\nNothing was changed.";
 }
 
+std::string restoreCancelledText(const std::string& messengerFolder) {
+    return "The restore was cancelled. Nothing in " + databaseFolder(messengerFolder) +
+           " was changed.";
+}
+
 RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
-                            const std::string& messengerFolder, const std::string& stamp) {
+                            const std::string& messengerFolder, const std::string& stamp,
+                            const WorkControl& control) {
     RestoreReport report;
+    const auto cancelled = [&](const std::string& cleanup) {
+        report.outcome = RestoreOutcome::Cancelled;
+        report.text = restoreCancelledText(messengerFolder) + cleanup;
+        return report;
+    };
+    if (backup.cancelled || control.cancelled())
+        return cancelled("");
     if (!backup.intact()) {
         report.outcome = RestoreOutcome::Refused;
         report.text = damagedBackupText(backup);
@@ -174,6 +202,9 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
         return report;
     }
 
+    if (control.cancelled())
+        return cancelled("");
+    JobMeter meter(control, needed);
     const auto failure = [&](const std::string& step, const std::string& reason,
                              const std::string& cleanup) {
         report.outcome = RestoreOutcome::Failed;
@@ -189,7 +220,11 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
         return failure("the folder " + newFolder + " could not be made:", plainReason(e), "");
     }
     try {
-        fillNewFolder(fs, backup, newFolder, written);
+        fillNewFolder(fs, backup, newFolder, written, meter);
+        // The last moment Cancel can leave db as it was.
+        meter.stopIfCancelled();
+    } catch (const WorkCancelled&) {
+        return cancelled(removeNewFolder(fs, newFolder, written));
     } catch (const RuntimeError& e) {
         return failure("its files could not be written to " + newFolder + ":", plainReason(e),
                        removeNewFolder(fs, newFolder, written));
@@ -324,11 +359,11 @@ std::string backupRunningText(unsigned waitMilliseconds) {
 std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMilliseconds,
                                           FileSystem& fs, const CheckedBackup& backup,
                                           const std::string& messengerFolder,
-                                          const std::string& stamp) {
+                                          const std::string& stamp, const WorkControl& control) {
     if (!lock.acquire(waitMilliseconds))
         return std::nullopt;
     const ReleaseAtEnd releaseAtEnd{lock};
-    return restoreBackup(fs, backup, messengerFolder, stamp);
+    return restoreBackup(fs, backup, messengerFolder, stamp, control);
 }
 
 } // namespace ch

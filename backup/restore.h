@@ -20,6 +20,9 @@ enum class RestoreOutcome {
     Failed,  // something failed on the way; the previous database is back in db
     // The previous database could not be put back; report.text says where it is.
     FailedPreviousDatabaseElsewhere,
+    // Cancel was asked for before the new folder took db's place: db is as it was and the
+    // new folder is gone (report.text says so, and names it should it not go).
+    Cancelled,
 };
 
 struct RestoreReport {
@@ -30,9 +33,14 @@ struct RestoreReport {
     bool databaseInUse = false; // refused because a database file is in use
 };
 
-extern const char* const kRestoreTitle;       // "Restore a backup"
-extern const char* const kRestoreFailedTitle; // "Restore failed"
-extern const char* const kRestoredTitle;      // "Backup restored"
+extern const char* const kRestoreTitle;          // "Restore a backup"
+extern const char* const kRestoreFailedTitle;    // "Restore failed"
+extern const char* const kRestoredTitle;         // "Backup restored"
+extern const char* const kRestoreCancelledTitle; // "Restore cancelled"
+
+// "The restore was cancelled. Nothing in <messengerFolder>\db was changed.": what a restore
+// cancelled during its check or its unpacking says.
+std::string restoreCancelledText(const std::string& messengerFolder);
 
 // "512 bytes", "2.9 KB", "181 MB": one decimal while it says something.
 std::string sizeText(uint64_t bytes);
@@ -46,9 +54,12 @@ std::string damagedBackupText(const CheckedBackup& backup);
 
 // Restores a backup that checkBackup found intact into messengerFolder's db subfolder.
 // stamp ("2026-12-07-030000") names the folders it makes. Refuses while a database file of
-// db is in use.
+// db is in use. Reports the Unpacking stage (Copying for a folder of copies) by the bytes
+// written over all files. Cancel stops it until the files are all written; the two renames
+// that follow are quick and are not stopped between them.
 RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
-                            const std::string& messengerFolder, const std::string& stamp);
+                            const std::string& messengerFolder, const std::string& stamp,
+                            const WorkControl& control = {});
 
 // The exclamation box's text when a backup held the backup lock for the restore's whole wait.
 std::string backupRunningText(unsigned waitMilliseconds);
@@ -59,7 +70,8 @@ std::string backupRunningText(unsigned waitMilliseconds);
 std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMilliseconds,
                                           FileSystem& fs, const CheckedBackup& backup,
                                           const std::string& messengerFolder,
-                                          const std::string& stamp);
+                                          const std::string& stamp,
+                                          const WorkControl& control = {});
 
 // A restore that the computer stopped between its two renames: the messenger folder has no
 // db, but the db that restore replaced (and perhaps the restored one, complete, under its new

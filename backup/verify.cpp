@@ -27,8 +27,10 @@ std::string folderPart(const std::string& entryName, LeadByteTest isLeadByte) {
     return cut == std::string::npos ? std::string() : entryName.substr(0, cut);
 }
 
-// Reads a file through; returns its size and CRC-32.
-std::pair<uint64_t, uint32_t> readThrough(FileSystem& fs, const std::string& path) {
+// Reads a file through; returns its size and CRC-32. progress hears the bytes read so far
+// and may stop the reading (WorkCancelled).
+std::pair<uint64_t, uint32_t> readThrough(FileSystem& fs, const std::string& path,
+                                          const CopyProgress& progress = {}) {
     uint64_t size = 0;
     uint32_t crc = 0;
     for (;;) {
@@ -37,6 +39,8 @@ std::pair<uint64_t, uint32_t> readThrough(FileSystem& fs, const std::string& pat
             return {size, crc};
         crc = crc32Of(piece, crc);
         size += piece.size();
+        if (progress && !progress(size))
+            throw WorkCancelled{};
     }
 }
 
@@ -57,7 +61,7 @@ int64_t dosTimeOf(uint16_t date, uint16_t time) {
     return seconds == static_cast<std::time_t>(-1) ? 0 : static_cast<int64_t>(seconds);
 }
 
-void checkFolder(FileSystem& fs, CheckedBackup& out) {
+void checkFolder(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
     std::vector<std::string> names;
     try {
         names = fs.listFiles(out.path, kDatabasePatterns);
@@ -66,12 +70,19 @@ void checkFolder(FileSystem& fs, CheckedBackup& out) {
                                ".");
         return;
     }
+    if (meter.reporting())
+        for (const auto& name : names)
+            bestEffort(
+                [&] { meter.setTotal(meter.totalBytes() + fs.fileSize(out.path + "\\" + name)); });
+    uint64_t done = 0;
     for (const auto& name : names) {
         BackupFile f;
         f.name = name;
         const std::string path = out.path + "\\" + name;
+        meter.begin(WorkStage::Checking, done, name);
         try {
-            std::tie(f.size, f.crc) = readThrough(fs, path);
+            std::tie(f.size, f.crc) = readThrough(fs, path, meter.copyHook());
+            done += f.size;
             f.modified = fs.modifiedTime(path);
         } catch (const RuntimeError& e) {
             f.problem = "it cannot be read: " + plainReason(e);
@@ -81,7 +92,7 @@ void checkFolder(FileSystem& fs, CheckedBackup& out) {
     }
 }
 
-void checkArchive(FileSystem& fs, CheckedBackup& out) {
+void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
     std::optional<ZipReader> reader;
     try {
         reader.emplace(fs, out.path);
@@ -102,8 +113,21 @@ void checkArchive(FileSystem& fs, CheckedBackup& out) {
                                " is damaged: its central directory is missing (the archive is "
                                "truncated). The entries below were found by their local headers.");
     const LeadByteTest isLeadByte = fs.leadByteTest();
+    if (meter.reporting())
+        for (const ZipEntry& entry : reader->entries())
+            meter.setTotal(meter.totalBytes() + entry.size);
+    // The entries' sizes as the archive gives them: reading one never goes past its size.
+    uint64_t done = 0;
     std::set<std::string> folders, names;
     for (const ZipEntry& entry : reader->entries()) {
+        meter.begin(WorkStage::Checking, done, entry.name);
+        const CopyProgress hook = meter.copyHook();
+        uint64_t read = 0;
+        const auto sink = [&](const std::string& piece) {
+            if (!hook(read += piece.size()))
+                throw WorkCancelled{};
+        };
+        done += entry.size;
         if (!entryNameStaysInside(entry.name, isLeadByte)) {
             out.problems.push_back("The entry " + entry.name +
                                    " would be unpacked outside the database folder; such an "
@@ -121,7 +145,7 @@ void checkArchive(FileSystem& fs, CheckedBackup& out) {
         f.crc = entry.crc;
         f.modified = dosTimeOf(entry.dosDate, entry.dosTime);
         try {
-            reader->readEntry(entry);
+            reader->readEntry(entry, hook ? sink : std::function<void(const std::string&)>());
             // Never written under another name than the one it was saved with.
             if (!entry.nameFits) {
                 f.problem = "it cannot be restored on this system: its name has characters "
@@ -173,7 +197,7 @@ bool isDeviceName(const std::string& part) {
 } // namespace
 
 bool CheckedBackup::intact() const {
-    if (!problems.empty() || files.empty())
+    if (cancelled || !problems.empty() || files.empty())
         return false;
     return std::all_of(files.begin(), files.end(),
                        [](const BackupFile& f) { return f.problem.empty(); });
@@ -210,7 +234,7 @@ std::string backupOfPicked(FileSystem& fs, const std::string& path) {
     return path.substr(0, cut == 2 && path[1] == ':' ? 3 : cut);
 }
 
-CheckedBackup checkBackup(FileSystem& fs, const std::string& path) {
+CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control) {
     CheckedBackup out;
     out.path = path;
     try {
@@ -223,10 +247,16 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path) {
         }
         out.archive = true; // the archive's own reading says why it cannot be read
     }
-    if (out.archive)
-        checkArchive(fs, out);
-    else
-        checkFolder(fs, out);
+    JobMeter meter(control);
+    try {
+        meter.stopIfCancelled();
+        if (out.archive)
+            checkArchive(fs, out, meter);
+        else
+            checkFolder(fs, out, meter);
+    } catch (const WorkCancelled&) {
+        out.cancelled = true;
+    }
     for (const BackupFile& f : out.files)
         out.modified = std::max(out.modified, f.modified);
     // An archive whose entries hold no date is as old as the archive.
@@ -246,10 +276,18 @@ std::string localDateText(int64_t unixTime) {
 }
 
 VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
-                          const std::optional<std::string>& messengerFolder) {
+                          const std::optional<std::string>& messengerFolder,
+                          const WorkControl& control) {
     VerifyReport report;
-    const CheckedBackup checked = checkBackup(fs, backup);
+    const CheckedBackup checked = checkBackup(fs, backup, control);
     auto& lines = report.lines;
+    const auto cancelled = [&] {
+        report.cancelled = true;
+        lines = {"The check of the backup " + checked.path + " was cancelled."};
+        return report;
+    };
+    if (checked.cancelled)
+        return cancelled();
 
     // The database to compare with: name -> size and CRC-32, or why it could not be read.
     struct Current {
@@ -266,9 +304,12 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
             for (const auto& name : fs.listFiles(dbFolder, kDatabasePatterns)) {
                 Current c{name, 0, 0, {}};
                 try {
-                    std::tie(c.size, c.crc) = readThrough(fs, dbFolder + "\\" + name);
+                    std::tie(c.size, c.crc) = readThrough(
+                        fs, dbFolder + "\\" + name, [&](uint64_t) { return !control.cancelled(); });
                 } catch (const RuntimeError& e) {
                     c.problem = plainReason(e);
+                } catch (const WorkCancelled&) {
+                    return cancelled();
                 }
                 current[fs.caseFolded(name)] = c;
             }

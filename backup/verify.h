@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/work_progress.h"
 
 namespace ch {
 
@@ -35,8 +36,9 @@ struct CheckedBackup {
     // The backup's date: the newest modification time of its database files (seconds since
     // 1970), the same for an archive as for a folder of copies.
     int64_t modified = 0;
-    bool found = true;    // false when nothing is at path
-    bool damaged = false; // some part of it fails its checks (not merely unreadable)
+    bool found = true;      // false when nothing is at path
+    bool damaged = false;   // some part of it fails its checks (not merely unreadable)
+    bool cancelled = false; // the check was cancelled part-way: files and problems are partial
 
     bool intact() const;
 };
@@ -56,17 +58,21 @@ bool isDatabaseFileName(const std::string& name);
 std::string backupOfPicked(FileSystem& fs, const std::string& path);
 
 // A path names an archive when it is a file; a folder is a folder of copies. Never throws
-// for a damaged backup: what went wrong is in the result.
-CheckedBackup checkBackup(FileSystem& fs, const std::string& path);
+// for a damaged backup: what went wrong is in the result. Reports the Checking stage by the
+// bytes read through over all of them, and stops (cancelled set) within a read piece of a
+// Cancel.
+CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control = {});
 
 // The lines and verdict of "/verify": one line per file, then one line with the verdict.
 // With a messenger folder, each file is also compared with its db subfolder.
 struct VerifyReport {
     std::vector<std::string> lines;
     bool intact = false;
+    bool cancelled = false; // then lines holds only the line that says so
 };
 VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
-                          const std::optional<std::string>& messengerFolder);
+                          const std::optional<std::string>& messengerFolder,
+                          const WorkControl& control = {});
 
 // "2026-12-07 03:00" in local time.
 std::string localDateText(int64_t unixTime);

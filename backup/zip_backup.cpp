@@ -35,7 +35,7 @@ class ZipRun {
           stagingFolder_(stagingFolderOf(job.stagingDrive)),
           settingsPath_(settingsFilePath(job.programFolder)),
           listPath_(listFilePathOf(job.programFolder)), archiveName_(job.archiveName),
-          archivePath_(job.destination + "\\" + job.archiveName) {}
+          archivePath_(job.destination + "\\" + job.archiveName), meter_(job.control) {}
 
     BackupResult run();
 
@@ -52,6 +52,7 @@ class ZipRun {
     void writeListFile();
     void buildArchive();
     std::string archiveResultReason(int32_t result);
+    bool packingProgress(int32_t stage, uint32_t doneKiB, uint32_t totalKiB);
     std::optional<std::string> cleanUp();
     std::string notWritten() const { return "The archive " + archivePath_ + " was not written."; }
     std::string shownStagingFolder() const;
@@ -70,6 +71,12 @@ class ZipRun {
     bool stagingOurs_ = false; // made by this program, so it may be removed when empty
     bool listFileMade_ = false;
     std::vector<std::string> stagedCopies_; // made by this run; the only files it deletes
+
+    // Progress over three passes of the database's bytes: copying them to the staging folder,
+    // packing them, reading the archive back.
+    JobMeter meter_;
+    std::vector<uint64_t> sizes_;
+    uint64_t databaseBytes_ = 0;
 };
 
 // A staging path on no drive, or not a path at all ("D::\chathoard"), reads as a missing file
@@ -171,11 +178,14 @@ void ZipRun::makeStagingFolder() {
 }
 
 void ZipRun::copyStep() {
+    uint64_t copied = 0;
     for (int i = 0; i < count(); ++i) {
         const std::string source = sourceOf(i);
         const std::string stagedCopy = stagedCopyOf(i);
+        meter_.begin(WorkStage::Copying, copied, names_[i], i + 1, count());
+        copied += sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)];
         try {
-            fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded);
+            fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded, meter_.copyHook());
         } catch (const RuntimeError& e) {
             throw RegionFailure{"The file " + names_[i] +
                                     " could not be copied to the staging folder.\r\n\r\nFrom: " +
@@ -221,13 +231,47 @@ std::string ZipRun::archiveResultReason(int32_t result) {
            (documented ? "" : " (code " + std::to_string(result) + ")");
 }
 
+// The library's word on how far it is, as the job's bytes: the packing counts the database's
+// bytes a second time, the check a third. The library does not say which file it packs; the
+// sizes tell.
+bool ZipRun::packingProgress(int32_t stage, uint32_t doneKiB, uint32_t totalKiB) {
+    const uint64_t part =
+        totalKiB == 0 ? 0 : databaseBytes_ * std::min(doneKiB, totalKiB) / totalKiB;
+    if (stage != AZIP_STAGE_PACKING)
+        return meter_.tell(WorkStage::Checking, 2 * databaseBytes_ + part);
+    int file = 0;
+    for (uint64_t end = 0; file + 1 < count() && !sizes_.empty(); ++file)
+        if ((end += sizes_[static_cast<size_t>(file)]) > part)
+            break;
+    return meter_.tell(WorkStage::Packing, databaseBytes_ + part,
+                       names_.empty() ? "" : names_[file], file + 1, count());
+}
+
 // A library that cannot be bound, or that says it failed, will not do better on a second
-// pass, so its failures stop the run whatever the catch.
+// pass, so its failures stop the run whatever the catch. One that was asked to stop has left
+// the earlier archive as it was.
 void ZipRun::buildArchive() {
+    meter_.begin(WorkStage::Packing, databaseBytes_, names_.empty() ? "" : names_[0], 1, count());
+    const WorkControl& control = job_.control;
+    const bool hooked = control.report || control.cancelRequested;
+    struct Unhook {
+        Archiver& archiver;
+        bool hooked;
+        ~Unhook() {
+            if (hooked)
+                archiver.addZIP_SetProgress({});
+        }
+    } unhook{archiver_, hooked};
+    if (hooked)
+        archiver_.addZIP_SetProgress([this](int32_t stage, uint32_t done, uint32_t total) {
+            return packingProgress(stage, done, total);
+        });
     try {
         archiver_.addZIP_ArchiveName(archivePath_);
         archiver_.addZIP_IncludeListFile(listPath_);
         const int32_t result = archiver_.addZIP();
+        if (result == AZIP_ERR_CANCELLED && control.cancelled())
+            throw WorkCancelled{};
         if (result != 0) {
             const std::string reason = archiveResultReason(result);
             throw StopRun{notWritten() + "\r\nReason: " + reason + ".", false,
@@ -288,11 +332,15 @@ std::optional<std::string> ZipRun::cleanUp() {
 }
 
 BackupResult ZipRun::run() {
+    if (job_.control.cancelled())
+        return backupCancelled(job_);
     std::optional<std::string> inTheWay = clearInterruptedRun();
     if (!inTheWay)
         inTheWay = stagedNamesInTheWay();
     if (inTheWay)
         return backupFailure(*inTheWay);
+    databaseBytes_ = databaseBytes(job_, fs_, &sizes_);
+    meter_.setTotal(3 * databaseBytes_);
     try {
         makeStagingFolder();
         // The list goes first: while it exists it names the staged copies a run made, so that
@@ -309,6 +357,10 @@ BackupResult ZipRun::run() {
             }
         }
         buildArchive();
+    } catch (const WorkCancelled&) {
+        // Until the library has put the archive in place, Cancel undoes the run as a failure
+        // does: the staged copies, the list file and a staging folder it made go.
+        return backupCancelled(job_, cleanUp());
     } catch (const StopRun& stop) {
         const std::optional<std::string> leftOver = cleanUp();
         return backupFailure(
@@ -316,9 +368,11 @@ BackupResult ZipRun::run() {
             stop.databaseInUse ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed, stop.cause);
     }
 
-    // The archive is written. A temporary file that cannot be removed is left behind quietly
+    // The archive is written and in place: Cancel no longer undoes anything, and the clean-up
+    // is quick. A temporary file that cannot be removed is left behind quietly
     // while the run's catch lasts; after that it is reported instead of "Done !".
     // The title must not call the backup failed: the archive is complete and in place.
+    meter_.tell(WorkStage::CleaningUp, meter_.totalBytes());
     if (const std::optional<std::string> leftOver = cleanUp(); leftOver && !spendCatch()) {
         BackupResult result;
         result.outcome = BackupOutcome::CleanUpIncomplete;

@@ -134,8 +134,8 @@ bool isOrdinaryFile(const FolderEntry& e) {
 } // namespace
 
 void FileSystem::copyFile(const std::string& source, const std::string& destination,
-                          CopyFlush flush) {
-    const std::string temporary = copyToTemporary(source, destination, flush);
+                          CopyFlush flush, const CopyProgress& progress) {
+    const std::string temporary = copyToTemporary(source, destination, flush, progress);
     try {
         moveOver(temporary, destination);
     } catch (const RuntimeError&) {

@@ -5,10 +5,12 @@
 // 53 file missing, 76 folder missing, 75 exists / not empty / access conflict, 70 permission
 // denied or sharing violation, 61 disk full, 68 drive not ready.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/ansi_path.h"
+#include "platform/work_progress.h"
 
 namespace ch {
 
@@ -38,6 +40,11 @@ struct FileStatus {
 // clears it either way, and the flush is most of the time such a copy takes.
 enum class CopyFlush { ToDisk, NotNeeded };
 
+// Hears how a copy is getting on: called after each piece of it (at most a mebibyte) with the
+// bytes copied so far. Returning false stops the copy, which then throws WorkCancelled and
+// leaves no temporary file. An empty one costs the copy nothing.
+using CopyProgress = std::function<bool(uint64_t copiedBytes)>;
+
 // How checkOpen opens a file for reading.
 enum class OpenCheck {
     AsCopySource, // as a copy opens its source: others may read it meanwhile, not write it
@@ -63,9 +70,11 @@ class FileSystem {
     // Copies source to a new temporary file beside destination, flushed to disk unless flush
     // says it need not be, and returns its path. Fails when the source cannot be read, when
     // it is the destination under another name, and when an existing destination could not be
-    // replaced (read-only, in use, a folder); on failure no temporary file is left.
+    // replaced (read-only, in use, a folder); on failure no temporary file is left. progress
+    // hears each piece and may stop the copy.
     virtual std::string copyToTemporary(const std::string& source, const std::string& destination,
-                                        CopyFlush flush = CopyFlush::ToDisk) = 0;
+                                        CopyFlush flush = CopyFlush::ToDisk,
+                                        const CopyProgress& progress = {}) = 0;
     // Renames a temporary file over destination in the same folder, replacing it. On failure
     // both are as they were.
     virtual void moveOver(const std::string& temporary, const std::string& destination) = 0;
@@ -120,7 +129,7 @@ class FileSystem {
     // need not be), then renamed over it.
     // On failure the temporary file is gone and an existing destination is unchanged.
     void copyFile(const std::string& source, const std::string& destination,
-                  CopyFlush flush = CopyFlush::ToDisk);
+                  CopyFlush flush = CopyFlush::ToDisk, const CopyProgress& progress = {});
     // Deletes every ordinary file matching one wildcard pattern ("C:\x\*.*"); 53 when nothing
     // matches, 76 when the folder is missing.
     void deleteByPattern(const std::string& pattern);

@@ -2,6 +2,7 @@
 // The narrow outside services the handlers stand on. Each has one Win32 implementation
 // (platform/win32) and one test implementation (tests/support). Failures throw RuntimeError.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -79,7 +80,14 @@ class Processes {
     virtual void start(const std::string& commandLine, int windowStyle) = 0;
 };
 
-// The four entries of azip32.dll, bound by name on first call (48 no DLL, 453 no entry).
+// How far addZIP has got, as the library tells it: stage 1 packing, 2 checking the written
+// archive, doneKiB of totalKiB kibibytes. Returning false asks addZIP to stop; it then changes
+// nothing and returns AZIP_ERR_CANCELLED (7). Called on any of the library's threads, one call
+// at a time.
+using ArchiveProgress = std::function<bool(int32_t stage, uint32_t doneKiB, uint32_t totalKiB)>;
+
+// The four entries of azip32.dll, bound by name on first call (48 no DLL, 453 no entry), and
+// the fifth that later versions have.
 class Archiver {
   public:
     virtual ~Archiver() = default;
@@ -87,6 +95,10 @@ class Archiver {
     virtual int32_t addZIP_ArchiveName(const std::string& archivePath) = 0;
     virtual int32_t addZIP_IncludeListFile(const std::string& listFilePath) = 0;
     virtual int32_t addZIP() = 0;
+    // What the following calls of addZIP tell how far they are; an empty one for none. False
+    // when the library cannot tell (a version without the entry, or none loaded): addZIP then
+    // works as before, unreported and not cancellable. Never throws.
+    virtual bool addZIP_SetProgress(ArchiveProgress progress) = 0;
 };
 
 // The application object: program folder and identity.

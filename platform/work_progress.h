@@ -34,6 +34,10 @@ struct WorkControl {
     }
 };
 
+// Thrown where a step stops because its WorkControl asked it to (a copy whose progress hook said
+// stop, say). Whoever started the step undoes what it made and reports the work as cancelled.
+struct WorkCancelled {};
+
 // What the progress window and the progress line say: "Copying Messages.dat (3 of 12)",
 // "Packing Messages.dat", "Checking the archive", "Unpacking Messages.dat (2 of 5)"...
 std::string workStageText(const WorkProgress& progress);

@@ -4,8 +4,8 @@
 
 namespace ch {
 
-// The four entries of azip32.dll, loaded by full path from one folder (by default the
-// program folder) and bound by name on the first call of each.
+// The entries of azip32.dll, loaded by full path from one folder (by default the program
+// folder) and bound by name on the first call of each.
 class Win32Archiver : public Archiver {
   public:
     explicit Win32Archiver(const std::string& folder);
@@ -13,12 +13,14 @@ class Win32Archiver : public Archiver {
     int32_t addZIP_ArchiveName(const std::string& archivePath) override;
     int32_t addZIP_IncludeListFile(const std::string& listFilePath) override;
     int32_t addZIP() override;
+    bool addZIP_SetProgress(ArchiveProgress progress) override;
 
     // The full path of the DLL this archiver loads.
     const std::string& libraryPath() const { return dll_.library(); }
 
   private:
     DllBinding dll_;
+    ArchiveProgress progress_;
 };
 
 } // namespace ch

@@ -102,8 +102,9 @@ bool sameFile(HANDLE file, const std::string& path) {
 }
 
 // Copies source to a new temporary file beside destination and returns its path; on failure
-// the temporary file is gone.
-std::string copyToTemp(const std::string& source, const std::string& destination, CopyFlush flush) {
+// the temporary file is gone, also when progress stops it.
+std::string copyToTemp(const std::string& source, const std::string& destination, CopyFlush flush,
+                       const CopyProgress& progress) {
     // Others may read the source meanwhile, but a program writing it makes the copy fail as
     // "in use" rather than produce a torn copy.
     FileHandle in(CreateFileW(winPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -126,6 +127,7 @@ std::string copyToTemp(const std::string& source, const std::string& destination
     // One buffer per thread for every copy: a fresh megabyte each time is new pages to
     // fault in, which under Wine cost as much as a small file's copy.
     static thread_local std::vector<char> buffer(kCopyBufferSize);
+    uint64_t copied = 0;
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(in.get(), buffer.data(), kCopyBufferSize, &got, nullptr))
@@ -133,6 +135,10 @@ std::string copyToTemp(const std::string& source, const std::string& destination
         if (got == 0)
             break;
         writeOrThrow(out.get(), buffer.data(), got, destination);
+        copied += got;
+        // The guard removes the temporary file on the way out.
+        if (progress && !progress(copied))
+            throw WorkCancelled{};
     }
     FILETIME written;
     if (GetFileTime(in.get(), nullptr, nullptr, &written))
@@ -186,9 +192,10 @@ void appendBytes(const std::string& path, const std::string& bytes) {
 } // namespace
 
 std::string Win32FileSystem::copyToTemporary(const std::string& source,
-                                             const std::string& destination, CopyFlush flush) {
+                                             const std::string& destination, CopyFlush flush,
+                                             const CopyProgress& progress) {
     CriticalErrorsQuiet quiet;
-    return copyToTemp(source, destination, flush);
+    return copyToTemp(source, destination, flush, progress);
 }
 
 void Win32FileSystem::moveOver(const std::string& temporary, const std::string& destination) {

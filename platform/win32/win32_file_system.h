@@ -9,7 +9,8 @@ class Win32FileSystem : public FileSystem {
   public:
     // win32_file_copy.cpp
     std::string copyToTemporary(const std::string& source, const std::string& destination,
-                                CopyFlush flush = CopyFlush::ToDisk) override;
+                                CopyFlush flush = CopyFlush::ToDisk,
+                                const CopyProgress& progress = {}) override;
     void moveOver(const std::string& temporary, const std::string& destination) override;
     void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) override;
     // win32_file_system.cpp

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "azip32/azip32.h"
 #include "platform/runtime_error.h"
 #include "tests/support/memory_file_system.h"
 
@@ -41,7 +42,7 @@ int32_t FakeArchiver::addZIP_IncludeListFile(const std::string& listFilePath) {
 }
 
 int32_t FakeArchiver::addZIP() {
-    const int32_t r = call("addZIP", {});
+    int32_t r = call("addZIP", {});
     if (fs_ && fs_->hasFile(listFile_)) {
         listFileAtAddZip = fs_->content(listFile_);
         listedAtAddZip.clear();
@@ -60,12 +61,35 @@ int32_t FakeArchiver::addZIP() {
             listedAtAddZip.push_back({line, fs_->hasFile(line)});
             archive += line.substr(line.find_last_of('\\') + 1) + "\n";
         }
+        if (r == 0 && progress_ && progressEntry) {
+            std::vector<uint64_t> sizes;
+            uint64_t total = 0;
+            for (const auto& [path, there] : listedAtAddZip)
+                total += sizes.emplace_back(there ? fs_->content(path).size() : 0);
+            const auto kib = [](uint64_t bytes) { return static_cast<uint32_t>(bytes / 1024); };
+            for (int32_t stage : {AZIP_STAGE_PACKING, AZIP_STAGE_CHECKING}) {
+                uint64_t done = 0;
+                bool go = progress_(stage, 0, kib(total));
+                for (size_t i = 0; go && i < sizes.size(); ++i)
+                    go = progress_(stage, kib(done += sizes[i]), kib(total));
+                if (!go || !progress_(stage, kib(total), kib(total))) {
+                    r = AZIP_ERR_CANCELLED; // the old archive stays as it was
+                    break;
+                }
+            }
+        }
         if (r == 0 && !archiveName_.empty())
             fs_->addFile(archiveName_, archive);
     }
     if (duringAddZip)
         duringAddZip();
     return r;
+}
+
+bool FakeArchiver::addZIP_SetProgress(ArchiveProgress progress) {
+    ++progressSets;
+    progress_ = std::move(progress);
+    return progressEntry && !missingDll_;
 }
 
 std::vector<std::string> FakeArchiver::entriesCalled() const {

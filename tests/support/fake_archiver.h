@@ -28,6 +28,14 @@ class FakeArchiver : public Archiver {
     int32_t addZIP_ArchiveName(const std::string& archivePath) override;
     int32_t addZIP_IncludeListFile(const std::string& listFilePath) override;
     int32_t addZIP() override;
+    // Not logged in calls. With a MemoryFileSystem, addZIP tells the progress as the library
+    // does: each stage at its start, after each listed file and at its end, in KiB of the
+    // listed files; a stop leaves no archive and returns AZIP_ERR_CANCELLED.
+    bool addZIP_SetProgress(ArchiveProgress progress) override;
+
+    // Plays a library without the progress entry.
+    bool progressEntry = true;
+    int progressSets = 0;
 
     // Every entry throws 48, as when azip32.dll cannot be loaded.
     void dllMissing() { missingDll_ = true; }
@@ -51,6 +59,7 @@ class FakeArchiver : public Archiver {
     bool missingDll_ = false;
     std::vector<std::string> missingEntries_;
     std::string archiveName_, listFile_;
+    ArchiveProgress progress_;
 };
 
 } // namespace ch::test

@@ -422,6 +422,27 @@ std::vector<std::string> MemoryFileSystem::changes() const {
                   FsOp::Rename});
 }
 
+std::string MemoryFileSystem::tree() const {
+    std::ostringstream out;
+    const auto print = [&](const auto& self, const Node& n, const std::string& path) -> void {
+        for (const auto& [key, c] : n.children) {
+            const std::string p = path + "\\" + c->name;
+            out << p << (c->folder ? "\\" : "") << " mtime " << c->mtime
+                << (c->locked ? " LOCKED" : "") << (c->readOnly ? " READ-ONLY" : "")
+                << (c->hidden ? " HIDDEN" : "") << (c->reparsePoint ? " LINK" : "");
+            if (!c->folder)
+                out << " \"" << printable(c->data) << "\"";
+            out << "\n";
+            self(self, *c, p);
+        }
+    };
+    for (const auto& [letter, d] : drives_) {
+        out << "drive " << letter << ":" << (d->ready ? "" : " NOT READY") << "\n";
+        print(print, d->root, std::string(1, letter) + ":");
+    }
+    return out.str();
+}
+
 std::string MemoryFileSystem::dump() const {
     std::ostringstream out;
     out << "--- memory file system ---\n";
@@ -547,7 +568,8 @@ MemoryFileSystem::Node& MemoryFileSystem::openableFile(const Resolved& r) {
 // Names the temporary file as Win32FileSystem does, with process number 1: the destination's
 // folder as written, then "~chathoard-1-<n>.tmp" with the first n not taken.
 std::string MemoryFileSystem::copyToTemporary(const std::string& source,
-                                              const std::string& destination, CopyFlush flush) {
+                                              const std::string& destination, CopyFlush flush,
+                                              const CopyProgress& progress) {
     const size_t index = log.size();
     struct MarkFlush {
         std::vector<FsCall>& log;
@@ -569,6 +591,12 @@ std::string MemoryFileSystem::copyToTemporary(const std::string& source,
         // all of it.
         if (src->data.size() > rd.drive->freeBytes())
             fail(errDiskFull, 112);
+        // Told piece by piece before the copy appears: a stopped copy leaves nothing.
+        for (uint64_t done = 0, size = src->data.size(); progress && done < size;) {
+            done = std::min<uint64_t>(size, done + copyPiece);
+            if (!progress(done))
+                throw WorkCancelled{};
+        }
         std::string name;
         do
             name = copyTemporaryName(1, ++tempCounter_);

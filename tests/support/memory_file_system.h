@@ -84,6 +84,8 @@ class MemoryFileSystem : public FileSystem {
     void setFreeSpace(char letter, uint64_t bytes);
     // The time new and rewritten files get (seconds since 1970).
     int64_t clock = 1'000'000'000;
+    // The pieces a copy tells its progress hook of, as the Win32 copy's buffer does.
+    size_t copyPiece = size_t{1} << 20;
 
     // Fail the next call (or every call) of op whose path or destination matches pathPattern
     // (wildcards allowed, case-insensitive; empty matches any path). The call fails before it
@@ -111,13 +113,17 @@ class MemoryFileSystem : public FileSystem {
     std::vector<std::string> logOf(std::initializer_list<FsOp> ops) const;
     // Calls that change the disk (copy, move, delete, make/remove folder, write), as text.
     std::vector<std::string> changes() const;
+    // Drives, then every folder and file with its flags, time and whole content: two equal
+    // trees are the same disks, byte for byte.
+    std::string tree() const;
     // Drives, tree, files with sizes and times, pending failures and the log, for a failing
     // assertion: EXPECT_...(...) << fs.dump();
     std::string dump() const;
 
     // --- FileSystem ------------------------------------------------------------------------
     std::string copyToTemporary(const std::string& source, const std::string& destination,
-                                CopyFlush flush = CopyFlush::ToDisk) override;
+                                CopyFlush flush = CopyFlush::ToDisk,
+                                const CopyProgress& progress = {}) override;
     void moveOver(const std::string& temporary, const std::string& destination) override;
     void deleteFile(const std::string& path) override;
     void makeFolder(const std::string& path) override;

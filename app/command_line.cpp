@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "app/restore_command_line.h"
@@ -215,7 +216,7 @@ std::string usageText() {
            "            5 another backup was running (this one waited " +
            std::to_string(kCommandLineLockWaitMs / 1000) +
            " seconds,\r\n"
-           "            then did not start).\r\n"
+           "            then did not start); 6 cancelled with Ctrl+C.\r\n"
            "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged,\r\n"
            "unreadable or not found, or was not restored (the database is unchanged); 4 the\r\n"
            "database is in use, 5 a backup was running (restore only).\r\n";
@@ -229,14 +230,43 @@ int exitCodeFor(BackupOutcome outcome) {
     case BackupOutcome::NoMessengerFolder:
         return exitNoMessengerDatabase;
     case BackupOutcome::Failed:
-    case BackupOutcome::Cancelled: // the command line's own code for it comes with its Ctrl+C
         return exitBackupFailed;
+    case BackupOutcome::Cancelled:
+        return exitCancelled;
     case BackupOutcome::DatabaseInUse:
         return exitDatabaseInUse;
     case BackupOutcome::AnotherBackupRunning:
         return exitAnotherBackupRunning;
     }
     return exitBackupFailed;
+}
+
+std::string progressLineText(const WorkProgress& p) {
+    std::string text = workStageText(p);
+    if (p.totalBytes > 0)
+        text +=
+            ", " + std::to_string(std::min<uint64_t>(p.doneBytes * 100 / p.totalBytes, 100)) + "%";
+    return text;
+}
+
+void ProgressLine::show(const std::string& text) {
+    if (text == shown_)
+        return;
+    const size_t blanks = shown_.size() > text.size() ? shown_.size() - text.size() : 0;
+    std::string line(1, '\r');
+    line += text;
+    line.append(blanks, ' ');
+    write_(line);
+    shown_ = text;
+}
+
+void ProgressLine::clear() {
+    if (shown_.empty())
+        return;
+    std::string blank(shown_.size() + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    write_(blank);
+    shown_.clear();
 }
 
 void Console::message(const std::string& text, const std::optional<std::string>& title,
@@ -357,8 +387,21 @@ void reportResult(Console& console, const BackupResult& result) {
                                  line.rfind("Kept", 0) != 0);
 }
 
+// What Ctrl+C before the backup began says: nothing was touched.
+int cancelledBeforeStart(Console& console) {
+    console.report("Cancelled (Ctrl+C) before the backup began; nothing was written.", true);
+    return exitCancelled;
+}
+
 int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, const Clock& clock,
-                   const Waiting& waiting) {
+                   const Waiting& given, const WorkControl& work) {
+    // /wait's pauses end early on Ctrl+C, a second at a time.
+    Waiting waiting = given;
+    if (work.cancelRequested)
+        waiting.sleep = [&given, &work](int seconds) {
+            for (int i = 0; i < seconds && !work.cancelled(); ++i)
+                given.sleep(1);
+        };
     const bool zip = cl.kind == BackupKind::Zip;
     console.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + cl.messengerFolder +
                        " to " + cl.destinationFolder,
@@ -426,7 +469,10 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
     const int64_t deadline = waiting.elapsedSeconds() + int64_t{cl.waitMinutes} * 60;
     const ReleaseAtEnd held{s.backupLock};
     for (;;) {
-        if (auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report)) {
+        auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report);
+        if (work.cancelled())
+            return cancelledBeforeStart(console);
+        if (inUse) {
             console.report(databaseInUseText(*inUse, cl.waitMinutes), true);
             return exitDatabaseInUse;
         }
@@ -439,6 +485,9 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
         s.backupLock.release();
     }
 
+    if (work.cancelled())
+        return cancelledBeforeStart(console);
+    job.control = work;
     if (job.keep)
         job.stamp = newGenerationStamp(s.fs, job.destination, zip, clock, waiting.sleep);
     const int64_t started = waiting.elapsedSeconds();
@@ -456,7 +505,12 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
 }
 
 int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
-                        const OutputLine& out, const Clock& clock, const Waiting& waiting) {
+                        const OutputLine& out, const Clock& clock, const Waiting& waiting,
+                        const RunControl& control) {
+    WorkControl work;
+    work.cancelRequested = control.cancel;
+    if (control.progress)
+        work.report = [&control](const WorkProgress& p) { control.progress(progressLineText(p)); };
     Console console(s.fs, logPathOf(s.App), out, clock);
     ArgumentProblem problem;
     auto parsed = parseCommandLine(args, &problem);
@@ -485,11 +539,11 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
         console.report(problem.text(), true);
         console.report(kSeeUsage, true);
     } else if (parsed->command == Command::Verify) {
-        code = runVerifyCommand(*parsed, s, console);
+        code = runVerifyCommand(*parsed, s, console, work);
     } else if (parsed->command == Command::Restore) {
-        code = runRestoreCommand(*parsed, s, console, clock);
+        code = runRestoreCommand(*parsed, s, console, clock, work);
     } else {
-        code = runBackupSteps(*parsed, s, console, clock, waiting);
+        code = runBackupSteps(*parsed, s, console, clock, waiting, work);
     }
     console.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;
@@ -498,12 +552,12 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
 } // namespace
 
 int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting) {
+                   const Clock& clock, const Waiting& waiting, const RunControl& control) {
     // Whatever escapes the steps (out of memory, a fault of the program's own) still ends the
     // run with a message, a log entry and an exit code that means "not done", never an abort.
     std::string what;
     try {
-        return runCommandLineSteps(args, s, out, clock, waiting);
+        return runCommandLineSteps(args, s, out, clock, waiting, control);
     } catch (const RuntimeError& e) {
         what = e.description();
     } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 // the same backup as the buttons without a window and exits with a code a scheduler can read.
 // Every message the window would show in a box becomes one output line and one timestamped
 // entry in chathoard.log in the program folder.
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@ enum ExitCode : int {
     exitBadArguments = 3,
     exitDatabaseInUse = 4,
     exitAnotherBackupRunning = 5,
+    exitCancelled = 6,
 };
 
 enum class Command { Backup, Verify, Restore };
@@ -88,14 +90,41 @@ class Console {
     bool logFailed_ = false;
 };
 
+// What a run in a console window may have besides its lines: where its one progress line goes
+// (empty when the output is redirected: a file or a pipe gets no progress), and the flag that
+// Ctrl+C sets to cancel the run as the window's Cancel does.
+struct RunControl {
+    std::function<void(const std::string& text)> progress; // never logged
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// "Copying Messages.dat (3 of 12), 41%": the progress line's text for a report.
+std::string progressLineText(const WorkProgress& progress);
+
+// The console's one progress line, which rewrites itself: show writes a carriage return and the
+// text, padded with blanks over a longer text before it; clear blanks it (and returns to its
+// start) before an ordinary line is printed. write gets the characters as they go out.
+class ProgressLine {
+  public:
+    explicit ProgressLine(std::function<void(const std::string&)> write)
+        : write_(std::move(write)) {}
+    void show(const std::string& text);
+    void clear();
+
+  private:
+    std::function<void(const std::string&)> write_;
+    std::string shown_;
+};
+
 // chathoard.log in the program folder, where every command-line run appends its lines.
 std::string logPathOf(const AppObject& App);
 
 // Runs the command line given as args (without the program name); returns the exit code. Its
 // messages go to out and the log; the services a window alone uses (dialogs, shell, registry,
 // processes, forms, file picker) are not called. waiting is the time that /wait and
-// a new generation's name wait by.
+// a new generation's name wait by; control the progress line and Ctrl+C.
 int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting = Waiting::real());
+                   const Clock& clock, const Waiting& waiting = Waiting::real(),
+                   const RunControl& control = {});
 
 } // namespace ch

@@ -49,7 +49,8 @@ void reportLines(Console& console, const std::string& text, bool isProblem) {
 
 } // namespace
 
-int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console) {
+int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
+                     const WorkControl& work) {
     FileSystem& fs = s.fs;
     const std::string backup = backupOfPicked(fs, cl.backup);
     const std::optional<std::string> messenger =
@@ -59,14 +60,14 @@ int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console)
                    false);
     if (messenger)
         reportInterruptedRestore(console, fs, *messenger);
-    const VerifyReport report = verifyBackup(fs, backup, messenger);
+    const VerifyReport report = verifyBackup(fs, backup, messenger, work);
     for (size_t i = 0; i < report.lines.size(); ++i)
         console.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
-    return report.intact ? exitDone : exitBackupFailed;
+    return report.cancelled ? exitCancelled : report.intact ? exitDone : exitBackupFailed;
 }
 
 int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console,
-                      const Clock& clock) {
+                      const Clock& clock, const WorkControl& work) {
     FileSystem& fs = s.fs;
     const std::string backupPath = backupOfPicked(fs, cl.backup);
     const std::string& messenger = cl.messengerFolder;
@@ -86,19 +87,21 @@ int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console
                        true);
         return exitBadArguments;
     }
-    const CheckedBackup backup = checkBackup(fs, backupPath);
+    const CheckedBackup backup = checkBackup(fs, backupPath, work);
     if (backup.intact()) {
         for (const BackupFile& f : backup.files)
             console.report("  " + f.name + " (" + sizeText(f.size) + ")", false);
     }
     const auto report = restoreAlone(s.backupLock, kCommandLineLockWaitMs, fs, backup, messenger,
-                                     restoreStamp(clock()));
+                                     restoreStamp(clock()), work);
     if (!report) {
         console.message(backupRunningText(kCommandLineLockWaitMs), kRestoreFailedTitle, true);
         return exitAnotherBackupRunning;
     }
     const bool done = report->outcome == RestoreOutcome::Done;
     reportLines(console, report->text, !done);
+    if (report->outcome == RestoreOutcome::Cancelled)
+        return exitCancelled;
     return done ? exitDone : report->databaseInUse ? exitDatabaseInUse : exitBackupFailed;
 }
 

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <atomic>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -295,6 +297,72 @@ TEST_F(CommandLineRun, FullDiskAtTheLogKeepsEarlierEntriesAndSaysSoOnce) {
             EXPECT_TRUE(problem);
         }
     EXPECT_EQ(logFailures, 1);
+}
+
+// Ctrl+C part-way through: the run stops as the window's Cancel stops it, the destination as it
+// was, and ends with its own exit code. The progress line goes to the console alone, never to
+// the log.
+TEST_F(CommandLineRun, CtrlCCancelsTheBackupWithItsOwnExitCodeAndLeavesTheDestination) {
+    fs.addFile("C:\\Save\\a.dat", "older backup");
+    std::atomic<bool> cancel{false};
+    std::vector<std::string> progress;
+    RunControl control;
+    control.cancel = &cancel;
+    control.progress = [&](const std::string& text) {
+        progress.push_back(text);
+        cancel = true; // pressed while the first file is copied
+    };
+    const auto runControlled = [&](const std::vector<std::string>& args) {
+        lines.clear();
+        return runCommandLine(
+            args, services,
+            [&](const std::string& l, bool p) {
+                lines.push_back({l, p});
+            },
+            [] { return std::string("2026-12-07 03:00:00"); }, Waiting::real(), control);
+    };
+    for (const char* kind : {"/normal", "/zip"}) {
+        cancel = false;
+        progress.clear();
+        EXPECT_EQ(runControlled({kind, "C:\\ICQ", "C:\\Save"}), exitCancelled) << kind;
+        EXPECT_EQ(lines.back().first, "Finished with exit code 6");
+        EXPECT_THAT(lines[lines.size() - 2].first, ::testing::HasSubstr("cancelled"));
+        EXPECT_THAT(fs.entries("C:\\Save"), ::testing::ElementsAre("a.dat")) << fs.dump();
+        EXPECT_EQ(fs.content("C:\\Save\\a.dat"), "older backup");
+        ASSERT_FALSE(progress.empty()) << kind;
+        EXPECT_THAT(progress[0], ::testing::MatchesRegex("(Copying|Packing) .*%"));
+    }
+    EXPECT_FALSE(fs.folderExists("C:\\chathoard"));
+    EXPECT_EQ(log().find("Copying"), std::string::npos);
+    EXPECT_EQ(log().find('%'), std::string::npos);
+
+    // Pressed before the run began (during /wait's pauses, say): nothing is touched.
+    cancel = true;
+    EXPECT_EQ(runControlled({"/zip", "C:\\ICQ", "C:\\Save", "/keep:2"}), exitCancelled);
+    EXPECT_EQ(lines[lines.size() - 2].first,
+              "Cancelled (Ctrl+C) before the backup began; nothing was written.");
+    EXPECT_THAT(fs.entries("C:\\Save"), ::testing::ElementsAre("a.dat"));
+}
+
+TEST(CommandLineProgress, TheProgressLineRewritesItselfAndIsClearedBeforeALine) {
+    std::string screen;
+    ProgressLine line([&](const std::string& text) { screen += text; });
+    line.clear(); // nothing shown: nothing to clear
+    line.show("Copying a.dat (1 of 2), 10%");
+    line.show("Copying a.dat (1 of 2), 10%"); // the same text is not written again
+    line.show("Packing, 90%");
+    line.clear();
+    EXPECT_EQ(screen, "\rCopying a.dat (1 of 2), 10%"
+                      "\rPacking, 90%               "
+                      "\r            \r");
+    WorkProgress p;
+    p.stage = WorkStage::Copying;
+    p.file = "a.dat";
+    p.fileNumber = 1;
+    p.fileCount = 2;
+    p.doneBytes = 5;
+    p.totalBytes = 9;
+    EXPECT_EQ(progressLineText(p), "Copying a.dat (1 of 2), 55%");
 }
 
 } // namespace

@@ -44,6 +44,10 @@ std::vector<std::pair<int, std::string>> exitCodeTable() {
          "Another backup was running on this computer (in the window, or another scheduled "
          "run): this run, a backup or /restore, waited " +
              wait + " seconds for it to finish, then wrote nothing."},
+        {exitCancelled,
+         "Cancelled: Ctrl+C was pressed in the console window the run was started from. As with "
+         "the window's Cancel, the backup folder, the staging folder and the database are left "
+         "as they were; /verify stops; /restore leaves the database as it was."},
     };
 }
 
@@ -105,7 +109,7 @@ TEST(ExitCodes, EveryConstantHasOneRowInOrder) {
     const auto table = exitCodeTable();
     for (size_t i = 0; i < table.size(); ++i)
         EXPECT_EQ(table[i].first, static_cast<int>(i));
-    EXPECT_EQ(table.back().first, exitAnotherBackupRunning);
+    EXPECT_EQ(table.back().first, exitCancelled);
 }
 
 TEST(ExitCodes, EachDocumentHoldsTheTable) {

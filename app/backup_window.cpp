@@ -48,13 +48,7 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
         "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*", Dir2.Path());
     if (!picked)
         return;
-    // A database file stands for the folder of copies it lies in.
-    std::string backupPath = *picked;
-    if (isDatabaseFileName(backupPath)) {
-        const size_t cut = lastSeparator(backupPath, "\\", fs.leadByteTest());
-        if (cut != std::string::npos)
-            backupPath = backupPath.substr(0, cut == 2 && backupPath[1] == ':' ? 3 : cut);
-    }
+    const std::string backupPath = backupOfPicked(fs, *picked);
     // The check reads the whole backup, and a restore unpacks it: both off the window's
     // thread, with the progress window when they take long.
     CheckedBackup backup;

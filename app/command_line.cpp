@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "app/restore_command_line.h"
@@ -34,16 +35,6 @@ std::string oneLine(const std::string& text) {
     return line;
 }
 
-// The arguments as they could be typed again: quoted where blank or empty.
-std::string shownArguments(const std::vector<std::string>& args) {
-    std::string text;
-    for (const std::string& arg : args) {
-        const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
-        text += (text.empty() ? "" : " ") + (quote ? "\"" + arg + "\"" : arg);
-    }
-    return text;
-}
-
 // A whole number from low to high written in digits alone.
 std::optional<int> numberIn(const std::string& text, int low, int high) {
     if (text.empty() || text.size() > 4)
@@ -57,34 +48,99 @@ std::optional<int> numberIn(const std::string& text, int low, int high) {
     return n;
 }
 
-// Takes "/keep:N" and "/wait[:minutes]" out of args into cl; false when one is malformed or
-// given twice.
-bool takeBackupOptions(std::vector<std::string>& args, CommandLine& cl) {
-    bool waitSeen = false;
-    for (auto it = args.begin(); it != args.end();) {
-        const std::string name = isSwitch(*it) ? lowerCase(it->substr(1)) : std::string();
-        if (name.rfind("keep:", 0) == 0) {
-            if (cl.keep)
-                return false;
-            cl.keep = numberIn(name.substr(5), kMinGenerations, kMaxGenerations);
+// An argument as the problem line shows it: an empty one as "".
+std::string shown(const std::string& arg) {
+    return arg.empty() ? "\"\"" : arg;
+}
+
+struct Refused {
+    ArgumentProblem problem;
+};
+
+[[noreturn]] void refuse(const std::string& arg, const std::string& reason) {
+    throw Refused{{shown(arg), reason}};
+}
+
+const char* const kCommands = "/normal, /zip, /verify or /restore";
+
+// The switches and folders of a command line, each checked as it comes.
+CommandLine parsedArguments(const std::vector<std::string>& args) {
+    CommandLine cl;
+    std::optional<std::string> command; // the switch as given
+    std::vector<std::string> folders;
+    std::string keepArg, waitArg;
+    for (const std::string& arg : args) {
+        if (!isSwitch(arg)) {
+            if (!command)
+                refuse(arg, std::string("the command line starts with ") + kCommands);
+            if (arg.empty())
+                refuse(arg, "an empty argument where a path belongs");
+            folders.push_back(arg);
+            continue;
+        }
+        const std::string name = lowerCase(arg.substr(1));
+        if (name == "normal" || name == "zip" || name == "verify" || name == "restore") {
+            if (command)
+                refuse(arg, lowerCase(command->substr(1)) == name
+                                ? "given twice"
+                                : "give only one of " + std::string(kCommands));
+            command = arg;
+            cl.command = name == "verify"    ? Command::Verify
+                         : name == "restore" ? Command::Restore
+                                             : Command::Backup;
+            cl.kind = name == "zip" ? BackupKind::Zip : BackupKind::Normal;
+        } else if (name == "keep" || name.rfind("keep:", 0) == 0) {
+            if (!keepArg.empty())
+                refuse(arg, "/keep is given twice");
+            keepArg = arg;
+            cl.keep = numberIn(name.substr(std::min<size_t>(5, name.size())), kMinGenerations,
+                               kMaxGenerations);
             if (!cl.keep)
-                return false;
+                refuse(arg, "keep " + std::to_string(kMinGenerations) + " to " +
+                                std::to_string(kMaxGenerations) + " backups");
         } else if (name == "wait" || name.rfind("wait:", 0) == 0) {
-            if (waitSeen)
-                return false;
-            waitSeen = true;
+            if (!waitArg.empty())
+                refuse(arg, "/wait is given twice");
+            waitArg = arg;
             const auto minutes = name == "wait" ? std::optional<int>(kDefaultWaitMinutes)
                                                 : numberIn(name.substr(5), 1, kMaxWaitMinutes);
             if (!minutes)
-                return false;
+                refuse(arg, "wait 1 to " + std::to_string(kMaxWaitMinutes) + " minutes");
             cl.waitMinutes = *minutes;
+        } else if (name == "?" || name == "h" || name == "help") {
+            refuse(arg, "give it alone to see the usage");
         } else {
-            ++it;
-            continue;
+            refuse(arg, "not a switch of Chathoard");
         }
-        it = args.erase(it);
     }
-    return true;
+    if (!command)
+        refuse(args.empty() ? std::string() : args[0],
+               std::string("the command line starts with ") + kCommands);
+    if (cl.command != Command::Backup) {
+        if (!keepArg.empty())
+            refuse(keepArg, "only /normal and /zip keep backups");
+        if (!waitArg.empty())
+            refuse(waitArg, "only /normal and /zip wait for the database");
+    }
+    const size_t least = cl.command == Command::Verify ? 1 : 2;
+    const char* const wanted = cl.command == Command::Backup
+                                   ? "give the messenger folder and the destination folder"
+                               : cl.command == Command::Verify
+                                   ? "give the backup, then the messenger folder if it is to be "
+                                     "compared"
+                                   : "give the backup and the messenger folder";
+    if (folders.size() < least)
+        refuse(*command, wanted);
+    if (folders.size() > 2)
+        refuse(folders[2], std::string("one argument too many: ") + *command + " takes two");
+    if (cl.command == Command::Backup) {
+        cl.messengerFolder = folders[0];
+        cl.destinationFolder = folders[1];
+    } else {
+        cl.backup = folders[0];
+        cl.messengerFolder = folders.size() > 1 ? folders[1] : std::string();
+    }
+    return cl;
 }
 
 // The folder a folder list would show for spec, which must exist.
@@ -100,31 +156,29 @@ std::string logPathOf(const AppObject& App) {
     return App.Path + "\\chathoard.log";
 }
 
-std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& given) {
-    CommandLine cl;
+const char* const kSeeUsage = "Type chathoard /? to see how the command line is written.";
+
+std::string ArgumentProblem::text() const {
+    return argument + ": " + reason;
+}
+
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& given,
+                                            ArgumentProblem* problem) {
     if (given.size() == 1 && isSwitch(given[0])) {
         const std::string name = lowerCase(given[0].substr(1));
-        cl.showUsage = name == "?" || name == "h" || name == "help";
-        if (cl.showUsage)
+        if (name == "?" || name == "h" || name == "help") {
+            CommandLine cl;
+            cl.showUsage = true;
             return cl;
+        }
     }
-    std::vector<std::string> args = given;
-    if (!takeBackupOptions(args, cl))
+    try {
+        return parsedArguments(given);
+    } catch (const Refused& refused) {
+        if (problem)
+            *problem = refused.problem;
         return std::nullopt;
-    if (args.size() != 3 || !isSwitch(args[0]))
-        return std::nullopt;
-    std::string name = lowerCase(args[0].substr(1));
-    if (name == "normal")
-        cl.kind = BackupKind::Normal;
-    else if (name == "zip")
-        cl.kind = BackupKind::Zip;
-    else
-        return std::nullopt;
-    cl.messengerFolder = args[1];
-    cl.destinationFolder = args[2];
-    if (cl.messengerFolder.empty() || cl.destinationFolder.empty())
-        return std::nullopt;
-    return cl;
+    }
 }
 
 std::string usageText() {
@@ -145,13 +199,15 @@ std::string usageText() {
            "           YYYY-MM-DD-HHMMSS with /normal), then deletes the oldest of them\r\n"
            "  /wait:M  while a database file is in use, waits up to M minutes (1 to 1440;\r\n"
            "           /wait alone: 30) for ICQ to close, looking again every 30 seconds\r\n"
-           "  /verify  reads a backup (chathoard.zip or a folder of copies) through and\r\n"
-           "           checks every file; with a messenger folder, also compares them\r\n"
-           "           with its database\r\n"
+           "  /verify  reads a backup (a ZIP archive, a folder of copies or one of its\r\n"
+           "           files) through and checks every file; with a messenger folder,\r\n"
+           "           also compares them with its database\r\n"
            "  /restore checks the backup, then puts its files in place of the folder's\r\n"
            "           db subfolder; the old db is kept as db.before-restore-<date>\r\n"
            "\r\n"
-           "Switches may start with / or - and are not case-sensitive.\r\n"
+           "Switches may start with / or - and are not case-sensitive. A path that is\r\n"
+           "not full (ICQ, ..\\Backups, \\Backups) is read from the working folder. A\r\n"
+           "missing destination folder is made.\r\n"
            "Messages are also appended to chathoard.log in the program folder.\r\n"
            "\r\n"
            "Exit codes: 0 backup done; 1 no messenger database in that folder;\r\n"
@@ -160,9 +216,9 @@ std::string usageText() {
            "            5 another backup was running (this one waited " +
            std::to_string(kCommandLineLockWaitMs / 1000) +
            " seconds,\r\n"
-           "            then did not start).\r\n"
-           "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged\r\n"
-           "or unreadable, or was not restored (the database is then unchanged); 4 the\r\n"
+           "            then did not start); 6 cancelled with Ctrl+C.\r\n"
+           "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged,\r\n"
+           "unreadable or not found, or was not restored (the database is unchanged); 4 the\r\n"
            "database is in use, 5 a backup was running (restore only).\r\n";
 }
 
@@ -174,14 +230,43 @@ int exitCodeFor(BackupOutcome outcome) {
     case BackupOutcome::NoMessengerFolder:
         return exitNoMessengerDatabase;
     case BackupOutcome::Failed:
-    case BackupOutcome::Cancelled: // the command line's own code for it comes with its Ctrl+C
         return exitBackupFailed;
+    case BackupOutcome::Cancelled:
+        return exitCancelled;
     case BackupOutcome::DatabaseInUse:
         return exitDatabaseInUse;
     case BackupOutcome::AnotherBackupRunning:
         return exitAnotherBackupRunning;
     }
     return exitBackupFailed;
+}
+
+std::string progressLineText(const WorkProgress& p) {
+    std::string text = workStageText(p);
+    if (p.totalBytes > 0)
+        text +=
+            ", " + std::to_string(std::min<uint64_t>(p.doneBytes * 100 / p.totalBytes, 100)) + "%";
+    return text;
+}
+
+void ProgressLine::show(const std::string& text) {
+    if (text == shown_)
+        return;
+    const size_t blanks = shown_.size() > text.size() ? shown_.size() - text.size() : 0;
+    std::string line(1, '\r');
+    line += text;
+    line.append(blanks, ' ');
+    write_(line);
+    shown_ = text;
+}
+
+void ProgressLine::clear() {
+    if (shown_.empty())
+        return;
+    std::string blank(shown_.size() + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    write_(blank);
+    shown_.clear();
 }
 
 void Console::message(const std::string& text, const std::optional<std::string>& title,
@@ -217,32 +302,115 @@ void Console::log(const std::string& line) {
 
 namespace {
 
-int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
-                        const OutputLine& out, const Clock& clock, const Waiting& waiting) {
-    if (auto code = runBackupCheckCommand(args, s, out, clock))
-        return *code;
-    Console console(s.fs, logPathOf(s.App), out, clock);
-    auto parsed = parseCommandLine(args);
-    if (!parsed) {
-        console.report("The arguments were not understood: " + shownArguments(args), true);
-        out(usageText(), true);
-        console.log("Finished with exit code " + std::to_string(exitBadArguments));
-        return exitBadArguments;
+// A path of the command line as Windows reads it from the working folder (a scheduled task's
+// "Start in"), in the form the folder lists keep: "ICQ" run in C:\ is C:\ICQ.
+std::string fullPathOf(FileSystem& fs, const std::string& arg) {
+    const std::string full = fs.fullPath(arg);
+    if (full.rfind("\\\\", 0) == 0) { // a network path: kept as given, but for a final "\"
+        std::string path = full;
+        while (path.size() > 2 && path.back() == '\\')
+            path.pop_back();
+        return path;
     }
-    if (parsed->showUsage) {
-        out(usageText(), false);
-        console.log("Usage shown");
-        return exitDone;
+    return normalFolderPath("C:\\", full, fs.leadByteTest());
+}
+
+// "Q:" when the drive of an absolute path is not there or not ready.
+std::optional<std::string> unavailableDrive(FileSystem& fs, const std::string& path) {
+    if (path.size() < 2 || path[1] != ':')
+        return std::nullopt;
+    try {
+        fs.currentFolder(path[0]);
+        return std::nullopt;
+    } catch (const RuntimeError&) {
+        return path.substr(0, 2);
     }
-    const bool zip = parsed->kind == BackupKind::Zip;
-    console.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + parsed->messengerFolder +
-                       " to " + parsed->destinationFolder,
+}
+
+// The destination folder, made with any missing folders above it. False after saying why it
+// cannot be used.
+bool destinationReady(Console& console, FileSystem& fs, const std::string& folder) {
+    if (fs.folderExists(folder))
+        return true;
+    if (const auto drive = unavailableDrive(fs, folder)) {
+        console.report("The destination folder " + folder + " cannot be used: drive " + *drive +
+                           " is not available (a removable disk may be unplugged).",
+                       true);
+        return false;
+    }
+    try {
+        fs.makeFolderAndParents(folder);
+    } catch (const RuntimeError& e) {
+        console.report("The destination folder " + folder +
+                           " does not exist and could not be created: " + plainReason(e) + ".",
+                       true);
+        return false;
+    }
+    console.report("Created the destination folder " + folder, false);
+    return true;
+}
+
+// "3 files, 3.0 MB (3145728 bytes)".
+std::string bytesText(uint64_t bytes) {
+    const std::string exact = std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    const std::string readable = sizeText(bytes);
+    return readable == exact ? exact : readable + " (" + exact + ")";
+}
+
+// The one line a successful run ends with, before its exit code.
+std::string summaryLine(FileSystem& fs, const BackupJob& job, const BackupResult& result,
+                        int64_t seconds) {
+    uint64_t bytes = 0;
+    for (const std::string& name : job.databaseFiles)
+        bestEffort([&] { bytes += fs.fileSize(databaseFile(job.messengerFolder, name)); });
+    const size_t n = job.databaseFiles.size();
+    std::string line =
+        "Summary: " + std::to_string(n) + (n == 1 ? " file, " : " files, ") + bytesText(bytes);
+    if (job.kind == BackupKind::Zip)
+        bestEffort([&] { line += ", archive " + bytesText(fs.fileSize(result.written)); });
+    return line + ", " + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds") + ".";
+}
+
+// A written backup's report: the box's text on one line, then each older backup deleted or
+// kept (and the clock's warning) on a line of its own.
+void reportResult(Console& console, const BackupResult& result) {
+    std::string text = result.text;
+    for (auto it = result.warnings.rbegin(); it != result.warnings.rend(); ++it) {
+        const std::string tail = "\r\n" + *it;
+        if (text.size() >= tail.size() &&
+            text.compare(text.size() - tail.size(), tail.size(), tail) == 0)
+            text.erase(text.size() - tail.size());
+    }
+    console.message(text, result.title, result.warning);
+    for (const std::string& line : result.warnings)
+        console.report(line, result.warning && line.rfind("Deleted", 0) != 0 &&
+                                 line.rfind("Kept", 0) != 0);
+}
+
+// What Ctrl+C before the backup began says: nothing was touched.
+int cancelledBeforeStart(Console& console) {
+    console.report("Cancelled (Ctrl+C) before the backup began; nothing was written.", true);
+    return exitCancelled;
+}
+
+int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, const Clock& clock,
+                   const Waiting& given, const WorkControl& work) {
+    // /wait's pauses end early on Ctrl+C, a second at a time.
+    Waiting waiting = given;
+    if (work.cancelRequested)
+        waiting.sleep = [&given, &work](int seconds) {
+            for (int i = 0; i < seconds && !work.cancelled(); ++i)
+                given.sleep(1);
+        };
+    const bool zip = cl.kind == BackupKind::Zip;
+    console.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + cl.messengerFolder +
+                       " to " + cl.destinationFolder,
                    false);
 
     BackupJob job;
-    job.kind = parsed->kind;
+    job.kind = cl.kind;
     job.programFolder = s.App.Path;
-    job.keep = parsed->keep;
+    job.keep = cl.keep;
     // A ZIP Backup starts as the window does: the archiving library initialised, the setting
     // read (or made) with its warnings. A Normal one only reads it, to know the staging folder
     // whose claims it settles.
@@ -254,14 +422,14 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
                            : readStagingDrive(s.fs, s.App.Path).value_or("");
     MessengerDatabase found;
     try {
-        job.messengerFolder = openedFolder(s.fs, parsed->messengerFolder);
+        job.messengerFolder = openedFolder(s.fs, cl.messengerFolder);
         found = findMessengerDatabase(s.fs, job.messengerFolder);
         // Nobody is there to answer the window's question: it is shown and left unanswered.
         if (const auto interrupted = interruptedRestore(s.fs, job.messengerFolder))
             console.message(interruptedRestoreText(*interrupted, job.messengerFolder, true),
                             kRestoreTitle, false);
     } catch (const RuntimeError& e) {
-        console.report("The messenger folder " + parsed->messengerFolder +
+        console.report("The messenger folder " + cl.messengerFolder +
                            " cannot be opened: " + e.description(),
                        true);
         return exitNoMessengerDatabase;
@@ -273,10 +441,18 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
         return exitNoMessengerDatabase;
     }
     job.databaseFiles = found.files;
+    job.destination = cl.destinationFolder;
+    // Refused before the folder is made: a backup inside the database is never begun.
+    if (const auto refused = destinationInsideDatabase(job, s.fs.leadByteTest())) {
+        console.message(refused->text, refused->title, true);
+        return exitCodeFor(refused->outcome);
+    }
+    if (!destinationReady(console, s.fs, cl.destinationFolder))
+        return exitBackupFailed;
     try {
-        job.destination = openedFolder(s.fs, parsed->destinationFolder);
+        job.destination = openedFolder(s.fs, cl.destinationFolder);
     } catch (const RuntimeError& e) {
-        console.report("The destination folder " + parsed->destinationFolder +
+        console.report("The destination folder " + cl.destinationFolder +
                            " cannot be opened: " + e.description(),
                        true);
         return exitBackupFailed;
@@ -290,18 +466,18 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
     // backup and restore meanwhile. The lock is taken once it is free, and held from before the
     // first file is touched to the end (nothing here waits for anyone); ICQ may have started
     // during the lock's own wait, and then the waiting goes on within the same deadline.
-    const int64_t deadline = waiting.elapsedSeconds() + int64_t{parsed->waitMinutes} * 60;
+    const int64_t deadline = waiting.elapsedSeconds() + int64_t{cl.waitMinutes} * 60;
     const ReleaseAtEnd held{s.backupLock};
     for (;;) {
-        if (auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report)) {
-            console.report(databaseInUseText(*inUse, parsed->waitMinutes), true);
-            console.report("Finished with exit code " + std::to_string(exitDatabaseInUse), true);
+        auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report);
+        if (work.cancelled())
+            return cancelledBeforeStart(console);
+        if (inUse) {
+            console.report(databaseInUseText(*inUse, cl.waitMinutes), true);
             return exitDatabaseInUse;
         }
         if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
             console.message(anotherBackupText(kCommandLineLockWaitMs), kAnotherBackupTitle, true);
-            console.report("Finished with exit code " + std::to_string(exitAnotherBackupRunning),
-                           true);
             return exitAnotherBackupRunning;
         }
         if (!firstFileInUse(s.fs, database))
@@ -309,16 +485,66 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
         s.backupLock.release();
     }
 
+    if (work.cancelled())
+        return cancelledBeforeStart(console);
+    job.control = work;
     if (job.keep)
         job.stamp = newGenerationStamp(s.fs, job.destination, zip, clock, waiting.sleep);
+    const int64_t started = waiting.elapsedSeconds();
     const BackupResult result = runBackup(job, {s.fs, s.archiver});
-    console.message(result.text, result.title, result.warning);
+    reportResult(console, result);
     const BackupOutcome outcome = result.outcome;
     const int code = exitCodeFor(outcome);
     // ICQ started during the run and a copy met its database open.
     if (outcome == BackupOutcome::DatabaseInUse)
         if (auto inUse = firstFileInUse(s.fs, database))
             console.report(databaseInUseText(*inUse, 0), true);
+    if (code == exitDone)
+        console.report(summaryLine(s.fs, job, result, waiting.elapsedSeconds() - started), false);
+    return code;
+}
+
+int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
+                        const OutputLine& out, const Clock& clock, const Waiting& waiting,
+                        const RunControl& control) {
+    WorkControl work;
+    work.cancelRequested = control.cancel;
+    if (control.progress)
+        work.report = [&control](const WorkProgress& p) { control.progress(progressLineText(p)); };
+    Console console(s.fs, logPathOf(s.App), out, clock);
+    ArgumentProblem problem;
+    auto parsed = parseCommandLine(args, &problem);
+    if (parsed && parsed->showUsage) {
+        out(usageText(), false);
+        console.log("Usage shown");
+        return exitDone;
+    }
+    // Every path as Windows reads it from the working folder, before anything is said of it.
+    if (parsed) {
+        for (std::string* path :
+             {&parsed->messengerFolder, &parsed->destinationFolder, &parsed->backup}) {
+            if (path->empty())
+                continue;
+            try {
+                *path = fullPathOf(s.fs, *path);
+            } catch (const RuntimeError& e) {
+                problem = {*path, "not a path Windows can read (" + plainReason(e) + ")"};
+                parsed.reset();
+                break;
+            }
+        }
+    }
+    int code = exitBadArguments;
+    if (!parsed) {
+        console.report(problem.text(), true);
+        console.report(kSeeUsage, true);
+    } else if (parsed->command == Command::Verify) {
+        code = runVerifyCommand(*parsed, s, console, work);
+    } else if (parsed->command == Command::Restore) {
+        code = runRestoreCommand(*parsed, s, console, clock, work);
+    } else {
+        code = runBackupSteps(*parsed, s, console, clock, waiting, work);
+    }
     console.report("Finished with exit code " + std::to_string(code), code != exitDone);
     return code;
 }
@@ -326,12 +552,12 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
 } // namespace
 
 int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting) {
+                   const Clock& clock, const Waiting& waiting, const RunControl& control) {
     // Whatever escapes the steps (out of memory, a fault of the program's own) still ends the
     // run with a message, a log entry and an exit code that means "not done", never an abort.
     std::string what;
     try {
-        return runCommandLineSteps(args, s, out, clock, waiting);
+        return runCommandLineSteps(args, s, out, clock, waiting, control);
     } catch (const RuntimeError& e) {
         what = e.description();
     } catch (const std::exception& e) {

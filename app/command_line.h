@@ -3,6 +3,7 @@
 // the same backup as the buttons without a window and exits with a code a scheduler can read.
 // Every message the window would show in a box becomes one output line and one timestamped
 // entry in chathoard.log in the program folder.
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,15 +24,28 @@ enum ExitCode : int {
     exitBadArguments = 3,
     exitDatabaseInUse = 4,
     exitAnotherBackupRunning = 5,
+    exitCancelled = 6,
 };
+
+enum class Command { Backup, Verify, Restore };
 
 struct CommandLine {
     bool showUsage = false;
+    Command command = Command::Backup;
     BackupKind kind = BackupKind::Normal;
-    std::string messengerFolder;
+    std::string messengerFolder; // empty for a /verify without one
     std::string destinationFolder;
+    std::string backup;      // what /verify and /restore read
     std::optional<int> keep; // /keep:N, generations to keep
     int waitMinutes = 0;     // /wait[:minutes]; 0 without it
+};
+
+// Why a command line is not understood: the argument at fault, as given, and what is wrong
+// with it ("/keep:1000", "keep 1 to 999 backups").
+struct ArgumentProblem {
+    std::string argument;
+    std::string reason;
+    std::string text() const;
 };
 
 // The arguments of a whole command line (as GetCommandLineA gives it), the program name left
@@ -40,8 +54,12 @@ struct CommandLine {
 // E:" with the next argument run into it: a Windows path never holds a quote.
 std::vector<std::string> commandLineArguments(const std::string& commandLine);
 
-// nullopt when the arguments are not understood (exit code 3, usage shown).
-std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args);
+// nullopt when the arguments are not understood (exit code 3); problem then says why.
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args,
+                                            ArgumentProblem* problem = nullptr);
+
+// What a run says after a bad argument, on the line after the problem.
+extern const char* const kSeeUsage;
 
 std::string usageText();
 
@@ -72,14 +90,41 @@ class Console {
     bool logFailed_ = false;
 };
 
+// What a run in a console window may have besides its lines: where its one progress line goes
+// (empty when the output is redirected: a file or a pipe gets no progress), and the flag that
+// Ctrl+C sets to cancel the run as the window's Cancel does.
+struct RunControl {
+    std::function<void(const std::string& text)> progress; // never logged
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// "Copying Messages.dat (3 of 12), 41%": the progress line's text for a report.
+std::string progressLineText(const WorkProgress& progress);
+
+// The console's one progress line, which rewrites itself: show writes a carriage return and the
+// text, padded with blanks over a longer text before it; clear blanks it (and returns to its
+// start) before an ordinary line is printed. write gets the characters as they go out.
+class ProgressLine {
+  public:
+    explicit ProgressLine(std::function<void(const std::string&)> write)
+        : write_(std::move(write)) {}
+    void show(const std::string& text);
+    void clear();
+
+  private:
+    std::function<void(const std::string&)> write_;
+    std::string shown_;
+};
+
 // chathoard.log in the program folder, where every command-line run appends its lines.
 std::string logPathOf(const AppObject& App);
 
 // Runs the command line given as args (without the program name); returns the exit code. Its
 // messages go to out and the log; the services a window alone uses (dialogs, shell, registry,
 // processes, forms, file picker) are not called. waiting is the time that /wait and
-// a new generation's name wait by.
+// a new generation's name wait by; control the progress line and Ctrl+C.
 int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting = Waiting::real());
+                   const Clock& clock, const Waiting& waiting = Waiting::real(),
+                   const RunControl& control = {});
 
 } // namespace ch

@@ -65,13 +65,7 @@ void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderLis
         "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*", Dir2.Path());
     if (!picked)
         return;
-    // A database file stands for the folder of copies it lies in, as for a restore.
-    std::string backup = *picked;
-    if (isDatabaseFileName(backup)) {
-        const size_t cut = lastSeparator(backup, "\\", s.fs.leadByteTest());
-        if (cut != std::string::npos)
-            backup = backup.substr(0, cut == 2 && backup[1] == ':' ? 3 : cut);
-    }
+    const std::string backup = backupOfPicked(s.fs, *picked);
     const std::optional<std::string> messenger =
         Label1.Caption() == kFoundCaption ? std::optional<std::string>(Dir1.Path()) : std::nullopt;
     if (!window)

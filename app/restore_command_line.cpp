@@ -9,16 +9,6 @@
 namespace ch {
 namespace {
 
-std::string switchName(const std::string& arg) {
-    if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-'))
-        return {};
-    std::string name = arg.substr(1);
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return name;
-}
-
 // The messenger folder above folder when folder holds database files but no db subfolder.
 std::optional<std::string> databaseFolderGivenAsMessengerFolder(FileSystem& fs,
                                                                 const std::string& folder) {
@@ -59,74 +49,60 @@ void reportLines(Console& console, const std::string& text, bool isProblem) {
 
 } // namespace
 
-std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, const Services& s,
-                                         const OutputLine& out, const Clock& clock) {
+int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
+                     const WorkControl& work) {
     FileSystem& fs = s.fs;
-    if (args.empty())
-        return std::nullopt;
-    const std::string name = switchName(args[0]);
-    if (name != "verify" && name != "restore")
-        return std::nullopt;
-    const bool verify = name == "verify";
-    const bool countOk = verify ? (args.size() == 2 || args.size() == 3) : args.size() == 3;
-    bool badArg = false;
-    for (size_t i = 1; i < args.size(); ++i)
-        badArg = badArg || args[i].empty() || !switchName(args[i]).empty();
-    // Wrong arguments go the way of every other bad command line: reported, logged, exit 3.
-    // A switch ("/wait") is never taken for a backup or a folder.
-    if (!countOk || badArg)
-        return std::nullopt;
-    Console console(fs, logPathOf(s.App), out, clock);
+    const std::string backup = backupOfPicked(fs, cl.backup);
+    const std::optional<std::string> messenger =
+        cl.messengerFolder.empty() ? std::nullopt : std::optional<std::string>(cl.messengerFolder);
+    console.report("Checking the backup " + backup +
+                       (messenger ? " against the database in " + databaseFolder(*messenger) : ""),
+                   false);
+    if (messenger)
+        reportInterruptedRestore(console, fs, *messenger);
+    const VerifyReport report = verifyBackup(fs, backup, messenger, work);
+    for (size_t i = 0; i < report.lines.size(); ++i)
+        console.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
+    return report.cancelled ? exitCancelled : report.intact ? exitDone : exitBackupFailed;
+}
 
-    if (verify) {
-        const std::optional<std::string> messenger =
-            args.size() == 3 ? std::optional<std::string>(args[2]) : std::nullopt;
+int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console,
+                      const Clock& clock, const WorkControl& work) {
+    FileSystem& fs = s.fs;
+    const std::string backupPath = backupOfPicked(fs, cl.backup);
+    const std::string& messenger = cl.messengerFolder;
+    console.report("Restoring the backup " + backupPath + " into " + databaseFolder(messenger),
+                   false);
+    reportInterruptedRestore(console, fs, messenger);
+    if (!fs.folderExists(messenger)) {
         console.report(
-            "Checking the backup " + args[1] +
-                (messenger ? " against the database in " + databaseFolder(*messenger) : ""),
-            false);
-        if (messenger)
-            reportInterruptedRestore(console, fs, *messenger);
-        const VerifyReport report = verifyBackup(fs, args[1], messenger);
-        for (size_t i = 0; i < report.lines.size(); ++i)
-            console.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
-        const int code = report.intact ? exitDone : exitBackupFailed;
-        console.report("Finished with exit code " + std::to_string(code), code != exitDone);
-        return code;
+            "The messenger folder " + messenger + " does not exist. Nothing was changed.", true);
+        return exitBackupFailed;
     }
-
-    console.report("Restoring the backup " + args[1] + " into " + databaseFolder(args[2]), false);
-    reportInterruptedRestore(console, fs, args[2]);
-    int code = exitBackupFailed;
-    if (!fs.folderExists(args[2])) {
-        console.report("The messenger folder " + args[2] + " does not exist. Nothing was changed.",
-                       true);
-    } else if (const auto parent = databaseFolderGivenAsMessengerFolder(fs, args[2])) {
+    if (const auto parent = databaseFolderGivenAsMessengerFolder(fs, messenger)) {
         // Restoring into it would make a db inside the database folder, beside the files.
-        console.report("The folder " + args[2] + " holds database files itself: it is a " +
+        console.report("The folder " + messenger + " holds database files itself: it is a " +
                            "database folder, not a messenger folder. Did you mean " + *parent +
                            "? Nothing was changed.",
                        true);
-        code = exitBadArguments;
-    } else {
-        const CheckedBackup backup = checkBackup(fs, args[1]);
-        if (backup.intact()) {
-            for (const BackupFile& f : backup.files)
-                console.report("  " + f.name + " (" + std::to_string(f.size) + " bytes)", false);
-        }
-        const auto report = restoreAlone(s.backupLock, kCommandLineLockWaitMs, fs, backup, args[2],
-                                         restoreStamp(clock()));
-        if (!report) {
-            console.message(backupRunningText(kCommandLineLockWaitMs), kRestoreFailedTitle, true);
-            code = exitAnotherBackupRunning;
-        } else {
-            const bool done = report->outcome == RestoreOutcome::Done;
-            reportLines(console, report->text, !done);
-            code = done ? exitDone : report->databaseInUse ? exitDatabaseInUse : exitBackupFailed;
-        }
+        return exitBadArguments;
     }
-    console.report("Finished with exit code " + std::to_string(code), code != exitDone);
-    return code;
+    const CheckedBackup backup = checkBackup(fs, backupPath, work);
+    if (backup.intact()) {
+        for (const BackupFile& f : backup.files)
+            console.report("  " + f.name + " (" + sizeText(f.size) + ")", false);
+    }
+    const auto report = restoreAlone(s.backupLock, kCommandLineLockWaitMs, fs, backup, messenger,
+                                     restoreStamp(clock()), work);
+    if (!report) {
+        console.message(backupRunningText(kCommandLineLockWaitMs), kRestoreFailedTitle, true);
+        return exitAnotherBackupRunning;
+    }
+    const bool done = report->outcome == RestoreOutcome::Done;
+    reportLines(console, report->text, !done);
+    if (report->outcome == RestoreOutcome::Cancelled)
+        return exitCancelled;
+    return done ? exitDone : report->databaseInUse ? exitDatabaseInUse : exitBackupFailed;
 }
 
 } // namespace ch

@@ -10,10 +10,16 @@
 
 namespace ch {
 
-// Runs args when they start with /verify or /restore and returns the exit code: 0 intact /
-// restored, 2 damaged, unreadable or not restored, 3 bad arguments, 4 the database in use, 5 a
-// backup kept running through the restore's wait. nullopt for any other command line.
-std::optional<int> runBackupCheckCommand(const std::vector<std::string>& args, const Services& s,
-                                         const OutputLine& out, const Clock& clock);
+// "/verify": reads cl.backup through (an archive, a folder of copies or one of its database
+// files) and compares it with cl.messengerFolder's database when one is given. Returns the
+// exit code: 0 intact, 2 damaged, unreadable or not found, 6 cancelled.
+int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
+                     const WorkControl& work);
+
+// "/restore": restores cl.backup (as /verify takes it) into cl.messengerFolder. Returns the
+// exit code: 0 restored, 2 not restored, 3 a database folder given as the messenger folder, 4
+// the database in use, 5 a backup kept running through the restore's wait, 6 cancelled.
+int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console,
+                      const Clock& clock, const WorkControl& work);
 
 } // namespace ch

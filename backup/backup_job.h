@@ -73,7 +73,14 @@ struct BackupTools {
     Archiver& archiver;
 };
 
-// The job's kind: a Normal or ZIP Backup, into a new generation when keep is set.
+// The job's kind: a Normal or ZIP Backup, into a new generation when keep is set. A destination
+// inside the database is refused first, as destinationInsideDatabase says.
 BackupResult runBackup(const BackupJob& job, const BackupTools& tools);
+
+// A backup into the messenger's db folder, or a folder inside it, would mix the copies with
+// the database it copies: a Failed result saying so, or nothing when the destination is
+// elsewhere. Both paths are full folder paths.
+std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job,
+                                                      LeadByteTest isLeadByte);
 
 } // namespace ch

@@ -351,7 +351,29 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
                   pruneFolders(fs, destination, job.stamp, *job.keep), *job.keep);
 }
 
+std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job,
+                                                      LeadByteTest isLeadByte) {
+    const std::string db =
+        normalFolderPath("C:\\", databaseFolder(job.messengerFolder), isLeadByte);
+    const std::string destination = normalFolderPath("C:\\", job.destination, isLeadByte);
+    const bool same = equalNoCase(destination, db, isLeadByte);
+    if (!same && !(destination.size() > db.size() && destination[db.size()] == '\\' &&
+                   equalNoCase(destination.substr(0, db.size()), db, isLeadByte)))
+        return std::nullopt;
+    BackupCause cause;
+    cause.file = job.destination;
+    cause.reason = "the backup folder is the database folder or inside it";
+    return backupFailure("The backup folder " + job.destination +
+                             (same ? " is ICQ's database folder."
+                                   : " lies inside ICQ's database folder " + db + ".") +
+                             "\r\nA backup must go elsewhere: choose a backup folder outside " +
+                             db + ".\r\n\r\nNothing was written.",
+                         BackupOutcome::Failed, cause);
+}
+
 BackupResult runBackup(const BackupJob& job, const BackupTools& tools) {
+    if (auto refused = destinationInsideDatabase(job, tools.fs.leadByteTest()))
+        return *refused;
     const bool zip = job.kind == BackupKind::Zip;
     if (job.keep)
         return zip ? zipGeneration(job, tools) : normalGeneration(job, tools);

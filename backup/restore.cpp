@@ -18,9 +18,6 @@ const char* const kRestoreFailedTitle = "Restore failed";
 const char* const kRestoredTitle = "Backup restored";
 const char* const kRestoreCancelledTitle = "Restore cancelled";
 
-namespace {
-
-// "512 bytes", "2.9 KB", "181 MB": one decimal while it says something.
 std::string sizeText(uint64_t bytes) {
     if (bytes < 1024)
         return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
@@ -35,6 +32,8 @@ std::string sizeText(uint64_t bytes) {
     std::snprintf(text, sizeof text, value < 100 ? "%.1f %s" : "%.0f %s", value, units[unit]);
     return text;
 }
+
+namespace {
 
 std::string fileListText(const std::vector<std::string>& names) {
     std::string text;

@@ -42,6 +42,9 @@ extern const char* const kRestoreCancelledTitle; // "Restore cancelled"
 // cancelled during its check or its unpacking says.
 std::string restoreCancelledText(const std::string& messengerFolder);
 
+// "512 bytes", "2.9 KB", "181 MB": one decimal while it says something.
+std::string sizeText(uint64_t bytes);
+
 // What the user is asked to confirm: the files with their sizes, the backup's date and the
 // database folder they replace.
 std::string restoreQuestion(const CheckedBackup& backup, const std::string& messengerFolder);

@@ -44,6 +44,23 @@ std::pair<uint64_t, uint32_t> readThrough(FileSystem& fs, const std::string& pat
     }
 }
 
+// A ZIP entry's time (local time, two-second steps) as seconds since 1970; 0 when it holds no
+// date.
+int64_t dosTimeOf(uint16_t date, uint16_t time) {
+    if (date == 0)
+        return 0;
+    std::tm t{};
+    t.tm_year = ((date >> 9) & 0x7f) + 80;
+    t.tm_mon = ((date >> 5) & 0x0f) - 1;
+    t.tm_mday = date & 0x1f;
+    t.tm_hour = time >> 11;
+    t.tm_min = (time >> 5) & 0x3f;
+    t.tm_sec = (time & 0x1f) * 2;
+    t.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&t);
+    return seconds == static_cast<std::time_t>(-1) ? 0 : static_cast<int64_t>(seconds);
+}
+
 void checkFolder(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
     std::vector<std::string> names;
     try {
@@ -66,9 +83,10 @@ void checkFolder(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
         try {
             std::tie(f.size, f.crc) = readThrough(fs, path, meter.copyHook());
             done += f.size;
-            out.modified = std::max(out.modified, fs.modifiedTime(path));
+            f.modified = fs.modifiedTime(path);
         } catch (const RuntimeError& e) {
             f.problem = "it cannot be read: " + plainReason(e);
+            f.fault = BackupFile::Fault::Unreadable;
         }
         out.files.push_back(f);
     }
@@ -78,8 +96,8 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
     std::optional<ZipReader> reader;
     try {
         reader.emplace(fs, out.path);
-        out.modified = fs.modifiedTime(out.path);
     } catch (const ZipDamage& e) {
+        out.damaged = true;
         out.problems.push_back("The archive " + out.path + " is damaged: " +
                                (e.entry().empty() ? "" : "the entry " + e.entry() + ": ") +
                                e.what() + ".");
@@ -89,6 +107,7 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
                                ".");
         return;
     }
+    out.damaged = reader->centralDirectoryMissing();
     if (reader->centralDirectoryMissing())
         out.problems.push_back("The archive " + out.path +
                                " is damaged: its central directory is missing (the archive is "
@@ -124,16 +143,22 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
         f.entryName = entry.name;
         f.size = entry.size;
         f.crc = entry.crc;
+        f.modified = dosTimeOf(entry.dosDate, entry.dosTime);
         try {
             reader->readEntry(entry, hook ? sink : std::function<void(const std::string&)>());
             // Never written under another name than the one it was saved with.
-            if (!entry.nameFits)
+            if (!entry.nameFits) {
                 f.problem = "it cannot be restored on this system: its name has characters "
                             "that this system's code page for file names does not have";
+                f.fault = BackupFile::Fault::NotRestorable;
+            }
         } catch (const ZipDamage& e) {
             f.problem = std::string("it is damaged: ") + e.what();
+            f.fault = BackupFile::Fault::Damaged;
+            out.damaged = true;
         } catch (const RuntimeError& e) {
             f.problem = "it cannot be read: " + plainReason(e);
+            f.fault = BackupFile::Fault::Unreadable;
         }
         if (!database) {
             // Not restored, but a damaged entry still means a damaged archive.
@@ -200,13 +225,31 @@ bool isDatabaseFileName(const std::string& name) {
     return patternListMatch(kDatabasePatterns, name);
 }
 
+std::string backupOfPicked(FileSystem& fs, const std::string& path) {
+    if (!isDatabaseFileName(path) || fs.folderExists(path))
+        return path;
+    const size_t cut = lastSeparator(path, "\\", fs.leadByteTest());
+    if (cut == std::string::npos)
+        return path;
+    return path.substr(0, cut == 2 && path[1] == ':' ? 3 : cut);
+}
+
 CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control) {
     CheckedBackup out;
     out.path = path;
+    try {
+        out.archive = !fs.status(path).folder;
+    } catch (const RuntimeError& e) {
+        if (e.number() == errFileNotFound || e.number() == errPathNotFound) {
+            out.found = false;
+            out.problems.push_back("The backup " + path + " was not found.");
+            return out;
+        }
+        out.archive = true; // the archive's own reading says why it cannot be read
+    }
     JobMeter meter(control);
     try {
         meter.stopIfCancelled();
-        out.archive = !fs.folderExists(path);
         if (out.archive)
             checkArchive(fs, out, meter);
         else
@@ -214,6 +257,11 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkCon
     } catch (const WorkCancelled&) {
         out.cancelled = true;
     }
+    for (const BackupFile& f : out.files)
+        out.modified = std::max(out.modified, f.modified);
+    // An archive whose entries hold no date is as old as the archive.
+    if (out.archive && out.modified == 0)
+        bestEffort([&] { out.modified = fs.modifiedTime(path); });
     return out;
 }
 
@@ -271,15 +319,22 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
         }
     }
 
+    if (!checked.found) {
+        lines.push_back("The backup " + checked.path + " was not found.");
+        return report;
+    }
     for (const auto& problem : checked.problems)
         lines.push_back(problem);
     for (const BackupFile& f : checked.files) {
         const std::string shown = f.entryName.empty() ? f.name : f.entryName;
-        std::string line =
-            shown + ": " +
-            (f.problem.empty() ? "intact, " + sizeText(f.size) : "DAMAGED, " + f.problem);
-        if (messengerFolder) {
-            auto it = current.find(fs.caseFolded(f.name));
+        auto it = messengerFolder ? current.find(fs.caseFolded(f.name)) : current.end();
+        std::string line = shown + ": ";
+        switch (f.fault) {
+        case BackupFile::Fault::None:
+            line += "intact, " + sizeText(f.size);
+            // Only a file read intact is compared: a damaged one differs from anything.
+            if (!messengerFolder)
+                break;
             if (it == current.end())
                 line += "; only in the backup";
             else if (!it->second.problem.empty())
@@ -288,26 +343,42 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
                 line += "; the same as in the database";
             else
                 line += "; the database's copy has changed since";
-            if (it != current.end())
-                current.erase(it);
+            break;
+        case BackupFile::Fault::Damaged:
+            line += "DAMAGED: " + f.problem.substr(f.problem.find(": ") + 2);
+            break;
+        case BackupFile::Fault::Unreadable:
+            line += "UNREADABLE: " + f.problem.substr(f.problem.find(": ") + 2);
+            break;
+        case BackupFile::Fault::NotRestorable:
+            line += "CANNOT BE RESTORED here: " + f.problem.substr(f.problem.find(": ") + 2);
+            break;
         }
+        if (it != current.end())
+            current.erase(it);
         lines.push_back(line);
     }
     for (const auto& [key, c] : current)
         lines.push_back(c.name + ": missing from the backup (it is in " + dbFolder + ")");
 
     report.intact = checked.intact();
+    const size_t n = checked.files.size();
+    const bool unreadable =
+        std::any_of(checked.files.begin(), checked.files.end(),
+                    [](const BackupFile& f) { return f.fault == BackupFile::Fault::Unreadable; });
     if (report.intact)
-        lines.push_back("The backup " + checked.path +
-                        " is intact: " + std::to_string(checked.files.size()) +
-                        (checked.files.size() == 1 ? " database file" : " database files") +
-                        ", from " + localDateText(checked.modified) + ".");
+        lines.push_back("The backup " + checked.path + " is intact: " + std::to_string(n) +
+                        (n == 1 ? " database file" : " database files") + ", from " +
+                        localDateText(checked.modified) + " (its newest file's time).");
     else if (checked.files.empty() && checked.problems.empty())
         lines.push_back("The backup " + checked.path +
                         " holds no database files (*.dat or *.idx): it cannot be restored.");
+    else if (checked.damaged)
+        lines.push_back("The backup " + checked.path + " is DAMAGED: it cannot be restored.");
+    else if (unreadable || checked.files.empty())
+        lines.push_back("The backup " + checked.path + " cannot be read: it cannot be restored.");
     else
-        lines.push_back("The backup " + checked.path +
-                        " is DAMAGED or unreadable: it cannot be restored.");
+        lines.push_back("The backup " + checked.path + " cannot be restored: see the lines above.");
     return report;
 }
 

@@ -20,6 +20,9 @@ struct BackupFile {
     uint64_t size = 0;
     uint32_t crc = 0;    // of the data as read
     std::string problem; // why it cannot be read; empty when it was read intact
+    // What problem says, as /verify's verdict for the file puts it.
+    enum class Fault { None, Damaged, Unreadable, NotRestorable } fault = Fault::None;
+    int64_t modified = 0; // as the backup records it (seconds since 1970); 0 when unknown
 };
 
 struct CheckedBackup {
@@ -30,7 +33,11 @@ struct CheckedBackup {
     // entry whose name leads out of the folder it would be restored into, other entries
     // that are damaged, database files in more than one folder of the archive.
     std::vector<std::string> problems;
-    int64_t modified = 0;   // newest modification time of the backup (seconds since 1970)
+    // The backup's date: the newest modification time of its database files (seconds since
+    // 1970), the same for an archive as for a folder of copies.
+    int64_t modified = 0;
+    bool found = true;      // false when nothing is at path
+    bool damaged = false;   // some part of it fails its checks (not merely unreadable)
     bool cancelled = false; // the check was cancelled part-way: files and problems are partial
 
     bool intact() const;
@@ -44,6 +51,11 @@ bool entryNameStaysInside(const std::string& entryName, LeadByteTest isLeadByte)
 
 // True for "*.dat" and "*.idx" names.
 bool isDatabaseFileName(const std::string& name);
+
+// The backup a path given for checking or restoring stands for: a *.dat or *.idx file stands
+// for the folder of copies it lies in (as the open dialogs offer them); anything else is
+// itself.
+std::string backupOfPicked(FileSystem& fs, const std::string& path);
 
 // A path names an archive when it is a file; a folder is a folder of copies. Never throws
 // for a damaged backup: what went wrong is in the result. Reports the Checking stage by the

@@ -369,7 +369,7 @@ void ZipReader::readEntry(const ZipEntry& entry,
         require(left == 0 && s.avail_in == 0, n, "its packed data is longer than recorded");
     }
     require(size == entry.size, n, "its data is shorter than recorded");
-    require(crc == entry.crc, n, "its data does not match its CRC-32 (the data is damaged)");
+    require(crc == entry.crc, n, "its data does not match its CRC-32");
     if (descriptor)
         checkDataDescriptor(entry, at);
 }

@@ -189,6 +189,20 @@ bool FileSystem::folderExists(const std::string& path) {
     }
 }
 
+void FileSystem::makeFolderAndParents(const std::string& path) {
+    if (folderExists(path))
+        return;
+    const size_t cut = lastSeparator(path, "\\", leadByteTest());
+    // A drive's root ("D:\") and a network share ("\\server\share") are never made.
+    const bool network = path.rfind("\\\\", 0) == 0;
+    const bool parentIsRoot =
+        cut == std::string::npos ||
+        (network ? std::count(path.begin(), path.end(), '\\') <= 4 : cut <= 2);
+    if (!parentIsRoot)
+        makeFolderAndParents(path.substr(0, cut));
+    makeFolder(path);
+}
+
 bool FileSystem::fileExists(const std::string& path) {
     try {
         return !status(path).folder;

@@ -96,6 +96,11 @@ class FileSystem {
     virtual std::vector<DriveInfo> drives() = 0;
     // The current folder of a drive ("c:\" style root or full path). 68 when not ready.
     virtual std::string currentFolder(char driveLetter) = 0;
+    // The full path Windows makes of path (GetFullPathName), as a program started in the
+    // working folder reads it: "ICQ", ".\ICQ" and "..\x" from the working folder, "\x" from the
+    // root of its drive, "D:x" from drive D's own current folder; "." and ".." resolved. Nothing
+    // is looked up, so the path need not exist; a trailing backslash is kept.
+    virtual std::string fullPath(const std::string& path) = 0;
     // Opens a file as how says and closes it again: 53 missing, 70 in use or denied, 57
     // device error.
     virtual void checkOpen(const std::string& path, OpenCheck how) = 0;
@@ -132,6 +137,10 @@ class FileSystem {
     // the folder is missing).
     std::string findFirstFile(const std::string& pattern);
     bool folderExists(const std::string& path);
+    // Makes a folder and every missing folder above it (a full path, without a trailing
+    // backslash); nothing when it exists. Fails as makeFolder does, leaving the folders made
+    // so far.
+    void makeFolderAndParents(const std::string& path);
     bool fileExists(const std::string& path);
     // Size of a file in bytes; 53 when missing, 75 for a folder.
     uint64_t fileSize(const std::string& path);

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -36,6 +37,28 @@ void writeLine(const std::string& line, bool isProblem) {
     const std::string text = line + "\r\n";
     DWORD written = 0;
     WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// Set by Ctrl+C (or Ctrl+Break) in the console window the run was started from; the run then
+// stops as the window's Cancel stops a backup.
+std::atomic<bool> consoleCancel{false};
+
+BOOL CALLBACK onConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE; // closing the window or logging off ends the process as usual
+    consoleCancel = true;
+    return TRUE;
+}
+
+bool isConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+void writeRaw(const std::string& text) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+              &written, nullptr);
 }
 
 std::string localTime() {
@@ -88,7 +111,21 @@ void connectOutput() {
 int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
     connectOutput();
     ch::Win32Platform platform(App);
-    return ch::runCommandLine(args, platform.services, writeLine, localTime);
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+    ch::RunControl control;
+    control.cancel = &consoleCancel;
+    // The progress line only where a person watches: a console, never a file or a pipe.
+    if (!isConsole(GetStdHandle(STD_OUTPUT_HANDLE)))
+        return ch::runCommandLine(args, platform.services, writeLine, localTime,
+                                  ch::Waiting::real(), control);
+    ch::ProgressLine progress(writeRaw);
+    control.progress = [&progress](const std::string& text) { progress.show(text); };
+    const auto out = [&progress](const std::string& line, bool isProblem) {
+        progress.clear();
+        writeLine(line, isProblem);
+    };
+    return ch::runCommandLine(args, platform.services, out, localTime, ch::Waiting::real(),
+                              control);
 }
 
 int runWindow(ch::AppObject& App, int showCommand) {

@@ -199,6 +199,19 @@ std::string Win32FileSystem::currentFolder(char driveLetter) {
     return toAnsi(full);
 }
 
+std::string Win32FileSystem::fullPath(const std::string& path) {
+    const std::wstring wide = toWide(path);
+    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        throwLastError(path);
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n >= full.size())
+        throwLastError(path);
+    full.resize(n);
+    return toAnsi(full);
+}
+
 FileStatus Win32FileSystem::status(const std::string& path) {
     CriticalErrorsQuiet quiet;
     WIN32_FILE_ATTRIBUTE_DATA data;

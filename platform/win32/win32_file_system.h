@@ -21,6 +21,7 @@ class Win32FileSystem : public FileSystem {
     std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<DriveInfo> drives() override;
     std::string currentFolder(char driveLetter) override;
+    std::string fullPath(const std::string& path) override;
     // win32_backup_files.cpp
     void checkOpen(const std::string& path, OpenCheck how) override;
     std::string readPart(const std::string& path, uint64_t offset, size_t size) override;

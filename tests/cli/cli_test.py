@@ -25,6 +25,10 @@ WORK = None
 LOG_ENTRY = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  (.*)$")
 DONE_ZIP = ("[Done !] Your ICQ backup has been succesfully copied to: {}\\chathoard.zip "
             "You can unzip the files by using Winzip or pkunzip.exe")
+# "Summary: 12 files, 1.5 MB (1595295 bytes), archive 520.8 KB (533332 bytes), 1 second."
+SIZE = r"(?:[\d.]+ [KMGT]B \((\d+) bytes\)|(\d+) bytes?)"
+SUMMARY = re.compile(rf"^Summary: (\d+) files?, {SIZE}(?:, archive {SIZE})?, \d+ seconds?\.$")
+SEE_USAGE = "Type chathoard /? to see how the command line is written."
 
 
 def read_bytes(*parts):
@@ -57,9 +61,10 @@ class CommandLineRuns(unittest.TestCase):
         shutil.rmtree(self.program, ignore_errors=True)
         wine_env.make_program_folder(self.program, "S")
 
-    def run_program(self, *args):
+    def run_program(self, *args, cwd=None):
         with self.watch.during():
-            result = self.wine.run_program(self.program, args, display=self.watch.available)
+            result = self.wine.run_program(self.program, args, display=self.watch.available,
+                                           cwd=cwd)
         self.assertEqual(self.watch.appeared, set(), "a window appeared during a command-line run")
         return result
 
@@ -79,6 +84,18 @@ class CommandLineRuns(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.program, "icqtemp.dat")))
         self.assertEqual(wine_env.temporary_files(*folders), [])
 
+    def assert_summary(self, line, db, archive=None):
+        """The summary line: the database's files and bytes, and the archive's size."""
+        match = SUMMARY.match(line)
+        self.assertIsNotNone(match, line)
+        names = wine_env.database_names(db)
+        files, size, small_size, archive_size, small_archive_size = match.groups()
+        self.assertEqual(int(files), len(names))
+        self.assertEqual(int(size or small_size),
+                         sum(os.path.getsize(os.path.join(db, n)) for n in names))
+        archive_size = archive_size or small_archive_size
+        self.assertEqual(archive_size and int(archive_size), archive and os.path.getsize(archive))
+
     def assert_same_as_database(self, names_and_bytes):
         expected = {n: read_bytes(self.db, n) for n in wine_env.database_names(self.db)}
         self.assertEqual(sorted(names_and_bytes), sorted(expected))
@@ -92,9 +109,10 @@ class CommandLineRuns(unittest.TestCase):
         self.assertEqual((code, err), (0, []))
         expected = [r"ZIP backup of R:\icq to R:\dest-zip", DONE_ZIP.format(r"R:\dest-zip"),
                     "Finished with exit code 0"]
-        self.assertEqual(out, expected)
-        self.assertEqual(self.log_lines(), expected)
         archive = os.path.join(dest, "chathoard.zip")
+        self.assert_summary(out.pop(2), self.db, archive)
+        self.assertEqual(out, expected)
+        self.assertEqual([line for line in self.log_lines() if not SUMMARY.match(line)], expected)
         self.assertTrue(wine_env.unzip_test(archive), "unzip -t rejects the archive")
         with zipfile.ZipFile(archive) as z:
             self.assert_same_as_database(
@@ -110,8 +128,9 @@ class CommandLineRuns(unittest.TestCase):
         expected = [r"Normal backup of R:\icq to R:\dest-normal",
                     r"[Done !] Your ICQ backup has been succesfully copied to: R:\dest-normal",
                     "Finished with exit code 0"]
+        self.assert_summary(out.pop(2), self.db)
         self.assertEqual(out, expected)
-        self.assertEqual(self.log_lines(), expected)
+        self.assertEqual(len(self.log_lines()), 4)
         self.assert_same_as_database(
             {n: read_bytes(dest, n) for n in os.listdir(dest)})
 
@@ -133,7 +152,8 @@ class CommandLineRuns(unittest.TestCase):
             self.assertRegex(made[-1], r"^chathoard-\d{4}-\d\d-\d\d-\d{6}\.zip$")
         self.assertEqual(sorted(os.listdir(dest)), sorted(mine + made[-3:]))
         self.assertEqual(made, sorted(made))
-        self.assertIn("Deleted the older backup R:\\dest-keep\\" + made[1], out[1])
+        self.assertEqual(out[2], "Deleted the older backup R:\\dest-keep\\" + made[1])
+        self.assertTrue(out[1].startswith("[Done !]") and "Deleted" not in out[1], out[1])
         with zipfile.ZipFile(os.path.join(dest, made[-1])) as z:
             self.assert_same_as_database(
                 {os.path.basename(i.filename): z.read(i) for i in z.infolist()})
@@ -145,9 +165,10 @@ class CommandLineRuns(unittest.TestCase):
         code, _, err = self.run_program("/normal", r"R:\no-icq", r"R:\dest-unused")
         self.assertEqual(code, 1)
         log = self.log_lines()
-        self.assertEqual(len(log), 4, log)
-        self.assertEqual(log[0], log[2])
-        self.assertEqual(err, log[1:2])
+        self.assertEqual(len(log), 6, log)
+        self.assertEqual(log[:3], log[3:])
+        self.assertEqual(err, log[4:6])
+        self.assertEqual(err[-1], "Finished with exit code 1")
 
     def test_folder_without_database_exits_1_and_touches_nothing(self):
         dest = self.path("dest-none")
@@ -160,9 +181,10 @@ class CommandLineRuns(unittest.TestCase):
                     code, out, err = self.run_program(switch, folder, r"R:\dest-none")
                     self.assertEqual(code, 1)
                     self.assertEqual(len(out), 1, out)
-                    self.assertEqual(len(err), 1, err)
+                    self.assertEqual(len(err), 2, err)
                     self.assertTrue(err[0].startswith(problem), err)
-                    self.assertEqual(self.log_lines()[-1], err[0])
+                    self.assertEqual(err[1], "Finished with exit code 1")
+                    self.assertEqual(self.log_lines()[-2:], err)
         self.assertEqual(os.listdir(dest), [])
         self.assert_no_leftovers(dest, self.program)
 
@@ -208,7 +230,11 @@ class CommandLineRuns(unittest.TestCase):
         code, out, err = self.run_program("/verify", r"R:\dest-verify\cut.zip")
         self.assertEqual(code, 2)
         self.assertTrue(any(line.startswith(broken + ": DAMAGED") for line in out), out)
-        self.assertIn("is DAMAGED or unreadable", err[0])
+        self.assertEqual(err, [r"The backup R:\dest-verify\cut.zip is DAMAGED: it cannot be "
+                               "restored.", "Finished with exit code 2"])
+        code, out, err = self.run_program("/verify", r"R:\dest-verify\gone.zip")
+        self.assertEqual((code, err), (2, [r"The backup R:\dest-verify\gone.zip was not found.",
+                                           "Finished with exit code 2"]))
 
     def test_verify_passes_what_common_zip_tools_write(self):
         dest = self.path("dest-tools")
@@ -240,18 +266,90 @@ class CommandLineRuns(unittest.TestCase):
             code, out, err = self.run_program("/verify", "R:\\dest-tools\\" + name, r"R:\icq")
             self.assertEqual((code, err), (0, []), name + ":\n" + "\n".join(out))
 
-    def test_misspelled_switch_exits_3_with_usage_and_a_log_entry(self):
+    def test_a_bad_argument_exits_3_naming_it_and_why(self):
         dest = self.path("dest-bad")
         os.makedirs(dest)
-        for args in (("/zpi", r"R:\icq", r"R:\dest-bad"), ("/zip", r"R:\icq"),
-                     ("zip", r"R:\icq", r"R:\dest-bad")):
+        for args, problem in (
+                (("/zpi", r"R:\icq", r"R:\dest-bad"), "/zpi: not a switch of Chathoard"),
+                (("/zip", r"R:\icq"), "/zip: give the messenger folder and the destination folder"),
+                (("zip", r"R:\icq", r"R:\dest-bad"),
+                 "zip: the command line starts with /normal, /zip, /verify or /restore"),
+                (("/zip", r"R:\icq", r"R:\dest-bad", "/keep:1000"),
+                 "/keep:1000: keep 1 to 999 backups"),
+                (("/zip", r"R:\icq", r"R:\dest-bad", "/wait", "/Wait:5"),
+                 "/Wait:5: /wait is given twice")):
             with self.subTest(args=args):
                 code, out, err = self.run_program(*args)
                 self.assertEqual((code, out), (3, []))
-                self.assertEqual(err[0], "The arguments were not understood: " + " ".join(args))
-                self.assertTrue(any("Exit codes:" in line for line in err), err)
-                self.assertEqual(self.log_lines()[-2:], [err[0], "Finished with exit code 3"])
+                self.assertEqual(err, [problem, SEE_USAGE, "Finished with exit code 3"])
+                self.assertEqual(self.log_lines()[-3:], err)
         self.assertEqual(os.listdir(dest), [])
+
+    def test_paths_are_taken_from_the_working_folder_and_named_in_full(self):
+        """As Task Scheduler's "Start in" sets it: R:\ and R:\start-in here."""
+        start_in = self.path("start-in")
+        os.makedirs(start_in, exist_ok=True)
+        code, out, err = self.run_program("/zip", "icq", r"Backups\cli", cwd=WORK)
+        self.assertEqual((code, err), (0, []), out)
+        self.assertEqual(out[:2], [r"ZIP backup of R:\icq to R:\Backups\cli",
+                                   r"Created the destination folder R:\Backups\cli"])
+        archive = self.path("Backups", "cli", "chathoard.zip")
+        self.assertTrue(wine_env.unzip_test(archive))
+        self.assert_summary(out[-2], self.db, archive)
+        for args, first in (
+                (("/normal", r"..\icq", r"\dest-rel\a\b"),
+                 r"Normal backup of R:\icq to R:\dest-rel\a\b"),
+                (("/normal", ".\\..\\icq\\", "R:copies"),
+                 r"Normal backup of R:\icq to R:\start-in\copies")):
+            with self.subTest(args=args):
+                code, out, err = self.run_program(*args, cwd=start_in)
+                self.assertEqual((code, err), (0, []), out)
+                self.assertEqual(out[0], first)
+        self.assert_same_as_database(
+            {n: read_bytes(self.path("dest-rel", "a", "b"), n)
+             for n in os.listdir(self.path("dest-rel", "a", "b"))})
+        code, out, err = self.run_program("/verify", r"..\Backups\cli\chathoard.zip", r"\icq",
+                                          cwd=start_in)
+        self.assertEqual((code, err), (0, []), out)
+        self.assertEqual(out[0], r"Checking the backup R:\Backups\cli\chathoard.zip against the "
+                                 r"database in R:\icq\db")
+
+    def test_a_destination_that_cannot_be_used_exits_2_and_writes_nothing(self):
+        before = sorted(os.listdir(self.db))
+        for args, problem in (
+                (("/zip", r"R:\icq", r"Q:\Backups"),
+                 r"The destination folder Q:\Backups cannot be used: drive Q: is not available "
+                 "(a removable disk may be unplugged)."),
+                (("/normal", r"R:\icq", r"R:\icq\db"), "A backup must go elsewhere"),
+                (("/zip", r"R:\icq", r"R:\icq\DB\sub", "/keep:2"), "A backup must go elsewhere")):
+            with self.subTest(args=args):
+                code, out, err = self.run_program(*args)
+                self.assertEqual(code, 2)
+                self.assertEqual(len(err), 2, err)
+                self.assertIn(problem, err[0])
+                self.assertEqual(err[1], "Finished with exit code 2")
+                self.assertEqual(self.log_lines()[-2:], err)
+        self.assertEqual(sorted(os.listdir(self.db)), before)
+        self.assert_no_leftovers(self.program)
+
+    def test_restore_takes_a_file_of_a_normal_backup_for_its_folder(self):
+        dest = self.path("dest-restore")
+        code, out, err = self.run_program("/normal", r"R:\icq", r"R:\dest-restore", "/keep:2")
+        self.assertEqual((code, err), (0, []), out)
+        [stamp] = os.listdir(dest)
+        target = self.path("icq-restore")
+        shutil.rmtree(target, ignore_errors=True)
+        os.makedirs(os.path.join(target, "db"))
+        with open(os.path.join(target, "db", "old.dat"), "wb") as f:
+            f.write(b"old")
+        name = wine_env.database_names(self.db)[0]
+        code, out, err = self.run_program(
+            "/restore", "R:\\dest-restore\\" + stamp + "\\" + name, r"R:\icq-restore")
+        self.assertEqual((code, err), (0, []), out)
+        self.assertEqual(out[0], "Restoring the backup R:\\dest-restore\\" + stamp +
+                         r" into R:\icq-restore\db")
+        self.assertEqual(sorted(os.listdir(os.path.join(target, "db"))),
+                         sorted(wine_env.database_names(self.db)))
 
     def test_usage_switch_exits_0_on_standard_output(self):
         for switch in ("/?", "/help", "-h"):

@@ -83,12 +83,15 @@ class Wine:
         return subprocess.Popen(PERMISSIONS_APPLY + ["wine", program] + list(args), cwd=cwd,
                                 env=self._env(display), **kwargs)
 
-    def run_program(self, program_folder, args, timeout=120, display=False):
-        """Runs chathoard.exe from its program folder; returns (exit code, out lines, err lines)."""
+    def run_program(self, program_folder, args, timeout=120, display=False, cwd=None):
+        """Runs chathoard.exe from its program folder, in the working folder cwd (a Linux path;
+        default the program folder); returns (exit code, out lines, err lines)."""
         # Files, not pipes: Wine's service processes started by this run inherit the handles
         # and would hold a pipe open long after the program has ended.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            proc = self.popen("chathoard.exe", args, program_folder, display, stdout=out,
+            program = "chathoard.exe" if cwd is None else os.path.join(program_folder,
+                                                                        "chathoard.exe")
+            proc = self.popen(program, args, cwd or program_folder, display, stdout=out,
                               stderr=err, stdin=subprocess.DEVNULL)
             try:
                 code = proc.wait(timeout=timeout)

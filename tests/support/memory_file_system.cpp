@@ -339,6 +339,7 @@ void MemoryFileSystem::setCurrentFolder(const std::string& folder) {
     if (!n || !n->folder)
         throw std::logic_error("no such folder: " + folder);
     r.drive->current = r.parts;
+    workingDrive_ = r.drive->letter;
 }
 
 void MemoryFileSystem::setLocked(const std::string& path, bool locked) {
@@ -704,6 +705,31 @@ std::string MemoryFileSystem::currentFolder(char driveLetter) {
             d.current.clear();
         return pathOf(d.letter, d.current);
     });
+}
+
+std::string MemoryFileSystem::fullPath(const std::string& path) {
+    std::string p = path;
+    for (char& c : p)
+        if (c == '/')
+            c = '\\';
+    if (p.rfind("\\\\", 0) == 0)
+        return p; // a network path is full already
+    // A drive's current folder as Windows keeps it; the root for a drive it does not know.
+    const auto currentOf = [&](char letter) {
+        const Drive* d = findDrive(letter);
+        return d ? pathOf(d->letter, d->current) : std::string{letter, ':', '\\'};
+    };
+    std::string full;
+    if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0])))
+        full = p.size() > 2 && p[2] == '\\' ? p : currentOf(p[0]) + "\\" + p.substr(2);
+    else if (!p.empty() && p[0] == '\\')
+        full = std::string{workingDrive_, ':'} + p;
+    else
+        full = currentOf(workingDrive_) + "\\" + p;
+    std::string normal = normalFolderPath("C:\\", full, leadByte_);
+    if (!p.empty() && p.back() == '\\' && normal.back() != '\\')
+        normal += '\\';
+    return normal;
 }
 
 // A file opened for writing, made when missing: the checks CreateFile makes for that.

@@ -61,7 +61,8 @@ class MemoryFileSystem : public FileSystem {
     void removeDrive(char letter);
     void setReady(char letter, bool ready);
     void setLabel(char letter, const std::string& label);
-    // Must name an existing folder of that drive.
+    // Must name an existing folder of that drive. It becomes that drive's current folder and
+    // the working folder, as SetCurrentDirectory makes it.
     void setCurrentFolder(const std::string& folder);
     // Creates the folder and any missing parents (the drive must exist), timed by clock as
     // makeFolder times the folders it makes.
@@ -132,6 +133,7 @@ class MemoryFileSystem : public FileSystem {
     std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<DriveInfo> drives() override;
     std::string currentFolder(char driveLetter) override;
+    std::string fullPath(const std::string& path) override;
     void checkOpen(const std::string& path, OpenCheck how) override;
     std::string readPart(const std::string& path, uint64_t offset, size_t size) override;
     void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) override;
@@ -178,6 +180,7 @@ class MemoryFileSystem : public FileSystem {
     std::string pathOf(char letter, const std::vector<std::string>& parts) const;
 
     std::map<char, std::unique_ptr<Drive>> drives_;
+    char workingDrive_ = 'c';
     LeadByteTest leadByte_ = isNeverLeadByte;
     std::vector<Failure> failures_;
     std::map<size_t, RuntimeErrorNumbers> callFailures_;

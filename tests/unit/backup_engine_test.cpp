@@ -54,6 +54,28 @@ TEST_F(Engine, ANormalBackupThatMeetsAFileInUseNamesTheFileTheReasonAndThePaths)
     EXPECT_EQ(fs.content("D:\\Save\\a.idx"), "index");
 }
 
+TEST_F(Engine, ADestinationInTheDatabaseFolderIsRefusedBeforeAnythingIsWritten) {
+    fs.addFolder("C:\\ICQ\\db\\Keep");
+    fs.addFolder("C:\\ICQ\\dbx");
+    for (const char* inside : {"C:\\ICQ\\db", "c:\\icq\\DB\\", "C:\\ICQ\\db\\Keep"}) {
+        for (BackupKind kind : {BackupKind::Normal, BackupKind::Zip}) {
+            job.destination = inside;
+            job.kind = kind;
+            job.keep = kind == BackupKind::Zip ? std::optional<int>(2) : std::nullopt;
+            job.stamp = "2026-12-07-030000";
+            const BackupResult result = run();
+            EXPECT_EQ(result.outcome, BackupOutcome::Failed) << inside;
+            ASSERT_TRUE(result.cause);
+            EXPECT_EQ(result.cause->file, inside);
+            EXPECT_THAT(result.text, HasSubstr("A backup must go elsewhere: choose a backup "
+                                               "folder outside C:\\ICQ\\db."));
+            EXPECT_TRUE(fs.changes().empty()) << fs.dump();
+        }
+    }
+    job.destination = "C:\\ICQ\\dbx"; // only a name that starts the same
+    EXPECT_EQ(run().outcome, BackupOutcome::Done);
+}
+
 TEST_F(Engine, AZipGenerationListsThePrunedBackupsAsWarningsAndInItsText) {
     fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
     job.kind = BackupKind::Zip;

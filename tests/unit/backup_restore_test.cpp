@@ -80,9 +80,9 @@ TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
     const VerifyReport cut = verifyBackup(fs, "D:\\Save\\cut.zip", std::nullopt);
     EXPECT_FALSE(cut.intact);
     EXPECT_THAT(cut.lines, ::testing::Contains(HasSubstr("central directory is missing")));
-    EXPECT_THAT(cut.lines, ::testing::Contains("a.dat: DAMAGED, it is damaged: the archive ends "
-                                               "inside this entry (it is truncated)"));
-    EXPECT_THAT(cut.lines.back(), HasSubstr("is DAMAGED or unreadable"));
+    EXPECT_THAT(cut.lines, ::testing::Contains("a.dat: DAMAGED: the archive ends inside this "
+                                               "entry (it is truncated)"));
+    EXPECT_EQ(cut.lines.back(), "The backup D:\\Save\\cut.zip is DAMAGED: it cannot be restored.");
 
     // One flipped byte in the stored entry's data: its CRC-32 no longer matches.
     std::string flipped = zip;
@@ -308,6 +308,48 @@ TEST_F(RestoreScene, TheCheckMenuItemShowsTheVerifyReportInItsWindow) {
     EXPECT_EQ(runtime.modalShown, 2);
 }
 
+// One verdict per backup, in words that say one thing; and "from" is the newest database
+// file's time whether the backup is an archive or a folder.
+TEST_F(RestoreScene, VerifySaysOneVerdictAndDatesEveryBackupByItsNewestFile) {
+    const VerifyReport missing = verifyBackup(fs, "D:\\Save\\gone.zip", "C:\\ICQ");
+    EXPECT_FALSE(missing.intact);
+    EXPECT_THAT(missing.lines, ElementsAre("The backup D:\\Save\\gone.zip was not found."));
+
+    fs.clock = 2'000'000'000; // the archive file is newer than its entries (1980-01-01)
+    fs.addFile("D:\\Save\\copy.zip", fs.content("D:\\Save\\chathoard.zip"));
+    EXPECT_THAT(verifyBackup(fs, "D:\\Save\\copy.zip", std::nullopt).lines.back(),
+                HasSubstr("from 1980-01-01 00:00 (its newest file's time)."));
+    fs.addFile("D:\\Copies\\a.dat", kChats, 1'500'000'000);
+    fs.addFile("D:\\Copies\\a.idx", "index", 1'600'000'000);
+    EXPECT_THAT(verifyBackup(fs, "D:\\Copies", std::nullopt).lines.back(),
+                HasSubstr("from " + localDateText(1'600'000'000) + " (its newest file's time)."));
+
+    std::string flipped = fs.content("D:\\Save\\chathoard.zip");
+    flipped[flipped.find("index")] = 'X';
+    fs.addFile("D:\\Save\\flipped.zip", flipped);
+    const VerifyReport damaged = verifyBackup(fs, "D:\\Save\\flipped.zip", "C:\\ICQ");
+    EXPECT_THAT(damaged.lines, ElementsAre("a.dat: intact, 3000 bytes; the database's copy has "
+                                           "changed since",
+                                           "a.idx: DAMAGED: its data does not match its CRC-32",
+                                           "The backup D:\\Save\\flipped.zip is DAMAGED: it "
+                                           "cannot be restored."));
+}
+
+TEST_F(RestoreScene, CommandLineRestoresWhatTheWindowTakesADatabaseFileForItsFolder) {
+    App.Path = "C:\\Tools";
+    fs.addFolder("C:\\Tools");
+    std::vector<std::string> lines;
+    const auto out = [&](const std::string& l, bool) { lines.push_back(l); };
+    const auto clock = [] { return std::string("2026-12-07 03:00:00"); };
+    EXPECT_EQ(runCommandLine({"/verify", "D:\\Copies\\a.idx"}, services, out, clock), 0);
+    EXPECT_EQ(lines.at(0), "Checking the backup D:\\Copies");
+    lines.clear();
+    EXPECT_EQ(runCommandLine({"/restore", "D:\\Copies\\A.DAT", "C:\\ICQ"}, services, out, clock), 0)
+        << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines.at(0), "Restoring the backup D:\\Copies into C:\\ICQ\\db");
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
+}
+
 TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     App.Path = "C:\\Tools";
     fs.addFolder("C:\\Tools");
@@ -323,8 +365,9 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     EXPECT_EQ(run({"-VERIFY", "D:\\Save\\cut.zip", "C:\\ICQ"}), 2);
     EXPECT_THAT(lines, ::testing::Contains(HasSubstr("a.dat: DAMAGED")));
     EXPECT_EQ(run({"/verify"}), 3);
-    EXPECT_THAT(fs.content("C:\\Tools\\chathoard.log"),
-                HasSubstr("The arguments were not understood"));
+    EXPECT_THAT(lines, ElementsAre("/verify: give the backup, then the messenger folder if it is "
+                                   "to be compared",
+                                   kSeeUsage, "Finished with exit code 3"));
     EXPECT_EQ(run({"/restore", "D:\\Save\\chathoard.zip"}), 3);
     EXPECT_EQ(run({"/restore", "D:\\Save\\cut.zip", "C:\\ICQ"}), 2);
     // A switch is not a folder; a database folder is not the messenger folder above it.
@@ -342,7 +385,8 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     // A backup of that folder shows the window's question, which nobody answers.
     EXPECT_EQ(run({"/normal", "C:\\ICQ2", "D:\\Save"}), 1);
     EXPECT_THAT(lines, ElementsAre(HasSubstr("Normal backup of C:\\ICQ2"),
-                                   HasSubstr("[Restore a backup] "), HasSubstr("No messenger")));
+                                   HasSubstr("[Restore a backup] "), HasSubstr("No messenger"),
+                                   "Finished with exit code 1"));
     EXPECT_FALSE(fs.folderExists("C:\\ICQ2\\db"));
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
     // While a backup runs (and copies the database) the restore waits for it, then gives up.

@@ -26,12 +26,14 @@ std::vector<std::pair<int, std::string>> exitCodeTable() {
         {exitNoMessengerDatabase, "No ICQ database: the ICQ folder cannot be opened, or its db "
                                   "folder holds no .dat or .idx files. Nothing was copied."},
         {exitBackupFailed,
-         "Failed: the backup folder cannot be opened, a file could not be copied, the staging "
+         "Failed: the backup folder could not be made or opened, its drive is not available, or "
+         "it is the database folder or inside it; or a file could not be copied, the staging "
          "folder could not be made or the archive was not written; the log says why. /verify: "
-         "the backup is damaged or unreadable. /restore: the backup was not restored; the log "
-         "says why."},
-        {exitBadArguments, "Bad arguments: a misspelled switch, a missing folder, or a /keep or "
-                           "/wait number out of its range. Nothing was done."},
+         "the backup is damaged, unreadable or not found. /restore: the backup was not "
+         "restored; the log says why."},
+        {exitBadArguments, "Bad arguments: a misspelled or repeated switch, a missing folder, or "
+                           "a /keep or /wait number out of its range; the first line names the "
+                           "argument and what is wrong. Nothing was done."},
         {exitDatabaseInUse,
          "The database is in use: a database file was held open (ICQ is running) when the "
          "backup started or until /wait ran out, or ICQ held one open during the backup so that "
@@ -42,6 +44,10 @@ std::vector<std::pair<int, std::string>> exitCodeTable() {
          "Another backup was running on this computer (in the window, or another scheduled "
          "run): this run, a backup or /restore, waited " +
              wait + " seconds for it to finish, then wrote nothing."},
+        {exitCancelled,
+         "Cancelled: Ctrl+C was pressed in the console window the run was started from. As with "
+         "the window's Cancel, the backup folder, the staging folder and the database are left "
+         "as they were; /verify stops; /restore leaves the database as it was."},
     };
 }
 
@@ -103,7 +109,7 @@ TEST(ExitCodes, EveryConstantHasOneRowInOrder) {
     const auto table = exitCodeTable();
     for (size_t i = 0; i < table.size(); ++i)
         EXPECT_EQ(table[i].first, static_cast<int>(i));
-    EXPECT_EQ(table.back().first, exitAnotherBackupRunning);
+    EXPECT_EQ(table.back().first, exitCancelled);
 }
 
 TEST(ExitCodes, EachDocumentHoldsTheTable) {

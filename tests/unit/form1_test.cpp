@@ -237,6 +237,28 @@ TEST_F(Form1Wiring, TheButtonsBackUpOneAtATime) {
     EXPECT_THAT(backupLock.waits, ElementsAre(2000u, 2000u, 2000u));
 }
 
+// The backup folder list may sit on db itself or in a folder under it: neither button copies
+// the database into itself.
+TEST_F(Form1Wiring, BothButtonsRefuseABackupFolderInsideTheDatabase) {
+    fs.addDrive('e');
+    fs.addFolder("C:\\ICQ\\db\\old");
+    form.Dir1.open(0);
+    form.Dir1.setPath("C:\\ICQ");
+    for (const char* inside : {"C:\\ICQ\\DB", "C:\\ICQ\\db\\old"}) {
+        form.Dir2.setPath(inside);
+        for (auto click : {&Form1::Command1_Click, &Form1::Command2_Click}) {
+            const size_t changesBefore = fs.changes().size();
+            EXPECT_EQ((form.*click)(), BackupOutcome::Failed) << inside;
+            EXPECT_EQ(dialogs.shown.back().style, vbExclamation);
+            EXPECT_THAT(dialogs.shown.back().prompt, HasSubstr("A backup must go elsewhere"));
+            EXPECT_EQ(fs.changes().size(), changesBefore) << fs.dump();
+        }
+    }
+    EXPECT_THAT(fs.entries("C:\\ICQ\\db"), ElementsAre("a.dat", "a.idx", "old"));
+    form.Dir2.setPath("C:\\ICQ"); // beside db is elsewhere
+    EXPECT_EQ(form.Command2_Click(), BackupOutcome::Done);
+}
+
 TEST_F(Form1Wiring, MenusReachTheRuntime) {
     form.mnuAbout_Click();
     form.mnuAbout_Click();

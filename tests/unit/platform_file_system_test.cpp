@@ -128,6 +128,24 @@ TEST(MemoryFileSystem, DrivesComeAndGoAndMayNotBeReady) {
     EXPECT_EQ(errorOf([&] { fs.currentFolder('d'); }), errDeviceUnavailable);
 }
 
+// As Windows reads a path typed in a Command Prompt, or in a scheduled task's "Start in".
+TEST(MemoryFileSystem, FullPathsAreTakenFromTheWorkingFolderAsWindowsTakesThem) {
+    MemoryFileSystem fs;
+    fs.addDrive('d');
+    fs.addFolder("D:\\Data\\Old");
+    fs.addFolder("C:\\Users\\me");
+    fs.setCurrentFolder("D:\\Data\\Old");
+    fs.setCurrentFolder("C:\\Users\\me");
+    EXPECT_EQ(fs.fullPath("ICQ"), "C:\\Users\\me\\ICQ");
+    EXPECT_EQ(fs.fullPath(".\\ICQ\\"), "C:\\Users\\me\\ICQ\\");
+    EXPECT_EQ(fs.fullPath("..\\x\\.\\y"), "C:\\Users\\x\\y");
+    EXPECT_EQ(fs.fullPath("\\x"), "C:\\x");
+    EXPECT_EQ(fs.fullPath("D:x"), "D:\\Data\\Old\\x"); // drive D's own current folder
+    EXPECT_EQ(fs.fullPath("Q:x"), "Q:\\x");            // a drive that is not there
+    EXPECT_EQ(fs.fullPath("D:\\a\\..\\b"), "D:\\b");
+    EXPECT_EQ(fs.fullPath("d:"), "D:\\Data\\Old");
+}
+
 TEST(MemoryFileSystem, ListsOnlyOrdinaryMatchingFilesSortedWithoutCase) {
     MemoryFileSystem fs;
     fs.addFile("C:\\db\\b.IDX");

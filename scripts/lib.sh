@@ -36,6 +36,11 @@ use_wine_prefix() {
         # window manager (Xvfb).
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f \
             >/dev/null 2>&1
+        # Nor does Wine wait for a window manager that Xvfb does not have: a managed window
+        # being hidden or destroyed otherwise holds its thread for up to 2 s, which Windows
+        # never does.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+            >/dev/null 2>&1
         wineserver -w
     fi
 }

@@ -22,6 +22,9 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     DISPLAY= wineboot -i >/dev/null 2>&1
+    # Xvfb has no window manager: Wine is not to wait for one (up to 2 s a window).
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
 fi
 
 if [ "$work" = "-" ]; then

@@ -7,11 +7,6 @@
 namespace ch::e2e {
 namespace {
 
-std::string lower(std::string text) {
-    CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
 // Opens M:\ICQ in Dir1 and <destination> on drive n: in Dir2.
 void chooseFolders(Program& program, const std::string& destination) {
     sampleMessenger();
@@ -66,10 +61,6 @@ class HeldOpen {
   private:
     HANDLE handle_;
 };
-
-bool mentions(const std::string& text, const std::string& part) {
-    return lower(text).find(lower(part)) != std::string::npos;
-}
 
 TEST(NormalBackup, AFileInUseStopsTheCopiesWithAnErrorAndKeepsTheEarlierBackupAsItWas) {
     Program program("normal-in-use");

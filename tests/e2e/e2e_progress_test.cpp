@@ -22,15 +22,6 @@ constexpr const char* kEarlierBytes = "the earlier archive, which a cancelled ba
 constexpr const char* kRestorePicker =
     "Choose the backup to restore: chathoard.zip, or a database file in a folder of copies";
 
-std::string lower(std::string text) {
-    CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
-bool mentions(const std::string& text, const std::string& part) {
-    return lower(text).find(lower(part)) != std::string::npos;
-}
-
 // Bytes that deflate barely shrinks, made fast: packing them takes seconds, not minutes.
 void writeNoise(const std::string& path, size_t megabytes, uint32_t seed) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -11,15 +11,6 @@ namespace {
 constexpr const char* kPickerTitle =
     "Choose the backup to restore: chathoard.zip, or a database file in a folder of copies";
 
-std::string lower(std::string text) {
-    CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
-bool mentions(const std::string& text, const std::string& part) {
-    return lower(text).find(lower(part)) != std::string::npos;
-}
-
 // M:\<name>\db with an old database and a file of the user's own.
 void oldDatabase(const std::string& name) {
     const std::string db = "M:\\" + name + "\\db";

@@ -73,4 +73,13 @@ HWND focusOf(HWND mainWindow) {
     return info.hwndFocus;
 }
 
+std::string lower(std::string text) {
+    CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool mentions(const std::string& text, const std::string& part) {
+    return lower(text).find(lower(part)) != std::string::npos;
+}
+
 } // namespace ch::e2e

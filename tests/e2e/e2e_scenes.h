@@ -22,4 +22,8 @@ void pickInOpenDialog(Program& program, const std::string& title, const std::str
 // The window that has the keyboard focus in the program.
 HWND focusOf(HWND mainWindow);
 
+// Text in lower case as Windows folds it, and whether text holds part in any case.
+std::string lower(std::string text);
+bool mentions(const std::string& text, const std::string& part);
+
 } // namespace ch::e2e

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < File1.ListCount(); ++i)
         job.databaseFiles.push_back(File1.List(i));
     job.destination = Dir2.Path();
-    job.stagingDrive = "C";
+    job.stagingDrive = std::string(1, 'C');
     job.programFolder = App.Path;
     const double mb = megabytes(File1, Dir1.Path() + "\\db");
 

@@ -11,7 +11,7 @@ class CallerPriority {
     void applyToThisThread() const;
 
   private:
-    int priority_ = 0;
+    [[maybe_unused]] int priority_ = 0; // read on Windows only
 };
 
 } // namespace ch::azip

@@ -8,28 +8,42 @@
 namespace ch {
 namespace {
 
+// The verdict comes first, beside its icon, and what is wrong under it in dark red, so that
+// neither scrolls out of sight however many files the backup holds.
 FormDesign makeDesign() {
     FormDesign d;
     d.name = "frmCheck";
     d.caption = "Check a backup";
     d.clientWidth = 8400;
-    d.clientHeight = 4680;
+    d.clientHeight = 5640;
     d.border = BorderStyle::FixedDialog;
     d.showInTaskbar = false;
 
+    const FontSpec bold{"", 0, 700};
+    d.controls.push_back(
+        designRow("picVerdict", ControlKind::Picture, "", "", 120, 120, 480, 480, -1));
+    d.controls.push_back(
+        designRow("lblVerdict", ControlKind::Label, "", "", 780, 120, 7500, 900, -1, bold));
+    ControlDesign problems =
+        designRow("lblProblems", ControlKind::Label, "", "", 780, 1080, 7500, 780, -1, bold);
+    problems.foreColor = 0x0000B0; // dark red
+    d.controls.push_back(problems);
     ControlDesign report =
-        designRow("txtReport", ControlKind::TextBox, "", "", 120, 120, 8160, 3840, 1);
+        designRow("txtReport", ControlKind::TextBox, "", "", 120, 1980, 8160, 3060, 1);
     report.multiLine = true;
     report.locked = true;
     d.controls.push_back(report);
     // Close has the focus first, so Enter and Esc close at once; Tab leads into the report.
     ControlDesign close =
-        designRow("cmdClose", ControlKind::Button, "", "Close", 7020, 4140, 1260, 375, 0);
+        designRow("cmdClose", ControlKind::Button, "", "Close", 7020, 5160, 1260, 375, 0);
     close.isDefault = true;
     close.isCancel = true;
     d.controls.push_back(close);
     return d;
 }
+
+// The problems label holds three lines; more are counted, and the report has them all.
+constexpr size_t kProblemsShown = 3;
 
 } // namespace
 
@@ -38,24 +52,44 @@ const FormDesign& frmCheckDesign() {
     return design;
 }
 
-std::string checkReport(FileSystem& fs, const std::string& backup,
-                        const std::optional<std::string>& messengerFolder,
-                        const WorkControl& control, std::string* cancelledText) {
+void FrmCheck::show(const CheckReport& report) {
+    icon = report.icon;
+    lblVerdict.setCaption(report.verdict);
+    std::string problems;
+    for (size_t i = 0; i < report.problems.size() && i < kProblemsShown; ++i)
+        problems += (i ? "\r\n" : "") + report.problems[i];
+    if (report.problems.size() > kProblemsShown) {
+        const size_t more = report.problems.size() - (kProblemsShown - 1);
+        problems = problems.substr(0, problems.rfind("\r\n")) + "\r\n... and " +
+                   std::to_string(more) + " more: see the report below.";
+    }
+    lblProblems.setCaption(problems);
+    txtReport.setText(report.text);
+}
+
+std::optional<CheckReport> checkReport(FileSystem& fs, const std::string& backup,
+                                       const std::optional<std::string>& messengerFolder,
+                                       const WorkControl& control, std::string* cancelledText) {
     const VerifyReport verified = verifyBackup(fs, backup, messengerFolder, control);
     if (verified.cancelled) {
         if (cancelledText)
             *cancelledText = verified.lines.empty() ? std::string() : verified.lines.front();
-        return {};
+        return std::nullopt;
     }
-    std::string text =
-        "Checking the backup " + backup +
-        (messengerFolder ? " against the database in " + databaseFolder(*messengerFolder)
-                         : " (no ICQ folder is chosen, so it is not compared "
-                           "with a database)") +
-        "\r\n\r\n";
+    CheckReport report;
+    report.verdict = verified.lines.empty() ? std::string() : verified.lines.back();
+    report.icon = verified.intact    ? CheckIcon::Information
+                  : verified.damaged ? CheckIcon::Error
+                                     : CheckIcon::Warning;
+    report.problems = verified.problems;
+    report.text = "Checking the backup " + backup +
+                  (messengerFolder ? " against the database in " + databaseFolder(*messengerFolder)
+                                   : " (no ICQ folder is chosen, so it is not compared "
+                                     "with a database)") +
+                  "\r\n\r\n";
     for (const std::string& line : verified.lines)
-        text += line + "\r\n";
-    return text;
+        report.text += line + "\r\n";
+    return report;
 }
 
 void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,
@@ -65,23 +99,24 @@ void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderLis
         "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*", Dir2.Path());
     if (!picked)
         return;
-    const std::string backup = backupOfPicked(s.fs, *picked);
+    const std::string backup = backupToCheck(s.fs, *picked);
     const std::optional<std::string> messenger =
         Label1.Caption() == kFoundCaption ? std::optional<std::string>(Dir1.Path()) : std::nullopt;
     if (!window)
         window = std::make_unique<FrmCheck>();
     window->Caption = frmCheckDesign().caption;
-    std::string report, cancelled;
+    std::optional<CheckReport> report;
+    std::string cancelled;
     s.work.run(frmCheckDesign().caption, [&](const WorkControl& control) {
         report = checkReport(s.fs, backup, messenger, control, &cancelled);
     });
     if (s.work.closing())
         return;
-    if (report.empty()) {
+    if (!report) {
         s.dialogs.msgBox(cancelled, vbInformation, frmCheckDesign().caption);
         return;
     }
-    window->txtReport.setText(report);
+    window->show(*report);
     s.runtime.showModal(*window);
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/controls.h"
 #include "platform/form_design.h"
@@ -16,12 +17,28 @@ namespace ch {
 
 const FormDesign& frmCheckDesign();
 
+// The icon beside the verdict, as a message box would show it.
+enum class CheckIcon { Information, Warning, Error };
+
+// What the window shows of a check.
+struct CheckReport {
+    std::string verdict; // the verdict, shown first
+    CheckIcon icon = CheckIcon::Information;
+    std::vector<std::string> problems; // the lines that say what is wrong, shown under it
+    std::string text;                  // what was checked, then every line and the verdict
+};
+
 class FrmCheck : public ModalForm {
   public:
     // Loaded state, as the About box's: the window exists while it is loaded.
     bool loaded = false;
     std::string Caption;
+    CheckIcon icon = CheckIcon::Information;
+    Label lblVerdict;
+    Label lblProblems; // empty when nothing is wrong
     TextBox txtReport; // read-only in the window; one line per file, then the verdict
+
+    void show(const CheckReport& report);
 
     bool isLoaded() const override { return loaded; }
     void load() override { loaded = true; } // the report is filled in before it is shown
@@ -29,12 +46,13 @@ class FrmCheck : public ModalForm {
     void cmdClose_Click() { unload(); }
 };
 
-// The report the window shows: what was checked, then /verify's lines. Compares with
-// messengerFolder's database when there is one. Empty when the check was cancelled: then
-// cancelledText says so.
-std::string checkReport(FileSystem& fs, const std::string& backup,
-                        const std::optional<std::string>& messengerFolder,
-                        const WorkControl& control = {}, std::string* cancelledText = nullptr);
+// The report the window shows: /verify's verdict and lines. Compares with messengerFolder's
+// database when there is one. Nothing when the check was cancelled: then cancelledText says
+// so.
+std::optional<CheckReport> checkReport(FileSystem& fs, const std::string& backup,
+                                       const std::optional<std::string>& messengerFolder,
+                                       const WorkControl& control = {},
+                                       std::string* cancelledText = nullptr);
 
 // Picks the backup with the open dialog (starting in the backup folder Dir2), checks it,
 // comparing with Dir1's database when Label1 says it was found, and shows the report in the

@@ -52,7 +52,7 @@ void reportLines(Console& console, const std::string& text, bool isProblem) {
 int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
                      const WorkControl& work) {
     FileSystem& fs = s.fs;
-    const std::string backup = backupOfPicked(fs, cl.backup);
+    const std::string backup = backupToCheck(fs, cl.backup);
     const std::optional<std::string> messenger =
         cl.messengerFolder.empty() ? std::nullopt : std::optional<std::string>(cl.messengerFolder);
     console.report("Checking the backup " + backup +

@@ -15,6 +15,9 @@ namespace ch {
 
 enum class BackupKind { Normal, Zip };
 
+// The archive a ZIP Backup writes when it keeps no generations.
+inline constexpr const char* kZipBackupName = "chathoard.zip";
+
 struct BackupJob {
     BackupKind kind = BackupKind::Normal;
     std::string messengerFolder;            // its "db" subfolder holds the database
@@ -22,7 +25,7 @@ struct BackupJob {
     std::string destination;
     std::string stagingDrive;  // a ZIP Backup's, as defaultdrive.ini gives it
     std::string programFolder; // where the list file and defaultdrive.ini are
-    std::string archiveName = "chathoard.zip";
+    std::string archiveName = kZipBackupName;
     // Keeping generations: this many, the new one named after stamp ("2026-12-07-030000").
     std::optional<int> keep;
     std::string stamp;

@@ -4,8 +4,10 @@
 #include <ctime>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include "backup/backup_common.h"
+#include "backup/generations.h"
 #include "backup/zip_reader.h"
 #include "platform/runtime_error.h"
 #include "selection/folder_detection.h"
@@ -92,6 +94,42 @@ void checkFolder(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
     }
 }
 
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9 and LPT0-LPT9 (with the superscript digits
+// 1, 2 and 3 of code page 1252 too), with or without an extension or trailing blanks, name
+// devices in every folder.
+bool isDeviceName(const std::string& part) {
+    std::string stem = lowerCase(part.substr(0, part.find('.')));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul" || stem == "conin$" ||
+        stem == "conout$")
+        return true;
+    const auto digit = static_cast<unsigned char>(stem.size() == 4 ? stem[3] : 0);
+    return stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
+           ((digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
+}
+
+// Why Windows cannot create a file of this name; empty when it can. Only whole characters
+// count: a trail byte of a double-byte character may look like "|".
+std::string fileNameProblem(const std::string& name, LeadByteTest isLeadByte) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (isLeadByte(c) && i + 1 < name.size()) {
+            ++i;
+            continue;
+        }
+        if (c < 0x20)
+            return "its name holds a control character, which Windows does not allow in a file "
+                   "name";
+        if (std::string_view("<>\"|*?").find(static_cast<char>(c)) != std::string_view::npos)
+            return std::string("its name holds the character ") + static_cast<char>(c) +
+                   ", which Windows does not allow in a file name";
+    }
+    if (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        return "its name ends in a dot or a blank, which Windows drops from a file name";
+    return {};
+}
+
 void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
     std::optional<ZipReader> reader;
     try {
@@ -151,6 +189,9 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
                 f.problem = "it cannot be restored on this system: its name has characters "
                             "that this system's code page for file names does not have";
                 f.fault = BackupFile::Fault::NotRestorable;
+            } else if (const std::string why = fileNameProblem(name, isLeadByte); !why.empty()) {
+                f.problem = "it cannot be restored on this system: " + why;
+                f.fault = BackupFile::Fault::NotRestorable;
             }
         } catch (const ZipDamage& e) {
             f.problem = std::string("it is damaged: ") + e.what();
@@ -180,18 +221,6 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
 
 std::string sizeText(uint64_t bytes) {
     return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-}
-
-// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9, with or without an extension or trailing
-// blanks, name devices in every folder.
-bool isDeviceName(const std::string& part) {
-    std::string stem = lowerCase(part.substr(0, part.find('.')));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.pop_back();
-    if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul")
-        return true;
-    return stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
 }
 
 } // namespace
@@ -232,6 +261,30 @@ std::string backupOfPicked(FileSystem& fs, const std::string& path) {
     if (cut == std::string::npos)
         return path;
     return path.substr(0, cut == 2 && path[1] == ':' ? 3 : cut);
+}
+
+std::string backupToCheck(FileSystem& fs, const std::string& path) {
+    const std::string picked = backupOfPicked(fs, path);
+    const auto inside = [&](const std::string& name) {
+        return picked + (picked.back() == '\\' ? "" : "\\") + name;
+    };
+    try {
+        if (!fs.folderExists(picked) || !fs.listFiles(picked, kDatabasePatterns).empty())
+            return picked;
+        const std::string zipName = fs.caseFolded(kZipBackupName);
+        std::string newest;
+        for (const FolderEntry& e : fs.listEntries(picked)) {
+            if (e.folder)
+                continue;
+            if (fs.caseFolded(e.name) == zipName)
+                return inside(e.name);
+            if (isGenerationArchiveName(e.name) && e.name > newest)
+                newest = e.name;
+        }
+        return newest.empty() ? picked : inside(newest);
+    } catch (const RuntimeError&) {
+        return picked; // the check says why the folder cannot be read
+    }
 }
 
 CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control) {
@@ -295,6 +348,7 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
         uint64_t size = 0;
         uint32_t crc = 0;
         std::string problem;
+        int64_t modified = 0;
     };
     std::map<std::string, Current> current;
     std::string dbFolder;
@@ -302,10 +356,11 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
         dbFolder = databaseFolder(*messengerFolder);
         try {
             for (const auto& name : fs.listFiles(dbFolder, kDatabasePatterns)) {
-                Current c{name, 0, 0, {}};
+                Current c{name, 0, 0, {}, 0};
                 try {
                     std::tie(c.size, c.crc) = readThrough(
                         fs, dbFolder + "\\" + name, [&](uint64_t) { return !control.cancelled(); });
+                    bestEffort([&] { c.modified = fs.modifiedTime(dbFolder + "\\" + name); });
                 } catch (const RuntimeError& e) {
                     c.problem = plainReason(e);
                 } catch (const WorkCancelled&) {
@@ -325,25 +380,50 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
     }
     for (const auto& problem : checked.problems)
         lines.push_back(problem);
+    report.problems = checked.problems;
+    // A plain copy carries no checksum: reading it through shows only that it is readable.
+    // One that differs from the database though it is newer than the database's file was
+    // changed after the backup, or damaged.
+    size_t suspect = 0;
     for (const BackupFile& f : checked.files) {
         const std::string shown = f.entryName.empty() ? f.name : f.entryName;
         auto it = messengerFolder ? current.find(fs.caseFolded(f.name)) : current.end();
         std::string line = shown + ": ";
+        bool wrong = f.fault != BackupFile::Fault::None;
         switch (f.fault) {
-        case BackupFile::Fault::None:
-            line += "intact, " + sizeText(f.size);
+        case BackupFile::Fault::None: {
+            std::string state = (checked.archive ? "intact, " : "readable, ") + sizeText(f.size);
             // Only a file read intact is compared: a damaged one differs from anything.
-            if (!messengerFolder)
+            if (!messengerFolder) {
+                line += state;
                 break;
-            if (it == current.end())
-                line += "; only in the backup";
-            else if (!it->second.problem.empty())
-                line += "; the database's copy cannot be read: " + it->second.problem;
-            else if (it->second.size == f.size && it->second.crc == f.crc)
-                line += "; the same as in the database";
-            else
-                line += "; the database's copy has changed since";
+            }
+            const Current* c = it == current.end() ? nullptr : &it->second;
+            if (!c) {
+                state += "; only in the backup";
+            } else if (!c->problem.empty()) {
+                state += "; the database's copy cannot be read: " + c->problem;
+            } else if (c->size == f.size && c->crc == f.crc) {
+                state += "; the same as in the database";
+            } else if (checked.archive) {
+                state += "; the database's copy has changed since";
+            } else {
+                const std::string how = c->size == f.size ? "the same size, other contents"
+                                                          : sizeText(c->size) + " in the database";
+                if (f.modified > c->modified && c->modified != 0) {
+                    ++suspect;
+                    wrong = true;
+                    state = "SUSPECT: " + state + "; it differs from the database's copy (" + how +
+                            ") though it is newer: it was changed after the backup, or is "
+                            "damaged";
+                } else {
+                    state += "; it differs from the database's copy (" + how +
+                             "): ICQ has written to that since, or this copy is damaged";
+                }
+            }
+            line += state;
             break;
+        }
         case BackupFile::Fault::Damaged:
             line += "DAMAGED: " + f.problem.substr(f.problem.find(": ") + 2);
             break;
@@ -356,20 +436,32 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
         }
         if (it != current.end())
             current.erase(it);
+        if (wrong)
+            report.problems.push_back(line);
         lines.push_back(line);
     }
     for (const auto& [key, c] : current)
         lines.push_back(c.name + ": missing from the backup (it is in " + dbFolder + ")");
 
-    report.intact = checked.intact();
+    report.intact = checked.intact() && suspect == 0;
+    report.damaged = checked.damaged;
     const size_t n = checked.files.size();
+    const std::string counted = std::to_string(n) +
+                                (n == 1 ? " database file" : " database files") + ", from " +
+                                localDateText(checked.modified) + " (its newest file's time)";
     const bool unreadable =
         std::any_of(checked.files.begin(), checked.files.end(),
                     [](const BackupFile& f) { return f.fault == BackupFile::Fault::Unreadable; });
-    if (report.intact)
-        lines.push_back("The backup " + checked.path + " is intact: " + std::to_string(n) +
-                        (n == 1 ? " database file" : " database files") + ", from " +
-                        localDateText(checked.modified) + " (its newest file's time).");
+    if (report.intact && checked.archive)
+        lines.push_back("The backup " + checked.path + " is intact: " + counted + ".");
+    else if (report.intact)
+        lines.push_back("The backup " + checked.path + " is readable: " + counted +
+                        ". Plain copies carry no checksums, so damage that leaves a file "
+                        "readable cannot be found.");
+    else if (suspect > 0 && checked.intact())
+        lines.push_back("The backup " + checked.path +
+                        " is SUSPECT: " + (suspect == 1 ? "a copy differs" : "copies differ") +
+                        " from the database though newer than it; see the lines above.");
     else if (checked.files.empty() && checked.problems.empty())
         lines.push_back("The backup " + checked.path +
                         " holds no database files (*.dat or *.idx): it cannot be restored.");

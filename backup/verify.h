@@ -57,6 +57,11 @@ bool isDatabaseFileName(const std::string& name);
 // itself.
 std::string backupOfPicked(FileSystem& fs, const std::string& path);
 
+// The backup a path given for checking stands for: as backupOfPicked, and a folder that holds
+// no database files but a ZIP Backup stands for that archive (chathoard.zip, else the newest
+// generation archive).
+std::string backupToCheck(FileSystem& fs, const std::string& path);
+
 // A path names an archive when it is a file; a folder is a folder of copies. Never throws
 // for a damaged backup: what went wrong is in the result. Reports the Checking stage by the
 // bytes read through over all of them, and stops (cancelled set) within a read piece of a
@@ -67,7 +72,10 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkCon
 // With a messenger folder, each file is also compared with its db subfolder.
 struct VerifyReport {
     std::vector<std::string> lines;
+    // Those of lines that say what is wrong (damaged, unreadable, suspect, not restorable).
+    std::vector<std::string> problems;
     bool intact = false;
+    bool damaged = false;   // some part of the backup fails its checks
     bool cancelled = false; // then lines holds only the line that says so
 };
 VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,

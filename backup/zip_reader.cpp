@@ -1,6 +1,7 @@
 #include "backup/zip_reader.h"
 
 #include <algorithm>
+#include <optional>
 #include <zlib.h>
 
 #include "azip32/little_endian.h"
@@ -117,8 +118,6 @@ ZipReader::ZipReader(FileSystem& fs, std::string path) : fs_(fs), path_(std::mov
     }
     require(cdOffset <= recordsStart && cdSize <= recordsStart - cdOffset, {},
             "the central directory lies outside the archive (it is truncated or damaged)");
-    require(cdOffset + cdSize == recordsStart, {},
-            "its central directory does not end where its end record begins");
     require(count <= cdSize / kCentralFixedSize, {},
             "its end record counts " + std::to_string(count) +
                 " entries, more than its central directory can hold");
@@ -181,37 +180,75 @@ void ZipReader::nameEntry(ZipEntry& z) const {
         z.nameFits = fs_.ansiFromUtf8(stored, z.name);
 }
 
-void ZipReader::readExtraFields(ZipEntry& z, const std::string& extra) const {
-    std::string unicodeName; // of the first Unicode-path field
+namespace {
+
+// The extra fields this reader uses, each as its header holds it; a header may give each at
+// most once.
+struct ExtraFields {
+    std::optional<std::string> zip64;
+    std::optional<std::string> unicodePath;
+};
+
+ExtraFields splitExtra(const std::string& extra, const std::string& entry, bool local) {
+    ExtraFields fields;
     for (size_t x = 0; x + 4 <= extra.size();) {
         const unsigned char* f = bytesOf(extra, x);
         const size_t size = get16(f + 2);
-        require(size <= extra.size() - x - 4, z.name, "an extra field runs past its header");
-        const unsigned char* p = f + 4;
-        if (get16(f) == kZip64ExtraId) {
-            const unsigned char* pEnd = p + size;
-            for (uint64_t* field : {&z.size, &z.compressedSize, &z.localOffset}) {
-                if (*field != kMax32)
-                    continue;
-                require(p + 8 <= pEnd, z.name, "its ZIP64 sizes are missing");
-                *field = get64(p);
-                p += 8;
-            }
-        } else if (get16(f) == kUnicodePathExtraId) {
-            // Version 1, the CRC-32 of the header's name, then the name in UTF-8: another
-            // spelling of the same name, never a different one.
-            require(size >= 5 && p[0] == 1 && get32(p + 1) == crc32Of(z.storedName), z.name,
-                    "its Unicode name field was written for another name");
-            const std::string utf8(reinterpret_cast<const char*>(p) + 5, size - 5);
-            require(unicodeName.empty() || unicodeName == utf8, z.name,
-                    "its two Unicode name fields give different names");
-            unicodeName = utf8;
-            std::string ansi;
-            const bool fits = fs_.ansiFromUtf8(utf8, ansi);
-            require((z.flags & kFlagUtf8) ? utf8 == z.storedName : fits && ansi == z.storedName,
-                    z.name, "its Unicode name field differs from its name");
+        require(size <= extra.size() - x - 4, entry,
+                local ? "an extra field of its local header runs past the header"
+                      : "an extra field runs past its header");
+        const uint16_t id = get16(f);
+        std::optional<std::string>* field = id == kZip64ExtraId         ? &fields.zip64
+                                            : id == kUnicodePathExtraId ? &fields.unicodePath
+                                                                        : nullptr;
+        // Two of them: one reader takes the first, another the last.
+        if (field) {
+            require(!*field, entry,
+                    std::string(local ? "its local header holds " : "it holds ") +
+                        (id == kZip64ExtraId ? "two ZIP64 fields" : "two Unicode name fields"));
+            field->emplace(extra, x + 4, size);
         }
         x += 4 + size;
+    }
+    return fields;
+}
+
+// Version 1, the CRC-32 of the header's name, then the name in UTF-8. A field written for
+// another spelling of the header's name (the name was changed since) is out of date: the
+// header's name holds.
+std::optional<std::string> unicodeNameOf(const std::optional<std::string>& field,
+                                         const std::string& headerName) {
+    if (!field || field->size() < 5 || (*field)[0] != 1 ||
+        get32(bytesOf(*field, 1)) != crc32Of(headerName))
+        return std::nullopt;
+    return field->substr(5);
+}
+
+// The sizes in a ZIP64 field: those of size and compressed that the header's own fields
+// could not hold, in that order.
+void readZip64Sizes(const std::string& field, const std::string& entry, uint64_t& size,
+                    uint64_t& compressed, uint64_t* localOffset) {
+    size_t p = 0;
+    for (uint64_t* value : {&size, &compressed, localOffset}) {
+        if (!value || *value != kMax32)
+            continue;
+        require(p + 8 <= field.size(), entry, "its ZIP64 sizes are missing");
+        *value = get64(bytesOf(field, p));
+        p += 8;
+    }
+}
+
+} // namespace
+
+void ZipReader::readExtraFields(ZipEntry& z, const std::string& extra) const {
+    const ExtraFields fields = splitExtra(extra, z.name, false);
+    if (fields.zip64)
+        readZip64Sizes(*fields.zip64, z.name, z.size, z.compressedSize, &z.localOffset);
+    if (const auto utf8 = unicodeNameOf(fields.unicodePath, z.storedName)) {
+        // Tools that store a name in the OEM code page give its true spelling here.
+        require(utf8->find('\0') == std::string::npos, z.name, "its Unicode name holds a NUL");
+        z.unicodeName = *utf8;
+        z.nameFits = fs_.ansiFromUtf8(*utf8, z.name);
     }
 }
 
@@ -311,9 +348,17 @@ void ZipReader::readEntry(const ZipEntry& entry,
     }
     const std::string extra =
         readExactly(entry.localOffset + kLocalFixedSize + nameSize, extraSize, n);
-    for (size_t x = 0; x + 4 <= extra.size(); x += 4 + get16(bytesOf(extra, x + 2)))
-        require(get16(bytesOf(extra, x + 2)) <= extra.size() - x - 4, n,
-                "an extra field of its local header runs past the header");
+    const ExtraFields local = splitExtra(extra, n, true);
+    // What both headers say must be the same.
+    const auto localName = unicodeNameOf(local.unicodePath, entry.storedName);
+    require(!localName || entry.unicodeName.empty() || *localName == entry.unicodeName, n,
+            "its local header gives another Unicode name than the central directory");
+    if (!descriptor && local.zip64) {
+        uint64_t localSize = get32(bytesOf(h, 22)), localCompressed = get32(bytesOf(h, 18));
+        readZip64Sizes(*local.zip64, n, localSize, localCompressed, nullptr);
+        require(localSize == entry.size && localCompressed == entry.compressedSize, n,
+                "its local header's ZIP64 sizes differ from the central directory");
+    }
     uint64_t at = entry.localOffset + kLocalFixedSize + nameSize + extraSize;
     require(at <= fileSize_ && entry.compressedSize <= fileSize_ - at, n,
             "the archive ends inside this entry (it is truncated)");

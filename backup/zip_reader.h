@@ -32,7 +32,10 @@ struct ZipEntry {
     // with "?" for a character that has no form there. "/" separated.
     std::string name;
     std::string storedName; // the bytes of the archive's headers
-    bool nameFits = true;   // false when the ANSI code page cannot spell the stored name
+    // The UTF-8 spelling of a Unicode name field written for storedName; empty without one.
+    // It is the entry's true name (storedName is then in some OEM code page).
+    std::string unicodeName;
+    bool nameFits = true; // false when the ANSI code page cannot spell the name
     uint16_t flags = 0;
     uint16_t method = 0;
     uint16_t dosTime = 0;

@@ -22,7 +22,7 @@ enum class ControlKind {
 };
 
 struct FontSpec {
-    std::string face; // empty: the window's default dialog font
+    std::string face; // empty: the window's default dialog font (in weight, if not 400)
     double points = 0;
     int weight = 400;
 };

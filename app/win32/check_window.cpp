@@ -1,6 +1,8 @@
 #include "app/win32/check_window.h"
 
+#include "platform/win32/gui_control_messages.h"
 #include "platform/win32/gui_control_names.h"
+#include "platform/win32/gui_layout.h"
 
 namespace ch::gui {
 
@@ -9,9 +11,23 @@ namespace {
 using Id = CheckWindow::Id;
 
 const std::pair<Id, const char*> kNames[] = {
-    {Id::txtReport, "txtReport"},
+    {Id::picVerdict, "picVerdict"},   {Id::lblVerdict, "lblVerdict"},
+    {Id::lblProblems, "lblProblems"}, {Id::txtReport, "txtReport"},
     {Id::cmdClose, "cmdClose"},
 };
+
+// The system's icons of message boxes, by their resource numbers (OIC_INFORMATION and so on).
+LPCSTR systemIconOf(CheckIcon icon) {
+    switch (icon) {
+    case CheckIcon::Error:
+        return MAKEINTRESOURCEA(32513);
+    case CheckIcon::Warning:
+        return MAKEINTRESOURCEA(32515);
+    case CheckIcon::Information:
+        break;
+    }
+    return MAKEINTRESOURCEA(32516);
+}
 
 } // namespace
 
@@ -28,7 +44,10 @@ CheckWindow::CheckWindow(FrmCheck& check, Dialogs& dialogs)
 
 CheckWindow::~CheckWindow() {
     report_.reset();
+    labels_.clear();
     window_.destroy();
+    if (icon_)
+        DestroyIcon(icon_);
 }
 
 void CheckWindow::close() {
@@ -40,9 +59,19 @@ void CheckWindow::runModal(HWND owner) {
     window_.create(owner);
     SetWindowTextA(window_.hwnd(), check_.Caption.c_str());
     report_ = std::make_unique<TextBoxView>(control(Id::txtReport), check_.txtReport);
+    labels_.push_back(std::make_unique<LabelView>(control(Id::lblVerdict), check_.lblVerdict));
+    labels_.push_back(std::make_unique<LabelView>(control(Id::lblProblems), check_.lblProblems));
+    // Loaded at the picture's size in pixels at this DPI, not stretched from 32 by 32.
+    const PixelRect r =
+        controlRect(window_.design(), *window_.design().find(gui::nameOf(kNames, Id::picVerdict)),
+                    window_.dpi());
+    icon_ = static_cast<HICON>(
+        LoadImageA(nullptr, systemIconOf(check_.icon), IMAGE_ICON, r.width, r.height, 0));
+    setStaticIcon(control(Id::picVerdict), icon_);
 
     gui::runModal(window_, owner, [this] { return check_.loaded; });
     report_.reset();
+    labels_.clear();
 }
 
 void CheckWindow::onControl(const ControlDesign& control, int notifyCode) {

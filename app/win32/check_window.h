@@ -1,8 +1,9 @@
 #pragma once
 // The window of File > Check a backup...: frmCheck's design rendered over a loaded FrmCheck,
-// shown modally. The report is a read-only edit control: it scrolls, and its text can be
-// selected and copied.
+// shown modally: the verdict with a message box's icon, what is wrong, and the report as a
+// read-only edit control: it scrolls, and its text can be selected and copied.
 #include <memory>
+#include <vector>
 
 #include "app/frm_check.h"
 #include "platform/win32/gui_form_window.h"
@@ -12,7 +13,7 @@ namespace ch::gui {
 
 class CheckWindow : private FormEvents {
   public:
-    enum class Id { txtReport, cmdClose, None };
+    enum class Id { picVerdict, lblVerdict, lblProblems, txtReport, cmdClose, None };
 
     CheckWindow(FrmCheck& check, Dialogs& dialogs);
     ~CheckWindow() override;
@@ -33,6 +34,8 @@ class CheckWindow : private FormEvents {
     Dialogs& dialogs_;
     FormWindow window_;
     std::unique_ptr<TextBoxView> report_;
+    std::vector<std::unique_ptr<LabelView>> labels_;
+    HICON icon_ = nullptr;
 };
 
 } // namespace ch::gui

@@ -18,7 +18,7 @@ constexpr int kDropDownRows = 8;
 
 std::string fontKey(const FontSpec& font) {
     if (font.face.empty())
-        return {};
+        return font.weight == 400 ? std::string() : std::to_string(font.weight);
     return font.face + "/" + std::to_string(font.points) + "/" + std::to_string(font.weight);
 }
 
@@ -56,6 +56,8 @@ HFONT makeFont(const FontSpec& spec, int dpi) {
         SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
         lf = metrics.lfMessageFont;
         lf.lfHeight = MulDiv(lf.lfHeight, dpi, systemDpi());
+        if (spec.weight != 400)
+            lf.lfWeight = spec.weight;
     } else {
         lf.lfHeight = fontHeight(spec.points, dpi);
         lf.lfWeight = spec.weight;

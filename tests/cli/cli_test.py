@@ -14,9 +14,11 @@ import os
 import re
 import shutil
 import stat
+import struct
 import subprocess
 import unittest
 import zipfile
+import zlib
 
 import wine_env
 from wine_env import Wine
@@ -265,6 +267,41 @@ class CommandLineRuns(unittest.TestCase):
         for name in sorted(os.listdir(dest)):
             code, out, err = self.run_program("/verify", "R:\\dest-tools\\" + name, r"R:\icq")
             self.assertEqual((code, err), (0, []), name + ":\n" + "\n".join(out))
+
+    def test_an_archive_of_a_windows_tool_with_oem_names_and_unicode_fields_is_restored(self):
+        # As Windows tools write a name outside ASCII: the OEM code page (850) in the headers,
+        # flag bit 11 clear, and the UTF-8 spelling in a Unicode path field (0x7075) that
+        # carries the CRC-32 of the header's name.
+        files = {"M\u00fcller.dat": b"chats " * 500, "M\u00fcller.idx": b"index",
+                 "Caf\u00e9.dat": b"more chats"}
+        out, central = bytearray(), bytearray()
+        for name, data in files.items():
+            raw, utf8 = name.encode("cp850"), name.encode("utf-8")
+            extra = struct.pack("<HHBI", 0x7075, 5 + len(utf8), 1, zlib.crc32(raw)) + utf8
+            packer = zlib.compressobj(6, zlib.DEFLATED, -15)
+            packed = packer.compress(data) + packer.flush()
+            fields = (8, 0, 0x21, zlib.crc32(data), len(packed), len(data), len(raw), len(extra))
+            central += struct.pack("<IHHH", 0x02014B50, 20, 20, 0)
+            central += struct.pack("<HHHIIIHH", *fields) + struct.pack("<HHHII", 0, 0, 0, 0,
+                                                                        len(out)) + raw + extra
+            out += struct.pack("<IHH", 0x04034B50, 20, 0) + struct.pack("<HHHIIIHH", *fields)
+            out += raw + extra + packed
+        end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(files), len(files), len(central),
+                          len(out), 0)
+        dest = self.path("dest-oem")
+        os.makedirs(dest)
+        with open(os.path.join(dest, "windows-tool.zip"), "wb") as f:
+            f.write(bytes(out + central + end))
+        code, lines, err = self.run_program("/verify", r"R:\dest-oem\windows-tool.zip")
+        self.assertEqual((code, err), (0, []), lines)
+        self.assertIn("M\u00fcller.dat: intact, 3000 bytes", lines)
+
+        os.makedirs(self.path("icq-oem"))
+        code, lines, err = self.run_program("/restore", r"R:\dest-oem\windows-tool.zip",
+                                            r"R:\icq-oem")
+        self.assertEqual((code, err), (0, []), lines)
+        for name, data in files.items():
+            self.assertEqual(read_bytes(self.path("icq-oem", "db", name)), data)
 
     def test_a_bad_argument_exits_3_naming_it_and_why(self):
         dest = self.path("dest-bad")

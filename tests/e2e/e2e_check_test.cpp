@@ -42,10 +42,13 @@ TEST(CheckBackup, ReportsTheVerdictAndTheComparisonInAReadOnlyTextAndClosesByKey
     EXPECT_NE(text.find("Checking the backup N:\\CheckSrc against the database in "),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("Messages.dat: intact"), std::string::npos) << text;
+    EXPECT_NE(text.find("Messages.dat: readable"), std::string::npos) << text;
     EXPECT_NE(text.find("the same as in the database"), std::string::npos) << text;
-    EXPECT_NE(text.find("The backup N:\\CheckSrc is intact: 5 database files"), std::string::npos)
+    EXPECT_NE(text.find("The backup N:\\CheckSrc is readable: 5 database files"), std::string::npos)
         << text;
+    // The verdict stands first, above the report, whatever its length.
+    const std::string verdict = windowText(checkControl(check, "lblVerdict"));
+    EXPECT_EQ(verdict.rfind("The backup N:\\CheckSrc is readable", 0), 0u) << verdict;
     const LONG style = GetWindowLongA(report, GWL_STYLE);
     EXPECT_TRUE(style & ES_READONLY);
     EXPECT_TRUE(style & ES_MULTILINE);

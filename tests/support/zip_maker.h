@@ -2,6 +2,7 @@
 // A minimal ZIP writer of the tests' own, standing for "any ZIP tool": local headers, central
 // directory and end record, with flags, extra fields and data descriptors as asked; no ZIP64.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,12 +42,15 @@ struct ZipItem {
     ZipItem& withFlags(uint16_t f) { return flags = f, *this; }
     ZipItem& withExtra(std::string e) { return extra = std::move(e), *this; }
     ZipItem& withDescriptor() { return descriptor = true, *this; }
+    // The local header's extra fields, in place of those of withExtra.
+    ZipItem& withLocalExtra(std::string e) { return localExtra = std::move(e), *this; }
 
     std::string name;
     std::string data;
     bool stored = false;
     uint16_t flags = 0;
     std::string extra;
+    std::optional<std::string> localExtra;
     bool descriptor = false;
 };
 
@@ -72,7 +76,8 @@ inline std::string makeZipItems(const std::vector<ZipItem>& entries) {
             put32(h, zeros ? 0 : static_cast<uint32_t>(packed.size()));
             put32(h, zeros ? 0 : static_cast<uint32_t>(e.data.size()));
             put16(h, static_cast<uint32_t>(e.name.size()));
-            put16(h, static_cast<uint32_t>(e.extra.size()));
+            const std::string extra = local && e.localExtra ? *e.localExtra : e.extra;
+            put16(h, static_cast<uint32_t>(extra.size()));
             if (!local) {
                 put16(h, 0);
                 put16(h, 0);
@@ -80,7 +85,7 @@ inline std::string makeZipItems(const std::vector<ZipItem>& entries) {
                 put32(h, 0);
                 put32(h, static_cast<uint32_t>(out.size()));
             }
-            return h + e.name + e.extra;
+            return h + e.name + extra;
         };
         central += header(false);
         out += header(true) + packed;

@@ -69,8 +69,31 @@ TEST_F(RestoreScene, VerifyComparesEachFileWithTheDatabase) {
 
     const VerifyReport folder = verifyBackup(fs, "D:\\Copies", std::nullopt);
     EXPECT_TRUE(folder.intact);
-    EXPECT_THAT(folder.lines, ElementsAre("a.dat: intact, 3000 bytes", "a.idx: intact, 5 bytes",
-                                          HasSubstr("is intact: 2 database files")));
+    EXPECT_THAT(folder.lines, ElementsAre("a.dat: readable, 3000 bytes", "a.idx: readable, 5 bytes",
+                                          HasSubstr("D:\\Copies is readable: 2 database files")));
+}
+
+// Plain copies hold no checksums: a copy newer than the database file it differs from was
+// changed after the backup or damaged, and is never called intact.
+TEST_F(RestoreScene, APlainCopyThatDiffersAndIsNewerThanTheDatabaseIsSuspect) {
+    fs.addFile("C:\\ICQ\\db\\a.dat", kChats, 1'500'000'000);
+    fs.addFile("C:\\ICQ\\db\\a.idx", "index and more", 1'700'000'000);
+    std::string flipped = kChats;
+    for (size_t i = 100; i < 116; ++i)
+        flipped[i] = static_cast<char>(~flipped[i]);
+    fs.addFile("D:\\Copies\\a.dat", flipped, 1'600'000'000);
+    fs.addFile("D:\\Copies\\a.idx", "index", 1'600'000'000);
+    const VerifyReport report = verifyBackup(fs, "D:\\Copies", "C:\\ICQ");
+    EXPECT_FALSE(report.intact);
+    EXPECT_THAT(report.lines,
+                ElementsAre("a.dat: SUSPECT: readable, 3000 bytes; it differs from the "
+                            "database's copy (the same size, other contents) though it is "
+                            "newer: it was changed after the backup, or is damaged",
+                            "a.idx: readable, 5 bytes; it differs from the database's copy (14 "
+                            "bytes in the database): ICQ has written to that since, or this "
+                            "copy is damaged",
+                            "The backup D:\\Copies is SUSPECT: a copy differs from the database "
+                            "though newer than it; see the lines above."));
 }
 
 TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
@@ -99,7 +122,7 @@ TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
 
 TEST(EntryNames, OnlyNamesThatStayInsideTheTargetFolderAreAccepted) {
     for (const char* good :
-         {"a.dat", "db/a.dat", "ICQ\\db\\a.idx", "a..b.dat", "./a.dat", "console.dat", "com0.idx"})
+         {"a.dat", "db/a.dat", "ICQ\\db\\a.idx", "a..b.dat", "./a.dat", "console.dat", "com10.idx"})
         EXPECT_TRUE(entryNameStaysInside(good, test::isNeverLeadByte)) << good;
     for (const char* bad : {"../a.dat", "db/../../a.dat", "..\\a.dat", "/a.dat", "\\a.dat",
                             "C:a.dat", "C:\\Windows\\a.dat", "db/..", "", "nul.dat", "db/CON.idx",
@@ -294,10 +317,29 @@ TEST_F(RestoreScene, TheCheckMenuItemShowsTheVerifyReportInItsWindow) {
     const std::string& text = window->txtReport.Text();
     EXPECT_THAT(text, HasSubstr("Checking the backup D:\\Copies against the database in "
                                 "C:\\ICQ\\db\r\n\r\n"));
-    EXPECT_THAT(text, HasSubstr("a.dat: intact, 3000 bytes; the database's copy has changed "
-                                "since\r\n"));
-    EXPECT_THAT(text, HasSubstr("The backup D:\\Copies is intact: 2 database files"));
+    EXPECT_THAT(text, HasSubstr("a.dat: readable, 3000 bytes; it differs from the database's "
+                                "copy (9 bytes in the database): ICQ has written to that since, "
+                                "or this copy is damaged\r\n"));
+    EXPECT_THAT(text, HasSubstr("The backup D:\\Copies is readable: 2 database files"));
     EXPECT_TRUE(dialogs.shown.empty());
+    // The verdict is shown first, whatever the report's length; what is wrong under it.
+    EXPECT_THAT(window->lblVerdict.Caption(), HasSubstr("D:\\Copies is readable"));
+    EXPECT_EQ(window->icon, CheckIcon::Information);
+    EXPECT_EQ(window->lblProblems.Caption(), "");
+
+    std::string zip = fs.content("D:\\Save\\chathoard.zip");
+    zip[zip.find("index")] = 'X';
+    fs.addFile("D:\\Save\\flipped.zip", zip);
+    picker.answers = {"D:\\Save\\flipped.zip"};
+    mnuCheck_Click(found, Dir1, Dir2, services, window);
+    EXPECT_EQ(window->lblVerdict.Caption(),
+              "The backup D:\\Save\\flipped.zip is DAMAGED: it cannot be restored.");
+    EXPECT_EQ(window->icon, CheckIcon::Error);
+    EXPECT_EQ(window->lblProblems.Caption(), "a.idx: DAMAGED: its data does not match its CRC-32");
+    CheckReport many;
+    many.problems = {"1", "2", "3", "4", "5"};
+    window->show(many);
+    EXPECT_EQ(window->lblProblems.Caption(), "1\r\n2\r\n... and 3 more: see the report below.");
 
     // Without a messenger folder it is only checked; a cancelled dialog shows nothing.
     picker.answers = {"D:\\Save\\chathoard.zip"};
@@ -305,7 +347,7 @@ TEST_F(RestoreScene, TheCheckMenuItemShowsTheVerifyReportInItsWindow) {
     EXPECT_THAT(window->txtReport.Text(), HasSubstr("not compared"));
     EXPECT_THAT(window->txtReport.Text(), Not(HasSubstr("the same as")));
     mnuCheck_Click(found, Dir1, Dir2, services, window);
-    EXPECT_EQ(runtime.modalShown, 2);
+    EXPECT_EQ(runtime.modalShown, 3);
 }
 
 // One verdict per backup, in words that say one thing; and "from" is the newest database
@@ -348,6 +390,32 @@ TEST_F(RestoreScene, CommandLineRestoresWhatTheWindowTakesADatabaseFileForItsFol
         << ::testing::PrintToString(lines);
     EXPECT_EQ(lines.at(0), "Restoring the backup D:\\Copies into C:\\ICQ\\db");
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
+}
+
+// The backup folder itself, as the window names it, stands for the ZIP Backup in it.
+TEST_F(RestoreScene, VerifyOfAFolderWithoutCopiesChecksItsZipBackupAndNamesIt) {
+    App.Path = "C:\\Tools";
+    fs.addFolder("C:\\Tools");
+    std::vector<std::string> lines;
+    EXPECT_EQ(runCommandLine(
+                  {"/verify", "D:\\Save"}, services,
+                  [&](const std::string& l, bool) { lines.push_back(l); },
+                  [] { return std::string("2026-12-07 03:00:00"); }),
+              0)
+        << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines.at(0), "Checking the backup D:\\Save\\chathoard.zip");
+
+    const std::string zip = fs.content("D:\\Save\\chathoard.zip");
+    fs.addFile("D:\\Keep\\chathoard-2026-12-06-030000.zip", zip);
+    fs.addFile("D:\\Keep\\chathoard-2026-12-05-030000.zip", zip);
+    fs.addFile("D:\\Keep\\chathoard-old.zip", zip);
+    EXPECT_EQ(backupToCheck(fs, "D:\\Keep"), "D:\\Keep\\chathoard-2026-12-06-030000.zip");
+    fs.addFile("D:\\Keep\\CHATHOARD.ZIP", zip);
+    EXPECT_EQ(backupToCheck(fs, "D:\\Keep"), "D:\\Keep\\CHATHOARD.ZIP");
+    fs.addFile("D:\\Keep\\a.dat", "a copy");
+    EXPECT_EQ(backupToCheck(fs, "D:\\Keep"), "D:\\Keep");
+    fs.addFile("D:\\chathoard.zip", zip);
+    EXPECT_EQ(backupToCheck(fs, "D:\\"), "D:\\chathoard.zip");
 }
 
 TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {

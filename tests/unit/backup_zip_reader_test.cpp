@@ -17,6 +17,7 @@ using test::makeZipItems;
 using test::ZipItem;
 using ::testing::Contains;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 void set16(std::string& zip, size_t at, uint32_t v) {
     zip[at] = static_cast<char>(v);
@@ -111,35 +112,94 @@ TEST_F(Reading, EntriesThatShareBytesAreRefusedBeforeTheyAreUnpacked) {
                                                  "the entry a.dat")));
 }
 
-TEST_F(Reading, NamesAndExtraFieldsThatDisagreeAreDamage) {
+// A Unicode name field: version 1, the CRC-32 of the header's name, the name in UTF-8.
+std::string unicodeField(const std::string& headerName, const std::string& utf8) {
+    std::string f;
+    azip::put16(f, 0x7075);
+    azip::put16(f, static_cast<uint32_t>(5 + utf8.size()));
+    f += '\1';
+    azip::put32(f, crc32Of(headerName));
+    return f + utf8;
+}
+
+std::string zip64Field(uint64_t size, uint64_t compressed) {
+    std::string f;
+    azip::put16(f, 1);
+    azip::put16(f, 16);
+    azip::put64(f, size);
+    azip::put64(f, compressed);
+    return f;
+}
+
+TEST_F(Reading, AUnicodeNameFieldGivesTheNameWhenItWasWrittenForTheHeadersName) {
     EXPECT_THAT(verify(makeZip({{std::string("te\0st.dat", 9), "x"}})),
                 Contains(HasSubstr("the entry te?st.dat: its name holds a NUL byte")));
+    // As Windows tools write it: the OEM spelling (code page 850: 0x81 is "ü") in the header.
+    const std::string oem = "M\x81ller.dat", utf8 = "M\xC3\xBCller.dat";
+    fs.addFile("C:\\x.zip",
+               makeZipItems({ZipItem(oem, "x").withExtra(unicodeField(oem, utf8)),
+                             ZipItem("e.dat", "y").withExtra(unicodeField("f.dat", "g.dat"))}));
+    const CheckedBackup checked = checkBackup(fs, "C:\\x.zip");
+    EXPECT_TRUE(checked.intact()) << ::testing::PrintToString(checked.problems);
+    ASSERT_EQ(checked.files.size(), 2u);
+    EXPECT_EQ(checked.files[0].name, "M\xFCller.dat");
+    EXPECT_EQ(checked.files[1].name, "e.dat"); // a field for another name is out of date
 
-    // A Unicode name field: version 1, the CRC-32 of the header's name, the name in UTF-8.
-    const auto unicodeField = [](const std::string& headerName, const std::string& utf8) {
-        std::string f;
-        azip::put16(f, 0x7075);
-        azip::put16(f, static_cast<uint32_t>(5 + utf8.size()));
-        f += '\1';
-        azip::put32(f, crc32Of(headerName));
-        return f + utf8;
-    };
-    const std::string eAcute = "\xC3\xA9.dat", ansiEAcute = "\xE9.dat";
-    EXPECT_TRUE(intact(
-        makeZipItems({ZipItem(ansiEAcute, "x").withExtra(unicodeField(ansiEAcute, eAcute))})));
-    EXPECT_THAT(
-        verify(makeZipItems({ZipItem("e.dat", "x").withExtra(unicodeField("e.dat", eAcute))})),
-        Contains(HasSubstr("the entry e.dat: its Unicode name field differs")));
-    EXPECT_THAT(
-        verify(makeZipItems({ZipItem("e.dat", "x").withExtra(unicodeField("f.dat", "e.dat"))})),
-        Contains(HasSubstr("written for another name")));
-    EXPECT_THAT(verify(makeZipItems({ZipItem("e.dat", "x")
-                                         .withExtra(unicodeField("e.dat", "e.dat") +
-                                                    unicodeField("e.dat", "E.dat"))})),
-                Contains(HasSubstr("two Unicode name fields give different names")));
+    // A spelling the code page lacks cannot be held: not restorable, not damaged.
+    const auto lines = verify(
+        makeZipItems({ZipItem("x.dat", "x").withExtra(unicodeField("x.dat", "\xE8\xA1\xA8.dat"))}));
+    EXPECT_THAT(lines, Contains("?.dat: CANNOT BE RESTORED here: its name has characters that "
+                                "this system's code page for file names does not have"));
+    EXPECT_THAT(lines, Not(Contains(HasSubstr("DAMAGED"))));
+}
+
+TEST_F(Reading, HeadersThatGiveAFieldTwiceOrDisagreeWithEachOtherAreDamage) {
+    const std::string u = unicodeField("e.dat", "e.dat");
+    const auto damaged = [&](const ZipItem& item) { return verify(makeZipItems({item})); };
+    EXPECT_THAT(damaged(ZipItem("e.dat", "x").withExtra(u + u)),
+                Contains(HasSubstr("the entry e.dat: it holds two Unicode name fields")));
+    EXPECT_THAT(damaged(ZipItem("e.dat", "x").withExtra(u).withLocalExtra(u + u)),
+                Contains(HasSubstr("its local header holds two Unicode name fields")));
+    EXPECT_THAT(damaged(ZipItem("e.dat", "x").withLocalExtra(zip64Field(1, 3) + zip64Field(1, 3))),
+                Contains(HasSubstr("its local header holds two ZIP64 fields")));
+    EXPECT_THAT(damaged(ZipItem("e.dat", "x")
+                            .withExtra(unicodeField("e.dat", "\xC3\xA9.dat"))
+                            .withLocalExtra(unicodeField("e.dat", "f.dat"))),
+                Contains(HasSubstr("its local header gives another Unicode name")));
     EXPECT_THAT(
         verify(makeZipItems({ZipItem("e.dat", "x").withExtra(std::string("\x0A\0\x10\0abcd", 8))})),
         Contains(HasSubstr("the entry e.dat: an extra field runs past its header")));
+
+    // ZIP64 sizes in the local header must be the central directory's.
+    std::string zip =
+        makeZipItems({ZipItem("e.dat", "xyz").store().withLocalExtra(zip64Field(3, 3))});
+    set32(zip, 18, 0xFFFFFFFF);
+    set32(zip, 22, 0xFFFFFFFF);
+    EXPECT_TRUE(intact(zip));
+    zip[39] = 4; // the size in the local ZIP64 field
+    EXPECT_THAT(verify(zip), Contains(HasSubstr("its local header's ZIP64 sizes differ")));
+
+    // Bytes between the central directory and its end record harm nothing.
+    const std::string gap =
+        kThree.substr(0, kThree.size() - 22) + "padding" + kThree.substr(kThree.size() - 22);
+    EXPECT_TRUE(intact(gap));
+}
+
+// Names that Windows cannot create are found by the check, not by a failing restore.
+TEST_F(Reading, NamesWindowsCannotCreateAreNotRestorable) {
+    for (const std::string name : {"a<b.dat", "a|b.dat", "a\"b.idx", "a*b.dat", "a\x01.dat"}) {
+        const auto lines = verify(makeZip({{name, "x"}}));
+        EXPECT_THAT(lines, Contains(HasSubstr(name + ": CANNOT BE RESTORED here: its name holds")));
+        EXPECT_THAT(lines.back(), HasSubstr("cannot be restored: see the lines above")) << name;
+    }
+    for (const std::string device :
+         {"COM0.dat", "lpt0.idx", "COM\xB9.dat", "LPT\xB3.idx", "CONIN$.dat", "conout$.idx"})
+        EXPECT_THAT(verify(makeZip({{device, "x"}})),
+                    Contains(HasSubstr("The entry " + device + " would be unpacked outside")));
+    EXPECT_TRUE(intact(makeZip({{"COM10.dat", "x"}, {"a.b.dat", "y"}})));
+    // Code page 932: the trail byte of "ポ" is the byte of "|".
+    fs.useCodePage932();
+    EXPECT_TRUE(intact(makeZip({{"\x83\x7C.dat", "x"}})));
 }
 
 TEST_F(Reading, ADataDescriptorMustAgreeWithTheCentralDirectory) {

@@ -443,7 +443,7 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
     job.databaseFiles = found.files;
     job.destination = cl.destinationFolder;
     // Refused before the folder is made: a backup inside the database is never begun.
-    if (const auto refused = destinationInsideDatabase(job, s.fs.leadByteTest())) {
+    if (const auto refused = destinationInsideDatabase(job, s.fs)) {
         console.message(refused->text, refused->title, true);
         return exitCodeFor(refused->outcome);
     }

@@ -82,8 +82,9 @@ BackupResult runBackup(const BackupJob& job, const BackupTools& tools);
 
 // A backup into the messenger's db folder, or a folder inside it, would mix the copies with
 // the database it copies: a Failed result saying so, or nothing when the destination is
-// elsewhere. Both paths are full folder paths.
-std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job,
-                                                      LeadByteTest isLeadByte);
+// elsewhere. Both paths are full folder paths; they are compared as the system resolves them
+// and, where they exist, by the folders' identity, so that no other spelling, short name or
+// junction leads past it.
+std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, FileSystem& fs);
 
 } // namespace ch

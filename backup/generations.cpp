@@ -351,14 +351,34 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
                   pruneFolders(fs, destination, job.stamp, *job.keep), *job.keep);
 }
 
-std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job,
-                                                      LeadByteTest isLeadByte) {
-    const std::string db =
-        normalFolderPath("C:\\", databaseFolder(job.messengerFolder), isLeadByte);
-    const std::string destination = normalFolderPath("C:\\", job.destination, isLeadByte);
-    const bool same = equalNoCase(destination, db, isLeadByte);
-    if (!same && !(destination.size() > db.size() && destination[db.size()] == '\\' &&
-                   equalNoCase(destination.substr(0, db.size()), db, isLeadByte)))
+std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, FileSystem& fs) {
+    const LeadByteTest isLeadByte = fs.leadByteTest();
+    // As the system resolves both: "\\?\", 8.3 aliases and the case of any letter say nothing.
+    const auto resolved = [&](const std::string& path) {
+        std::string r = path;
+        bestEffort([&] { r = fs.resolvedPath(path); });
+        return normalFolderPath("C:\\", r, isLeadByte);
+    };
+    const std::string db = resolved(databaseFolder(job.messengerFolder));
+    const std::string destination = resolved(job.destination);
+    const std::string dbKey = fs.caseFolded(db), destinationKey = fs.caseFolded(destination);
+    bool same = destinationKey == dbKey;
+    bool inside = same || (destinationKey.size() > dbKey.size() &&
+                           destinationKey.compare(0, dbKey.size(), dbKey) == 0 &&
+                           (dbKey.back() == '\\' || destinationKey[dbKey.size()] == '\\'));
+    // A junction leads into the database under any name: the folders themselves are compared.
+    const std::optional<FileIdentity> dbId = inside ? std::nullopt : fs.identityOf(db);
+    for (std::string folder = destination; dbId && !inside;) {
+        if (fs.identityOf(folder) == dbId) {
+            inside = true;
+            same = folder == destination;
+        }
+        const size_t cut = lastSeparator(folder, "\\", isLeadByte);
+        if (cut == std::string::npos || cut + 1 >= folder.size())
+            break;
+        folder.resize(cut == 2 && folder[1] == ':' ? 3 : cut);
+    }
+    if (!inside)
         return std::nullopt;
     BackupCause cause;
     cause.file = job.destination;
@@ -372,7 +392,7 @@ std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job,
 }
 
 BackupResult runBackup(const BackupJob& job, const BackupTools& tools) {
-    if (auto refused = destinationInsideDatabase(job, tools.fs.leadByteTest()))
+    if (auto refused = destinationInsideDatabase(job, tools.fs))
         return *refused;
     const bool zip = job.kind == BackupKind::Zip;
     if (job.keep)

@@ -6,6 +6,7 @@
 // denied or sharing violation, 61 disk full, 68 drive not ready.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,14 @@ enum class WriteMode {
              // held before is never rewritten, so a failure cannot cost it
 };
 
+// What a file or folder is, whichever path leads to it (a junction, a short name, another
+// case): its volume's serial number and its file ID.
+struct FileIdentity {
+    uint32_t volume = 0;
+    uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // The primitives are virtual; the conveniences below them are built on the primitives once,
 // for every implementation.
 class FileSystem {
@@ -111,6 +120,13 @@ class FileSystem {
     virtual void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) = 0;
     // Bytes free for this user on the drive of an existing folder; 76 when it is missing.
     virtual uint64_t freeBytes(const std::string& folder) = 0;
+    // path as the system resolves it: full (as fullPath), without a "\\?\" prefix, the part
+    // that exists in its long names (no 8.3 aliases); the rest as given. Junctions are not
+    // followed: identityOf tells where they lead.
+    virtual std::string resolvedPath(const std::string& path) = 0;
+    // The identity of an existing file or folder, through junctions; nothing when there is
+    // none (or it cannot be opened).
+    virtual std::optional<FileIdentity> identityOf(const std::string& path) = 0;
 
     // How paths are split: in a double-byte ANSI code page, whether a byte starts a two-byte
     // character (whose second byte may be a backslash).

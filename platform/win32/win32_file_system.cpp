@@ -212,6 +212,48 @@ std::string Win32FileSystem::fullPath(const std::string& path) {
     return toAnsi(full);
 }
 
+std::string Win32FileSystem::resolvedPath(const std::string& path) {
+    std::string plain = path;
+    if (plain.rfind("\\\\?\\UNC\\", 0) == 0)
+        plain = "\\\\" + plain.substr(8);
+    else if (plain.rfind("\\\\?\\", 0) == 0)
+        plain = plain.substr(4);
+    const std::string full = fullPath(plain);
+    std::wstring head = toWide(full), tail;
+    CriticalErrorsQuiet quiet;
+    // GetLongPathName answers only for a path that exists: the longest such part is spelled
+    // out, the rest kept as given.
+    for (;;) {
+        DWORD n = GetLongPathNameW(head.c_str(), nullptr, 0);
+        if (n > 0) {
+            std::wstring longer(n, L'\0');
+            n = GetLongPathNameW(head.c_str(), longer.data(), n);
+            if (n > 0 && n < longer.size()) {
+                longer.resize(n);
+                return toAnsi(longer + tail);
+            }
+        }
+        const size_t cut = head.find_last_of(L'\\');
+        if (cut == std::wstring::npos || cut + 1 >= head.size() || cut <= 2)
+            return full;
+        tail = head.substr(cut) + tail;
+        head.resize(cut);
+    }
+}
+
+std::optional<FileIdentity> Win32FileSystem::identityOf(const std::string& path) {
+    CriticalErrorsQuiet quiet;
+    // No access asked: only the file's information is read, even of a file held open.
+    FileHandle h(CreateFileW(winPath(path).c_str(), 0,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!h.valid() || !GetFileInformationByHandle(h.get(), &info))
+        return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 FileStatus Win32FileSystem::status(const std::string& path) {
     CriticalErrorsQuiet quiet;
     WIN32_FILE_ATTRIBUTE_DATA data;

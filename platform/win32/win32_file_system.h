@@ -22,6 +22,8 @@ class Win32FileSystem : public FileSystem {
     std::vector<DriveInfo> drives() override;
     std::string currentFolder(char driveLetter) override;
     std::string fullPath(const std::string& path) override;
+    std::string resolvedPath(const std::string& path) override;
+    std::optional<FileIdentity> identityOf(const std::string& path) override;
     // win32_backup_files.cpp
     void checkOpen(const std::string& path, OpenCheck how) override;
     std::string readPart(const std::string& path, uint64_t offset, size_t size) override;

@@ -72,11 +72,22 @@ struct MemoryFileSystem::Node {
     std::string data;
     int64_t mtime = 0;
     bool locked = false, readOnly = false, hidden = false, reparsePoint = false;
+    std::string shortName;      // its 8.3 alias; empty when it has none
+    std::string junctionTarget; // a junction's target folder, a full path
     std::map<std::string, std::unique_ptr<Node>> children; // by lower-case name
 
     Node* child(const std::string& childName) const {
         auto it = children.find(lower(childName));
         return it == children.end() ? nullptr : it->second.get();
+    }
+    // By its name or its 8.3 alias.
+    Node* childOrAlias(const std::string& childName) const {
+        if (Node* n = child(childName))
+            return n;
+        for (const auto& [key, c] : children)
+            if (!c->shortName.empty() && lower(c->shortName) == lower(childName))
+                return c.get();
+        return nullptr;
     }
     Node& add(const std::string& childName, bool isFolder) {
         auto& slot = children[lower(childName)];
@@ -354,6 +365,17 @@ void MemoryFileSystem::setHidden(const std::string& path, bool hidden) {
 
 void MemoryFileSystem::setReparsePoint(const std::string& path) {
     existing(lookup(path), path).reparsePoint = true;
+}
+
+void MemoryFileSystem::addJunction(const std::string& path, const std::string& target) {
+    addFolder(path);
+    Node& n = existing(lookup(path), path);
+    n.reparsePoint = true;
+    n.junctionTarget = target;
+}
+
+void MemoryFileSystem::setShortName(const std::string& path, const std::string& shortName) {
+    existing(lookup(path), path).shortName = shortName;
 }
 
 void MemoryFileSystem::setFreeSpace(char letter, uint64_t bytes) {
@@ -730,6 +752,59 @@ std::string MemoryFileSystem::fullPath(const std::string& path) {
     if (!p.empty() && p.back() == '\\' && normal.back() != '\\')
         normal += '\\';
     return normal;
+}
+
+namespace {
+
+std::string withoutLongPathPrefix(const std::string& path) {
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0)
+        return "\\\\" + path.substr(8);
+    if (path.rfind("\\\\?\\", 0) == 0)
+        return path.substr(4);
+    return path;
+}
+
+} // namespace
+
+std::string MemoryFileSystem::resolvedPath(const std::string& path) {
+    const std::string full = fullPath(withoutLongPathPrefix(path));
+    try {
+        const Resolved r = resolve(full);
+        std::string out = pathOf(r.drive->letter, {});
+        const Node* n = &r.drive->root;
+        for (size_t i = 0; i < r.parts.size(); ++i) {
+            n = n && n->folder ? n->childOrAlias(r.parts[i]) : nullptr;
+            out += (i ? "\\" : "") + (n ? n->name : r.parts[i]);
+        }
+        return out;
+    } catch (const RuntimeError&) {
+        return full;
+    }
+}
+
+std::optional<FileIdentity> MemoryFileSystem::identityOf(const std::string& path) {
+    std::string p = withoutLongPathPrefix(path);
+    for (int hops = 0; hops < 32; ++hops) {
+        Resolved r;
+        try {
+            r = resolve(fullPath(p));
+        } catch (const RuntimeError&) {
+            return std::nullopt;
+        }
+        const Node* n = &r.drive->root;
+        size_t i = 0;
+        while (i < r.parts.size() && n && n->junctionTarget.empty())
+            n = n->folder ? n->childOrAlias(r.parts[i++]) : nullptr;
+        if (!n)
+            return std::nullopt;
+        if (n->junctionTarget.empty())
+            return FileIdentity{static_cast<uint32_t>(r.drive->letter),
+                                reinterpret_cast<uintptr_t>(n)};
+        p = n->junctionTarget; // and what lies below the junction
+        for (; i < r.parts.size(); ++i)
+            p += "\\" + r.parts[i];
+    }
+    return std::nullopt;
 }
 
 // A file opened for writing, made when missing: the checks CreateFile makes for that.

@@ -77,6 +77,10 @@ class MemoryFileSystem : public FileSystem {
     void setHidden(const std::string& path, bool hidden = true);
     // Marks a file or folder as a junction or symbolic link; its content stands for the target's.
     void setReparsePoint(const std::string& path);
+    // A junction at path (a new folder) to the folder target: identityOf goes through it.
+    void addJunction(const std::string& path, const std::string& target);
+    // The 8.3 alias of an existing file or folder, as the volume gives it ("PROGRA~1").
+    void setShortName(const std::string& path, const std::string& shortName);
     // Names are read in code page 932 (Japanese) from now on: a backslash byte that ends a
     // two-byte character does not separate folders.
     void useCodePage932() { leadByte_ = isCodePage932LeadByte; }
@@ -138,6 +142,8 @@ class MemoryFileSystem : public FileSystem {
     std::string readPart(const std::string& path, uint64_t offset, size_t size) override;
     void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) override;
     uint64_t freeBytes(const std::string& folder) override;
+    std::string resolvedPath(const std::string& path) override;
+    std::optional<FileIdentity> identityOf(const std::string& path) override;
     LeadByteTest leadByteTest() const override { return leadByte_; }
     // Code page 1252 for Latin-1 letters (code page 932: ASCII only).
     bool ansiFromUtf8(const std::string& utf8, std::string& ansi) const override;

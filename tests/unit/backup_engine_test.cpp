@@ -76,6 +76,29 @@ TEST_F(Engine, ADestinationInTheDatabaseFolderIsRefusedBeforeAnythingIsWritten) 
     EXPECT_EQ(run().outcome, BackupOutcome::Done);
 }
 
+// The same folders under the other names the system gives them: a long-path prefix, letters
+// outside ASCII in another case, an 8.3 alias, a junction either way round.
+TEST_F(Engine, TheDatabaseFolderIsRecognisedUnderEveryNameTheSystemGivesIt) {
+    fs.addFolder("C:\\\xC4rger\\ICQ\\db");
+    fs.setShortName("C:\\\xC4rger", "RGER~1");
+    fs.addJunction("D:\\Link", "C:\\ICQ\\db");
+    fs.addJunction("D:\\Messenger", "C:\\ICQ");
+    const auto refused = [&](const std::string& messenger, const std::string& destination) {
+        job.messengerFolder = messenger;
+        job.destination = destination;
+        return destinationInsideDatabase(job, fs).has_value();
+    };
+    EXPECT_TRUE(refused("C:\\ICQ", "\\\\?\\C:\\ICQ\\db\\x"));
+    EXPECT_TRUE(refused("C:\\\xC4rger\\ICQ", "C:\\\xE4rger\\ICQ\\db"));
+    EXPECT_TRUE(refused("C:\\\xC4rger\\ICQ", "C:\\RGER~1\\ICQ\\db\\x"));
+    EXPECT_TRUE(refused("C:\\ICQ", "D:\\Link"));
+    EXPECT_TRUE(refused("C:\\ICQ", "D:\\Link\\new"));
+    EXPECT_TRUE(refused("D:\\Messenger", "C:\\ICQ\\db\\x"));
+    EXPECT_FALSE(refused("D:\\Messenger", "D:\\Save"));
+    EXPECT_FALSE(refused("C:\\ICQ", "C:\\ICQ\\dbx"));
+    EXPECT_TRUE(fs.changes().empty()) << fs.dump();
+}
+
 TEST_F(Engine, AZipGenerationListsThePrunedBackupsAsWarningsAndInItsText) {
     fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
     job.kind = BackupKind::Zip;

@@ -469,14 +469,16 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
     const int64_t deadline = waiting.elapsedSeconds() + int64_t{cl.waitMinutes} * 60;
     const ReleaseAtEnd held{s.backupLock};
     for (;;) {
-        auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report);
+        auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report, work);
         if (work.cancelled())
             return cancelledBeforeStart(console);
         if (inUse) {
             console.report(databaseInUseText(*inUse, cl.waitMinutes), true);
             return exitDatabaseInUse;
         }
-        if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
+        if (!s.backupLock.acquire(kCommandLineLockWaitMs, work.cancelRequested)) {
+            if (work.cancelled())
+                return cancelledBeforeStart(console);
             console.message(anotherBackupText(kCommandLineLockWaitMs), kAnotherBackupTitle, true);
             return exitAnotherBackupRunning;
         }

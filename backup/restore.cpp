@@ -360,7 +360,8 @@ std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMillise
                                           FileSystem& fs, const CheckedBackup& backup,
                                           const std::string& messengerFolder,
                                           const std::string& stamp, const WorkControl& control) {
-    if (!lock.acquire(waitMilliseconds))
+    // A Cancel ends the wait too: restoreBackup then says the restore was cancelled.
+    if (!lock.acquire(waitMilliseconds, control.cancelRequested) && !control.cancelled())
         return std::nullopt;
     const ReleaseAtEnd releaseAtEnd{lock};
     return restoreBackup(fs, backup, messengerFolder, stamp, control);

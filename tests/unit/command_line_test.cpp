@@ -342,6 +342,16 @@ TEST_F(CommandLineRun, CtrlCCancelsTheBackupWithItsOwnExitCodeAndLeavesTheDestin
     EXPECT_EQ(lines[lines.size() - 2].first,
               "Cancelled (Ctrl+C) before the backup began; nothing was written.");
     EXPECT_THAT(fs.entries("C:\\Save"), ::testing::ElementsAre("a.dat"));
+
+    // Pressed while another backup holds the lock: cancelled, not "another backup is running".
+    cancel = false;
+    backupLock.heldElsewhere = true;
+    backupLock.duringAcquire = [&] { cancel = true; };
+    EXPECT_EQ(runControlled({"/normal", "C:\\ICQ", "C:\\Save"}), exitCancelled);
+    cancel = false;
+    EXPECT_EQ(runControlled({"/restore", "C:\\Save", "C:\\ICQ"}), exitCancelled);
+    EXPECT_THAT(fs.entries("C:\\Save"), ::testing::ElementsAre("a.dat"));
+    EXPECT_FALSE(fs.folderExists("C:\\ICQ\\db.before-restore-2026-12-07-030000"));
 }
 
 TEST(CommandLineProgress, TheProgressLineRewritesItselfAndIsClearedBeforeALine) {

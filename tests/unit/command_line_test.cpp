@@ -36,6 +36,13 @@ TEST(CommandLineParsing, HelpSwitchesShowTheUsage) {
     for (const char* help : {"/?", "-?", "/help", "-HELP", "/h", "-h"})
         EXPECT_TRUE(parseCommandLine({help})->showUsage) << help;
     EXPECT_FALSE(parseCommandLine({"/hel"}));
+    // An 80-column console wraps a line of 80 before its line break.
+    const std::string usage = usageText();
+    for (size_t start = 0, end; start < usage.size(); start = end + 2) {
+        end = usage.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "the usage ends with a line break";
+        EXPECT_LE(end - start, 79u) << usage.substr(start, end - start);
+    }
 }
 
 TEST(CommandLineSplitting, AQuotedFolderEndingInABackslashIsTheFolder) {

@@ -49,6 +49,8 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
     if (!picked)
         return;
     const std::string backupPath = backupOfPicked(fs, *picked);
+    // Read before the work starts: the work runs where no control may be touched.
+    const std::string messengerFolder = Dir1.Path();
     // The check reads the whole backup, and a restore unpacks it: both off the window's
     // thread, with the progress window when they take long.
     CheckedBackup backup;
@@ -57,7 +59,8 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
     if (s.work.closing())
         return;
     if (backup.cancelled) {
-        dialogs.msgBox(restoreCancelledText(Dir1.Path()), vbInformation, kRestoreCancelledTitle);
+        dialogs.msgBox(restoreCancelledText(messengerFolder), vbInformation,
+                       kRestoreCancelledTitle);
         return;
     }
     if (!backup.intact()) {
@@ -65,15 +68,17 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
         return;
     }
     // Cancel is the default: a hurried Enter must not replace the database.
-    if (dialogs.msgBox(restoreQuestion(backup, Dir1.Path()),
+    if (dialogs.msgBox(restoreQuestion(backup, messengerFolder),
                        vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
         return;
     std::optional<RestoreReport> report;
     s.work.run(kRestoreTitle, [&](const WorkControl& control) {
-        report =
-            restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, Dir1.Path(), stamp, control);
+        report = restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, messengerFolder, stamp,
+                              control);
     });
-    if (s.work.closing())
+    // Closing the program cancelled it, unless the restore had got past the point where a
+    // Cancel is heard (or had ended): then what it did is told before the program ends.
+    if (s.work.closing() && (!report || report->outcome == RestoreOutcome::Cancelled))
         return;
     if (!report)
         dialogs.msgBox(backupRunningText(kWindowLockWaitMs), vbExclamation, kRestoreFailedTitle);

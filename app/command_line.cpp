@@ -184,10 +184,10 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& give
 std::string usageText() {
     return "Backs up the messenger database without opening the window.\r\n"
            "\r\n"
-           "  chathoard /normal \"<messenger folder>\" \"<destination folder>\" [/keep:N] "
-           "[/wait[:M]]\r\n"
-           "  chathoard /zip \"<messenger folder>\" \"<destination folder>\" [/keep:N] "
-           "[/wait[:M]]\r\n"
+           "  chathoard /normal \"<messenger folder>\" \"<destination folder>\"\r\n"
+           "                    [/keep:N] [/wait[:M]]\r\n"
+           "  chathoard /zip \"<messenger folder>\" \"<destination folder>\"\r\n"
+           "                 [/keep:N] [/wait[:M]]\r\n"
            "  chathoard /verify \"<backup>\" [\"<messenger folder>\"]\r\n"
            "  chathoard /restore \"<backup>\" \"<messenger folder>\"\r\n"
            "  chathoard /?     (or /help, -h) shows this text\r\n"
@@ -469,14 +469,16 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
     const int64_t deadline = waiting.elapsedSeconds() + int64_t{cl.waitMinutes} * 60;
     const ReleaseAtEnd held{s.backupLock};
     for (;;) {
-        auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report);
+        auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report, work);
         if (work.cancelled())
             return cancelledBeforeStart(console);
         if (inUse) {
             console.report(databaseInUseText(*inUse, cl.waitMinutes), true);
             return exitDatabaseInUse;
         }
-        if (!s.backupLock.acquire(kCommandLineLockWaitMs)) {
+        if (!s.backupLock.acquire(kCommandLineLockWaitMs, work.cancelRequested)) {
+            if (work.cancelled())
+                return cancelledBeforeStart(console);
             console.message(anotherBackupText(kCommandLineLockWaitMs), kAnotherBackupTitle, true);
             return exitAnotherBackupRunning;
         }

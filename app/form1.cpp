@@ -47,12 +47,11 @@ BackupOutcome Form1::backUp(BackupKind kind) {
     BackupResult result;
     s_.work.run(backupWorkTitle(kind), [&](const WorkControl& control) {
         job.control = control;
-        result = runAlone(s_.backupLock, kWindowLockWaitMs, [&] {
-            return runBackup(job, {s_.fs, s_.archiver});
-        });
+        result = runAlone(s_.backupLock, kWindowLockWaitMs, job, {s_.fs, s_.archiver});
     });
-    if (s_.work.closing())
-        return result.outcome; // the program is closing: no box
+    // The program is closing: no box, unless the backup ended before the Cancel was heard.
+    if (s_.work.closing() && result.outcome == BackupOutcome::Cancelled)
+        return result.outcome;
     return showBackupResult(s_.dialogs, result);
 }
 

@@ -40,14 +40,13 @@ std::string shownSetting(std::string value) {
     return value;
 }
 
-// The setting as one upper-case letter when it names a drive; otherwise as it is, so that a
-// ZIP Backup keeps refusing to stage until it is put right.
+// The setting as its letter alone, as typed, when it names a drive; otherwise as it is, so
+// that a ZIP Backup keeps refusing to stage until it is put right.
 std::string readSetting(SequentialFile& file1, const std::string& path) {
     file1.openForInput(path);
     const std::string value = file1.readValue();
     file1.close();
-    const std::optional<char> drive = stagingDriveOf(value);
-    return drive ? std::string(1, *drive) : value;
+    return stagingDriveOf(value) ? value.substr(0, 1) : value;
 }
 
 void warnOfBadSetting(const StartWarning& warn, const std::string& path,

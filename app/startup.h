@@ -9,7 +9,7 @@
 
 namespace ch {
 
-// The staging drive read from defaultdrive.ini: one upper-case letter, or the file's value as it
+// The staging drive read from defaultdrive.ini: its letter as typed, or the file's value as it
 // is when that names no drive.
 extern std::string DefaultDrive;
 

@@ -16,18 +16,34 @@ std::string anotherBackupText(unsigned waitMilliseconds) {
            "the other backup has finished.";
 }
 
+namespace {
+
+BackupResult anotherBackupRunning(unsigned waitMilliseconds) {
+    BackupResult refused;
+    refused.outcome = BackupOutcome::AnotherBackupRunning;
+    refused.title = kAnotherBackupTitle;
+    refused.text = anotherBackupText(waitMilliseconds);
+    refused.warning = true;
+    return refused;
+}
+
+} // namespace
+
 BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds,
                       const std::function<BackupResult()>& backup) {
-    if (!lock.acquire(waitMilliseconds)) {
-        BackupResult refused;
-        refused.outcome = BackupOutcome::AnotherBackupRunning;
-        refused.title = kAnotherBackupTitle;
-        refused.text = anotherBackupText(waitMilliseconds);
-        refused.warning = true;
-        return refused;
-    }
+    if (!lock.acquire(waitMilliseconds))
+        return anotherBackupRunning(waitMilliseconds);
     const ReleaseAtEnd releaseAtEnd{lock};
     return backup();
+}
+
+BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds, const BackupJob& job,
+                      const BackupTools& tools) {
+    if (!lock.acquire(waitMilliseconds, job.control.cancelRequested))
+        return job.control.cancelled() ? backupCancelled(job)
+                                       : anotherBackupRunning(waitMilliseconds);
+    const ReleaseAtEnd releaseAtEnd{lock};
+    return runBackup(job, tools);
 }
 
 } // namespace ch

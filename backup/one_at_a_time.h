@@ -25,4 +25,9 @@ std::string anotherBackupText(unsigned waitMilliseconds);
 BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds,
                       const std::function<BackupResult()>& backup);
 
+// runBackup(job, tools) while this process holds lock. The job's Cancel also ends the wait for
+// the lock: then nothing is touched and the result says the backup was cancelled.
+BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds, const BackupJob& job,
+                      const BackupTools& tools);
+
 } // namespace ch

@@ -35,11 +35,31 @@ std::string sizeText(uint64_t bytes) {
 
 namespace {
 
-std::string fileListText(const std::vector<std::string>& names) {
+// A box's list of files, one indented line each, kept within a screen: beyond kAllListed
+// files only the first kFirstListed, then how many more and how much they hold.
+constexpr size_t kAllListed = 15;
+constexpr size_t kFirstListed = 10;
+
+std::string fileListText(const std::vector<std::string>& lines,
+                         const std::vector<uint64_t>& sizes) {
+    const size_t listed = lines.size() > kAllListed ? kFirstListed : lines.size();
     std::string text;
-    for (const auto& name : names)
-        text += "    " + name + "\r\n";
-    return text;
+    for (size_t i = 0; i < listed; ++i)
+        text += "    " + lines[i] + "\r\n";
+    if (listed == lines.size())
+        return text;
+    uint64_t rest = 0;
+    for (size_t i = listed; i < sizes.size(); ++i)
+        rest += sizes[i];
+    return text + "    ... and " + std::to_string(lines.size() - listed) + " more files, " +
+           sizeText(rest) + "\r\n";
+}
+
+uint64_t sizeOf(const CheckedBackup& backup, const std::string& name) {
+    for (const BackupFile& f : backup.files)
+        if (f.name == name)
+            return f.size;
+    return 0;
 }
 
 // The files a restore wrote into its new folder, removed again when it does not complete.
@@ -122,9 +142,13 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
 std::string restoreQuestion(const CheckedBackup& backup, const std::string& messengerFolder) {
     std::string text = "Restore the backup " + backup.path + " from " +
                        localDateText(backup.modified) + "?\r\n\r\nThese files:\r\n";
-    for (const BackupFile& f : backup.files)
-        text += "    " + f.name + "  (" + sizeText(f.size) + ")\r\n";
-    text += "\r\nwill replace the database in " + messengerFolder +
+    std::vector<std::string> lines;
+    std::vector<uint64_t> sizes;
+    for (const BackupFile& f : backup.files) {
+        lines.push_back(f.name + "  (" + sizeText(f.size) + ")");
+        sizes.push_back(f.size);
+    }
+    text += fileListText(lines, sizes) + "\r\nwill replace the database in " + messengerFolder +
             "\\db. The present database is kept, renamed to db.before-restore-<date and time>.";
     return text;
 }
@@ -265,9 +289,12 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
 
     report.outcome = RestoreOutcome::Done;
     report.restored = written;
+    std::vector<uint64_t> writtenSizes;
+    for (const auto& name : written)
+        writtenSizes.push_back(sizeOf(backup, name));
     report.previousFolder = hadDatabase ? previous : std::string();
     report.text = "The backup " + backup.path + " was restored into " + db + ":\r\n\r\n" +
-                  fileListText(written) + "\r\n" +
+                  fileListText(written, writtenSizes) + "\r\n" +
                   (hadDatabase ? "Your previous database was kept in " + previous + "."
                                : std::string("There was no database there before."));
     return report;
@@ -360,7 +387,8 @@ std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMillise
                                           FileSystem& fs, const CheckedBackup& backup,
                                           const std::string& messengerFolder,
                                           const std::string& stamp, const WorkControl& control) {
-    if (!lock.acquire(waitMilliseconds))
+    // A Cancel ends the wait too: restoreBackup then says the restore was cancelled.
+    if (!lock.acquire(waitMilliseconds, control.cancelRequested) && !control.cancelled())
         return std::nullopt;
     const ReleaseAtEnd releaseAtEnd{lock};
     return restoreBackup(fs, backup, messengerFolder, stamp, control);

@@ -66,7 +66,8 @@ std::string backupRunningText(unsigned waitMilliseconds);
 
 // restoreBackup while this process holds the backup lock (waiting up to waitMilliseconds), so
 // that no backup copies the database while it is being replaced. Nothing when a backup held
-// the lock for the whole wait: then nothing was changed.
+// the lock for the whole wait: then nothing was changed. A Cancel during the wait gives the
+// cancelled report.
 std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMilliseconds,
                                           FileSystem& fs, const CheckedBackup& backup,
                                           const std::string& messengerFolder,

@@ -24,7 +24,8 @@ std::optional<std::string> firstFileInUse(FileSystem& fs, const std::vector<std:
 
 std::optional<std::string> waitForDatabase(FileSystem& fs, const std::vector<std::string>& files,
                                            int64_t deadline, const Waiting& waiting,
-                                           const std::function<void(const std::string&)>& report) {
+                                           const std::function<void(const std::string&)>& report,
+                                           const WorkControl& control) {
     std::optional<std::string> inUse = firstFileInUse(fs, files);
     const int64_t seconds = deadline - waiting.elapsedSeconds();
     if (!inUse || seconds <= 0)
@@ -38,6 +39,8 @@ std::optional<std::string> waitForDatabase(FileSystem& fs, const std::vector<std
         if (left <= 0)
             return inUse;
         waiting.sleep(static_cast<int>(std::min<int64_t>(left, kWaitRetrySeconds)));
+        if (control.cancelled())
+            return inUse;
         inUse = firstFileInUse(fs, files);
         if (!inUse) {
             report("ICQ has closed: the database is no longer in use");

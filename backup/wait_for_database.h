@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/work_progress.h"
 
 namespace ch {
 
@@ -30,10 +31,11 @@ std::optional<std::string> firstFileInUse(FileSystem& fs, const std::vector<std:
 // Waits until deadline (a time of waiting.elapsedSeconds; one already past: not at all) for
 // every one of files to be free, reporting through report when the waiting starts and when it
 // ends with the files free. Returns the file still in use when the time is up, or nothing once
-// they are all free.
+// they are all free. A Cancel through control ends the wait after the sleep it cuts short.
 std::optional<std::string> waitForDatabase(FileSystem& fs, const std::vector<std::string>& files,
                                            int64_t deadline, const Waiting& waiting,
-                                           const std::function<void(const std::string&)>& report);
+                                           const std::function<void(const std::string&)>& report,
+                                           const WorkControl& control = {});
 
 // The line for a run that stopped because path stayed in use.
 std::string databaseInUseText(const std::string& path, int minutes);

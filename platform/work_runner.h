@@ -20,8 +20,10 @@ class WorkRunner {
     // model: it may run on another thread.
     virtual void run(const std::string& title,
                      const std::function<void(const WorkControl&)>& work) = 0;
-    // Whether the user closed the program while the last work ran: the work was cancelled,
-    // and the caller shows nothing more, since the program ends once it returns.
+    // Whether the user closed the program while the last work ran: the work was asked to stop,
+    // and the program ends once the caller returns. The caller shows nothing more, unless the
+    // work was past the point where a Cancel is heard, or had ended before the answer: then its
+    // result is shown first, since what it did happened.
     virtual bool closing() const = 0;
 };
 

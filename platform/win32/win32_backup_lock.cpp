@@ -7,6 +7,7 @@ namespace {
 
 constexpr wchar_t kMutexName[] = L"Global\\Tavrik.Chathoard.Backup";
 constexpr DWORD kRetryMs = 250;
+constexpr DWORD kCancelSliceMs = 100;
 
 // Open to every user: a backup run by another account (a scheduled task) must be able to wait
 // for it too.
@@ -20,7 +21,7 @@ HANDLE openMutex() {
 
 } // namespace
 
-bool Win32BackupLock::acquire(unsigned waitMilliseconds) {
+bool Win32BackupLock::acquire(unsigned waitMilliseconds, const std::atomic<bool>* cancel) {
     if (owned_)
         return true;
     const ULONGLONG deadline = GetTickCount64() + waitMilliseconds;
@@ -28,6 +29,12 @@ bool Win32BackupLock::acquire(unsigned waitMilliseconds) {
         const ULONGLONG now = GetTickCount64();
         return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
     };
+    // Waited for a slice at a time when Cancel may end the wait.
+    auto slice = [&]() -> DWORD {
+        const DWORD l = left();
+        return cancel && l > kCancelSliceMs ? kCancelSliceMs : l;
+    };
+    auto cancelled = [&] { return cancel && cancel->load(); };
     while (!mutex_) {
         mutex_ = openMutex();
         if (mutex_)
@@ -35,23 +42,27 @@ bool Win32BackupLock::acquire(unsigned waitMilliseconds) {
         // Made by a run of an older version under another account, which gave others no
         // access: that run is going on.
         if (GetLastError() == ERROR_ACCESS_DENIED) {
-            if (left() == 0)
+            if (left() == 0 || cancelled())
                 return false;
-            Sleep(left() < kRetryMs ? left() : kRetryMs);
+            Sleep(slice() < kRetryMs ? slice() : kRetryMs);
             continue;
         }
         // No lock can be had at all: back up unguarded rather than never.
         return true;
     }
-    switch (WaitForSingleObject(mutex_, left())) {
-    case WAIT_OBJECT_0:
-    case WAIT_ABANDONED: // its holder ended without letting go: a backup that was killed
-        owned_ = true;
-        return true;
-    case WAIT_TIMEOUT:
-        return false;
-    default:
-        return true;
+    for (;;) {
+        switch (WaitForSingleObject(mutex_, slice())) {
+        case WAIT_OBJECT_0:
+        case WAIT_ABANDONED: // its holder ended without letting go: a backup that was killed
+            owned_ = true;
+            return true;
+        case WAIT_TIMEOUT:
+            if (left() == 0 || cancelled())
+                return false;
+            break;
+        default:
+            return true;
+        }
     }
 }
 

@@ -12,7 +12,7 @@ class Win32BackupLock : public BackupLock {
     Win32BackupLock& operator=(const Win32BackupLock&) = delete;
     ~Win32BackupLock() override { release(); }
 
-    bool acquire(unsigned waitMilliseconds) override;
+    bool acquire(unsigned waitMilliseconds, const std::atomic<bool>* cancel = nullptr) override;
     void release() override;
 
   private:

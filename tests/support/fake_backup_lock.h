@@ -9,7 +9,7 @@ namespace ch::test {
 
 class FakeBackupLock : public BackupLock {
   public:
-    bool acquire(unsigned waitMilliseconds) override {
+    bool acquire(unsigned waitMilliseconds, const std::atomic<bool>* = nullptr) override {
         waits.push_back(waitMilliseconds);
         duringAcquire();
         held = !heldElsewhere;

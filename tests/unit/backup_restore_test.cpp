@@ -250,6 +250,30 @@ TEST_F(RestoreScene, WhenTheOldDbCannotBePutBackTheReportSaysWhereItIs) {
     EXPECT_EQ(fs.content(report.previousFolder + "\\a.dat"), "old chats");
 }
 
+// Both boxes stay within a screen: a long list ends with how many more files and their size,
+// one of 15 is listed whole.
+TEST_F(RestoreScene, LongFileListsAreCutToAScreenful) {
+    for (int i = 0; i < 120; ++i)
+        fs.addFile("D:\\Many\\f" + std::to_string(100 + i) + ".dat", std::string(10240, 'x'));
+    const CheckedBackup many = checkBackup(fs, "D:\\Many");
+    const std::string question = restoreQuestion(many, "C:\\ICQ");
+    EXPECT_THAT(question, HasSubstr("files:\r\n    f100.dat  (10.0 KB)\r\n"));
+    EXPECT_THAT(question, HasSubstr("    f109.dat  (10.0 KB)\r\n    ... and 110 more files, "
+                                    "1.1 MB\r\n\r\nwill replace"));
+    EXPECT_THAT(question, Not(HasSubstr("f110")));
+    const RestoreReport done = restoreBackup(fs, many, "C:\\ICQ", "2026-12-07-030000");
+    EXPECT_THAT(done.text, HasSubstr("    f109.dat\r\n    ... and 110 more files, 1.1 MB\r\n\r\n"
+                                     "Your previous database"));
+    EXPECT_THAT(done.text, Not(HasSubstr("f110")));
+    EXPECT_EQ(done.restored.size(), 120u);
+
+    for (int i = 0; i < 15; ++i)
+        fs.addFile("D:\\Few\\f" + std::to_string(100 + i) + ".idx", "12345");
+    const std::string few = restoreQuestion(checkBackup(fs, "D:\\Few"), "C:\\ICQ");
+    EXPECT_THAT(few, HasSubstr("    f114.idx  (5 bytes)\r\n\r\nwill replace"));
+    EXPECT_THAT(few, Not(HasSubstr("more files")));
+}
+
 TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
     Label Label1("ICQ Directory found !");
     FolderList Dir1(fs);

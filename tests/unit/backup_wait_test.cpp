@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "tests/support/memory_file_system.h"
 
 namespace ch {
@@ -64,6 +66,21 @@ TEST_F(WaitForDatabase, GivesUpAtTheDeadlineWithTheFileStillInUse) {
     EXPECT_EQ(databaseInUseText(files[0], 1),
               "The database stayed in use: C:\\ICQ\\db\\a.dat is held open by another program "
               "after waiting 1 minute. If ICQ is running, close it and try again.");
+}
+
+// Ctrl+C cuts a sleep short: the wait ends there, however long it had to go.
+TEST_F(WaitForDatabase, ACancelEndsTheWait) {
+    fs.setLocked(files[0]);
+    std::atomic<bool> cancel{false};
+    WorkControl control;
+    control.cancelRequested = &cancel;
+    time.afterSleep = [&] { cancel = time.sleeps.size() == 2; };
+    EXPECT_EQ(waitForDatabase(
+                  fs, files, time.now + 30 * 60, time.waiting(),
+                  [&](const std::string& line) { reports.push_back(line); }, control),
+              files[0]);
+    EXPECT_EQ(time.sleeps, (std::vector<int>{30, 30}));
+    EXPECT_EQ(reports.size(), 1u);
 }
 
 TEST_F(WaitForDatabase, WithoutWaitingAFileInUseIsReportedAtOnce) {

@@ -36,6 +36,13 @@ TEST(CommandLineParsing, HelpSwitchesShowTheUsage) {
     for (const char* help : {"/?", "-?", "/help", "-HELP", "/h", "-h"})
         EXPECT_TRUE(parseCommandLine({help})->showUsage) << help;
     EXPECT_FALSE(parseCommandLine({"/hel"}));
+    // An 80-column console wraps a line of 80 before its line break.
+    const std::string usage = usageText();
+    for (size_t start = 0, end; start < usage.size(); start = end + 2) {
+        end = usage.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "the usage ends with a line break";
+        EXPECT_LE(end - start, 79u) << usage.substr(start, end - start);
+    }
 }
 
 TEST(CommandLineSplitting, AQuotedFolderEndingInABackslashIsTheFolder) {
@@ -342,6 +349,16 @@ TEST_F(CommandLineRun, CtrlCCancelsTheBackupWithItsOwnExitCodeAndLeavesTheDestin
     EXPECT_EQ(lines[lines.size() - 2].first,
               "Cancelled (Ctrl+C) before the backup began; nothing was written.");
     EXPECT_THAT(fs.entries("C:\\Save"), ::testing::ElementsAre("a.dat"));
+
+    // Pressed while another backup holds the lock: cancelled, not "another backup is running".
+    cancel = false;
+    backupLock.heldElsewhere = true;
+    backupLock.duringAcquire = [&] { cancel = true; };
+    EXPECT_EQ(runControlled({"/normal", "C:\\ICQ", "C:\\Save"}), exitCancelled);
+    cancel = false;
+    EXPECT_EQ(runControlled({"/restore", "C:\\Save", "C:\\ICQ"}), exitCancelled);
+    EXPECT_THAT(fs.entries("C:\\Save"), ::testing::ElementsAre("a.dat"));
+    EXPECT_FALSE(fs.folderExists("C:\\ICQ\\db.before-restore-2026-12-07-030000"));
 }
 
 TEST(CommandLineProgress, TheProgressLineRewritesItselfAndIsClearedBeforeALine) {

@@ -106,6 +106,18 @@ TEST_F(WorkFromTheWindow, EveryLongCommandRunsThroughTheRunnerAndShowsItsBoxesAf
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "older chats");
 }
 
+// The work touches no control: a folder opened in the window meanwhile is not restored into.
+TEST_F(WorkFromTheWindow, TheRestoreGoesWhereTheWindowPointedBeforeItsWork) {
+    fs.addFile("C:\\Other\\db\\a.dat", "other chats");
+    picker.answers = {"D:\\Old\\chathoard.zip"};
+    dialogs.answers = {vbOK};
+    work.duringWork = [&] { form.Dir1.setPath("C:\\Other"); };
+    form.mnuRestore_Click();
+    EXPECT_EQ(dialogs.shown.back().title, "Backup restored");
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "older chats");
+    EXPECT_EQ(fs.content("C:\\Other\\db\\a.dat"), "other chats");
+}
+
 TEST_F(WorkFromTheWindow, CancelShowsTheCancelledBoxAndClosingShowsNoneAndNothingChanges) {
     fs.addFile("D:\\Save\\chathoard.zip", "the earlier archive");
     work.cancelAtReport = 1;
@@ -140,6 +152,42 @@ TEST_F(WorkFromTheWindow, CancelShowsTheCancelledBoxAndClosingShowsNoneAndNothin
     EXPECT_EQ(form.Command2_Click(), BackupOutcome::Cancelled);
     EXPECT_EQ(dialogs.shown.size(), boxes);
     EXPECT_FALSE(fs.hasFile("D:\\Save\\a.dat"));
+}
+
+// Yes to "Cancel it and close the program?" may come once the work has ended, or is past the
+// point where Cancel is heard: what it did is shown before the program closes.
+TEST_F(WorkFromTheWindow, ClosingTooLateForCancelStillShowsTheResult) {
+    work.closeAfterRun = 1;
+    EXPECT_EQ(form.Command2_Click(), BackupOutcome::Done);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Done !");
+
+    picker.answers = {"D:\\Old\\chathoard.zip"};
+    dialogs.answers = {vbOK};
+    work.closeAfterRun = 3; // the restore itself, after its check
+    form.mnuRestore_Click();
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(dialogs.shown[2].title, "Backup restored");
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "older chats");
+
+    // Closed as the restore's check ends: nothing was changed, so nothing is asked or said.
+    picker.answers = {"D:\\Old\\chathoard.zip"};
+    work.closeAfterRun = 4;
+    form.mnuRestore_Click();
+    EXPECT_EQ(dialogs.shown.size(), 3u);
+}
+
+// Cancel while another backup holds the lock: the work is cancelled, not refused as waiting.
+TEST_F(WorkFromTheWindow, CancelDuringTheWaitForAnotherBackupCancels) {
+    backupLock.heldElsewhere = true;
+    backupLock.duringAcquire = [&] { work.pressCancel(); };
+    EXPECT_EQ(form.Command1_Click(), BackupOutcome::Cancelled);
+    EXPECT_EQ(dialogs.shown.back().title, "Backup cancelled");
+    picker.answers = {"D:\\Old\\chathoard.zip"};
+    dialogs.answers = {vbOK};
+    form.mnuRestore_Click();
+    EXPECT_EQ(dialogs.shown.back().title, "Restore cancelled");
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "chats");
 }
 
 } // namespace

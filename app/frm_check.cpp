@@ -15,7 +15,7 @@ FormDesign makeDesign() {
     d.name = "frmCheck";
     d.caption = "Check a backup";
     d.clientWidth = 8400;
-    d.clientHeight = 5640;
+    d.clientHeight = 6060;
     d.border = BorderStyle::FixedDialog;
     d.showInTaskbar = false;
 
@@ -23,27 +23,28 @@ FormDesign makeDesign() {
     d.controls.push_back(
         designRow("picVerdict", ControlKind::Picture, "", "", 120, 120, 480, 480, -1));
     d.controls.push_back(
-        designRow("lblVerdict", ControlKind::Label, "", "", 780, 120, 7500, 900, -1, bold));
+        designRow("lblVerdict", ControlKind::Label, "", "", 780, 120, 7500, 780, -1, bold));
     ControlDesign problems =
-        designRow("lblProblems", ControlKind::Label, "", "", 780, 1080, 7500, 780, -1, bold);
+        designRow("lblProblems", ControlKind::Label, "", "", 780, 960, 7500, 1320, -1, bold);
     problems.foreColor = 0x0000B0; // dark red
     d.controls.push_back(problems);
     ControlDesign report =
-        designRow("txtReport", ControlKind::TextBox, "", "", 120, 1980, 8160, 3060, 1);
+        designRow("txtReport", ControlKind::TextBox, "", "", 120, 2400, 8160, 3060, 1);
     report.multiLine = true;
     report.locked = true;
     d.controls.push_back(report);
     // Close has the focus first, so Enter and Esc close at once; Tab leads into the report.
     ControlDesign close =
-        designRow("cmdClose", ControlKind::Button, "", "Close", 7020, 5160, 1260, 375, 0);
+        designRow("cmdClose", ControlKind::Button, "", "Close", 7020, 5580, 1260, 375, 0);
     close.isDefault = true;
     close.isCancel = true;
     d.controls.push_back(close);
     return d;
 }
 
-// The problems label holds three lines; more are counted, and the report has them all.
-constexpr size_t kProblemsShown = 3;
+// The problems label holds six lines, two problems of three lines each; more are counted,
+// and the report has them all.
+constexpr size_t kProblemsShown = 2;
 
 } // namespace
 

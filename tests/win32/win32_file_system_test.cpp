@@ -251,6 +251,34 @@ TEST_F(Win32FileSystemTest, NamesInTheAnsiCodePageSurviveListingAndCopying) {
     EXPECT_EQ(fs.readAll(dir / ("copy-" + name)), "x");
 }
 
+// Every spelling of a folder leads to the same one: another case, a long-path prefix, its
+// 8.3 alias (where the volume makes them), a link to it.
+TEST_F(Win32FileSystemTest, EverySpellingOfAFolderResolvesToItAndHasItsIdentity) {
+    fs.makeFolder(dir / "Long folder name");
+    fs.makeFolder(dir / "Long folder name\\db");
+    const std::string db = dir / "Long folder name\\db";
+    const auto id = fs.identityOf(db);
+    ASSERT_TRUE(id);
+    EXPECT_EQ(fs.identityOf(dir / "LONG FOLDER NAME\\DB"), id);
+    EXPECT_EQ(fs.identityOf("\\\\?\\" + db), id);
+    EXPECT_NE(fs.identityOf(dir / "Long folder name"), id);
+    EXPECT_FALSE(fs.identityOf(dir / "missing"));
+    EXPECT_EQ(fs.resolvedPath("\\\\?\\" + db + "\\new"), fs.resolvedPath(db) + "\\new");
+
+    char shortPath[MAX_PATH];
+    const DWORD n = GetShortPathNameA(db.c_str(), shortPath, MAX_PATH);
+    if (n > 0 && n < MAX_PATH && std::string(shortPath) != db) {
+        EXPECT_EQ(fs.resolvedPath(std::string(shortPath) + "\\x"), fs.resolvedPath(db) + "\\x");
+        EXPECT_EQ(fs.identityOf(shortPath), id);
+    }
+    const bool linked =
+        CreateSymbolicLinkA((dir / "link").c_str(), db.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) &&
+        fs.folderExists(dir / "link");
+    if (linked) {
+        EXPECT_EQ(fs.identityOf(dir / "link"), id);
+    }
+}
+
 TEST_F(Win32FileSystemTest, NameOutsideTheCodePageIsListedByAUsableName) {
     // A Cyrillic name has no Windows-1252 form; the listing must give a name that opens the
     // same file, never a lossy one with "?" in it.

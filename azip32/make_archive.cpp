@@ -1,5 +1,6 @@
 #include "azip32/make_archive.h"
 
+#include <future>
 #include <new>
 #include <optional>
 
@@ -59,14 +60,26 @@ void writeCheckAndReplace(const std::string& archivePath, const std::vector<std:
     std::vector<EntryRecord> entries;
     try {
         entries = writeArchive(temp, paths, threads, settings, &progress);
-        temp.sync();
-        temp.close();
     } catch (const IoError& e) {
         throw Failure(AZIP_ERR_WRITE, e.what());
     }
     progress.finish();
     progress.begin(Stage::Checking, dataBytes(entries));
-    checkArchive(tempPath, entries, threads, &progress);
+    {
+        // The disk takes the archive while the check reads it back from the cache: the wait
+        // for the one overlaps the work of the other. Both end before the archive is put in
+        // place; the future's end waits for the flush also when the check fails.
+        std::future<void> flushed = std::async(std::launch::async, [&temp] {
+            temp.sync();
+            temp.close();
+        });
+        checkArchive(tempPath, entries, threads, &progress);
+        try {
+            flushed.get();
+        } catch (const IoError& e) {
+            throw Failure(AZIP_ERR_WRITE, e.what());
+        }
+    }
     // The last moment a Cancel can leave the old archive in place.
     progress.finish();
     try {

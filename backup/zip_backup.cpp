@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "azip32/azip32.h"
@@ -71,6 +72,9 @@ class ZipRun {
     bool stagingOurs_ = false; // made by this program, so it may be removed when empty
     bool listFileMade_ = false;
     std::vector<std::string> stagedCopies_; // made by this run; the only files it deletes
+    // stagedCopies_ in lower case: a copy made again on the second pass is not listed twice,
+    // found without a walk through every copy made before it.
+    std::unordered_set<std::string> stagedKeys_;
 
     // Progress over three passes of the database's bytes: copying them to the staging folder,
     // packing them, reading the archive back.
@@ -193,8 +197,7 @@ void ZipRun::copyStep() {
                                     "\r\nReason: " + plainReason(e) + ".\r\n\r\n" + notWritten(),
                                 fs_.fileInUse(source), causeOf(names_[i], e, source, stagedCopy)};
         }
-        const auto same = [&](const std::string& made) { return equalNoCase(made, stagedCopy); };
-        if (std::none_of(stagedCopies_.begin(), stagedCopies_.end(), same))
+        if (stagedKeys_.insert(lowerCase(stagedCopy)).second)
             stagedCopies_.push_back(stagedCopy);
     }
 }

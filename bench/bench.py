@@ -198,6 +198,19 @@ def run_family(args):
                                            " | ".join("%.2fx" % (ref / r[1]) for r in results[1:])))
     print()
     print("Worst corpus for azip32's size: %s, %.4f of zip -6's." % worst)
+    ours = "program ZIP Backup (Wine)"
+    if ours in labels:
+        print()
+        print("### The whole ZIP Backup against zip -j -6 (%s)" % args.wine_build)
+        print()
+        print("| Corpus | MiB | files | ours | zip -6 | speed | size vs zip -6 |")
+        print("|---|---:|---:|---:|---:|---:|---:|")
+        for corpus, total, _, results in summary:
+            ref = results[0]
+            row = {r[0]: r for r in results}[ours]
+            print("| %s | %.0f | %d | %.2f s | %.2f s | %.2fx | %.4f |" % (
+                os.path.basename(os.path.normpath(corpus)), total / MIB,
+                len(database_files(corpus)), row[1], ref[1], ref[1] / row[1], row[4] / ref[4]))
 
 
 def run_memory(args):
@@ -230,6 +243,8 @@ def main():
     ap.add_argument("--wine-azip", help="azip_bench.exe beside azip32.dll, run under wine")
     ap.add_argument("--e2e", help="shell command timing the program's ZIP Backup under Wine; "
                                   "gets $1 = corpus folder, $2 = archive to write")
+    ap.add_argument("--wine-build", default="the 32-bit program under Wine",
+                    help="which build the Wine rows ran, for the summary's title")
     ap.add_argument("--repeat", type=int, default=1)
     ap.add_argument("--memory", action="store_true")
     ap.add_argument("--family", action="store_true")

@@ -61,7 +61,12 @@ if command -v wine >/dev/null 2>&1; then
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
     wine "$bench/$arch/bin/azip_bench.exe" </dev/null >/dev/null 2>&1 || true
     export CHATHOARD_EXE="$bench/$arch/bin/chathoard.exe"
-    set -- "$@" --wine-azip "$bench/$arch/bin/azip_bench.exe" \
+    if [ "$arch" = win32 ]; then
+        build="the 32-bit program under Wine"
+    else
+        build="the x86-64 build under wine64: this machine runs no 32-bit programs"
+    fi
+    set -- "$@" --wine-build "$build" --wine-azip "$bench/$arch/bin/azip_bench.exe" \
         --e2e "$root/bench/e2e_backup.sh zip \"\$1\" \"\$2\""
     echo "Wine rows: the $arch build ($(wine --version))."
     echo

@@ -111,14 +111,19 @@ std::string copyToTemp(const std::string& source, const std::string& destination
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.valid())
         throwFileError(GetLastError(), source);
-    if (sameFile(in.get(), destination))
-        throw RuntimeError(errPermissionDenied,
-                           "A file cannot be copied onto itself: " + destination);
-    // A read-only destination would only fail the rename, after the copy (or the whole set
-    // of copies) is made.
+    // Only a destination that exists can be the source or read-only. Under Wine every look-up
+    // of a name that does not exist reads its whole folder, so a new copy is looked up once:
+    // into a folder of thousands of staged copies, each look-up saved is a folder read.
     const DWORD attributes = attributesOf(destination);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        throwFileError(ERROR_ACCESS_DENIED, destination);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (sameFile(in.get(), destination))
+            throw RuntimeError(errPermissionDenied,
+                               "A file cannot be copied onto itself: " + destination);
+        // A read-only destination would only fail the rename, after the copy (or the whole
+        // set of copies) is made.
+        if (attributes & FILE_ATTRIBUTE_READONLY)
+            throwFileError(ERROR_ACCESS_DENIED, destination);
+    }
 
     std::string tempPath;
     FileHandle out(createTempBeside(destination, tempPath));

@@ -121,6 +121,19 @@ TEST(DeflateEncoder, MatchesReachTheWholeWindowButNoFurther) {
     EXPECT_LT(compress(near).size(), near.size() - 3000) << "the repeat was not found";
 }
 
+TEST(DeflateEncoder, MatchesEndAtEveryByteOfAComparisonStep) {
+    // A repeat that breaks off, or reaches the end of the input, at each offset within and
+    // across the steps in which match lengths are compared: a length counted too far
+    // inflates to wrong data.
+    const std::string a = noise(300, 9);
+    for (size_t cut = 1; cut <= 40; ++cut) {
+        std::string changed = a;
+        changed[cut + 20] = static_cast<char>(changed[cut + 20] ^ 0x5A);
+        expectRoundTrip(a + changed);
+        expectRoundTrip(a + a.substr(0, cut + 20));
+    }
+}
+
 TEST(DeflateEncoder, FindsRepeatsAndUsesTheDictionary) {
     const std::string text = chat(200000, 9);
     EXPECT_LT(compress(text).size(), text.size() / 4);

@@ -88,6 +88,15 @@ Section "Chathoard"
     File "${STAGE}/LICENSE"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
+    ; The staging drive is the Windows drive, so that the installed program starts without
+    ; the first start's "No defaultdrive.ini file found". A drive the user has set is kept.
+    IfFileExists "$INSTDIR\defaultdrive.ini" drive_set
+    StrCpy $0 $WINDIR 1
+    FileOpen $1 "$INSTDIR\defaultdrive.ini" w
+    FileWrite $1 "$0$\r$\n"
+    FileClose $1
+drive_set:
+
     ; The shortcut starts in the user's own folder (the output path at its creation): the
     ; folder lists open there, not in the hidden program folder. The program finds its
     ; settings beside itself either way.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Tests the installer under Wine in a fresh prefix: silent install for the current user,
-# the installed program starts and makes a Normal Backup, its console companion
+# it sets the staging drive to the Windows drive, the installed program starts and makes a
+# Normal and a ZIP Backup without a word about the setting, its console companion
 # chathoard.com returns the run's exit code in cmd, an install while it runs fails and
 # changes nothing, silent uninstall removes the program folder, the Start menu shortcut and
 # the uninstall entry, and leaves the backup.
@@ -88,6 +89,9 @@ start_in=$(shortcut_start_folder "$shortcut")
 check "the shortcut starts in the user's folder (was $start_in)" \
     test "$start_in" = "C:\\users\\$(basename "$user_dir")"
 check "entry in the user's list of installed programs" registry_has_uninstall_entry
+windows_drive=$(wine cmd /c 'echo %SystemDrive%' 2>/dev/null | tr -d '\r' | head -c 1)
+check "defaultdrive.ini holds the Windows drive ($windows_drive)" \
+    test "$(cat "$program_dir/defaultdrive.ini" 2>/dev/null)" = "$windows_drive"$'\r'
 
 log "running the installed program"
 python3 "$ROOT/scripts/make_sample_install.py" --root "$drive_c" --size-mb 0.5
@@ -102,6 +106,9 @@ companion() { (cd "$program_dir" && wine cmd /c chathoard.com "$@" >"$prefix.out
 companion /verify 'C:\Backups' 'C:\ICQ' && status=0 || status=$?
 check "chathoard.com /verify in cmd exits with 0 and relays the verdict (was $status)" \
     bash -c '(($1 == 0)) && grep -q "the same as in the database" "$2"' _ "$status" "$prefix.out"
+companion /zip 'C:\ICQ' 'C:\Zips' && status=0 || status=$?
+check "a first ZIP Backup exits with 0 and says nothing of defaultdrive.ini (was $status)" \
+    bash -c '(($1 == 0)) && ! grep -qi "defaultdrive" "$2"' _ "$status" "$prefix.out"
 companion /zip 'C:\ICQ' && status=0 || status=$?
 check "chathoard.com with a folder missing exits with 3 (was $status)" test "$status" -eq 3
 rm -f "$prefix.out"
@@ -131,10 +138,13 @@ check "setup.exe /S while the program runs fails (was $rerun)" test "$rerun" -ne
 check "... and changes no file" bash -c 'cmp -s "$1" "$2" && [[ $(cat "$3") == old* ]]' _ \
     "$prefix.exe" "$program_dir/chathoard.exe" "$program_dir/README.txt"
 rm -f "$prefix.exe"
+printf 'e\r\n' >"$program_dir/defaultdrive.ini"
 wine "$setup_exe" /S && rerun=0 || rerun=$?
 wineserver -w
 check "once it is closed setup.exe /S installs (was $rerun)" \
     bash -c '(($1 == 0)) && ! grep -q "^old" "$2"' _ "$rerun" "$program_dir/README.txt"
+check "... and keeps the staging drive set before" \
+    test "$(cat "$program_dir/defaultdrive.ini")" = $'e\r'
 # The end-to-end driver's smoke cases on the installed files, when the driver is built.
 driver=$ROOT/build/$WIN_PRESET/bin/e2e_driver.exe
 if [[ -f $driver ]]; then

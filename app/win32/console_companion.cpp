@@ -7,6 +7,8 @@
 
 #include <cwchar>
 
+#include "platform/win32/win32_stop_request.h"
+
 namespace {
 
 // Returned when chathoard.exe cannot be started at all; chathoard.exe's own codes are lower.
@@ -87,10 +89,18 @@ void reportCannotStart(DWORD error) {
     printProblem(line);
 }
 
-// Ctrl+C and Ctrl+Break reach chathoard.exe too, when it shares the console; this program
-// stays to wait for it and return the code it ends with.
+// The event through which chathoard.exe is asked to stop.
+HANDLE g_stop = nullptr;
+
+// Ctrl+C and Ctrl+Break reach chathoard.exe too when it shares the console; when both its
+// outputs are redirected it has no console, and the stop event tells it. This program stays
+// to wait for it and return the code it ends with.
 BOOL WINAPI keepWaiting(DWORD event) {
-    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    if (g_stop)
+        SetEvent(g_stop);
+    return TRUE;
 }
 
 // What chathoard.exe gets as standard handle `which`: a file, pipe or device it was
@@ -128,12 +138,18 @@ int main() {
     startup.hStdError = handOn(STD_ERROR_HANDLE);
     SetConsoleCtrlHandler(keepWaiting, TRUE);
 
+    // Started suspended: its stop event, named after its process id, is there before it looks.
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(g_program, g_commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(g_program, g_commandLine, nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &process)) {
         reportCannotStart(GetLastError());
         return kCannotStartProgram;
     }
+    wchar_t stopName[64];
+    std::swprintf(stopName, sizeof(stopName) / sizeof(stopName[0]), ch::kStopEventNameFormat,
+                  static_cast<unsigned long>(process.dwProcessId));
+    g_stop = CreateEventW(nullptr, TRUE, FALSE, stopName);
+    ResumeThread(process.hThread);
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = kCannotStartProgram;

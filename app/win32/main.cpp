@@ -19,6 +19,7 @@
 #include "app/win32/main_window.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_program_folder.h"
+#include "platform/win32/win32_stop_request.h"
 
 namespace {
 
@@ -39,8 +40,9 @@ void writeLine(const std::string& line, bool isProblem) {
     WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-// Set by Ctrl+C (or Ctrl+Break) in the console window the run was started from; the run then
-// stops as the window's Cancel stops a backup.
+// Set by Ctrl+C (or Ctrl+Break) in the console window the run was started from, also through
+// chathoard.com when the program has no console; the run then stops as the window's Cancel
+// stops a backup.
 std::atomic<bool> consoleCancel{false};
 
 BOOL CALLBACK onConsoleControl(DWORD event) {
@@ -112,6 +114,7 @@ int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
     connectOutput();
     ch::Win32Platform platform(App);
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
+    const ch::StopRequestWatch companionCtrlC(consoleCancel);
     ch::RunControl control;
     control.cancel = &consoleCancel;
     // The progress line only where a person watches: a console, never a file or a pipe.

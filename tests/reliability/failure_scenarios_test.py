@@ -12,6 +12,8 @@ same Wine, which opens the file without sharing as the running messenger does. A
 file has no read permission; the wineserver runs without root's override of permissions.
 """
 import os
+import shutil
+import signal
 import subprocess
 import sys
 import threading
@@ -215,6 +217,35 @@ class Scenarios(unittest.TestCase):
             proc.stdout.close()
             proc.stderr.close()
         return release
+
+    def test_ctrl_c_through_the_companion_cancels_the_wait_for_another_backup(self):
+        # Both outputs redirected: chathoard.exe has no console, so the Ctrl+C reaches only
+        # chathoard.com, which must pass it on.
+        shutil.copy2(os.path.join(wine_env.bin_dir(), "chathoard.com"), self.program)
+        dest = os.path.join(self.case, "dest")
+        log = os.path.join(self.program, "chathoard.log")
+        release = self.run_locker(["--backup-lock"])
+        try:
+            with open(os.path.join(self.case, "out"), "w+b") as out:
+                windows_dest = "R:\\" + self._testMethodName + r"\dest"
+                proc = self.wine.popen("chathoard.com", ["/normal", r"R:\icq", windows_dest],
+                                       self.program, stdout=out, stderr=subprocess.STDOUT,
+                                       stdin=subprocess.DEVNULL)
+                # Once the run has begun, well within its 20 seconds' wait for the lock.
+                for _ in range(300):
+                    if os.path.exists(log) or proc.poll() is not None:
+                        break
+                    time.sleep(0.1)
+                time.sleep(1)
+                proc.send_signal(signal.SIGINT)
+                code = proc.wait(timeout=60)
+                out.seek(0)
+                lines = wine_env.lines_of(out.read())
+        finally:
+            release()
+        self.assertEqual(code, 6, lines)
+        self.assertEqual(lines[-1], "Finished with exit code 6")
+        self.assertFalse(os.path.exists(dest) and os.listdir(dest), os.listdir(self.case))
 
     # A staged copy a virus scanner holds while the clean-up runs
 

@@ -353,9 +353,11 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
 
 std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job,
                                                       LeadByteTest isLeadByte) {
-    const std::string db =
-        normalFolderPath("C:\\", databaseFolder(job.messengerFolder), isLeadByte);
-    const std::string destination = normalFolderPath("C:\\", job.destination, isLeadByte);
+    // Compared without a "\\?\" prefix, which changes how a path is read, not what it names.
+    const std::string db = withoutLongPrefix(
+        normalFolderPath("C:\\", databaseFolder(job.messengerFolder), isLeadByte));
+    const std::string destination =
+        withoutLongPrefix(normalFolderPath("C:\\", job.destination, isLeadByte));
     const bool same = equalNoCase(destination, db, isLeadByte);
     if (!same && !(destination.size() > db.size() && destination[db.size()] == '\\' &&
                    equalNoCase(destination.substr(0, db.size()), db, isLeadByte)))

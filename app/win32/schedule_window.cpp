@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "platform/win32/win32_text.h"
 
 namespace ch::gui {

@@ -72,7 +72,7 @@ void connect(ComRef<ITaskScheduler>& scheduler) {
 
 bool isMissing(HRESULT hr) {
     return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
-           hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) || hr == COR_E_FILENOTFOUND;
+           hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
 
 // The task, or false when there is none.
@@ -137,8 +137,6 @@ TaskSchedule scheduleOf(const TASK_TRIGGER& t) {
     if (t.TriggerType == TASK_TIME_TRIGGER_WEEKLY) {
         s.when = TaskWhen::Weekdays;
         s.days = t.Type.Weekly.rgfDaysOfTheWeek & kEveryWeekday;
-        if (s.days == kEveryWeekday)
-            s.when = TaskWhen::Daily;
     } else if (t.TriggerType == TASK_EVENT_TRIGGER_AT_LOGON) {
         s.when = TaskWhen::AtLogOn;
         s.hour = 0;

@@ -398,7 +398,7 @@ class CommandLineRuns(unittest.TestCase):
 
         code, out, err = self.run_program("/zip", r"R:\icq", r"\\nas\gone\daily")
         self.assertEqual(code, 2, out)
-        self.assertIn(r"the network share \\nas\gone cannot be reached", out[1])
+        self.assertIn(r"the network share \\nas\gone cannot be reached", "\n".join(err))
 
     def test_usage_switch_exits_0_on_standard_output(self):
         for switch in ("/?", "/help", "-h"):

@@ -179,15 +179,21 @@ std::string manualScheduleCommand(const std::string& program, const ScheduleChoi
         static const char* const names[7] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
         std::string days;
         for (int i = 0; i < 7; ++i)
-            if (s.days & (1u << i))
-                days += (days.empty() ? "" : ",") + std::string(names[i]);
+            if (s.days & (1u << i)) {
+                if (!days.empty())
+                    days += ',';
+                days += names[i];
+            }
         when = "/SC WEEKLY /D " + days + at;
     }
     // Inside /TR every quote of the command is escaped with a backslash.
     std::string command = quoted(program) + " " + scheduledArguments(choice);
     std::string escaped;
-    for (char ch : command)
-        escaped += ch == '"' ? std::string("\\\"") : std::string(1, ch);
+    for (char ch : command) {
+        if (ch == '"')
+            escaped += '\\';
+        escaped += ch;
+    }
     return "schtasks /Create /TN \"Chathoard backup\" " + when + " /TR \"" + escaped + "\"";
 }
 
@@ -308,6 +314,8 @@ std::optional<ScheduleChoice> FrmSchedule::choiceOfFields() {
         c.schedule.hour = c.schedule.minute = 0;
     if (c.schedule.when == TaskWhen::Weekdays && c.schedule.days == 0)
         return wrong("Tick at least one day for the backup.");
+    if (c.schedule.when != TaskWhen::Weekdays)
+        c.schedule.days = TaskSchedule{}.days; // the days belong to the weekly choice alone
     const auto keep = numberIn(txtKeep.Text(), 1, 999);
     if (!keep)
         return wrong("Keep 1 to 999 backups: 1 keeps one, replaced each time.");
@@ -325,10 +333,11 @@ void FrmSchedule::cmdOK_Click() {
     if (!choice)
         return;
     try {
-        scheduler_.save(taskOf(program_, *choice));
+        const ScheduledTask wanted = taskOf(program_, *choice);
+        scheduler_.save(wanted);
         // What counts is what the scheduler holds: the window shows that from now on.
         const auto held = scheduler_.read();
-        if (!held || choiceOfTask(*held) != choice)
+        if (!held || held->arguments != wanted.arguments || held->schedule != wanted.schedule)
             throw RuntimeError(errDeviceIO, "the task read back differs from the one set");
     } catch (const RuntimeError& e) {
         unreachable(e.description(), *choice);

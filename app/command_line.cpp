@@ -305,25 +305,27 @@ namespace {
 // A path of the command line as Windows reads it from the working folder (a scheduled task's
 // "Start in"), in the form the folder lists keep: "ICQ" run in C:\ is C:\ICQ.
 std::string fullPathOf(FileSystem& fs, const std::string& arg) {
-    const std::string full = fs.fullPath(arg);
-    if (full.rfind("\\\\", 0) == 0) { // a network path: kept as given, but for a final "\"
-        std::string path = full;
-        while (path.size() > 2 && path.back() == '\\')
-            path.pop_back();
-        return path;
-    }
-    return normalFolderPath("C:\\", full, fs.leadByteTest());
+    return normalFolderPath("C:\\", fs.fullPath(arg), fs.leadByteTest());
 }
 
-// "Q:" when the drive of an absolute path is not there or not ready.
-std::optional<std::string> unavailableDrive(FileSystem& fs, const std::string& path) {
+// Why the drive or network share of an absolute path cannot be used, or nothing when it can.
+std::optional<std::string> unavailableRoot(FileSystem& fs, const std::string& path) {
+    if (isNetworkPath(path)) {
+        std::string share = path.substr(0, pathRootLength(path, fs.leadByteTest()));
+        if (share.back() == '\\')
+            share.pop_back();
+        if (fs.folderExists(share))
+            return std::nullopt;
+        return "the network share " + share + " cannot be reached";
+    }
     if (path.size() < 2 || path[1] != ':')
         return std::nullopt;
     try {
         fs.currentFolder(path[0]);
         return std::nullopt;
     } catch (const RuntimeError&) {
-        return path.substr(0, 2);
+        return "drive " + path.substr(0, 2) +
+               " is not available (a removable disk may be unplugged)";
     }
 }
 
@@ -332,10 +334,8 @@ std::optional<std::string> unavailableDrive(FileSystem& fs, const std::string& p
 bool destinationReady(Console& console, FileSystem& fs, const std::string& folder) {
     if (fs.folderExists(folder))
         return true;
-    if (const auto drive = unavailableDrive(fs, folder)) {
-        console.report("The destination folder " + folder + " cannot be used: drive " + *drive +
-                           " is not available (a removable disk may be unplugged).",
-                       true);
+    if (const auto why = unavailableRoot(fs, folder)) {
+        console.report("The destination folder " + folder + " cannot be used: " + *why + ".", true);
         return false;
     }
     try {

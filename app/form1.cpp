@@ -90,6 +90,19 @@ void Form1::mnuRestore_Click() {
     Dir1_Change();
 }
 
+void Form1::mnuSchedule_Click() {
+    if (!scheduler)
+        return;
+    ScheduleChoice defaults;
+    defaults.from = Dir1.Path();
+    defaults.to = Dir2.Path();
+    const std::string folder = s_.App.Path;
+    const std::string program =
+        folder + (folder.empty() || folder.back() == '\\' ? "" : "\\") + s_.App.EXEName + ".exe";
+    FrmSchedule form(*scheduler, s_, program, defaults, passwordStored);
+    s_.runtime.showModal(form);
+}
+
 void Form1::mnuExit_Click() {
     ch::mnuExit_Click(s_.runtime);
 }

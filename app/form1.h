@@ -6,6 +6,7 @@
 
 #include "about/frm_about.h"
 #include "app/frm_check.h"
+#include "app/frm_schedule.h"
 #include "backup/backup_job.h"
 #include "platform/backup_lock.h"
 #include "platform/controls.h"
@@ -42,11 +43,17 @@ class Form1 {
     void Drive2_Change();
     void mnuCheck_Click();
     void mnuRestore_Click();
+    void mnuSchedule_Click();
     void mnuExit_Click();
     void mnuContets_Click();
     void mnuHomepage_Click();
     void mnuEmail_Click();
     void mnuAbout_Click();
+
+    // The system's task scheduler, for File > Schedule backups...; none: the item does nothing.
+    Scheduler* scheduler = nullptr;
+    // Whether a password for encrypted backups is stored; none: encryption is not offered.
+    std::function<bool()> passwordStored;
 
   private:
     // Connects the lists' Change events to their handlers.

@@ -62,8 +62,9 @@ FormDesign makeDesign() {
 
     d.menus = {
         {"mnuFile", "&File", 0},
-        {"mnuCheck", "&Check a backup...", 1},     // reads a backup through, as /verify
-        {"mnuRestore", "&Restore a backup...", 1}, // puts a backup back in place of db
+        {"mnuCheck", "&Check a backup...", 1},      // reads a backup through, as /verify
+        {"mnuRestore", "&Restore a backup...", 1},  // puts a backup back in place of db
+        {"mnuSchedule", "&Schedule backups...", 1}, // one task in the Task Scheduler
         {"mnuExit", "E&xit", 1},
         {"mnuHelp", "&Help", 0},
         {"mnuContets", "&Contents", 1},

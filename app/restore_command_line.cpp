@@ -19,10 +19,9 @@ std::optional<std::string> databaseFolderGivenAsMessengerFolder(FileSystem& fs,
     std::string trimmed = folder;
     while (trimmed.size() > 3 && trimmed.back() == '\\')
         trimmed.pop_back();
-    const size_t cut = lastSeparator(trimmed, "\\", fs.leadByteTest());
-    if (cut == std::string::npos)
+    if (lastSeparator(trimmed, "\\", fs.leadByteTest()) == std::string::npos)
         return std::string("the folder above it");
-    return trimmed.substr(0, cut == 2 && trimmed[1] == ':' ? 3 : cut);
+    return parentFolderOf(trimmed, fs.leadByteTest());
 }
 
 // Says so when an earlier restore into the messenger folder did not finish; moves nothing.

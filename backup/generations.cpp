@@ -357,7 +357,7 @@ std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, File
     const auto resolved = [&](const std::string& path) {
         std::string r = path;
         bestEffort([&] { r = fs.resolvedPath(path); });
-        return normalFolderPath("C:\\", r, isLeadByte);
+        return withoutLongPrefix(normalFolderPath("C:\\", r, isLeadByte));
     };
     const std::string db = resolved(databaseFolder(job.messengerFolder));
     const std::string destination = resolved(job.destination);

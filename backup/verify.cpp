@@ -257,10 +257,7 @@ bool isDatabaseFileName(const std::string& name) {
 std::string backupOfPicked(FileSystem& fs, const std::string& path) {
     if (!isDatabaseFileName(path) || fs.folderExists(path))
         return path;
-    const size_t cut = lastSeparator(path, "\\", fs.leadByteTest());
-    if (cut == std::string::npos)
-        return path;
-    return path.substr(0, cut == 2 && path[1] == ':' ? 3 : cut);
+    return parentFolderOf(path, fs.leadByteTest());
 }
 
 std::string backupToCheck(FileSystem& fs, const std::string& path) {

@@ -23,9 +23,26 @@ size_t nextSeparator(std::string_view path, size_t from, char separator, LeadByt
 // bytes are compared exactly.
 bool equalNoCase(std::string_view a, std::string_view b, LeadByteTest isLeadByte);
 
+// The root of a full path, as Windows reads it: "C:\" (3; a bare "C:" is 2), a network share
+// "\\server\share" with the backslash after it when there is one, and the same two behind
+// "\\?\" ("\\?\C:\", "\\?\UNC\server\share\"). 0 when path starts with none of them.
+size_t pathRootLength(std::string_view path, LeadByteTest isLeadByte);
+
+// Whether path names a network share: "\\server\share..." or "\\?\UNC\server\share...".
+bool isNetworkPath(std::string_view path);
+
+// path without a "\\?\" prefix ("\\?\UNC\s\x" is "\\s\x"): the form two paths are compared
+// in, since the prefix changes how a path is read, not what it names.
+std::string withoutLongPrefix(const std::string& path);
+
+// The folder that holds path: "C:\x\a.zip" -> "C:\x", "C:\a.zip" -> "C:\",
+// "\\nas\b\a.zip" -> "\\nas\b"; path itself when it is a root or has no separator.
+std::string parentFolderOf(const std::string& path, LeadByteTest isLeadByte);
+
 // A full folder path as the folder lists keep it: spec resolved against base when it is
 // relative, one backslash between names, none at the end except at the root, "." and ".."
-// resolved, the drive letter upper case.
+// resolved, the drive letter upper case. A network share's root keeps the server and share
+// names as given and no backslash after it ("\\nas\backups").
 std::string normalFolderPath(const std::string& base, const std::string& spec,
                              LeadByteTest isLeadByte);
 

@@ -194,11 +194,7 @@ void FileSystem::makeFolderAndParents(const std::string& path) {
         return;
     const size_t cut = lastSeparator(path, "\\", leadByteTest());
     // A drive's root ("D:\") and a network share ("\\server\share") are never made.
-    const bool network = path.rfind("\\\\", 0) == 0;
-    const bool parentIsRoot =
-        cut == std::string::npos ||
-        (network ? std::count(path.begin(), path.end(), '\\') <= 4 : cut <= 2);
-    if (!parentIsRoot)
+    if (cut != std::string::npos && cut >= pathRootLength(path, leadByteTest()))
         makeFolderAndParents(path.substr(0, cut));
     makeFolder(path);
 }

@@ -18,7 +18,9 @@ enum class ControlKind {
     Label,
     Picture,
     Line,
-    ProgressBar // a bar from 0 to its range, set by its window
+    ProgressBar, // a bar from 0 to its range, set by its window
+    ComboBox,    // a drop-down list of fixed entries, filled by its window
+    CheckBox,
 };
 
 struct FontSpec {

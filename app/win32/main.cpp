@@ -17,9 +17,11 @@
 #include "app/form1.h"
 #include "app/win32/check_window.h"
 #include "app/win32/main_window.h"
+#include "app/win32/schedule_window.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_program_folder.h"
 #include "platform/win32/win32_stop_request.h"
+#include "platform/win32/win32_scheduler.h"
 
 namespace {
 
@@ -144,7 +146,14 @@ int runWindow(ch::AppObject& App, int showCommand) {
         ch::gui::CheckWindow(check, dialogs).runModal(owner);
     });
 
+    platform.runtime.addModalWindow<ch::FrmSchedule>(
+        [&dialogs](ch::FrmSchedule& schedule, HWND owner) {
+            ch::gui::ScheduleWindow(schedule, dialogs).runModal(owner);
+        });
+
+    ch::Win32Scheduler scheduler;
     ch::Form1 form(platform.services);
+    form.scheduler = &scheduler;
     ch::gui::MainWindow window(form, dialogs, platform.work);
     window.create();
     platform.runtime.setMainWindow(window.hwnd());

@@ -22,6 +22,7 @@ const std::pair<Id, const char*> kNames[] = {
     {Id::Text1, "Text1"},
     {Id::mnuCheck, "mnuCheck"},
     {Id::mnuRestore, "mnuRestore"},
+    {Id::mnuSchedule, "mnuSchedule"},
     {Id::mnuExit, "mnuExit"},
     {Id::mnuContets, "mnuContets"},
     {Id::mnuHomepage, "mnuHomepage"},
@@ -32,7 +33,7 @@ const std::pair<Id, const char*> kNames[] = {
 // What stays out of reach while work runs: everything that starts other work or changes the
 // folders the work was given. Exit asks as closing does.
 const Id kIdleOnly[] = {Id::Command1, Id::Command2, Id::Drive1, Id::Dir1, Id::Drive2, Id::Dir2};
-const Id kIdleOnlyMenus[] = {Id::mnuCheck, Id::mnuRestore, Id::mnuAbout};
+const Id kIdleOnlyMenus[] = {Id::mnuCheck, Id::mnuRestore, Id::mnuSchedule, Id::mnuAbout};
 
 bool isIdleOnly(Id id) {
     for (Id idle : kIdleOnly)
@@ -70,6 +71,8 @@ std::function<void()> MainWindow::clickHandler(Id id) {
         return [this] { form_.mnuCheck_Click(); };
     case Id::mnuRestore:
         return [this] { form_.mnuRestore_Click(); };
+    case Id::mnuSchedule:
+        return [this] { form_.mnuSchedule_Click(); };
     case Id::mnuExit:
         return [this] { form_.mnuExit_Click(); };
     case Id::mnuContets:

@@ -30,6 +30,7 @@ class MainWindow : private FormEvents {
         Text1,
         mnuCheck,
         mnuRestore,
+        mnuSchedule,
         mnuExit,
         mnuContets,
         mnuHomepage,

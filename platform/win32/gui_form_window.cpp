@@ -271,6 +271,14 @@ void FormWindow::createControl(const ControlDesign& c) {
         cls = PROGRESS_CLASSA;
         s |= PBS_SMOOTH;
         break;
+    case ControlKind::ComboBox:
+        cls = "COMBOBOX";
+        s |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        break;
+    case ControlKind::CheckBox:
+        cls = "BUTTON";
+        s |= WS_TABSTOP | BS_AUTOCHECKBOX;
+        break;
     case ControlKind::Line:
         return; // drawn by the window itself
     }
@@ -324,7 +332,7 @@ void FormWindow::layout() {
             continue;
         PixelRect r = controlRect(design_, c, dpi_);
         // A drop-down list's height includes its list; the closed box sizes itself to its font.
-        if (c.kind == ControlKind::DriveList)
+        if (c.kind == ControlKind::DriveList || c.kind == ControlKind::ComboBox)
             r.height *= kDropDownRows;
         setFont(h, fontOf(c), true);
         MoveWindow(h, r.left, r.top, r.width, r.height, TRUE);

@@ -35,6 +35,8 @@ bool takesFocus(ControlKind kind) {
     case ControlKind::FolderList:
     case ControlKind::DriveList:
     case ControlKind::Button:
+    case ControlKind::ComboBox:
+    case ControlKind::CheckBox:
         return true;
     default:
         return false;

@@ -388,6 +388,55 @@ class CommandLineRuns(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(os.path.join(target, "db"))),
                          sorted(wine_env.database_names(self.db)))
 
+    def test_every_switch_takes_a_network_share_by_its_own_name(self):
+        # Wine reaches \\nas\backups through the link dosdevices/unc/nas/backups.
+        share = self.path("nas-backups")
+        shutil.rmtree(share, ignore_errors=True)
+        os.makedirs(share)
+        unc = os.path.join(self.wine.prefix, "dosdevices", "unc", "nas")
+        os.makedirs(unc, exist_ok=True)
+        link = os.path.join(unc, "backups")
+        if os.path.islink(link):
+            os.unlink(link)
+        os.symlink(share, link)
+        self.addCleanup(os.unlink, link)
+
+        code, out, err = self.run_program("/zip", r"R:\icq", r"\\nas\backups")
+        self.assertEqual((code, err), (0, []), out)
+        self.assertEqual(out[0], r"ZIP backup of R:\icq to \\nas\backups")
+        self.assertTrue(wine_env.unzip_test(os.path.join(share, "chathoard.zip")))
+
+        code, out, err = self.run_program("/normal", r"R:\icq", r"\\nas\backups\plain",
+                                          "/keep:2")
+        self.assertEqual((code, err), (0, []), out)
+        self.assertEqual(out[1], r"Created the destination folder \\nas\backups\plain")
+        [stamp] = os.listdir(os.path.join(share, "plain"))
+        self.assert_same_as_database({n: read_bytes(share, "plain", stamp, n)
+                                      for n in os.listdir(os.path.join(share, "plain", stamp))})
+
+        code, out, err = self.run_program("/zip", r"R:\icq", r"\\?\UNC\nas\backups\gens",
+                                          "/keep:3")
+        self.assertEqual((code, err), (0, []), out)
+        [archive] = os.listdir(os.path.join(share, "gens"))
+        self.assertRegex(archive, r"^chathoard-\d{4}-\d\d-\d\d-\d{6}\.zip$")
+
+        code, out, err = self.run_program("/verify", r"\\nas\backups\chathoard.zip", r"R:\icq")
+        self.assertEqual((code, err), (0, []), out)
+        self.assertIn(r"The backup \\nas\backups\chathoard.zip is intact", out[-2])
+
+        target = self.path("icq-from-share")
+        shutil.rmtree(target, ignore_errors=True)
+        os.makedirs(os.path.join(target, "db"))
+        code, out, err = self.run_program("/restore", "\\\\nas\\backups\\plain\\" + stamp,
+                                          r"R:\icq-from-share")
+        self.assertEqual((code, err), (0, []), out)
+        self.assertEqual(sorted(os.listdir(os.path.join(target, "db"))),
+                         sorted(wine_env.database_names(self.db)))
+
+        code, out, err = self.run_program("/zip", r"R:\icq", r"\\nas\gone\daily")
+        self.assertEqual(code, 2, out)
+        self.assertIn(r"the network share \\nas\gone cannot be reached", "\n".join(err))
+
     def test_usage_switch_exits_0_on_standard_output(self):
         for switch in ("/?", "/help", "-h"):
             with self.subTest(switch=switch):

@@ -114,6 +114,7 @@ MemoryFileSystem::Node folderNode() {
 
 struct MemoryFileSystem::Drive {
     char letter = 'c';
+    std::string share; // "\\server\share" as added, for a network share
     std::string label;
     bool ready = true;
     Node root = folderNode();
@@ -202,6 +203,13 @@ void MemoryFileSystem::addDrive(char letter, const std::string& label) {
     drives_[d->letter] = std::move(d);
 }
 
+void MemoryFileSystem::addShare(const std::string& root) {
+    auto d = std::make_unique<Drive>();
+    d->letter = 0;
+    d->share = root;
+    shares_[lower(root.substr(2))] = std::move(d);
+}
+
 void MemoryFileSystem::removeDrive(char letter) {
     drives_.erase(lower(std::string(1, letter))[0]);
 }
@@ -233,17 +241,36 @@ const MemoryFileSystem::Drive* MemoryFileSystem::findDrive(char letter) const {
 
 MemoryFileSystem::Resolved MemoryFileSystem::resolve(const std::string& path, bool wildcardsInLast,
                                                      bool forScene) {
-    const std::string p = collapseSeparators(path, leadByte_);
-    if (p.size() < 2 || p[1] != ':' || !std::isalpha(static_cast<unsigned char>(p[0])))
-        fail(p.find(':') != std::string::npos ? errBadFileNameOrNumber : errPathNotFound);
     Resolved r;
-    const auto known = findDrive(p[0]);
-    if (!known && !forScene)
-        fail(errPathNotFound, 3); // a letter with no drive behind it
-    r.drive = &drive(p[0], forScene);
-    size_t pos = 2;
-    if (pos >= p.size() || p[pos] != '\\')
-        r.parts = r.drive->current; // "c:x" is relative
+    std::string p;
+    size_t pos = 0;
+    if (isNetworkPath(path)) {
+        // The share is found by its root; what follows is read below it as on a drive.
+        const size_t root = pathRootLength(path, leadByte_);
+        std::string share = withoutLongPrefix(path.substr(0, root));
+        if (share.back() == '\\')
+            share.pop_back();
+        auto it = shares_.find(lower(share.substr(2)));
+        if (it == shares_.end()) {
+            if (forScene)
+                throw std::logic_error("no share " + share);
+            fail(errPathNotFound, 53); // ERROR_BAD_NETPATH
+        }
+        r.drive = it->second.get();
+        p = collapseSeparators(path.substr(root), leadByte_);
+    } else {
+        const bool longForm = path.rfind("\\\\?\\", 0) == 0;
+        p = collapseSeparators(longForm ? path.substr(4) : path, leadByte_);
+        if (p.size() < 2 || p[1] != ':' || !std::isalpha(static_cast<unsigned char>(p[0])))
+            fail(p.find(':') != std::string::npos ? errBadFileNameOrNumber : errPathNotFound);
+        const auto known = findDrive(p[0]);
+        if (!known && !forScene)
+            fail(errPathNotFound, 3); // a letter with no drive behind it
+        r.drive = &drive(p[0], forScene);
+        pos = 2;
+        if (pos >= p.size() || p[pos] != '\\')
+            r.parts = r.drive->current; // "c:x" is relative
+    }
     while (pos <= p.size()) {
         size_t end = nextSeparator(p, pos, '\\', leadByte_);
         if (end == std::string::npos)
@@ -461,6 +488,10 @@ std::string MemoryFileSystem::tree() const {
     for (const auto& [letter, d] : drives_) {
         out << "drive " << letter << ":" << (d->ready ? "" : " NOT READY") << "\n";
         print(print, d->root, std::string(1, letter) + ":");
+    }
+    for (const auto& [key, d] : shares_) {
+        out << "share " << d->share << "\n";
+        print(print, d->root, d->share);
     }
     return out.str();
 }
@@ -734,8 +765,11 @@ std::string MemoryFileSystem::fullPath(const std::string& path) {
     for (char& c : p)
         if (c == '/')
             c = '\\';
-    if (p.rfind("\\\\", 0) == 0)
-        return p; // a network path is full already
+    if (pathRootLength(p, leadByte_) > 2 && p[1] != ':') {
+        // A network or "\\\\?\\" path is full already; "." and ".." are still resolved.
+        std::string normal = normalFolderPath("C:\\", p, leadByte_);
+        return p.back() == '\\' && normal.back() != '\\' ? normal + '\\' : normal;
+    }
     // A drive's current folder as Windows keeps it; the root for a drive it does not know.
     const auto currentOf = [&](char letter) {
         const Drive* d = findDrive(letter);

@@ -58,6 +58,9 @@ class MemoryFileSystem : public FileSystem {
 
     // --- Setting the scene -----------------------------------------------------------------
     void addDrive(char letter, const std::string& label = {});
+    // A network share ("\\\\nas\\backups"), reached by that name as Windows reaches one; a
+    // share that was never added cannot be reached (76).
+    void addShare(const std::string& root);
     void removeDrive(char letter);
     void setReady(char letter, bool ready);
     void setLabel(char letter, const std::string& label);
@@ -186,6 +189,7 @@ class MemoryFileSystem : public FileSystem {
     std::string pathOf(char letter, const std::vector<std::string>& parts) const;
 
     std::map<char, std::unique_ptr<Drive>> drives_;
+    std::map<std::string, std::unique_ptr<Drive>> shares_; // by "server\share" in lower case
     char workingDrive_ = 'c';
     LeadByteTest leadByte_ = isNeverLeadByte;
     std::vector<Failure> failures_;

@@ -96,7 +96,8 @@ TEST(Form1Design, MenuTree) {
         menus.push_back(std::to_string(m.level) + " " + m.name + " " + m.caption);
     EXPECT_THAT(menus,
                 ElementsAre("0 mnuFile &File", "1 mnuCheck &Check a backup...",
-                            "1 mnuRestore &Restore a backup...", "1 mnuExit E&xit",
+                            "1 mnuRestore &Restore a backup...",
+                            "1 mnuSchedule &Schedule backups...", "1 mnuExit E&xit",
                             "0 mnuHelp &Help", "1 mnuContets &Contents", "1 mnuHomepage H&omepage",
                             "1 mnuEmail &E-mail", "1 streep -", "1 mnuAbout &About"));
 }

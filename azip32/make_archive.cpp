@@ -52,13 +52,18 @@ uint64_t dataBytes(const std::vector<EntryRecord>& entries) {
 
 void writeCheckAndReplace(const std::string& archivePath, const std::vector<std::string>& paths,
                           unsigned threads, const DeflateSettings& settings,
-                          const ProgressCallback& callback, std::string& tempPath) {
+                          const ProgressCallback& callback, const std::string& password,
+                          std::string& tempPath) {
     Progress progress(callback);
     progress.begin(Stage::Packing, callback ? sourceBytes(paths) : 0);
     File temp = createTemporary(archivePath, tempPath);
     std::vector<EntryRecord> entries;
+    std::optional<EntrySealer> sealer;
+    if (!password.empty())
+        sealer.emplace(password);
     try {
-        entries = writeArchive(temp, paths, threads, settings, &progress);
+        entries =
+            writeArchive(temp, paths, threads, settings, &progress, sealer ? &*sealer : nullptr);
         temp.sync();
         temp.close();
     } catch (const IoError& e) {
@@ -66,7 +71,7 @@ void writeCheckAndReplace(const std::string& archivePath, const std::vector<std:
     }
     progress.finish();
     progress.begin(Stage::Checking, dataBytes(entries));
-    checkArchive(tempPath, entries, threads, &progress);
+    checkArchive(tempPath, entries, threads, &progress, password);
     // The last moment a Cancel can leave the old archive in place.
     progress.finish();
     try {
@@ -81,7 +86,7 @@ void writeCheckAndReplace(const std::string& archivePath, const std::vector<std:
 
 ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
                           unsigned threads, const DeflateSettings& settings,
-                          const ProgressCallback& progress) noexcept {
+                          const ProgressCallback& progress, const std::string& password) noexcept {
     if (archivePath.empty() || listPath.empty())
         return {AZIP_ERR_NOT_SET, "the archive name or the list file is not set"};
     if (threads == 0)
@@ -90,7 +95,7 @@ ArchiveResult makeArchive(const std::string& archivePath, const std::string& lis
     ArchiveResult result;
     try {
         writeCheckAndReplace(archivePath, readListFile(listPath), threads, settings, progress,
-                             tempPath);
+                             password, tempPath);
     } catch (const Failure& f) {
         result = {f.code(), f.what()};
     } catch (const std::bad_alloc&) {

@@ -14,6 +14,16 @@ bool refuseWithoutMessengerFolder(const Label& Label1, Dialogs& dialogs) {
     return true;
 }
 
+std::string windowPassword(const Services& s) {
+    if (!s.passwords)
+        return {};
+    try {
+        return s.passwords->load().value_or("");
+    } catch (const RuntimeError&) {
+        return {};
+    }
+}
+
 BackupJob backupJobOf(BackupKind kind, const FileList& File1, const FolderList& Dir1,
                       const FolderList& Dir2, const std::string& DefaultDrive,
                       const AppObject& App) {
@@ -54,8 +64,9 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
     // The check reads the whole backup, and a restore unpacks it: both off the window's
     // thread, with the progress window when they take long.
     CheckedBackup backup;
-    s.work.run(kRestoreTitle,
-               [&](const WorkControl& control) { backup = checkBackup(fs, backupPath, control); });
+    s.work.run(kRestoreTitle, [&](const WorkControl& control) {
+        backup = checkBackup(fs, backupPath, control, windowPassword(s));
+    });
     if (s.work.closing())
         return;
     if (backup.cancelled) {

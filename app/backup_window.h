@@ -18,6 +18,10 @@ BackupJob backupJobOf(BackupKind kind, const FileList& File1, const FolderList& 
                       const FolderList& Dir2, const std::string& DefaultDrive,
                       const AppObject& App);
 
+// The stored password for the window's ZIP Backups, checks and restores; empty when none is
+// stored or it cannot be read.
+std::string windowPassword(const Services& s);
+
 // What the progress window of a backup is titled: the caption of its button.
 std::string backupWorkTitle(BackupKind kind);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/password_command_line.h"
 #include "app/restore_command_line.h"
 #include "app/startup.h"
 #include "backup/generations.h"
@@ -107,6 +108,15 @@ CommandLine parsedArguments(const std::vector<std::string>& args) {
             if (!minutes)
                 refuse(arg, "wait 1 to " + std::to_string(kMaxWaitMinutes) + " minutes");
             cl.waitMinutes = *minutes;
+        } else if (name == "encrypt") {
+            if (cl.encrypt)
+                refuse(arg, "given twice");
+            cl.encrypt = true;
+        } else if (name == "password" || name.rfind("password:", 0) == 0) {
+            refuse(arg, name == "password" || name == "password:remove"
+                            ? "give it alone"
+                            : "a password is never given on the command line: give /password "
+                              "alone and type it when asked");
         } else if (name == "?" || name == "h" || name == "help") {
             refuse(arg, "give it alone to see the usage");
         } else {
@@ -116,6 +126,8 @@ CommandLine parsedArguments(const std::vector<std::string>& args) {
     if (!command)
         refuse(args.empty() ? std::string() : args[0],
                std::string("the command line starts with ") + kCommands);
+    if (cl.encrypt && (cl.command != Command::Backup || cl.kind != BackupKind::Zip))
+        refuse("/encrypt", "only /zip encrypts");
     if (cl.command != Command::Backup) {
         if (!keepArg.empty())
             refuse(keepArg, "only /normal and /zip keep backups");
@@ -171,6 +183,11 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& give
             cl.showUsage = true;
             return cl;
         }
+        if (name == "password" || name == "password:remove") {
+            CommandLine cl;
+            cl.command = name == "password" ? Command::SetPassword : Command::RemovePassword;
+            return cl;
+        }
     }
     try {
         return parsedArguments(given);
@@ -190,6 +207,7 @@ std::string usageText() {
            "                 [/keep:N] [/wait[:M]]\r\n"
            "  chathoard /verify \"<backup>\" [\"<messenger folder>\"]\r\n"
            "  chathoard /restore \"<backup>\" \"<messenger folder>\"\r\n"
+           "  chathoard /password    (or /password:remove)\r\n"
            "  chathoard /?     (or /help, -h) shows this text\r\n"
            "\r\n"
            "  /normal  copies every *.dat and *.idx file of the folder's db subfolder\r\n"
@@ -204,6 +222,11 @@ std::string usageText() {
            "           also compares them with its database\r\n"
            "  /restore checks the backup, then puts its files in place of the folder's\r\n"
            "           db subfolder; the old db is kept as db.before-restore-<date>\r\n"
+           "  /encrypt with /zip: encrypts the archive (AES-256) with the stored password;\r\n"
+           "           /verify and /restore open encrypted archives with it\r\n"
+           "  /password asks twice for the password and stores it for this Windows user\r\n"
+           "           (from a redirected input: its first two lines); /password:remove\r\n"
+           "           removes it. A password is never given on the command line.\r\n"
            "\r\n"
            "Switches may start with / or - and are not case-sensitive. A path that is\r\n"
            "not full (ICQ, ..\\Backups, \\Backups) is read from the working folder. A\r\n"
@@ -216,7 +239,9 @@ std::string usageText() {
            "            5 another backup was running (this one waited " +
            std::to_string(kCommandLineLockWaitMs / 1000) +
            " seconds,\r\n"
-           "            then did not start); 6 cancelled with Ctrl+C.\r\n"
+           "            then did not start); 6 cancelled with Ctrl+C;\r\n"
+           "            7 password: none stored for /encrypt, or an encrypted backup's is\r\n"
+           "            missing or wrong (nothing was changed).\r\n"
            "/verify and /restore: 0 the backup is intact / was restored; 2 it is damaged,\r\n"
            "unreadable or not found, or was not restored (the database is unchanged); 4 the\r\n"
            "database is in use, 5 a backup was running (restore only).\r\n";
@@ -409,6 +434,14 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
 
     BackupJob job;
     job.kind = cl.kind;
+    if (cl.encrypt) {
+        const std::optional<std::string> password = storedPassword(s, console);
+        if (!password) {
+            console.report(kNoStoredPasswordText, true);
+            return exitPassword;
+        }
+        job.password = *password;
+    }
     job.programFolder = s.App.Path;
     job.keep = cl.keep;
     // A ZIP Backup starts as the window does: the archiving library initialised, the setting
@@ -544,6 +577,9 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
         code = runVerifyCommand(*parsed, s, console, work);
     } else if (parsed->command == Command::Restore) {
         code = runRestoreCommand(*parsed, s, console, clock, work);
+    } else if (parsed->command == Command::SetPassword ||
+               parsed->command == Command::RemovePassword) {
+        code = runPasswordCommand(*parsed, s, console, control.readPassword);
     } else {
         code = runBackupSteps(*parsed, s, console, clock, waiting, work);
     }

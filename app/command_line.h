@@ -25,9 +25,10 @@ enum ExitCode : int {
     exitDatabaseInUse = 4,
     exitAnotherBackupRunning = 5,
     exitCancelled = 6,
+    exitPassword = 7,
 };
 
-enum class Command { Backup, Verify, Restore };
+enum class Command { Backup, Verify, Restore, SetPassword, RemovePassword };
 
 struct CommandLine {
     bool showUsage = false;
@@ -38,6 +39,7 @@ struct CommandLine {
     std::string backup;      // what /verify and /restore read
     std::optional<int> keep; // /keep:N, generations to keep
     int waitMinutes = 0;     // /wait[:minutes]; 0 without it
+    bool encrypt = false;    // /encrypt: the ZIP Backup with the stored password
 };
 
 // Why a command line is not understood: the argument at fault, as given, and what is wrong
@@ -96,6 +98,9 @@ class Console {
 struct RunControl {
     std::function<void(const std::string& text)> progress; // never logged
     const std::atomic<bool>* cancel = nullptr;
+    // One line typed for /password, after prompt (masked in a console; no prompt when
+    // standard input is redirected); nullopt at the end of the input. Never logged.
+    std::function<std::optional<std::string>(const std::string& prompt)> readPassword;
 };
 
 // "Copying Messages.dat (3 of 12), 41%": the progress line's text for a report.

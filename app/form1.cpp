@@ -44,6 +44,9 @@ BackupOutcome Form1::backUp(BackupKind kind) {
     if (refuseWithoutMessengerFolder(Label1, s_.dialogs))
         return BackupOutcome::NoMessengerFolder;
     BackupJob job = backupJobOf(kind, File1, Dir1, Dir2, DefaultDrive, s_.App);
+    // While a password is stored every ZIP Backup is encrypted; Normal Backups stay copies.
+    if (kind == BackupKind::Zip)
+        job.password = windowPassword(s_);
     BackupResult result;
     s_.work.run(backupWorkTitle(kind), [&](const WorkControl& control) {
         job.control = control;

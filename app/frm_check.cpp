@@ -1,5 +1,7 @@
 #include "app/frm_check.h"
 
+#include "app/backup_window.h"
+
 #include "backup/backup_common.h"
 #include "backup/verify.h"
 #include "platform/ansi_path.h"
@@ -70,8 +72,9 @@ void FrmCheck::show(const CheckReport& report) {
 
 std::optional<CheckReport> checkReport(FileSystem& fs, const std::string& backup,
                                        const std::optional<std::string>& messengerFolder,
-                                       const WorkControl& control, std::string* cancelledText) {
-    const VerifyReport verified = verifyBackup(fs, backup, messengerFolder, control);
+                                       const WorkControl& control, std::string* cancelledText,
+                                       const std::string& password) {
+    const VerifyReport verified = verifyBackup(fs, backup, messengerFolder, control, password);
     if (verified.cancelled) {
         if (cancelledText)
             *cancelledText = verified.lines.empty() ? std::string() : verified.lines.front();
@@ -109,7 +112,7 @@ void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderLis
     std::optional<CheckReport> report;
     std::string cancelled;
     s.work.run(frmCheckDesign().caption, [&](const WorkControl& control) {
-        report = checkReport(s.fs, backup, messenger, control, &cancelled);
+        report = checkReport(s.fs, backup, messenger, control, &cancelled, windowPassword(s));
     });
     if (s.work.closing())
         return;

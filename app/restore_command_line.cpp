@@ -1,5 +1,6 @@
 #include "app/restore_command_line.h"
 
+#include "app/password_command_line.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
@@ -59,10 +60,16 @@ int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
                    false);
     if (messenger)
         reportInterruptedRestore(console, fs, *messenger);
-    const VerifyReport report = verifyBackup(fs, backup, messenger, work);
+    const VerifyReport report =
+        verifyBackup(fs, backup, messenger, work, storedPassword(s, console).value_or(""));
     for (size_t i = 0; i < report.lines.size(); ++i)
         console.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
-    return report.cancelled ? exitCancelled : report.intact ? exitDone : exitBackupFailed;
+    if (report.cancelled)
+        return exitCancelled;
+    if (report.intact)
+        return exitDone;
+    return report.passwordTrouble != CheckedBackup::PasswordTrouble::None ? exitPassword
+                                                                          : exitBackupFailed;
 }
 
 int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console,
@@ -86,7 +93,8 @@ int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console
                        true);
         return exitBadArguments;
     }
-    const CheckedBackup backup = checkBackup(fs, backupPath, work);
+    const CheckedBackup backup =
+        checkBackup(fs, backupPath, work, storedPassword(s, console).value_or(""));
     if (backup.intact()) {
         for (const BackupFile& f : backup.files)
             console.report("  " + f.name + " (" + sizeText(f.size) + ")", false);
@@ -101,6 +109,8 @@ int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console
     reportLines(console, report->text, !done);
     if (report->outcome == RestoreOutcome::Cancelled)
         return exitCancelled;
+    if (!done && backup.passwordTrouble != CheckedBackup::PasswordTrouble::None)
+        return exitPassword;
     return done ? exitDone : report->databaseInUse ? exitDatabaseInUse : exitBackupFailed;
 }
 

@@ -15,6 +15,7 @@
 #include "azip32/fault_points.h"
 #include "azip32/file_io.h"
 #include "azip32/little_endian.h"
+#include "azip32/winzip_aes.h"
 
 namespace ch::azip {
 namespace {
@@ -99,11 +100,11 @@ void checkCentralHeader(DirectoryReader& dir, const EntryRecord& e) {
     const unsigned char* h = dir.take(kCentralFixedSize);
     const std::string& n = e.name;
     require(get32(h) == kCentralSignature, "central header missing for " + n);
-    require(get16(h + 8) == entryFlags(e) && get16(h + 10) == e.method,
+    require(get16(h + 8) == entryFlags(e) && get16(h + 10) == headerMethod(e),
             "flags or method differ for " + n);
     require(get16(h + 12) == e.stamp.dosTime && get16(h + 14) == e.stamp.dosDate,
             "date differs for " + n);
-    require(get32(h + 16) == e.crc, "CRC differs for " + n);
+    require(get32(h + 16) == headerCrc(e), "CRC differs for " + n);
     const size_t nameSize = get16(h + 28);
     const size_t extraSize = get16(h + 30);
     const size_t commentSize = get16(h + 32);
@@ -140,16 +141,17 @@ void checkCentralHeader(DirectoryReader& dir, const EntryRecord& e) {
 // Decompresses one entry's data from disk and compares its CRC-32 and sizes.
 class DataChecker {
   public:
-    DataChecker(const std::string& path, Progress* progress)
-        : file_(File::openRead(path)), progress_(progress), in_(kCheckBufferSize),
-          out_(kCheckBufferSize) {}
+    DataChecker(const std::string& path, Progress* progress, const std::string& password)
+        : file_(File::openRead(path)), progress_(progress), password_(password),
+          in_(kCheckBufferSize), out_(kCheckBufferSize) {}
 
     void check(const EntryRecord& e) {
         unsigned char h[kLocalFixedSize];
         file_.readAt(e.localOffset, h, sizeof h);
         const std::string& n = e.name;
         require(get32(h) == kLocalSignature, "local header missing for " + n);
-        require(get16(h + 6) == entryFlags(e) && get16(h + 8) == e.method && get32(h + 14) == e.crc,
+        require(get16(h + 6) == entryFlags(e) && get16(h + 8) == headerMethod(e) &&
+                    get32(h + 14) == headerCrc(e),
                 "local header differs for " + n);
         const size_t nameSize = get16(h + 26);
         const size_t extraSize = get16(h + 28);
@@ -158,11 +160,29 @@ class DataChecker {
         file_.readAt(e.localOffset + kLocalFixedSize, nameAndExtra.data(), nameAndExtra.size());
         require(nameAndExtra.compare(0, nameSize, n) == 0, "local name differs for " + n);
         checkLocalSizes(e, h, nameAndExtra.substr(nameSize));
-        const uint64_t dataStart = e.localOffset + kLocalFixedSize + nameSize + extraSize;
-        const auto [crc, size] =
-            e.method == kMethodStored ? readStored(e, dataStart) : inflateData(e, dataStart);
+        uint64_t dataStart = e.localOffset + kLocalFixedSize + nameSize + extraSize;
+        uint64_t dataSize = e.compressedSize;
+        if (e.encrypted) {
+            require(dataSize >= aes::kOverhead, "encrypted data too short for " + n);
+            uint8_t salt[aes::kHeaderSize];
+            file_.readAt(dataStart, salt, sizeof salt);
+            cipher_.emplace(password_, salt);
+            require(std::equal(salt + aes::kSaltSize, salt + aes::kHeaderSize, cipher_->verifier()),
+                    "password check differs for " + n);
+            dataStart += aes::kHeaderSize;
+            dataSize -= aes::kOverhead;
+        }
+        const auto [crc, size] = e.method == kMethodStored ? readStored(dataSize, dataStart)
+                                                           : inflateData(e, dataSize, dataStart);
         require(size == e.uncompressedSize, "data size differs for " + n);
         require(crc == e.crc, "data CRC differs for " + n);
+        if (cipher_) {
+            uint8_t stored[aes::kTagSize], computed[aes::kTagSize];
+            file_.readAt(dataStart + dataSize, stored, sizeof stored);
+            cipher_->tag(computed);
+            cipher_.reset();
+            require(std::equal(stored, stored + aes::kTagSize, computed), "tag differs for " + n);
+        }
     }
 
   private:
@@ -191,19 +211,20 @@ class DataChecker {
                 "local ZIP64 sizes differ for " + n);
     }
 
-    std::pair<uint32_t, uint64_t> readStored(const EntryRecord& e, uint64_t at) {
+    std::pair<uint32_t, uint64_t> readStored(uint64_t dataSize, uint64_t at) {
         uLong crc = 0;
-        for (uint64_t left = e.compressedSize; left > 0;) {
+        for (uint64_t left = dataSize; left > 0;) {
             const auto n = static_cast<size_t>(std::min<uint64_t>(left, in_.size()));
             read(at, n);
             crc = crc32(crc, in_.data(), static_cast<uInt>(n));
             at += n;
             left -= n;
         }
-        return {static_cast<uint32_t>(crc), e.compressedSize};
+        return {static_cast<uint32_t>(crc), dataSize};
     }
 
-    std::pair<uint32_t, uint64_t> inflateData(const EntryRecord& e, uint64_t at) {
+    std::pair<uint32_t, uint64_t> inflateData(const EntryRecord& e, uint64_t dataSize,
+                                              uint64_t at) {
         z_stream s{};
         require(inflateInit2(&s, -MAX_WBITS) == Z_OK, "cannot start inflating");
         struct End {
@@ -212,7 +233,7 @@ class DataChecker {
         } end{s};
         uLong crc = 0;
         uint64_t size = 0;
-        uint64_t left = e.compressedSize;
+        uint64_t left = dataSize;
         int result = Z_OK;
         while (result != Z_STREAM_END) {
             // A call that filled the output may have read all the input while holding back
@@ -240,19 +261,23 @@ class DataChecker {
 
     void read(uint64_t at, size_t n) {
         file_.readAt(at, in_.data(), n);
+        if (cipher_)
+            cipher_->decrypt(in_.data(), n);
         if (progress_)
             progress_->advance(n);
     }
 
     File file_;
     Progress* progress_;
+    const std::string& password_;
+    std::optional<aes::EntryCipher> cipher_;
     std::vector<unsigned char> in_;
     std::vector<unsigned char> out_;
 };
 
 // Checks entries' data on several threads, largest first; the first failure wins.
 void checkData(const std::string& path, const std::vector<EntryRecord>& expected, unsigned threads,
-               Progress* progress) {
+               Progress* progress, const std::string& password) {
     std::vector<size_t> order(expected.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
@@ -272,7 +297,7 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
     const auto work = [&] {
         caller.applyToThisThread();
         try {
-            DataChecker checker(path, progress);
+            DataChecker checker(path, progress, password);
             for (size_t i; !stop && (i = next++) < order.size();) {
                 faultPoint(FaultPoint::WorkerTask);
                 checker.check(expected[order[i]]);
@@ -315,7 +340,7 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
 } // namespace
 
 void checkArchive(const std::string& path, const std::vector<EntryRecord>& expected,
-                  unsigned threads, Progress* progress) {
+                  unsigned threads, Progress* progress, const std::string& password) {
     try {
         File file = File::openRead(path);
         const Directory d = readEndRecords(file, file.size());
@@ -327,7 +352,7 @@ void checkArchive(const std::string& path, const std::vector<EntryRecord>& expec
     } catch (const IoError& e) {
         mismatch(e.what());
     }
-    checkData(path, expected, threads, progress);
+    checkData(path, expected, threads, progress, password);
 }
 
 } // namespace ch::azip

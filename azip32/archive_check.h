@@ -12,8 +12,8 @@ namespace ch::azip {
 
 // Throws Failure(AZIP_ERR_CHECK) naming the first difference found, or
 // Failure(AZIP_ERR_CANCELLED) when progress says stop; every byte of entry data read counts
-// in progress.
+// in progress. Encrypted entries are decrypted with password and their tags compared.
 void checkArchive(const std::string& path, const std::vector<EntryRecord>& expected,
-                  unsigned threads, Progress* progress = nullptr);
+                  unsigned threads, Progress* progress = nullptr, const std::string& password = {});
 
 } // namespace ch::azip

@@ -76,8 +76,10 @@ class SourceReader {
 // is read a second time and must give the same bytes as the first. Only the reads are the
 // source's failures; a failing write is the archive's, as anywhere else.
 void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const std::string& path,
-                  const Progress* progress) {
+                  const Progress* progress, EntrySealer* sealer) {
     out.rewind(dataStart);
+    if (sealer)
+        sealer->restart();
     uint32_t crc = 0;
     uint64_t size = 0;
     const auto sourceRead = [&](auto step) {
@@ -97,6 +99,8 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const s
             progress->poll(); // read a second time: no progress, but a Cancel still stops it
         crc = static_cast<uint32_t>(crc32(crc, buffer.data(), static_cast<uInt>(n)));
         size += n;
+        if (sealer)
+            sealer->seal(buffer.data(), n);
         out.write(buffer.data(), n);
     }
     if (crc != e.crc || size != e.uncompressedSize)
@@ -109,7 +113,7 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const s
 
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
                                       unsigned threads, const DeflateSettings& settings,
-                                      Progress* progress) {
+                                      Progress* progress, EntrySealer* sealer) {
     OutputStream out(archive);
     std::vector<EntryRecord> entries;
     entries.reserve(paths.size());
@@ -149,9 +153,14 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
         if (p.starts) {
             current = std::move(p.entry);
             current.localOffset = out.position();
+            current.encrypted = sealer != nullptr;
             out.write(localHeader(current));
+            if (sealer)
+                out.write(sealer->begin());
             dataStart = out.position();
         }
+        if (sealer)
+            sealer->seal(b.output.get(), b.outputSize);
         out.write(b.output.get(), b.outputSize);
         if (progress)
             progress->advance(b.inputSize);
@@ -161,7 +170,11 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
         if (!b.last)
             continue;
         if (current.compressedSize >= current.uncompressedSize)
-            storeInstead(out, current, dataStart, reader.path(p.fileIndex), progress);
+            storeInstead(out, current, dataStart, reader.path(p.fileIndex), progress, sealer);
+        if (sealer) {
+            out.write(sealer->end());
+            current.compressedSize += aes::kOverhead;
+        }
         if (!current.zip64Local && current.uncompressedSize >= kMax32)
             sourceFailure(reader.path(p.fileIndex) + " grew while it was being packed");
         out.patch(current.localOffset, localHeader(current));

@@ -91,6 +91,16 @@ int32_t AZIP_API addZIP(void);
    work as before without progress or Cancel. */
 int32_t AZIP_API addZIP_SetProgress(AZIP_PROGRESS_CALLBACK callback);
 
+/* Sets the password that the next calls of addZIP encrypt every entry with, or none for a null
+   or empty text; addZIP_Initialise also sets none. The text is copied and kept until it is
+   replaced, then wiped. Encrypted entries follow WinZip's AES format (AE-2, AES-256, method 99
+   with extra field 0x9901, a random salt for each entry, PBKDF2-HMAC-SHA1 with 1000 rounds,
+   a 10-byte HMAC-SHA1 tag after the data and no CRC-32 in the headers); entry names stay
+   readable. The password's bytes are used as given: callers pass UTF-8. Returns AZIP_OK.
+   Libraries that lack this entry cannot encrypt: a caller must not make a plain archive
+   instead. */
+int32_t AZIP_API addZIP_SetPassword(const char* password);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,10 +1,11 @@
-// The exported entries. They only keep copies of the two names and the progress callback and
-// hand them to makeArchive; one call runs at a time.
+// The exported entries. They only keep copies of the two names, the password and the progress
+// callback and hand them to makeArchive; one call runs at a time.
 #include <algorithm>
 #include <mutex>
 #include <string>
 
 #include "azip32/azip32.h"
+#include "azip32/crypto.h"
 #include "azip32/make_archive.h"
 
 namespace {
@@ -13,6 +14,7 @@ struct Settings {
     std::mutex mutex;
     std::string archivePath;
     std::string listPath;
+    std::string password;
     AZIP_PROGRESS_CALLBACK progress = nullptr;
 };
 
@@ -32,6 +34,12 @@ int32_t setName(std::string& target, const char* text) {
     return target.empty() ? AZIP_ERR_NOT_SET : AZIP_OK;
 }
 
+void forgetPassword() {
+    std::string& p = settings().password;
+    ch::crypto::wipe(p.data(), p.size());
+    p.clear();
+}
+
 uint32_t kibibytes(uint64_t bytes) {
     return static_cast<uint32_t>(std::min<uint64_t>(bytes >> 10, UINT32_MAX));
 }
@@ -44,6 +52,7 @@ int32_t AZIP_API addZIP_Initialise(void) {
     std::lock_guard lock(settings().mutex);
     settings().archivePath.clear();
     settings().listPath.clear();
+    forgetPassword();
     settings().progress = nullptr;
     return AZIP_OK;
 }
@@ -63,12 +72,25 @@ int32_t AZIP_API addZIP(void) {
         progress = [callback](ch::azip::Stage stage, uint64_t done, uint64_t total) {
             return callback(static_cast<int32_t>(stage), kibibytes(done), kibibytes(total)) == 0;
         };
-    return ch::azip::makeArchive(settings().archivePath, settings().listPath, 0, {}, progress).code;
+    return ch::azip::makeArchive(settings().archivePath, settings().listPath, 0, {}, progress,
+                                 settings().password)
+        .code;
 }
 
 int32_t AZIP_API addZIP_SetProgress(AZIP_PROGRESS_CALLBACK callback) {
     std::lock_guard lock(settings().mutex);
     settings().progress = callback;
+    return AZIP_OK;
+}
+
+int32_t AZIP_API addZIP_SetPassword(const char* password) {
+    std::lock_guard lock(settings().mutex);
+    forgetPassword();
+    try {
+        settings().password = password ? password : "";
+    } catch (...) {
+        return AZIP_ERR_INTERNAL;
+    }
     return AZIP_OK;
 }
 

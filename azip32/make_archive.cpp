@@ -53,13 +53,18 @@ uint64_t dataBytes(const std::vector<EntryRecord>& entries) {
 
 void writeCheckAndReplace(const std::string& archivePath, const std::vector<std::string>& paths,
                           unsigned threads, const DeflateSettings& settings,
-                          const ProgressCallback& callback, std::string& tempPath) {
+                          const ProgressCallback& callback, const std::string& password,
+                          std::string& tempPath) {
     Progress progress(callback);
     progress.begin(Stage::Packing, callback ? sourceBytes(paths) : 0);
     File temp = createTemporary(archivePath, tempPath);
     std::vector<EntryRecord> entries;
+    std::optional<EntrySealer> sealer;
+    if (!password.empty())
+        sealer.emplace(password);
     try {
-        entries = writeArchive(temp, paths, threads, settings, &progress);
+        entries =
+            writeArchive(temp, paths, threads, settings, &progress, sealer ? &*sealer : nullptr);
     } catch (const IoError& e) {
         throw Failure(AZIP_ERR_WRITE, e.what());
     }
@@ -73,7 +78,7 @@ void writeCheckAndReplace(const std::string& archivePath, const std::vector<std:
             temp.sync();
             temp.close();
         });
-        checkArchive(tempPath, entries, threads, &progress);
+        checkArchive(tempPath, entries, threads, &progress, password);
         try {
             flushed.get();
         } catch (const IoError& e) {
@@ -94,7 +99,7 @@ void writeCheckAndReplace(const std::string& archivePath, const std::vector<std:
 
 ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
                           unsigned threads, const DeflateSettings& settings,
-                          const ProgressCallback& progress) noexcept {
+                          const ProgressCallback& progress, const std::string& password) noexcept {
     if (archivePath.empty() || listPath.empty())
         return {AZIP_ERR_NOT_SET, "the archive name or the list file is not set"};
     if (threads == 0)
@@ -103,7 +108,7 @@ ArchiveResult makeArchive(const std::string& archivePath, const std::string& lis
     ArchiveResult result;
     try {
         writeCheckAndReplace(archivePath, readListFile(listPath), threads, settings, progress,
-                             tempPath);
+                             password, tempPath);
     } catch (const Failure& f) {
         result = {f.code(), f.what()};
     } catch (const std::bad_alloc&) {

@@ -16,8 +16,10 @@ struct ArchiveResult {
 // threads 0 means one per core. The library's entries always use the default settings;
 // others are for measuring the encoder's speed against its size. progress, when given, hears
 // of the packing and the check and may stop either (AZIP_ERR_CANCELLED, nothing changed).
+// A password encrypts every entry (WinZip AES-256).
 ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
                           unsigned threads = 0, const DeflateSettings& settings = {},
-                          const ProgressCallback& progress = {}) noexcept;
+                          const ProgressCallback& progress = {},
+                          const std::string& password = {}) noexcept;
 
 } // namespace ch::azip

@@ -2,6 +2,7 @@
 
 #include "azip32/entry_name.h"
 #include "azip32/little_endian.h"
+#include "azip32/winzip_aes.h"
 
 namespace ch::azip {
 namespace {
@@ -25,11 +26,21 @@ uint32_t clamp32(uint64_t v) {
 
 } // namespace
 
+uint16_t headerMethod(const EntryRecord& e) {
+    return e.encrypted ? aes::kMethodAes : e.method;
+}
+
+uint32_t headerCrc(const EntryRecord& e) {
+    return e.encrypted ? 0 : e.crc;
+}
+
 uint16_t entryFlags(const EntryRecord& e) {
-    return isPlainAscii(e.name) ? 0 : kFlagUtf8;
+    return (isPlainAscii(e.name) ? 0 : kFlagUtf8) | (e.encrypted ? aes::kFlagEncrypted : 0);
 }
 
 uint16_t versionNeeded(const EntryRecord& e, bool zip64) {
+    if (e.encrypted)
+        return 51;
     if (zip64)
         return 45;
     return e.method == kMethodDeflated ? 20 : 10;
@@ -44,10 +55,10 @@ std::string localHeader(const EntryRecord& e) {
     put32(h, kLocalSignature);
     put16(h, versionNeeded(e, e.zip64Local));
     put16(h, entryFlags(e));
-    put16(h, e.method);
+    put16(h, headerMethod(e));
     put16(h, e.stamp.dosTime);
     put16(h, e.stamp.dosDate);
-    put32(h, e.crc);
+    put32(h, headerCrc(e));
     put32(h,
           e.zip64Local ? static_cast<uint32_t>(kMax32) : static_cast<uint32_t>(e.compressedSize));
     put32(h,
@@ -65,6 +76,8 @@ std::string localHeader(const EntryRecord& e) {
         put64(h, e.compressedSize);
     }
     putTimestampExtra(h, e);
+    if (e.encrypted)
+        h += aes::extraField(e.method);
     const auto extraSize = static_cast<uint32_t>(h.size() - extraStart);
     h[extraAt] = static_cast<char>(extraSize & 0xFF);
     h[extraAt + 1] = static_cast<char>(extraSize >> 8);
@@ -87,16 +100,18 @@ std::string centralHeader(const EntryRecord& e) {
         extra += zip64;
     }
     putTimestampExtra(extra, e);
+    if (e.encrypted)
+        extra += aes::extraField(e.method);
 
     std::string h;
     put32(h, kCentralSignature);
     put16(h, kVersionMadeBy);
     put16(h, versionNeeded(e, !zip64.empty() || e.zip64Local));
     put16(h, entryFlags(e));
-    put16(h, e.method);
+    put16(h, headerMethod(e));
     put16(h, e.stamp.dosTime);
     put16(h, e.stamp.dosDate);
-    put32(h, e.crc);
+    put32(h, headerCrc(e));
     put32(h, clamp32(e.compressedSize));
     put32(h, clamp32(e.uncompressedSize));
     put16(h, static_cast<uint32_t>(e.name.size()));

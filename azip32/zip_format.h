@@ -20,7 +20,15 @@ struct EntryRecord {
     uint64_t localOffset = 0;
     // The local header carries a ZIP64 extra field with both sizes.
     bool zip64Local = false;
+    // WinZip AES: method holds the packing inside, compressedSize counts the salt, password
+    // check and tag too.
+    bool encrypted = false;
 };
+
+// The method and CRC-32 fields as the headers carry them (an AE-2 entry shows method 99 and
+// no CRC-32, its tag protects the data).
+uint16_t headerMethod(const EntryRecord& e);
+uint32_t headerCrc(const EntryRecord& e);
 
 uint16_t entryFlags(const EntryRecord& e);
 uint16_t versionNeeded(const EntryRecord& e, bool zip64);

@@ -31,6 +31,8 @@ struct BackupJob {
     std::string stamp;
     // Where the run reports how far it is, and the flag that cancels it.
     WorkControl control;
+    // A ZIP Backup's archive is encrypted with it (UTF-8) when it is not empty.
+    std::string password;
 };
 
 // How a backup ended; the window ignores it, the command line maps it to an exit code.

@@ -97,6 +97,7 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
     }
     // Read again, and checked again on the way: the archive may have changed since.
     ZipReader reader(fs, backup.path);
+    reader.setPassword(backup.password);
     uint64_t done = 0;
     int number = 0;
     for (const BackupFile& f : backup.files) {
@@ -155,6 +156,8 @@ std::string restoreQuestion(const CheckedBackup& backup, const std::string& mess
 
 std::string damagedBackupText(const CheckedBackup& backup) {
     std::string text = "The backup " + backup.path + " cannot be restored";
+    if (backup.passwordTrouble != CheckedBackup::PasswordTrouble::None)
+        return text + ". " + passwordTroubleText(backup) + "\r\n\r\nNothing was changed.";
     if (backup.files.empty() && backup.problems.empty())
         return text + ": it holds no database files (*.dat or *.idx).\r\n\r\nNothing was changed.";
     text += ":\r\n";

@@ -145,6 +145,7 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
                                ".");
         return;
     }
+    reader->setPassword(out.password);
     out.damaged = reader->centralDirectoryMissing();
     if (reader->centralDirectoryMissing())
         out.problems.push_back("The archive " + out.path +
@@ -182,8 +183,10 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
         f.size = entry.size;
         f.crc = entry.crc;
         f.modified = dosTimeOf(entry.dosDate, entry.dosTime);
+        out.encrypted = out.encrypted || entry.isEncrypted();
         try {
-            reader->readEntry(entry, hook ? sink : std::function<void(const std::string&)>());
+            f.crc =
+                reader->readEntry(entry, hook ? sink : std::function<void(const std::string&)>());
             // Never written under another name than the one it was saved with.
             if (!entry.nameFits) {
                 f.problem = "it cannot be restored on this system: its name has characters "
@@ -193,6 +196,11 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
                 f.problem = "it cannot be restored on this system: " + why;
                 f.fault = BackupFile::Fault::NotRestorable;
             }
+        } catch (const ZipPasswordError& e) {
+            f.problem = std::string("it cannot be read: ") + e.what();
+            f.fault = BackupFile::Fault::Unreadable;
+            out.passwordTrouble = e.passwordGiven() ? CheckedBackup::PasswordTrouble::Wrong
+                                                    : CheckedBackup::PasswordTrouble::Missing;
         } catch (const ZipDamage& e) {
             f.problem = std::string("it is damaged: ") + e.what();
             f.fault = BackupFile::Fault::Damaged;
@@ -284,9 +292,11 @@ std::string backupToCheck(FileSystem& fs, const std::string& path) {
     }
 }
 
-CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control) {
+CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control,
+                          const std::string& password) {
     CheckedBackup out;
     out.path = path;
+    out.password = password;
     try {
         out.archive = !fs.status(path).folder;
     } catch (const RuntimeError& e) {
@@ -315,6 +325,13 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkCon
     return out;
 }
 
+std::string passwordTroubleText(const CheckedBackup& backup) {
+    if (backup.passwordTrouble == CheckedBackup::PasswordTrouble::Wrong)
+        return "The backup " + backup.path +
+               " is encrypted with another password: the password given is wrong.";
+    return "The backup " + backup.path + " is encrypted: it needs its password.";
+}
+
 std::string localDateText(int64_t unixTime) {
     const std::time_t t = static_cast<std::time_t>(unixTime);
     const std::tm* local = std::localtime(&t);
@@ -327,9 +344,10 @@ std::string localDateText(int64_t unixTime) {
 
 VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
                           const std::optional<std::string>& messengerFolder,
-                          const WorkControl& control) {
+                          const WorkControl& control, const std::string& password) {
     VerifyReport report;
-    const CheckedBackup checked = checkBackup(fs, backup, control);
+    const CheckedBackup checked = checkBackup(fs, backup, control, password);
+    report.passwordTrouble = checked.passwordTrouble;
     auto& lines = report.lines;
     const auto cancelled = [&] {
         report.cancelled = true;
@@ -462,6 +480,8 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
     else if (checked.files.empty() && checked.problems.empty())
         lines.push_back("The backup " + checked.path +
                         " holds no database files (*.dat or *.idx): it cannot be restored.");
+    else if (checked.passwordTrouble != CheckedBackup::PasswordTrouble::None)
+        lines.push_back(passwordTroubleText(checked));
     else if (checked.damaged)
         lines.push_back("The backup " + checked.path + " is DAMAGED: it cannot be restored.");
     else if (unreadable || checked.files.empty())

@@ -39,6 +39,10 @@ struct CheckedBackup {
     bool found = true;      // false when nothing is at path
     bool damaged = false;   // some part of it fails its checks (not merely unreadable)
     bool cancelled = false; // the check was cancelled part-way: files and problems are partial
+    bool encrypted = false; // some entry is encrypted
+    // Encrypted entries were not read: no password was given, or the one given is wrong.
+    enum class PasswordTrouble { None, Missing, Wrong } passwordTrouble = PasswordTrouble::None;
+    std::string password; // what it was checked with, for the restore that unpacks it
 
     bool intact() const;
 };
@@ -65,8 +69,9 @@ std::string backupToCheck(FileSystem& fs, const std::string& path);
 // A path names an archive when it is a file; a folder is a folder of copies. Never throws
 // for a damaged backup: what went wrong is in the result. Reports the Checking stage by the
 // bytes read through over all of them, and stops (cancelled set) within a read piece of a
-// Cancel.
-CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control = {});
+// Cancel. Encrypted entries are read with password (UTF-8; empty for none).
+CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control = {},
+                          const std::string& password = {});
 
 // The lines and verdict of "/verify": one line per file, then one line with the verdict.
 // With a messenger folder, each file is also compared with its db subfolder.
@@ -77,10 +82,15 @@ struct VerifyReport {
     bool intact = false;
     bool damaged = false;   // some part of the backup fails its checks
     bool cancelled = false; // then lines holds only the line that says so
+    // Encrypted entries could not be read for want of the right password (the verdict says so).
+    CheckedBackup::PasswordTrouble passwordTrouble = CheckedBackup::PasswordTrouble::None;
 };
 VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
                           const std::optional<std::string>& messengerFolder,
-                          const WorkControl& control = {});
+                          const WorkControl& control = {}, const std::string& password = {});
+
+// The verdict on a backup whose encrypted entries could not be read, as one sentence.
+std::string passwordTroubleText(const CheckedBackup& backup);
 
 // "2026-12-07 03:00" in local time.
 std::string localDateText(int64_t unixTime);

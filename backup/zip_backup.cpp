@@ -342,6 +342,17 @@ BackupResult ZipRun::run() {
         inTheWay = stagedNamesInTheWay();
     if (inTheWay)
         return backupFailure(*inTheWay);
+    // The library keeps a password until it is replaced: this run's is set (or none) before
+    // any work, and none is left behind.
+    struct ForgetPassword {
+        Archiver& archiver;
+        ~ForgetPassword() { archiver.addZIP_SetPassword({}); }
+    } forget{archiver_};
+    if (!archiver_.addZIP_SetPassword(job_.password) && !job_.password.empty()) {
+        const std::string reason = kCannotEncryptReason;
+        return backupFailure(notWritten() + "\r\nReason: " + reason + ".", BackupOutcome::Failed,
+                             BackupCause{archivePath_, reason, 0, {}, {}});
+    }
     databaseBytes_ = databaseBytes(job_, fs_, &sizes_);
     meter_.setTotal(3 * databaseBytes_);
     try {
@@ -394,6 +405,10 @@ BackupResult ZipRun::run() {
 }
 
 } // namespace
+
+const char* const kCannotEncryptReason =
+    "the archiving library azip32.dll cannot encrypt (it is an older version, or it is missing), "
+    "and no unencrypted archive was made in its place";
 
 std::string settingsFilePath(const std::string& programFolder) {
     // Joined as is: at a drive root the path holds "\\" before the name.

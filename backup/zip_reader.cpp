@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include "azip32/little_endian.h"
+#include "azip32/winzip_aes.h"
 #include "azip32/zip_records.h"
 
 namespace ch {
@@ -13,7 +14,6 @@ namespace {
 // The records as the library writes them; any other tool's archives use the same.
 using namespace azip;
 
-constexpr uint16_t kFlagEncrypted = 1;
 constexpr uint16_t kFlagDataDescriptor = 1 << 3;
 constexpr uint16_t kUnicodePathExtraId = 0x7075;
 constexpr uint32_t kDataDescriptorSignature = 0x08074b50;
@@ -187,6 +187,7 @@ namespace {
 struct ExtraFields {
     std::optional<std::string> zip64;
     std::optional<std::string> unicodePath;
+    std::optional<std::string> aes;
 };
 
 ExtraFields splitExtra(const std::string& extra, const std::string& entry, bool local) {
@@ -200,12 +201,15 @@ ExtraFields splitExtra(const std::string& extra, const std::string& entry, bool 
         const uint16_t id = get16(f);
         std::optional<std::string>* field = id == kZip64ExtraId         ? &fields.zip64
                                             : id == kUnicodePathExtraId ? &fields.unicodePath
+                                            : id == aes::kExtraId       ? &fields.aes
                                                                         : nullptr;
         // Two of them: one reader takes the first, another the last.
         if (field) {
             require(!*field, entry,
                     std::string(local ? "its local header holds " : "it holds ") +
-                        (id == kZip64ExtraId ? "two ZIP64 fields" : "two Unicode name fields"));
+                        (id == kZip64ExtraId   ? "two ZIP64 fields"
+                         : id == aes::kExtraId ? "two encryption fields"
+                                               : "two Unicode name fields"));
             field->emplace(extra, x + 4, size);
         }
         x += 4 + size;
@@ -244,6 +248,16 @@ void ZipReader::readExtraFields(ZipEntry& z, const std::string& extra) const {
     const ExtraFields fields = splitExtra(extra, z.name, false);
     if (fields.zip64)
         readZip64Sizes(*fields.zip64, z.name, z.size, z.compressedSize, &z.localOffset);
+    if (fields.aes) {
+        // Version, the vendor "AE", the key's strength, then the method the data is packed with.
+        const std::string& f = *fields.aes;
+        const unsigned char* p = bytesOf(f, 0);
+        require(f.size() >= 7 && p[2] == 'A' && p[3] == 'E', z.name,
+                "its encryption field is malformed");
+        z.aesVersion = get16(p);
+        z.aesStrength = p[4];
+        z.aesMethod = get16(p + 5);
+    }
     if (const auto utf8 = unicodeNameOf(fields.unicodePath, z.storedName)) {
         // Tools that store a name in the OEM code page give its true spelling here.
         require(utf8->find('\0') == std::string::npos, z.name, "its Unicode name holds a NUL");
@@ -326,11 +340,15 @@ void ZipReader::walkLocalHeaders() {
             "truncated)");
 }
 
-void ZipReader::readEntry(const ZipEntry& entry,
-                          const std::function<void(const std::string&)>& sink) const {
+uint32_t ZipReader::readEntry(const ZipEntry& entry,
+                              const std::function<void(const std::string&)>& sink) const {
     const std::string& n = entry.name;
-    require(!(entry.flags & kFlagEncrypted), n, "it is encrypted");
-    require(entry.method == kMethodStored || entry.method == kMethodDeflated, n,
+    const bool encrypted = entry.isEncrypted();
+    require(!encrypted ||
+                (entry.method == aes::kMethodAes && entry.aesStrength == aes::kStrength256),
+            n, "it is encrypted in a way this program cannot read (it reads AES-256 only)");
+    const uint16_t method = encrypted ? entry.aesMethod : entry.method;
+    require(method == kMethodStored || method == kMethodDeflated, n,
             "it is packed with a method this program cannot read");
     const std::string h = readExactly(entry.localOffset, kLocalFixedSize, n);
     require(get32(bytesOf(h)) == kLocalSignature, n, "its local header is missing");
@@ -365,6 +383,29 @@ void ZipReader::readEntry(const ZipEntry& entry,
     require(entry.compressedSize <= dataEnd_ - std::min(at, dataEnd_), n,
             "its data runs into the central directory");
 
+    uint64_t left = entry.compressedSize;
+    std::optional<aes::EntryCipher> cipher;
+    if (encrypted) {
+        require(left >= aes::kOverhead, n, "its encrypted data is too short");
+        if (password_.empty())
+            throw ZipPasswordError(n, false);
+        const std::string header = readExactly(at, aes::kHeaderSize, n);
+        cipher.emplace(password_, bytesOf(header));
+        if (!std::equal(cipher->verifier(), cipher->verifier() + aes::kVerifierSize,
+                        bytesOf(header, aes::kSaltSize)))
+            throw ZipPasswordError(n, true);
+        at += aes::kHeaderSize;
+        left -= aes::kOverhead;
+    }
+    const auto readData = [&](uint64_t most) {
+        std::string piece = readExactly(at, static_cast<size_t>(std::min<uint64_t>(left, most)), n);
+        at += piece.size();
+        left -= piece.size();
+        if (cipher)
+            cipher->decrypt(reinterpret_cast<uint8_t*>(piece.data()), piece.size());
+        return piece;
+    };
+
     uint32_t crc = 0;
     uint64_t size = 0;
     auto deliver = [&](const std::string& piece) {
@@ -374,15 +415,9 @@ void ZipReader::readEntry(const ZipEntry& entry,
         if (sink)
             sink(piece);
     };
-    uint64_t left = entry.compressedSize;
-    if (entry.method == kMethodStored) {
-        while (left > 0) {
-            const auto piece =
-                readExactly(at, static_cast<size_t>(std::min<uint64_t>(left, kChunk)), n);
-            at += piece.size();
-            left -= piece.size();
-            deliver(piece);
-        }
+    if (method == kMethodStored) {
+        while (left > 0)
+            deliver(readData(kChunk));
     } else {
         z_stream s{};
         require(inflateInit2(&s, -MAX_WBITS) == Z_OK, n,
@@ -395,9 +430,7 @@ void ZipReader::readEntry(const ZipEntry& entry,
         int result = Z_OK;
         while (result != Z_STREAM_END) {
             if (s.avail_in == 0 && left > 0) {
-                in = readExactly(at, static_cast<size_t>(std::min<uint64_t>(left, kChunk)), n);
-                at += in.size();
-                left -= in.size();
+                in = readData(kChunk);
                 s.next_in = reinterpret_cast<Bytef*>(in.data());
                 s.avail_in = static_cast<uInt>(in.size());
             }
@@ -414,9 +447,20 @@ void ZipReader::readEntry(const ZipEntry& entry,
         require(left == 0 && s.avail_in == 0, n, "its packed data is longer than recorded");
     }
     require(size == entry.size, n, "its data is shorter than recorded");
-    require(crc == entry.crc, n, "its data does not match its CRC-32");
+    if (cipher) {
+        const std::string stored = readExactly(at, aes::kTagSize, n);
+        uint8_t computed[aes::kTagSize];
+        cipher->tag(computed);
+        require(std::equal(computed, computed + aes::kTagSize, bytesOf(stored)), n,
+                "its data does not match its authentication code");
+        at += aes::kTagSize;
+    }
+    // AE-2 records no CRC-32: its authentication code stands in for it.
+    require(crc == entry.crc || (cipher && entry.aesVersion == 2), n,
+            "its data does not match its CRC-32");
     if (descriptor)
         checkDataDescriptor(entry, at);
+    return crc;
 }
 
 void ZipReader::checkDataDescriptor(const ZipEntry& entry, uint64_t at) const {

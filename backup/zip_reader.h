@@ -1,8 +1,9 @@
 #pragma once
 // Reads ZIP archives made by this program or by any other ZIP tool, through FileSystem: the
 // central directory, each entry's local header, and each entry's data inflated in full with
-// its CRC-32 and size checked. Stored and deflated entries are read; anything else (other
-// methods, encryption) is reported as an entry that cannot be read. Nothing the archive says
+// its CRC-32 and size checked. Stored and deflated entries are read, also inside WinZip's
+// AES-256 encryption when a password is given; anything else (other methods, other
+// encryption) is reported as an entry that cannot be read. Nothing the archive says
 // about itself is taken on trust: the end records, the central directory and the local
 // headers must agree, and entries must not share bytes, or the archive is damaged.
 #include <cstdint>
@@ -27,6 +28,21 @@ class ZipDamage : public std::runtime_error {
     std::string entry_;
 };
 
+// An encrypted entry cannot be read: no password was given, or the entry's password check
+// says that it was encrypted with another. A damaged entry whose check happens to agree is
+// found out by its authentication code, as damage.
+class ZipPasswordError : public ZipDamage {
+  public:
+    ZipPasswordError(std::string entry, bool passwordGiven)
+        : ZipDamage(std::move(entry), passwordGiven ? "the password is wrong"
+                                                    : "it is encrypted and no password was given"),
+          passwordGiven_(passwordGiven) {}
+    bool passwordGiven() const { return passwordGiven_; }
+
+  private:
+    bool passwordGiven_;
+};
+
 struct ZipEntry {
     // As this system spells it: a name stored as UTF-8 is converted to the ANSI code page,
     // with "?" for a character that has no form there. "/" separated.
@@ -44,6 +60,11 @@ struct ZipEntry {
     uint64_t compressedSize = 0;
     uint64_t size = 0;
     uint64_t localOffset = 0;
+    // WinZip AES (method 99): the extra field's version (1 or 2), key strength and real method.
+    uint16_t aesVersion = 0;
+    uint8_t aesStrength = 0;
+    uint16_t aesMethod = 0;
+    bool isEncrypted() const { return flags & 1; }
     bool isFolder() const { return !name.empty() && name.back() == '/'; }
 };
 
@@ -65,10 +86,15 @@ class ZipReader {
 
     // Checks the entry's local header against its central directory header, inflates its
     // data and checks size and CRC-32 (and its data descriptor's, when it has one). Each piece of
-    // data goes to sink when one is given. Throws ZipDamage naming the entry, RuntimeError when the
+    // data goes to sink when one is given. An encrypted entry is decrypted with the password and
+    // its authentication code checked. Returns the CRC-32 of the data (which an AE-2 entry does
+    // not record). Throws ZipPasswordError, ZipDamage naming the entry, RuntimeError when the
     // file cannot be read.
-    void readEntry(const ZipEntry& entry,
-                   const std::function<void(const std::string&)>& sink = {}) const;
+    uint32_t readEntry(const ZipEntry& entry,
+                       const std::function<void(const std::string&)>& sink = {}) const;
+
+    // The password of encrypted entries, as UTF-8 bytes; empty for none.
+    void setPassword(std::string password) { password_ = std::move(password); }
 
   private:
     std::string readExactly(uint64_t offset, size_t size, const std::string& entry) const;
@@ -85,6 +111,7 @@ class ZipReader {
     uint64_t dataEnd_ = 0; // where entries' data must end: the central directory's start
     std::vector<ZipEntry> entries_;
     bool centralDirectoryMissing_ = false;
+    std::string password_;
 };
 
 } // namespace ch

@@ -3,13 +3,18 @@
 // bound by name from azip32.dll beside the program, like the program binds them. Natively,
 // --chain N --lazy N (and --nice, --good) pack with other encoder settings instead, to place
 // the encoder's speed against its size among the other tools, and --progress listens to the
-// progress reports as a front end would, to time what they cost (bench/progress.sh).
+// progress reports as a front end would, to time what they cost (bench/progress.sh), and
+// --password P encrypts the archive, to time what that costs (bench/encrypted.sh).
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "azip32/azip32.h"
+
+namespace {
+const char* password = nullptr;
+} // namespace
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,6 +39,8 @@ int32_t run(const char* archive, const char* list) {
     using NoArgument = int32_t(__stdcall*)();
     using TextArgument = int32_t(__stdcall*)(const char*);
     bind<NoArgument>(dll, "addZIP_Initialise")();
+    if (password)
+        bind<TextArgument>(dll, "addZIP_SetPassword")(password);
     bind<TextArgument>(dll, "addZIP_ArchiveName")(archive);
     bind<TextArgument>(dll, "addZIP_IncludeListFile")(list);
     return bind<NoArgument>(dll, "addZIP")();
@@ -69,6 +76,8 @@ int32_t AZIP_API noteProgress(int32_t, uint32_t doneKiB, uint32_t) {
 
 int32_t run(const char* archive, const char* list) {
     addZIP_Initialise();
+    if (password)
+        addZIP_SetPassword(password);
     if (listenToProgress)
         addZIP_SetProgress(noteProgress);
     addZIP_ArchiveName(archive);
@@ -107,15 +116,20 @@ int32_t runWith(const char* archive, const char* list) {
 
 int main(int argc, char** argv) {
     int i = 1;
-    while (i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0)
-        if (!setting(i, argv[i], argv[i + 1]))
+    while (i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0) {
+        if (std::strcmp(argv[i], "--password") == 0 && i + 2 < argc) {
+            password = argv[i + 1];
+            i += 2;
+        } else if (!setting(i, argv[i], argv[i + 1])) {
             break;
+        }
+    }
     if (argc - i != 2) {
-        std::fprintf(stderr, "usage: azip_bench [--progress | --chain N --lazy N --nice N "
-                             "--good N] ARCHIVE LISTFILE\n");
+        std::fprintf(stderr, "usage: azip_bench [--password P] [--progress | --chain N --lazy N "
+                             "--nice N --good N] ARCHIVE LISTFILE\n");
         return 2;
     }
-    const bool encoderSettings = i > 1 && !listenToProgress;
+    const bool encoderSettings = i > (password ? 3 : 1) && !listenToProgress;
     const int32_t result =
         encoderSettings ? runWith(argv[i], argv[i + 1]) : run(argv[i], argv[i + 1]);
     if (result != AZIP_OK)

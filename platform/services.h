@@ -10,6 +10,7 @@
 #include "platform/file_picker.h"
 #include "platform/file_system.h"
 #include "platform/forms_runtime.h"
+#include "platform/password_store.h"
 #include "platform/work_runner.h"
 
 namespace ch {
@@ -101,6 +102,10 @@ class Archiver {
     // when the library cannot tell (a version without the entry, or none loaded): addZIP then
     // works as before, unreported and not cancellable. Never throws.
     virtual bool addZIP_SetProgress(ArchiveProgress progress) = 0;
+    // The password (UTF-8) that the following calls of addZIP encrypt every entry with; empty
+    // for none. False when the library cannot encrypt (a version without the entry, or none
+    // loaded): a caller that wanted encryption must then make no archive. Never throws.
+    virtual bool addZIP_SetPassword(const std::string& password) = 0;
 };
 
 // The application object: program folder and identity.
@@ -127,6 +132,7 @@ struct Services {
     BackupLock& backupLock;
     FilePicker& filePicker;
     WorkRunner& work; // long work from the window: off its thread, with progress and Cancel
+    PasswordStore* passwords = nullptr; // the ZIP Backups' password; none where it is null
 };
 
 } // namespace ch

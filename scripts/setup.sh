@@ -8,7 +8,7 @@ set -euo pipefail
 PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-    binutils-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev
+    binutils-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev nettle-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
     binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick

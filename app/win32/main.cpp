@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,52 @@ void connectOutput() {
         SetStdHandle(which[i], kept[i] ? kept[i] : console);
 }
 
+// One line of /password's input. Redirected input (a file, or a pipe from chathoard.com) is read
+// as it is, byte by byte so that nothing after the line is taken; a console's is typed after
+// the prompt without being shown, and given as UTF-8.
+std::optional<std::string> readPasswordLine(const std::string& prompt) {
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (writesWithoutConsole(in)) {
+        std::string line;
+        char c;
+        DWORD n = 0;
+        bool any = false;
+        while (ReadFile(in, &c, 1, &n, nullptr) && n == 1) {
+            any = true;
+            if (c == '\n')
+                break;
+            if (c != '\r')
+                line += c;
+        }
+        return any ? std::optional<std::string>(line) : std::nullopt;
+    }
+    HANDLE console =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    writeRaw(prompt);
+    DWORD mode = 0;
+    GetConsoleMode(console, &mode);
+    SetConsoleMode(console, (mode | ENABLE_LINE_INPUT) & ~ENABLE_ECHO_INPUT);
+    wchar_t typed[512];
+    DWORD count = 0;
+    const BOOL ok = ReadConsoleW(console, typed, 511, &count, nullptr);
+    SetConsoleMode(console, mode);
+    CloseHandle(console);
+    writeRaw("\r\n");
+    if (!ok)
+        return std::nullopt;
+    while (count > 0 && (typed[count - 1] == L'\n' || typed[count - 1] == L'\r'))
+        --count;
+    std::string utf8(count * 3 + 1, '\0');
+    const int size = WideCharToMultiByte(CP_UTF8, 0, typed, static_cast<int>(count), utf8.data(),
+                                         static_cast<int>(utf8.size()), nullptr, nullptr);
+    SecureZeroMemory(typed, sizeof typed);
+    utf8.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    return utf8;
+}
+
 int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
     connectOutput();
     ch::Win32Platform platform(App);
@@ -119,6 +166,7 @@ int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
     const ch::StopRequestWatch companionCtrlC(consoleCancel);
     ch::RunControl control;
     control.cancel = &consoleCancel;
+    control.readPassword = readPasswordLine;
     // The progress line only where a person watches: a console, never a file or a pipe.
     if (!isConsole(GetStdHandle(STD_OUTPUT_HANDLE)))
         return ch::runCommandLine(args, platform.services, writeLine, localTime,

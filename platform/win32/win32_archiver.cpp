@@ -78,6 +78,15 @@ int32_t Win32Archiver::addZIP() {
     return result;
 }
 
+bool Win32Archiver::addZIP_SetPassword(const std::string& password) {
+    try {
+        dll_.bind<TextArgument>("addZIP_SetPassword")(password.c_str());
+        return true;
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
 bool Win32Archiver::addZIP_SetProgress(ArchiveProgress progress) {
     progress_ = std::move(progress);
     try {

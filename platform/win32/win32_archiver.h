@@ -14,6 +14,7 @@ class Win32Archiver : public Archiver {
     int32_t addZIP_IncludeListFile(const std::string& listFilePath) override;
     int32_t addZIP() override;
     bool addZIP_SetProgress(ArchiveProgress progress) override;
+    bool addZIP_SetPassword(const std::string& password) override;
 
     // The full path of the DLL this archiver loads.
     const std::string& libraryPath() const { return dll_.library(); }

@@ -9,6 +9,7 @@
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_file_picker.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_password_store.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
@@ -31,8 +32,9 @@ struct Win32Platform {
     Win32BackupLock backupLock;
     Win32FilePicker filePicker;
     gui::Win32WorkRunner work;
+    Win32PasswordStore passwords;
     Services services{fs,      dialogs, shell,      registry,   processes, archiver,
-                      runtime, App,     backupLock, filePicker, work};
+                      runtime, App,     backupLock, filePicker, work,      &passwords};
 };
 
 } // namespace ch

@@ -63,10 +63,10 @@ class CommandLineRuns(unittest.TestCase):
         shutil.rmtree(self.program, ignore_errors=True)
         wine_env.make_program_folder(self.program, "S")
 
-    def run_program(self, *args, cwd=None):
+    def run_program(self, *args, cwd=None, input_bytes=None):
         with self.watch.during():
             result = self.wine.run_program(self.program, args, display=self.watch.available,
-                                           cwd=cwd)
+                                           cwd=cwd, input_bytes=input_bytes)
         self.assertEqual(self.watch.appeared, set(), "a window appeared during a command-line run")
         return result
 
@@ -121,6 +121,46 @@ class CommandLineRuns(unittest.TestCase):
                 {os.path.basename(i.filename): z.read(i) for i in z.infolist()})
         self.assertEqual(os.listdir(dest), ["chathoard.zip"])
         self.assert_no_leftovers(dest, self.program)
+
+    def test_encrypted_zip_backup_opens_with_the_stored_password_only(self):
+        dest = self.path("dest-aes")
+        os.makedirs(dest)
+        archive = os.path.join(dest, "chathoard.zip")
+        self.addCleanup(self.run_program, "/password:remove")
+        code, out, err = self.run_program("/zip", r"R:\icq", r"R:\dest-aes", "/encrypt")
+        self.assertEqual(code, 7, out + err)
+        self.assertFalse(os.path.exists(archive))
+        code, out, _ = self.run_program("/password", input_bytes=b"Pa55 w0rd\r\nPa55 w0rd\r\n")
+        self.assertEqual(code, 0, out)
+        code, out, err = self.run_program("/zip", r"R:\icq", r"R:\dest-aes", "/encrypt")
+        self.assertEqual((code, err), (0, []))
+        self.assertNotIn("Pa55", "".join(self.log_lines()))
+
+        def seven_zip(*args):
+            return subprocess.run(["7z", *args, archive], capture_output=True, text=True)
+        names = wine_env.database_names(self.db)
+        listing = seven_zip("l", "-slt", "-pPa55 w0rd")
+        self.assertEqual(listing.stdout.count("Method = AES-256"), len(names), listing.stdout)
+        self.assertEqual(seven_zip("t", "-pPa55 w0rd").returncode, 0)
+        self.assertNotEqual(seven_zip("t", "-pwrong").returncode, 0)
+        extract = self.path("x-aes")
+        os.makedirs(extract)
+        self.assertNotEqual(subprocess.run(["bsdtar", "-xf", archive, "-C", extract],
+                                           capture_output=True).returncode, 0)
+        subprocess.run(["bsdtar", "--passphrase", "Pa55 w0rd", "-xf", archive, "-C", extract],
+                       check=True)
+        self.assert_same_as_database({n: read_bytes(extract, n) for n in os.listdir(extract)})
+        self.assertEqual(self.run_program("/verify", r"R:\dest-aes\chathoard.zip", r"R:\icq")[0],
+                         0)
+
+        # Another stored password: refused as wrong, and the database is left as it was.
+        self.assertEqual(self.run_program("/password", input_bytes=b"other\nother\n")[0], 0)
+        before = {n: read_bytes(self.db, n) for n in names}
+        code, out, err = self.run_program("/restore", r"R:\dest-aes\chathoard.zip", r"R:\icq")
+        self.assertEqual(code, 7, out + err)
+        self.assertTrue(any("the password given is wrong" in line for line in out + err), err)
+        self.assertEqual(sorted(os.listdir(self.path("icq"))), ["db"])
+        self.assertTrue(before == {n: read_bytes(self.db, n) for n in names})
 
     def test_normal_backup_of_a_good_folder_exits_0_and_copies_every_file(self):
         dest = self.path("dest-normal")

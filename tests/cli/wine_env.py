@@ -83,16 +83,21 @@ class Wine:
         return subprocess.Popen(PERMISSIONS_APPLY + ["wine", program] + list(args), cwd=cwd,
                                 env=self._env(display), **kwargs)
 
-    def run_program(self, program_folder, args, timeout=120, display=False, cwd=None):
+    def run_program(self, program_folder, args, timeout=120, display=False, cwd=None,
+                    input_bytes=None):
         """Runs chathoard.exe from its program folder, in the working folder cwd (a Linux path;
-        default the program folder); returns (exit code, out lines, err lines)."""
+        default the program folder), its standard input input_bytes (default none); returns
+        (exit code, out lines, err lines)."""
         # Files, not pipes: Wine's service processes started by this run inherit the handles
         # and would hold a pipe open long after the program has ended.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
+                tempfile.TemporaryFile() as given:
+            given.write(input_bytes or b"")
+            given.seek(0)
             program = "chathoard.exe" if cwd is None else os.path.join(program_folder,
                                                                         "chathoard.exe")
             proc = self.popen(program, args, cwd or program_folder, display, stdout=out,
-                              stderr=err, stdin=subprocess.DEVNULL)
+                              stderr=err, stdin=given if input_bytes else subprocess.DEVNULL)
             try:
                 code = proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:

@@ -33,6 +33,16 @@ class FakeArchiver : public Archiver {
     // listed files; a stop leaves no archive and returns AZIP_ERR_CANCELLED.
     bool addZIP_SetProgress(ArchiveProgress progress) override;
 
+    // Not logged in calls: every password set, in order. passwordEntry false plays a library
+    // without the entry.
+    std::vector<std::string> passwordsSet;
+    bool passwordEntry = true;
+    bool addZIP_SetPassword(const std::string& password) override {
+        if (passwordEntry)
+            passwordsSet.push_back(password);
+        return passwordEntry;
+    }
+
     // Plays a library without the progress entry.
     bool progressEntry = true;
     int progressSets = 0;

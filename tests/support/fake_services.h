@@ -9,6 +9,7 @@
 #include "tests/support/fake_shell.h"
 #include "tests/support/inline_work_runner.h"
 #include "tests/support/memory_file_system.h"
+#include "tests/support/memory_password_store.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/scripted_file_picker.h"
 
@@ -31,8 +32,9 @@ struct FakeServices {
     FakeBackupLock backupLock;
     ScriptedFilePicker picker;
     InlineWorkRunner work;
+    MemoryPasswordStore passwords;
     Services services{fs,      dialogs, shell,      registry, processes, archiver,
-                      runtime, App,     backupLock, picker,   work};
+                      runtime, App,     backupLock, picker,   work,      &passwords};
 };
 
 } // namespace ch::test

@@ -48,6 +48,10 @@ std::vector<std::pair<int, std::string>> exitCodeTable() {
          "Cancelled: Ctrl+C was pressed in the console window the run was started from. As with "
          "the window's Cancel, the backup folder, the staging folder and the database are left "
          "as they were; /verify stops; /restore leaves the database as it was."},
+        {exitPassword,
+         "Password: /zip /encrypt found no stored password and wrote nothing; or /verify or "
+         "/restore met an encrypted backup while no password is stored, or the stored one is not "
+         "its password, and nothing was changed. Set it with chathoard /password."},
     };
 }
 
@@ -109,7 +113,7 @@ TEST(ExitCodes, EveryConstantHasOneRowInOrder) {
     const auto table = exitCodeTable();
     for (size_t i = 0; i < table.size(); ++i)
         EXPECT_EQ(table[i].first, static_cast<int>(i));
-    EXPECT_EQ(table.back().first, exitCancelled);
+    EXPECT_EQ(table.back().first, exitPassword);
 }
 
 TEST(ExitCodes, EachDocumentHoldsTheTable) {

@@ -1,0 +1,62 @@
+#!/bin/sh
+# What encryption costs a ZIP Backup's archive: the same archive of the generated messenger
+# database, alternately plain and encrypted (AES-256 with a password), N times each; prints
+# the median wall and CPU time of both and the difference in per cent. The target is at most
+# 10 % more.
+#
+#   bench/encrypted.sh [--size-mb N] [--repeat N]     (default 256 MB, 5 runs each)
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+size=256
+repeat=5
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --size-mb) size=$2; shift 2 ;;
+    --repeat) repeat=$2; shift 2 ;;
+    *) echo "usage: $0 [--size-mb N] [--repeat N]" >&2; exit 2 ;;
+    esac
+done
+
+bench=$root/build/bench
+corpus=$bench/corpus-$size
+if [ ! -f "$corpus/.complete" ]; then
+    rm -rf "$corpus"
+    python3 "$root/bench/make_corpus.py" --size-mb "$size" --out "$corpus" >&2
+    touch "$corpus/.complete"
+fi
+cmake -S "$root" -B "$bench/host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$bench/host" -j2 --target azip_bench >/dev/null
+
+exec python3 - "$bench/host/azip32/azip_bench" "$corpus" "$bench/work-encrypted" "$repeat" <<'PY'
+import os, resource, statistics, subprocess, sys, time
+azip, corpus, work, repeat = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+os.makedirs(work, exist_ok=True)
+files = sorted(os.path.join(corpus, n) for n in os.listdir(corpus) if n.endswith((".dat", ".idx")))
+listing = os.path.join(work, "list.txt")
+with open(listing, "w") as f:
+    f.write("\n".join(files) + "\n")
+archive = os.path.join(work, "bench.zip")
+kinds = (("plain", []), ("encrypted", ["--password", "bench pass"]))
+times = {k: [] for k, _ in kinds}
+cpu = {k: [] for k, _ in kinds}
+for _ in range(repeat):
+    for kind, extra in kinds:
+        if os.path.exists(archive):
+            os.remove(archive)
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        start = time.perf_counter()
+        run = subprocess.run([azip] + extra + [archive, listing], capture_output=True, text=True)
+        times[kind].append(time.perf_counter() - start)
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpu[kind].append(after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime)
+        if run.returncode != 0:
+            sys.exit(f"azip_bench failed: {run.stderr}")
+size = sum(os.path.getsize(p) for p in files) / 2**20
+print(f"{size:.0f} MB, {len(files)} files, {repeat} runs each")
+for label, data in (("wall time", times), ("CPU time", cpu)):
+    plain, enc = statistics.median(data["plain"]), statistics.median(data["encrypted"])
+    verdict = "within" if enc <= 1.10 * plain else "OVER"
+    print(f"{label}: plain {plain:.2f} s, encrypted {enc:.2f} s (medians), "
+          f"difference {100 * (enc - plain) / plain:+.2f} % ({verdict} the 10 % target)")
+PY

@@ -16,6 +16,23 @@ std::string copyFailureText(const std::string& name, const std::string& source,
            "\r\nTo: " + destination + "\r\nReason: " + plainReason(e) + ".\r\n\r\n" + outcome;
 }
 
+// The backup folder is the ZIP Backup's staging folder, and a ZIP Backup's list still claims
+// copies there: written beside them, this backup's files would be mixed with them.
+std::string stagingClaimsText(const std::string& destination,
+                              const std::vector<std::string>& claimed) {
+    std::string names;
+    for (const std::string& path : claimed)
+        names += path + "\r\n";
+    return "The backup folder " + destination +
+           " is the ZIP Backup's staging folder, and it still holds copies an earlier ZIP "
+           "Backup made and could not delete yet:\r\n" +
+           names +
+           "\r\nAnother program still has them open (a virus scanner checking them, say), so "
+           "this backup did not start. Try again in a while, or choose another backup "
+           "folder.\r\n\r\nNothing in " +
+           destination + " was changed.";
+}
+
 // Temporary copies that will not be renamed into place; one that will not go is cleared as a
 // leftover by the next backup.
 void removeTemporaries(FileSystem& fs, const std::vector<std::string>& temporaries, size_t from) {
@@ -36,7 +53,11 @@ BackupResult normalBackup(const BackupJob& job, const BackupTools& tools) {
         return backupCancelled(job);
     // Copies a killed run left half-written under temporary names.
     removeInterruptedCopies(fs, destination);
-    settleStagingClaims(fs, destination, job.programFolder, job.stagingDrive);
+    const std::vector<std::string> claimed =
+        settleStagingClaims(fs, destination, job.programFolder, job.stagingDrive);
+    if (!claimed.empty())
+        return backupFailure(stagingClaimsText(destination, claimed), BackupOutcome::Failed,
+                             BackupCause{destination, "it still holds staged copies", 0, {}, {}});
 
     // Paths are joined exactly as written: a folder at a drive root gives "D:\\a.dat", which
     // Windows accepts as it is.

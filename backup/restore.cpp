@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 #include <iterator>
+#include <new>
+#include <stdexcept>
 
 #include "backup/backup_common.h"
 #include "backup/one_at_a_time.h"
@@ -77,6 +79,44 @@ std::string removeNewFolder(FileSystem& fs, const std::string& folder,
     }
 }
 
+// What a restore keeps in db however it ends: every entry that is not a database file (the
+// messenger's pictures, notes and logs, and any folder). Names only.
+std::vector<std::string> otherEntriesOf(FileSystem& fs, const std::string& db) {
+    std::vector<std::string> others;
+    for (const FolderEntry& entry : fs.listEntries(db))
+        if (entry.folder || !patternListMatch(kDatabasePatterns, entry.name))
+            others.push_back(entry.name);
+    return others;
+}
+
+// An entry that could not be moved between the two folders, and why.
+struct MoveFailure {
+    std::string path;
+    RuntimeError error;
+};
+
+// Moves the named entries of folder from into folder to, by renaming them. On a failure those
+// already moved go back as far as they can, and MoveFailure is thrown.
+void moveEntries(FileSystem& fs, const std::string& from, const std::string& to,
+                 const std::vector<std::string>& names) {
+    for (size_t i = 0; i < names.size(); ++i) {
+        try {
+            fs.rename(from + "\\" + names[i], to + "\\" + names[i]);
+        } catch (const RuntimeError& e) {
+            for (size_t back = 0; back < i; ++back)
+                bestEffort([&] { fs.rename(to + "\\" + names[back], from + "\\" + names[back]); });
+            throw MoveFailure{from + "\\" + names[i], e};
+        }
+    }
+}
+
+// Moves back what moveEntries moved from from to to, as far as it can.
+void moveEntriesBack(FileSystem& fs, const std::string& from, const std::string& to,
+                     const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        bestEffort([&] { fs.rename(to + "\\" + name, from + "\\" + name); });
+}
+
 constexpr size_t kRestoreWriteBatch = size_t{4} << 20;
 
 // Unpacks or copies the backup's database files into folder; written lists what is there.
@@ -135,6 +175,10 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
         });
         if (!created || !batch.empty())
             write();
+        // The archive's time for the file, as a copy keeps its source's: later checks date the
+        // database by it. A time the disk will not take leaves the file as complete.
+        if (f.modified != 0)
+            bestEffort([&] { fs.setModifiedTime(path, f.modified); });
     }
 }
 
@@ -241,6 +285,8 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
     };
 
     std::vector<std::string> written;
+    // Room for every name first: a file once made is always listed for removal.
+    written.reserve(backup.files.size());
     try {
         fs.makeFolder(newFolder);
     } catch (const RuntimeError& e) {
@@ -258,20 +304,60 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
     } catch (const ZipDamage& e) {
         return failure("the entry " + e.entry() + " is damaged:", e.what(),
                        removeNewFolder(fs, newFolder, written));
+    } catch (const std::bad_alloc&) {
+        return failure("its files could not be written to " + newFolder + ":",
+                       "there was not enough memory", removeNewFolder(fs, newFolder, written));
+    } catch (const std::exception& e) {
+        return failure("its files could not be written to " + newFolder + ":",
+                       std::string("an unexpected error occurred (") + e.what() + ")",
+                       removeNewFolder(fs, newFolder, written));
+    } catch (...) {
+        removeNewFolder(fs, newFolder, written);
+        throw;
     }
 
+    // The database files are replaced; every other entry of db stays in the live db. They
+    // move from the previous database's folder into the new one before it becomes db.
+    std::vector<std::string> others;
     if (hadDatabase) {
+        try {
+            others = otherEntriesOf(fs, db);
+        } catch (const RuntimeError& e) {
+            return failure("the folder " + db + " could not be read:", plainReason(e),
+                           removeNewFolder(fs, newFolder, written));
+        }
         try {
             fs.rename(db, previous);
         } catch (const RuntimeError& e) {
             return failure("the folder " + db + " could not be renamed:", plainReason(e),
                            removeNewFolder(fs, newFolder, written));
         }
+        try {
+            moveEntries(fs, previous, newFolder, others);
+        } catch (const MoveFailure& moving) {
+            try {
+                fs.rename(previous, db);
+            } catch (const RuntimeError& back) {
+                report.outcome = RestoreOutcome::FailedPreviousDatabaseElsewhere;
+                report.text = "The backup " + backup.path +
+                              " could not be restored: " + moving.path + " could not be moved to " +
+                              newFolder + ": " + plainReason(moving.error) +
+                              ".\r\n\r\nYour previous database could not be put back either (" +
+                              plainReason(back) + "): it is complete in " + previous +
+                              ". Rename that folder to db by hand; the restored files are in " +
+                              newFolder + ".";
+                report.previousFolder = previous;
+                return report;
+            }
+            return failure(moving.path + " could not be moved to " + newFolder + ":",
+                           plainReason(moving.error), removeNewFolder(fs, newFolder, written));
+        }
     }
     try {
         fs.rename(newFolder, db);
     } catch (const RuntimeError& e) {
         if (hadDatabase) {
+            moveEntriesBack(fs, previous, newFolder, others);
             try {
                 fs.rename(previous, db);
             } catch (const RuntimeError& back) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "azip32/azip32.h"
@@ -71,10 +71,11 @@ class ZipRun {
     bool catchAvailable_ = true;
     bool stagingOurs_ = false; // made by this program, so it may be removed when empty
     bool listFileMade_ = false;
-    std::vector<std::string> stagedCopies_; // made by this run; the only files it deletes
-    // stagedCopies_ in lower case: a copy made again on the second pass is not listed twice,
-    // found without a walk through every copy made before it.
-    std::unordered_set<std::string> stagedKeys_;
+    // Made by this run, with their size and time once made; the only files it deletes.
+    std::vector<StagingClaim> stagedCopies_;
+    // Where each staged copy is in stagedCopies_, by its lower-case path: a copy made again on
+    // the second pass is found without a walk through every copy made before it.
+    std::unordered_map<std::string, size_t> stagedIndex_;
 
     // Progress over three passes of the database's bytes: copying them to the staging folder,
     // packing them, reading the archive back.
@@ -197,8 +198,12 @@ void ZipRun::copyStep() {
                                     "\r\nReason: " + plainReason(e) + ".\r\n\r\n" + notWritten(),
                                 fs_.fileInUse(source), causeOf(names_[i], e, source, stagedCopy)};
         }
-        if (stagedKeys_.insert(lowerCase(stagedCopy)).second)
-            stagedCopies_.push_back(stagedCopy);
+        const auto [at, added] =
+            stagedIndex_.try_emplace(lowerCase(stagedCopy), stagedCopies_.size());
+        if (added)
+            stagedCopies_.push_back(claimOf(fs_, stagedCopy));
+        else
+            stagedCopies_[at->second] = claimOf(fs_, stagedCopy);
     }
 }
 
@@ -221,7 +226,8 @@ void ZipRun::writeListFile() {
 // say which file it could not read: the staged copies are tried to name it.
 std::string ZipRun::archiveResultReason(int32_t result) {
     if (result == AZIP_ERR_SOURCE_FILE) {
-        for (const std::string& stagedCopy : stagedCopies_) {
+        for (const StagingClaim& staged : stagedCopies_) {
+            const std::string& stagedCopy = staged.path;
             try {
                 fs_.checkReadable(stagedCopy);
             } catch (const RuntimeError& e) {
@@ -288,25 +294,27 @@ void ZipRun::buildArchive() {
 
 // Removes this run's staged copies (never other files of the staging folder), then the staging
 // folder if this program made it and that leaves it empty, then the list file. Goes on past a
-// failure and returns what each one left behind. A copy that stays keeps the list file, which
-// names it as this program's, so that the next run deletes it.
+// failure and returns what each one left behind. The copies that stay are what the list file
+// then names, each with its size and time, so that the next run deletes them and nothing
+// that takes their names later.
 std::optional<std::string> ZipRun::cleanUp() {
     std::optional<std::string> leftOver;
     auto note = [&](const std::string& what, const RuntimeError& e) {
         leftOver = (leftOver ? *leftOver + "\r\n" : std::string()) + what +
                    " could not be deleted.\r\nReason: " + plainReason(e) + ".";
     };
-    bool copiesGone = true;
-    for (const std::string& stagedCopy : stagedCopies_) {
+    std::vector<StagingClaim> left;
+    for (const StagingClaim& staged : stagedCopies_) {
         try {
-            fs_.deleteFile(stagedCopy);
+            fs_.deleteFile(staged.path);
         } catch (const RuntimeError& e) {
             if (e.number() == errFileNotFound)
                 continue;
-            copiesGone = false;
-            note("The staged copy " + stagedCopy, e);
+            left.push_back(staged.identified ? staged : claimOf(fs_, staged.path));
+            note("The staged copy " + staged.path, e);
         }
     }
+    const bool copiesGone = left.empty();
     if (stagingOurs_ && copiesGone) {
         try {
             fs_.deleteFile(markPath());
@@ -321,16 +329,19 @@ std::optional<std::string> ZipRun::cleanUp() {
                 note("The staging folder " + stagingFolder_, e);
         }
     }
-    if (!copiesGone) {
-        *leftOver += "\r\n\r\nThe next backup deletes what is left.";
-    } else if (listFileMade_) {
+    if (listFileMade_) {
         try {
-            fs_.deleteFile(listPath_);
+            writeStagingClaims(fs_, listPath_, left);
         } catch (const RuntimeError& e) {
-            if (e.number() != errFileNotFound)
+            if (copiesGone)
                 note("The list file " + listPath_, e);
+            else
+                leftOver = *leftOver + "\r\nThe list file " + listPath_ +
+                           " could not be rewritten.\r\nReason: " + plainReason(e) + ".";
         }
     }
+    if (!copiesGone)
+        *leftOver += "\r\n\r\nThe next backup deletes what is left.";
     return leftOver;
 }
 
@@ -383,11 +394,11 @@ BackupResult ZipRun::run() {
     }
 
     // The archive is written and in place: Cancel no longer undoes anything, and the clean-up
-    // is quick. A temporary file that cannot be removed is left behind quietly
-    // while the run's catch lasts; after that it is reported instead of "Done !".
-    // The title must not call the backup failed: the archive is complete and in place.
+    // is quick. A temporary file that cannot be removed is reported instead of "Done !", once:
+    // the next run deletes it first. The title must not call the backup failed: the archive
+    // is complete and in place.
     meter_.tell(WorkStage::CleaningUp, meter_.totalBytes());
-    if (const std::optional<std::string> leftOver = cleanUp(); leftOver && !spendCatch()) {
+    if (const std::optional<std::string> leftOver = cleanUp()) {
         BackupResult result;
         result.outcome = BackupOutcome::CleanUpIncomplete;
         result.written = archivePath_;

@@ -98,6 +98,9 @@ class FileSystem {
     virtual void rename(const std::string& from, const std::string& to) = 0;
     // Kind, size and modification time of a file or folder; 53 when missing.
     virtual FileStatus status(const std::string& path) = 0;
+    // Sets a file's modification time (seconds since 1970, UTC), as a restored file takes
+    // the time its backup records. 53 when missing, 70 when in use or denied.
+    virtual void setModifiedTime(const std::string& path, int64_t modified) = 0;
     // Every entry of a folder, hidden and system ones too, sorted case-insensitively (without
     // "." and ".."). 76 when missing.
     virtual std::vector<FolderEntry> listEntries(const std::string& folder) = 0;

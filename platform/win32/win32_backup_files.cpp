@@ -108,4 +108,22 @@ std::string Win32FileSystem::caseFolded(const std::string& name) const {
     return toAnsi(wide);
 }
 
+void Win32FileSystem::setModifiedTime(const std::string& path, int64_t modified) {
+    CriticalErrorsQuiet quiet;
+    // FILE_WRITE_ATTRIBUTES alone: the data is not opened, so readers sharing it do not matter.
+    FileHandle file(CreateFileW(winPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        throwFileError(GetLastError(), path);
+    // FILETIME counts 100 ns steps from 1601; 11644473600 s lie between 1601 and 1970.
+    ULARGE_INTEGER t;
+    t.QuadPart = static_cast<ULONGLONG>(modified + 11644473600LL) * 10000000ULL;
+    FILETIME written;
+    written.dwLowDateTime = t.LowPart;
+    written.dwHighDateTime = t.HighPart;
+    if (!SetFileTime(file.get(), nullptr, nullptr, &written))
+        throwLastError(path);
+}
+
 } // namespace ch

@@ -18,6 +18,7 @@ class Win32FileSystem : public FileSystem {
     void makeFolder(const std::string& path) override;
     void removeFolder(const std::string& path) override;
     FileStatus status(const std::string& path) override;
+    void setModifiedTime(const std::string& path, int64_t modified) override;
     std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<DriveInfo> drives() override;
     std::string currentFolder(char driveLetter) override;

@@ -181,6 +181,8 @@ const char* fsOpName(FsOp op) {
         return "rename";
     case FsOp::FreeBytes:
         return "free-bytes";
+    case FsOp::SetModifiedTime:
+        return "set-time";
     }
     return "?";
 }
@@ -468,7 +470,7 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 std::vector<std::string> MemoryFileSystem::changes() const {
     return logOf({FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile, FsOp::MakeFolder,
                   FsOp::RemoveFolder, FsOp::WriteAll, FsOp::AppendText, FsOp::WriteNewFile,
-                  FsOp::Rename});
+                  FsOp::Rename, FsOp::SetModifiedTime});
 }
 
 std::string MemoryFileSystem::tree() const {
@@ -909,6 +911,10 @@ FileStatus MemoryFileSystem::status(const std::string& path) {
         return FileStatus{n->folder, n->folder ? 0 : static_cast<uint64_t>(n->data.size()),
                           n->mtime};
     });
+}
+
+void MemoryFileSystem::setModifiedTime(const std::string& path, int64_t modified) {
+    run(FsOp::SetModifiedTime, path, {}, [&] { openableFile(resolve(path)).mtime = modified; });
 }
 
 void MemoryFileSystem::checkOpen(const std::string& path, OpenCheck how) {

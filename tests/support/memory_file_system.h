@@ -36,6 +36,7 @@ enum class FsOp {
     CheckReadable,
     Rename,
     FreeBytes,
+    SetModifiedTime,
 };
 const char* fsOpName(FsOp op);
 
@@ -137,6 +138,7 @@ class MemoryFileSystem : public FileSystem {
     void removeFolder(const std::string& path) override;
     void rename(const std::string& from, const std::string& to) override;
     FileStatus status(const std::string& path) override;
+    void setModifiedTime(const std::string& path, int64_t modified) override;
     std::vector<FolderEntry> listEntries(const std::string& folder) override;
     std::vector<DriveInfo> drives() override;
     std::string currentFolder(char driveLetter) override;

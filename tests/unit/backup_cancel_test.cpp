@@ -17,19 +17,31 @@ namespace {
 
 using ::testing::HasSubstr;
 
-enum class Job { Zip, ZipGenerations, Normal, NormalGenerations, RestoreArchive, RestoreFolder };
+// ZipOwnStagingFolder: the program folder is elsewhere, so the ZIP Backup makes its staging
+// folder C:\chathoard itself (in the others the program folder is that folder).
+enum class Job {
+    Zip,
+    ZipOwnStagingFolder,
+    ZipGenerations,
+    Normal,
+    NormalGenerations,
+    RestoreArchive,
+    RestoreFolder
+};
 
 // Larger than a copy's piece, so that copies are stopped part-way too.
 const std::string kChats(2500, 'c');
 const std::string kIndex(1500, 'i');
 
 struct JobRun : test::FakeServices {
-    explicit JobRun(Job job) : job_(job) {
+    explicit JobRun(Job job)
+        : job_(job), programFolder_(job == Job::ZipOwnStagingFolder ? "C:\\Program Files\\Chathoard"
+                                                                    : "C:\\Chathoard") {
         fs.copyPiece = 1024;
         fs.addDrive('d');
         fs.addFile("C:\\ICQ\\db\\a.dat", kChats);
         fs.addFile("C:\\ICQ\\db\\a.idx", kIndex);
-        fs.addFile("C:\\Chathoard\\defaultdrive.ini", "C\r\n");
+        fs.addFile(programFolder_ + "\\defaultdrive.ini", "C\r\n");
         // What each kind of job must leave alone when cancelled, and replace or prune if not.
         fs.addFile("D:\\Save\\chathoard.zip", "the earlier archive");
         fs.addFile("D:\\Save\\a.dat", "earlier chats");
@@ -69,12 +81,14 @@ struct JobRun : test::FakeServices {
         }
         BackupJob job;
         job.kind =
-            job_ == Job::Zip || job_ == Job::ZipGenerations ? BackupKind::Zip : BackupKind::Normal;
+            job_ == Job::Zip || job_ == Job::ZipOwnStagingFolder || job_ == Job::ZipGenerations
+                ? BackupKind::Zip
+                : BackupKind::Normal;
         job.messengerFolder = "C:\\ICQ";
         job.databaseFiles = {"a.dat", "a.idx"};
         job.destination = "D:\\Save";
         job.stagingDrive = "C";
-        job.programFolder = "C:\\Chathoard";
+        job.programFolder = programFolder_;
         if (job_ == Job::ZipGenerations || job_ == Job::NormalGenerations) {
             job.keep = 2;
             job.stamp = "2026-12-07-030000";
@@ -90,6 +104,7 @@ struct JobRun : test::FakeServices {
     }
 
     Job job_;
+    std::string programFolder_;
     std::atomic<bool> cancel{false};
     WorkControl control;
     std::vector<WorkProgress> reports;
@@ -104,6 +119,10 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
     const std::string before = whole.fs.tree();
     ASSERT_EQ(whole.go(0), BackupOutcome::Done) << whole.text << whole.fs.dump();
     const std::string after = whole.fs.tree();
+    if (GetParam() == Job::ZipOwnStagingFolder) {
+        EXPECT_THAT(whole.fs.logOf({test::FsOp::MakeFolder}),
+                    ::testing::Contains("make-folder C:\\chathoard"));
+    }
     const std::vector<WorkProgress>& reports = whole.reports;
 
     // Bytes over the whole job only grow and end at its total. A restore's check and its
@@ -144,6 +163,7 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
     std::set<WorkStage> expected;
     switch (GetParam()) {
     case Job::Zip:
+    case Job::ZipOwnStagingFolder:
     case Job::ZipGenerations:
         expected = {WorkStage::Copying, WorkStage::Packing, WorkStage::Checking};
         break;
@@ -162,8 +182,8 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, CancelAtEveryReport,
-                         ::testing::Values(Job::Zip, Job::ZipGenerations, Job::Normal,
-                                           Job::NormalGenerations, Job::RestoreArchive,
+                         ::testing::Values(Job::Zip, Job::ZipOwnStagingFolder, Job::ZipGenerations,
+                                           Job::Normal, Job::NormalGenerations, Job::RestoreArchive,
                                            Job::RestoreFolder));
 
 } // namespace

@@ -119,6 +119,54 @@ TEST(Leftovers, ANormalBackupIntoTheStagingFolderIsNotTakenForStagedCopies) {
     EXPECT_EQ(s.fs.content("C:\\chathoard\\a.idx"), "index");
 }
 
+// A scanner holds one staged copy past the clean-up. The list then names that copy alone, as
+// it was; a Normal Backup into the staging folder waits for it; and a file of the user's that
+// takes its name is not taken for it.
+TEST(Leftovers, AClaimStandsForTheVeryCopyItWasMadeForAndNothingElse) {
+    BackupScene s;
+    const std::string list = "C:\\Program Files\\Chathoard\\icqtemp.dat";
+    s.fs.addFile("C:\\ICQ\\db\\a.dat", "chats", 1'200'000'000);
+    s.archiver.duringAddZip = [&] { s.fs.setLocked("C:\\chathoard\\a.dat"); };
+    EXPECT_EQ(s.backUp(BackupKind::Zip, "C"), BackupOutcome::CleanUpIncomplete);
+    EXPECT_EQ(s.fs.content(list), "C:\\chathoard\\a.dat\t5\t1200000000\r\n");
+
+    s.dialogs.shown.clear();
+    s.show("C:\\ICQ", "C:\\chathoard");
+    EXPECT_EQ(s.backUp(BackupKind::Normal, "C"), BackupOutcome::Failed);
+    EXPECT_THAT(s.onlyBox().prompt,
+                ::testing::StartsWith("The backup folder C:\\chathoard is the ZIP Backup's "
+                                      "staging folder, and it still holds copies an earlier ZIP "
+                                      "Backup made and could not delete yet:\r\n"
+                                      "C:\\chathoard\\a.dat\r\n"));
+    EXPECT_FALSE(s.fs.hasFile("C:\\chathoard\\a.idx"));
+
+    // The user puts a file of the same name there: newer, so not the copy that was listed.
+    s.fs.setLocked("C:\\chathoard\\a.dat", false);
+    s.fs.addFile("C:\\chathoard\\a.dat", "mine!", 1'300'000'000);
+    s.show("C:\\ICQ", "D:\\Save");
+    EXPECT_EQ(s.backUp(BackupKind::Zip, "C"), BackupOutcome::Failed);
+    EXPECT_EQ(s.fs.content("C:\\chathoard\\a.dat"), "mine!");
+    EXPECT_FALSE(s.fs.hasFile(list));
+}
+
+// A list that named copies since deleted: only the one still there keeps a claim.
+TEST(Leftovers, TheListKeepsOnlyTheCopiesStillThere) {
+    BackupScene s;
+    const std::string list = "C:\\Program Files\\Chathoard\\icqtemp.dat";
+    s.fs.addFile(list, "C:\\chathoard\\a.dat\r\nC:\\chathoard\\a.idx\r\n");
+    s.fs.addFile("C:\\chathoard\\a.dat", "staged", 1'100'000'000);
+    s.fs.setLocked("C:\\chathoard\\a.dat");
+    EXPECT_THAT(removeInterruptedStaging(s.fs, list, "C:\\chathoard"),
+                ElementsAre("C:\\chathoard\\a.dat"));
+    EXPECT_EQ(s.fs.content(list), "C:\\chathoard\\a.dat\t6\t1100000000\r\n");
+
+    s.fs.setLocked("C:\\chathoard\\a.dat", false);
+    s.fs.addFile("C:\\chathoard\\a.idx", "a Normal Backup's");
+    EXPECT_THAT(removeInterruptedStaging(s.fs, list, "C:\\chathoard"), ::testing::IsEmpty());
+    EXPECT_THAT(s.fs.entries("C:\\chathoard"), ElementsAre("a.idx"));
+    EXPECT_FALSE(s.fs.hasFile(list));
+}
+
 TEST(Leftovers, ANormalBackupClearsKilledCopiesInTheDestinationOnly) {
     BackupScene s;
     s.fs.addFile("D:\\Save\\~chathoard-31-4.tmp", "half a copy");

@@ -1,7 +1,9 @@
 // Checking and restoring backups over the in-memory platform. Archives come from the tests'
 // own minimal ZIP writer, standing for "any ZIP tool".
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <new>
 
 #include "app/backup_window.h"
 #include "app/command_line.h"
@@ -141,6 +143,7 @@ TEST_F(RestoreScene, AnArchiveWithAnEntryLeavingTheFolderIsRefusedAndNothingIsWr
 }
 
 TEST_F(RestoreScene, ArchiveInOneFolderAndFolderOfCopiesAreRestoredAndTheOldDbIsKept) {
+    fs.addFile("C:\\ICQ\\db\\avatars\\me.bmp", "picture");
     fs.addFile("D:\\Save\\tool.zip", makeZip({{"backup/", ""},
                                               {"backup/a.dat", kChats},
                                               {"backup/a.idx", "index"},
@@ -150,18 +153,75 @@ TEST_F(RestoreScene, ArchiveInOneFolderAndFolderOfCopiesAreRestoredAndTheOldDbIs
         const std::string stamp = "2026-12-07-03000" + std::to_string(++run);
         const RestoreReport report = restoreBackup(fs, checkBackup(fs, backup), "C:\\ICQ", stamp);
         ASSERT_EQ(report.outcome, RestoreOutcome::Done) << report.text << fs.dump();
-        EXPECT_THAT(dbFiles(), ElementsAre("a.dat", "a.idx"));
+        // The database is replaced; the messenger's other files stay where they were.
+        EXPECT_THAT(dbFiles(), ElementsAre("a.dat", "a.idx", "avatars", "notes.txt"));
+        EXPECT_EQ(fs.content("C:\\ICQ\\db\\avatars\\me.bmp"), "picture");
         EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
         EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.idx"), "index");
         EXPECT_EQ(report.previousFolder, "C:\\ICQ\\db.before-restore-" + stamp);
         EXPECT_THAT(report.text,
                     HasSubstr("Your previous database was kept in " + report.previousFolder));
     }
-    // The first restore kept the original database, with the user's own file.
+    // The first restore kept the original database.
     const auto kept = fs.entries("C:\\ICQ");
     ASSERT_EQ(kept.size(), 3u) << fs.dump();
+    EXPECT_THAT(fs.entries("C:\\ICQ\\" + kept[1]), ElementsAre("a.dat", "a.idx"));
     EXPECT_EQ(fs.content("C:\\ICQ\\" + kept[1] + "\\a.dat"), "old chats");
-    EXPECT_EQ(fs.content("C:\\ICQ\\" + kept[1] + "\\notes.txt"), "mine");
+}
+
+// Restored files carry the time the archive records for them, not the time of the restore.
+TEST_F(RestoreScene, FilesRestoredFromAnArchiveKeepTheArchivesTimes) {
+    const CheckedBackup checked = checkBackup(fs, "D:\\Save\\chathoard.zip");
+    ASSERT_EQ(restoreBackup(fs, checked, "C:\\ICQ", "2026-12-07-030000").outcome,
+              RestoreOutcome::Done);
+    for (const char* name : {"a.dat", "a.idx"}) {
+        const int64_t modified = fs.modifiedTime(std::string("C:\\ICQ\\db\\") + name);
+        EXPECT_EQ(localDateText(modified), "1980-01-01 00:00") << name;
+        EXPECT_EQ(modified, checked.files.at(0).modified) << name;
+    }
+}
+
+// What the system throws beyond the file errors (memory running out, say) still takes the
+// restore's own folder with it, and leaves db as it was.
+TEST_F(RestoreScene, AnUnexpectedFailureRemovesWhatTheRestoreWrote) {
+    struct FailingWrites : test::MemoryFileSystem {
+        std::function<void()> onAppend;
+        void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) override {
+            if (mode == WriteMode::Append && onAppend)
+                onAppend();
+            MemoryFileSystem::writeFile(path, bytes, mode);
+        }
+    };
+    std::string large;
+    while (large.size() < (size_t{5} << 20))
+        large += kChats;
+    const std::string zip = makeZip({{"a.idx", "index"}, {"a.dat", large}});
+    const auto restoreWith = [&](FailingWrites& disk) {
+        disk.addFile("C:\\ICQ\\db\\a.dat", "old chats");
+        disk.addFile("D:\\chathoard.zip", zip);
+        return restoreBackup(disk, checkBackup(disk, "D:\\chathoard.zip"), "C:\\ICQ",
+                             "2026-12-07-030000");
+    };
+    const auto expectAsItWas = [](FailingWrites& disk) {
+        EXPECT_THAT(disk.entries("C:\\ICQ"), ElementsAre("db")) << disk.dump();
+        EXPECT_THAT(disk.entries("C:\\ICQ\\db"), ElementsAre("a.dat"));
+    };
+    {
+        FailingWrites disk;
+        disk.addDrive('d');
+        disk.onAppend = [] { throw std::bad_alloc(); };
+        const RestoreReport report = restoreWith(disk);
+        EXPECT_EQ(report.outcome, RestoreOutcome::Failed);
+        EXPECT_THAT(report.text, HasSubstr("there was not enough memory"));
+        expectAsItWas(disk);
+    }
+    {
+        FailingWrites disk;
+        disk.addDrive('d');
+        disk.onAppend = [] { throw 42; };
+        EXPECT_THROW(restoreWith(disk), int);
+        expectAsItWas(disk);
+    }
 }
 
 // A file larger than a 32-bit process could hold twice over is written as it is inflated, in
@@ -241,9 +301,10 @@ TEST_F(RestoreScene, WhenTheOldDbCannotBePutBackTheReportSaysWhereItIs) {
         while (clean.fs.log.at(renameToDb).text().find("rename C:\\ICQ\\db.restore-") != 0)
             ++renameToDb;
     }
-    // The rename into db fails, and so does the one putting the old db back.
+    // The rename into db fails, and so do the ones putting notes.txt and the old db back.
     fs.failAtCall(renameToDb, errPermissionDenied);
     fs.failAtCall(renameToDb + 1, errPermissionDenied);
+    fs.failAtCall(renameToDb + 2, errPermissionDenied);
     const RestoreReport report = restore("D:\\Copies");
     EXPECT_EQ(report.outcome, RestoreOutcome::FailedPreviousDatabaseElsewhere);
     EXPECT_THAT(report.text, HasSubstr("it is complete in C:\\ICQ\\db.before-restore-"));

@@ -224,6 +224,14 @@ TEST_F(Win32FileSystemTest, ModifiedTimeIsUnixSeconds) {
     ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &ft));
     CloseHandle(h);
     EXPECT_EQ(fs.modifiedTime(dir / "a.dat"), 1000000000);
+
+    // Set back as a restore sets it, also while a reader has the file open.
+    HANDLE reader = CreateFileA((dir / "a.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    fs.setModifiedTime(dir / "a.dat", 315532800); // 1980-01-01 00:00:00 UTC
+    CloseHandle(reader);
+    EXPECT_EQ(fs.modifiedTime(dir / "a.dat"), 315532800);
+    EXPECT_EQ(errorOf([&] { fs.setModifiedTime(dir / "b.dat", 0); }), errFileNotFound);
 }
 
 TEST_F(Win32FileSystemTest, PathsBeyondTheClassicLimitWork) {

@@ -283,6 +283,17 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
                       reason + ".\r\n\r\nYour database in " + db + " is as it was." + cleanup;
         return report;
     };
+    // The new database is not in place and the previous one could not be put back.
+    const auto previousElsewhere = [&](const std::string& what, const RuntimeError& back) {
+        report.outcome = RestoreOutcome::FailedPreviousDatabaseElsewhere;
+        report.text = "The backup " + backup.path + " could not be restored: " + what +
+                      ".\r\n\r\nYour previous database could not be put back either (" +
+                      plainReason(back) + "): it is complete in " + previous +
+                      ". Rename that folder to db by hand; the restored files are in " + newFolder +
+                      ".";
+        report.previousFolder = previous;
+        return report;
+    };
 
     std::vector<std::string> written;
     // Room for every name first: a file once made is always listed for removal.
@@ -338,16 +349,9 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
             try {
                 fs.rename(previous, db);
             } catch (const RuntimeError& back) {
-                report.outcome = RestoreOutcome::FailedPreviousDatabaseElsewhere;
-                report.text = "The backup " + backup.path +
-                              " could not be restored: " + moving.path + " could not be moved to " +
-                              newFolder + ": " + plainReason(moving.error) +
-                              ".\r\n\r\nYour previous database could not be put back either (" +
-                              plainReason(back) + "): it is complete in " + previous +
-                              ". Rename that folder to db by hand; the restored files are in " +
-                              newFolder + ".";
-                report.previousFolder = previous;
-                return report;
+                return previousElsewhere(moving.path + " could not be moved to " + newFolder +
+                                             ": " + plainReason(moving.error),
+                                         back);
             }
             return failure(moving.path + " could not be moved to " + newFolder + ":",
                            plainReason(moving.error), removeNewFolder(fs, newFolder, written));
@@ -361,15 +365,9 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
             try {
                 fs.rename(previous, db);
             } catch (const RuntimeError& back) {
-                report.outcome = RestoreOutcome::FailedPreviousDatabaseElsewhere;
-                report.text = "The backup " + backup.path + " could not be restored: the folder " +
-                              newFolder + " could not be renamed to db: " + plainReason(e) +
-                              ".\r\n\r\nYour previous database could not be put back either (" +
-                              plainReason(back) + "): it is complete in " + previous +
-                              ". Rename that folder to db by hand; the restored files are in " +
-                              newFolder + ".";
-                report.previousFolder = previous;
-                return report;
+                return previousElsewhere("the folder " + newFolder +
+                                             " could not be renamed to db: " + plainReason(e),
+                                         back);
             }
         }
         return failure("the folder " + newFolder + " could not be renamed to db:", plainReason(e),

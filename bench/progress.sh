@@ -22,15 +22,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-bench=$root/build/bench
-corpus=$bench/corpus-$size
-if [ ! -f "$corpus/.complete" ]; then
-    rm -rf "$corpus"
-    python3 "$root/bench/make_corpus.py" --size-mb "$size" --out "$corpus" >&2
-    touch "$corpus/.complete"
-fi
-cmake -S "$root" -B "$bench/host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$bench/host" -j2 --target azip_bench >/dev/null
+. "$root/bench/corpus_and_bench.sh"
 
 if [ "$instructions" = yes ]; then
     work=$bench/work-progress

@@ -21,8 +21,8 @@
 #include "app/win32/schedule_window.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_program_folder.h"
-#include "platform/win32/win32_stop_request.h"
 #include "platform/win32/win32_scheduler.h"
+#include "platform/win32/win32_stop_request.h"
 
 namespace {
 

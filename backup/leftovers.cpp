@@ -90,8 +90,14 @@ void writeStagingClaims(FileSystem& fs, const std::string& listPath,
     std::string text;
     for (const StagingClaim& claim : claims) {
         text += claim.path;
-        if (claim.identified)
-            text += "\t" + std::to_string(claim.size) + "\t" + std::to_string(claim.modified);
+        if (claim.identified) {
+            // Appended piece by piece: "\t" + std::to_string(...) trips a false -Wrestrict in
+            // the 32-bit compiler.
+            text += '\t';
+            text += std::to_string(claim.size);
+            text += '\t';
+            text += std::to_string(claim.modified);
+        }
         text += "\r\n";
     }
     fs.writeAll(listPath, text);

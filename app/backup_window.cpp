@@ -1,5 +1,6 @@
 #include "app/backup_window.h"
 
+#include "app/frm_password.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
 #include "platform/runtime_error.h"
@@ -64,11 +65,24 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
     // The check reads the whole backup, and a restore unpacks it: both off the window's
     // thread, with the progress window when they take long.
     CheckedBackup backup;
-    s.work.run(kRestoreTitle, [&](const WorkControl& control) {
-        backup = checkBackup(fs, backupPath, control, windowPassword(s));
-    });
-    if (s.work.closing())
-        return;
+    std::string password = windowPassword(s);
+    for (int attempt = 0;; ++attempt) {
+        s.work.run(kRestoreTitle, [&](const WorkControl& control) {
+            backup = checkBackup(fs, backupPath, control, password);
+        });
+        if (s.work.closing())
+            return;
+        // An encrypted backup the stored password does not open: the user may type the
+        // right one, tried once.
+        if (attempt > 0 || backup.cancelled ||
+            backup.passwordTrouble == CheckedBackup::PasswordTrouble::None)
+            break;
+        const auto typed = askBackupPassword(
+            s, backupPath, backup.passwordTrouble == CheckedBackup::PasswordTrouble::Wrong);
+        if (!typed)
+            break;
+        password = *typed;
+    }
     if (backup.cancelled) {
         dialogs.msgBox(restoreCancelledText(messengerFolder), vbInformation,
                        kRestoreCancelledTitle);

@@ -12,7 +12,9 @@ namespace ch {
 
 Form1::Form1(const Services& services)
     : File1(services.fs, kDatabasePatterns), Dir2(services.fs), Drive2(services.fs),
-      Dir1(services.fs), Drive1(services.fs), Label1(kNotFoundCaption), s_(services) {}
+      Dir1(services.fs), Drive1(services.fs), Label1(kNotFoundCaption), s_(services) {
+    passwordStored = [this] { return s_.passwords && s_.passwords->stored(); };
+}
 
 void Form1::load(const std::string& currentFolder) {
     // The design stores no drive or folder: the lists start on the process's current ones,
@@ -35,6 +37,11 @@ void Form1::wireEvents() {
 
 void Form1::Form_Load() {
     ch::Form_Load(Text1, s_);
+    showEncryption();
+}
+
+void Form1::showEncryption() {
+    lblEncrypted.setCaption(passwordStored && passwordStored() ? kEncryptedCaption : "");
 }
 
 // The "Oops..." guard comes before the lock: a click without a messenger folder starts no
@@ -104,6 +111,12 @@ void Form1::mnuSchedule_Click() {
         folder + (folder.empty() || folder.back() == '\\' ? "" : "\\") + s_.App.EXEName + ".exe";
     FrmSchedule form(*scheduler, s_, program, defaults, passwordStored);
     s_.runtime.showModal(form);
+}
+
+void Form1::mnuPassword_Click() {
+    FrmPassword form(s_);
+    s_.runtime.showModal(form);
+    showEncryption();
 }
 
 void Form1::mnuExit_Click() {

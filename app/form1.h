@@ -6,6 +6,7 @@
 
 #include "about/frm_about.h"
 #include "app/frm_check.h"
+#include "app/frm_password.h"
 #include "app/frm_schedule.h"
 #include "backup/backup_job.h"
 #include "platform/backup_lock.h"
@@ -34,6 +35,8 @@ class Form1 {
     FolderList Dir1;
     DriveList Drive1;
     Label Label1;
+    // Under the backup folder: says that ZIP Backups are encrypted while a password is stored.
+    Label lblEncrypted;
 
     void Form_Load();
     BackupOutcome Command1_Click();
@@ -44,6 +47,7 @@ class Form1 {
     void mnuCheck_Click();
     void mnuRestore_Click();
     void mnuSchedule_Click();
+    void mnuPassword_Click();
     void mnuExit_Click();
     void mnuContets_Click();
     void mnuHomepage_Click();
@@ -52,12 +56,15 @@ class Form1 {
 
     // The system's task scheduler, for File > Schedule backups...; none: the item does nothing.
     Scheduler* scheduler = nullptr;
-    // Whether a password for encrypted backups is stored; none: encryption is not offered.
+    // Whether a password for encrypted backups is stored; by default, whether the password
+    // store holds one.
     std::function<bool()> passwordStored;
 
   private:
     // Connects the lists' Change events to their handlers.
     void wireEvents();
+    // lblEncrypted as the stored password stands.
+    void showEncryption();
     // A backup of the database the window shows into Dir2, its box shown.
     BackupOutcome backUp(BackupKind kind);
 

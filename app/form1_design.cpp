@@ -59,12 +59,18 @@ FormDesign makeDesign() {
     label1.centred = true;
     label1.foreColor = kNavy;
     c.push_back(label1);
+    // Empty until a password is stored; under the backup folder, beside Label1.
+    ControlDesign encrypted =
+        designRow("lblEncrypted", ControlKind::Label, "", "", 3480, 3240, 3135, 255, -1);
+    encrypted.centred = true;
+    c.push_back(encrypted);
 
     d.menus = {
         {"mnuFile", "&File", 0},
-        {"mnuCheck", "&Check a backup...", 1},      // reads a backup through, as /verify
-        {"mnuRestore", "&Restore a backup...", 1},  // puts a backup back in place of db
-        {"mnuSchedule", "&Schedule backups...", 1}, // one task in the Task Scheduler
+        {"mnuCheck", "&Check a backup...", 1},         // reads a backup through, as /verify
+        {"mnuRestore", "&Restore a backup...", 1},     // puts a backup back in place of db
+        {"mnuSchedule", "&Schedule backups...", 1},    // one task in the Task Scheduler
+        {"mnuPassword", "ZIP Backup &password...", 1}, // encrypts every ZIP Backup
         {"mnuExit", "E&xit", 1},
         {"mnuHelp", "&Help", 0},
         {"mnuContets", "&Contents", 1},

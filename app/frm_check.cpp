@@ -1,6 +1,7 @@
 #include "app/frm_check.h"
 
 #include "app/backup_window.h"
+#include "app/frm_password.h"
 
 #include "backup/backup_common.h"
 #include "backup/verify.h"
@@ -86,6 +87,7 @@ std::optional<CheckReport> checkReport(FileSystem& fs, const std::string& backup
                   : verified.damaged ? CheckIcon::Error
                                      : CheckIcon::Warning;
     report.problems = verified.problems;
+    report.passwordTrouble = verified.passwordTrouble;
     report.text = "Checking the backup " + backup +
                   (messengerFolder ? " against the database in " + databaseFolder(*messengerFolder)
                                    : " (no ICQ folder is chosen, so it is not compared "
@@ -111,11 +113,23 @@ void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderLis
     window->Caption = frmCheckDesign().caption;
     std::optional<CheckReport> report;
     std::string cancelled;
-    s.work.run(frmCheckDesign().caption, [&](const WorkControl& control) {
-        report = checkReport(s.fs, backup, messenger, control, &cancelled, windowPassword(s));
-    });
-    if (s.work.closing())
-        return;
+    std::string password = windowPassword(s);
+    for (int attempt = 0;; ++attempt) {
+        s.work.run(frmCheckDesign().caption, [&](const WorkControl& control) {
+            report = checkReport(s.fs, backup, messenger, control, &cancelled, password);
+        });
+        if (s.work.closing())
+            return;
+        // The stored password missing or wrong: the user may type the right one, tried once.
+        if (attempt > 0 || !report ||
+            report->passwordTrouble == CheckedBackup::PasswordTrouble::None)
+            break;
+        const auto typed = askBackupPassword(
+            s, backup, report->passwordTrouble == CheckedBackup::PasswordTrouble::Wrong);
+        if (!typed)
+            break;
+        password = *typed;
+    }
     if (!report) {
         s.dialogs.msgBox(cancelled, vbInformation, frmCheckDesign().caption);
         return;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/verify.h"
 #include "platform/controls.h"
 #include "platform/form_design.h"
 #include "platform/forms_runtime.h"
@@ -26,6 +27,8 @@ struct CheckReport {
     CheckIcon icon = CheckIcon::Information;
     std::vector<std::string> problems; // the lines that say what is wrong, shown under it
     std::string text;                  // what was checked, then every line and the verdict
+    // Encrypted entries were not read: no password was given, or the one given is wrong.
+    CheckedBackup::PasswordTrouble passwordTrouble = CheckedBackup::PasswordTrouble::None;
 };
 
 class FrmCheck : public ModalForm {

@@ -91,8 +91,8 @@ void writeStagingClaims(FileSystem& fs, const std::string& listPath,
     for (const StagingClaim& claim : claims) {
         text += claim.path;
         if (claim.identified) {
-            // Appended piece by piece: GCC 12's -Wrestrict misreads "\t" + std::to_string(...) at
-            // -O3.
+            // Appended piece by piece: "\t" + std::to_string(...) trips a false -Wrestrict in
+            // the 32-bit compiler.
             text += '\t';
             text += std::to_string(claim.size);
             text += '\t';

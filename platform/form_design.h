@@ -45,6 +45,7 @@ struct ControlDesign {
     bool isCancel = false;  // cancel button (Esc)
     bool multiLine = false; // TextBox: wrapped lines and a vertical scroll bar
     bool locked = false;    // TextBox: read-only (its text can still be selected and copied)
+    bool password = false;  // TextBox: each character shown as a dot, never copied out
     int lineWidth = 1;      // Line: pen width in pixels
     int index = -1;         // control-array index (Line1(0), Line1(1))
 };

@@ -18,6 +18,7 @@
 #include "app/form1.h"
 #include "app/win32/check_window.h"
 #include "app/win32/main_window.h"
+#include "app/win32/password_window.h"
 #include "app/win32/schedule_window.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_program_folder.h"
@@ -197,6 +198,15 @@ int runWindow(ch::AppObject& App, int showCommand) {
     platform.runtime.addModalWindow<ch::FrmSchedule>(
         [&dialogs](ch::FrmSchedule& schedule, HWND owner) {
             ch::gui::ScheduleWindow(schedule, dialogs).runModal(owner);
+        });
+
+    platform.runtime.addModalWindow<ch::FrmPassword>(
+        [&dialogs](ch::FrmPassword& password, HWND owner) {
+            ch::gui::PasswordWindow(password, dialogs).runModal(owner);
+        });
+    platform.runtime.addModalWindow<ch::FrmAskPassword>(
+        [&dialogs](ch::FrmAskPassword& ask, HWND owner) {
+            ch::gui::AskPasswordWindow(ask, dialogs).runModal(owner);
         });
 
     ch::Win32Scheduler scheduler;

@@ -19,10 +19,12 @@ const std::pair<Id, const char*> kNames[] = {
     {Id::Dir2, "Dir2"},
     {Id::File1, "File1"},
     {Id::Label1, "Label1"},
+    {Id::lblEncrypted, "lblEncrypted"},
     {Id::Text1, "Text1"},
     {Id::mnuCheck, "mnuCheck"},
     {Id::mnuRestore, "mnuRestore"},
     {Id::mnuSchedule, "mnuSchedule"},
+    {Id::mnuPassword, "mnuPassword"},
     {Id::mnuExit, "mnuExit"},
     {Id::mnuContets, "mnuContets"},
     {Id::mnuHomepage, "mnuHomepage"},
@@ -33,7 +35,8 @@ const std::pair<Id, const char*> kNames[] = {
 // What stays out of reach while work runs: everything that starts other work or changes the
 // folders the work was given. Exit asks as closing does.
 const Id kIdleOnly[] = {Id::Command1, Id::Command2, Id::Drive1, Id::Dir1, Id::Drive2, Id::Dir2};
-const Id kIdleOnlyMenus[] = {Id::mnuCheck, Id::mnuRestore, Id::mnuSchedule, Id::mnuAbout};
+const Id kIdleOnlyMenus[] = {Id::mnuCheck, Id::mnuRestore, Id::mnuSchedule, Id::mnuPassword,
+                             Id::mnuAbout};
 
 bool isIdleOnly(Id id) {
     for (Id idle : kIdleOnly)
@@ -73,6 +76,8 @@ std::function<void()> MainWindow::clickHandler(Id id) {
         return [this] { form_.mnuRestore_Click(); };
     case Id::mnuSchedule:
         return [this] { form_.mnuSchedule_Click(); };
+    case Id::mnuPassword:
+        return [this] { form_.mnuPassword_Click(); };
     case Id::mnuExit:
         return [this] { form_.mnuExit_Click(); };
     case Id::mnuContets:
@@ -89,6 +94,7 @@ std::function<void()> MainWindow::clickHandler(Id id) {
     case Id::Dir2:
     case Id::File1:
     case Id::Label1:
+    case Id::lblEncrypted:
     case Id::Text1:
     case Id::None:
         return {};
@@ -134,6 +140,7 @@ void MainWindow::create() {
     dir2_ = std::make_unique<FolderListView>(control(Id::Dir2), form_.Dir2, dispatch);
     file1_ = std::make_unique<FileListView>(control(Id::File1), form_.File1);
     label1_ = std::make_unique<LabelView>(control(Id::Label1), form_.Label1);
+    encrypted_ = std::make_unique<LabelView>(control(Id::lblEncrypted), form_.lblEncrypted);
     text1_ = std::make_unique<TextBoxView>(control(Id::Text1), form_.Text1);
 }
 
@@ -144,6 +151,7 @@ void MainWindow::refreshViews() {
     dir2_->refresh();
     file1_->refresh();
     label1_->refresh();
+    encrypted_->refresh();
     text1_->refresh();
 }
 

@@ -27,10 +27,12 @@ class MainWindow : private FormEvents {
         Dir2,
         File1,
         Label1,
+        lblEncrypted,
         Text1,
         mnuCheck,
         mnuRestore,
         mnuSchedule,
+        mnuPassword,
         mnuExit,
         mnuContets,
         mnuHomepage,
@@ -78,7 +80,7 @@ class MainWindow : private FormEvents {
     std::unique_ptr<DriveListView> drive1_, drive2_;
     std::unique_ptr<FolderListView> dir1_, dir2_;
     std::unique_ptr<FileListView> file1_;
-    std::unique_ptr<LabelView> label1_;
+    std::unique_ptr<LabelView> label1_, encrypted_;
     std::unique_ptr<TextBoxView> text1_;
 };
 

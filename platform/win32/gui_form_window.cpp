@@ -233,7 +233,7 @@ void FormWindow::createControl(const ControlDesign& c) {
         cls = "EDIT";
         s |= WS_TABSTOP |
              (c.multiLine ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL) |
-             (c.locked ? ES_READONLY : 0);
+             (c.locked ? ES_READONLY : 0) | (c.password ? ES_PASSWORD : 0);
         ex = WS_EX_CLIENTEDGE;
         break;
     case ControlKind::FileList:

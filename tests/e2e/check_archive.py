@@ -25,3 +25,17 @@ with zipfile.ZipFile(archive) as z:
             assert z.read(info) == f.read(), f"{info.filename} differs from the sample"
 subprocess.run(["unzip", "-tq", archive], check=True)
 print(f"{archive}: {len(expected)} files, all equal to the sample")
+
+# The ZIP Backup made while a password was set through the window: 7-Zip lists every entry as
+# AES-256, and opens it with that password only.
+encrypted = os.path.join(work, "n", "Encrypted", "chathoard.zip")
+if os.path.exists(encrypted):
+    listing = subprocess.run(["7z", "l", "-slt", "-ppa55 word", encrypted], check=True,
+                             capture_output=True, text=True).stdout
+    methods = [line for line in listing.splitlines() if line.startswith("Method = ")]
+    assert len(methods) == len(expected), listing
+    assert all("AES-256" in m for m in methods), methods
+    subprocess.run(["7z", "t", "-ppa55 word", encrypted], check=True, capture_output=True)
+    wrong = subprocess.run(["7z", "t", "-pwrong", encrypted], capture_output=True)
+    assert wrong.returncode != 0, "7-Zip opened the encrypted archive with a wrong password"
+    print(f"{encrypted}: {len(methods)} entries, all AES-256")

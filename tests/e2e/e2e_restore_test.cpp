@@ -59,9 +59,10 @@ TEST(Restore, AZipBackupAndAFolderBackupReplaceDbAndTheOldOneIsKept) {
         done.answer(IDOK);
         EXPECT_EQ(readFile("M:\\RestoreMe\\db\\Messages.dat"), c.dat) << c.picked;
         EXPECT_EQ(readFile("M:\\RestoreMe\\db\\Messages.idx"), c.idx) << c.picked;
-        EXPECT_FALSE(fileExists("M:\\RestoreMe\\db\\notes.txt"));
+        // The messenger's other files stay where they are.
+        EXPECT_EQ(readFile("M:\\RestoreMe\\db\\notes.txt"), "mine") << c.picked;
     }
-    // The very first database is kept whole in one of the two before-restore folders.
+    // The very first database files are kept in one of the two before-restore folders.
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA("M:\\RestoreMe\\db.before-restore-*", &data);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
@@ -69,8 +70,7 @@ TEST(Restore, AZipBackupAndAFolderBackupReplaceDbAndTheOldOneIsKept) {
     do {
         ++kept;
         const std::string folder = std::string("M:\\RestoreMe\\") + data.cFileName;
-        if (fileExists(folder + "\\notes.txt") &&
-            readFile(folder + "\\Messages.dat") == "old messages")
+        if (readFile(folder + "\\Messages.dat") == "old messages")
             ++original;
     } while (FindNextFileA(find, &data));
     FindClose(find);

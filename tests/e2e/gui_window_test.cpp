@@ -154,15 +154,16 @@ TEST_F(MainFormWindow, BuildsTheMenuTreeWithAccessKeysAndTheSeparator) {
         EXPECT_STREQ(caption, items[i]);
     }
     HMENU file = GetSubMenu(bar, 0);
-    ASSERT_EQ(GetMenuItemCount(file), 3);
-    const char* fileItems[] = {"&Check a backup...", "&Restore a backup...", "E&xit"};
-    for (int i = 0; i < 3; ++i) {
+    const char* fileItems[] = {"&Check a backup...", "&Restore a backup...", "&Schedule backups...",
+                               "ZIP Backup &password...", "E&xit"};
+    ASSERT_EQ(GetMenuItemCount(file), 5);
+    for (int i = 0; i < 5; ++i) {
         GetMenuStringA(file, i, caption, sizeof(caption), MF_BYPOSITION);
         EXPECT_STREQ(caption, fileItems[i]);
     }
     // Choosing an item reaches the handler wired to that name.
     SendMessageA(window.hwnd(), WM_COMMAND, GetMenuItemID(help, 0), 0);
-    SendMessageA(window.hwnd(), WM_COMMAND, GetMenuItemID(file, 2), 0);
+    SendMessageA(window.hwnd(), WM_COMMAND, GetMenuItemID(file, 4), 0);
     EXPECT_EQ(events.calls, (std::vector<std::string>{"mnuContets", "mnuExit"}));
 }
 

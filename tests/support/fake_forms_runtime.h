@@ -14,6 +14,8 @@ class FakeFormsRuntime : public FormsRuntime {
   public:
     void showModal(ModalForm& form) override {
         ++modalShown;
+        if (onShowModal)
+            onShowModal(form);
         if (auto* check = dynamic_cast<FrmCheck*>(&form))
             lastCheck = check;
         if (auto* about = dynamic_cast<FrmAbout*>(&form)) {
@@ -33,6 +35,8 @@ class FakeFormsRuntime : public FormsRuntime {
     FrmAbout* lastAbout = nullptr;
     FrmCheck* lastCheck = nullptr;
     std::function<void(FrmAbout&)> onShowAbout;
+    // Plays the user in any modal form (the password windows).
+    std::function<void(ModalForm&)> onShowModal;
 };
 
 } // namespace ch::test

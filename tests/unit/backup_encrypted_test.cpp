@@ -5,10 +5,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/backup_window.h"
 #include "app/command_line.h"
+#include "app/frm_check.h"
+#include "app/frm_password.h"
 #include "app/password_command_line.h"
+#include "backup/restore.h"
 #include "backup/verify.h"
 #include "backup/zip_backup.h"
+#include "selection/folder_detection.h"
 #include "tests/support/fake_services.h"
 #include "tests/unit/azip32_test_files.h"
 
@@ -152,6 +157,52 @@ TEST_F(Encrypted, EncryptUsesTheStoredPasswordAndAnOldLibraryMakesNoArchive) {
     EXPECT_THAT(lines, Contains(HasSubstr(kCannotEncryptReason)));
     EXPECT_THAT(archiver.entriesCalled(), Not(Contains("addZIP")));
     EXPECT_FALSE(fs.hasFile("D:\\Save\\chathoard.zip"));
+}
+
+// From the window, a stored password that is missing or wrong is asked for once.
+TEST_F(Encrypted, TheWindowAsksForThePasswordOnceWhenTheStoredOneDoesNotOpenTheBackup) {
+    Label Label1(kFoundCaption);
+    FolderList Dir1(fs), Dir2(fs);
+    Dir1.init("C:\\ICQ");
+    Dir2.init("D:\\");
+    std::vector<std::string> asked;
+    std::vector<std::string> typed;
+    runtime.onShowModal = [&](ModalForm& shown) {
+        if (auto* ask = dynamic_cast<FrmAskPassword*>(&shown)) {
+            asked.push_back(ask->prompt);
+            if (typed.empty())
+                return ask->cmdCancel_Click();
+            ask->txtPassword.setText(typed.front());
+            typed.erase(typed.begin());
+            ask->cmdOK_Click();
+        }
+    };
+    std::unique_ptr<FrmCheck> check;
+    passwords.password = "pa55 wordx";
+    typed = {"pa55 word"};
+    picker.answers = {"D:\\aes.zip"};
+    mnuCheck_Click(Label1, Dir1, Dir2, services, check);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_THAT(asked[0], HasSubstr("D:\\aes.zip is encrypted, and the stored password does not "
+                                    "open it"));
+    EXPECT_THAT(check->lblVerdict.Caption(), HasSubstr("intact"));
+
+    // A wrong typed one is not asked for again; the restore stops before changing anything.
+    passwords.password.reset();
+    asked.clear();
+    typed = {"guess"};
+    picker.answers = {"D:\\aes.zip"};
+    mnuRestore_Click(Label1, Dir1, Dir2, services, "2026-12-07-030000");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_THAT(asked[0], HasSubstr("no password is stored"));
+    EXPECT_EQ(dialogs.shown.back().title, kRestoreFailedTitle);
+    EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), "old chats");
+
+    typed = {"pa55 word"};
+    picker.answers = {"D:\\aes.zip"};
+    dialogs.answers = {vbOK};
+    mnuRestore_Click(Label1, Dir1, Dir2, services, "2026-12-07-030000");
+    EXPECT_TRUE(fs.content("C:\\ICQ\\db\\a.dat") == kChats);
 }
 
 } // namespace

@@ -33,7 +33,7 @@ TEST(Form1Design, WindowFacts) {
     EXPECT_TRUE(d.showInTaskbar);
     EXPECT_THAT(names(d.controls),
                 ElementsAre("Text1", "File1", "Frame2", "Dir2", "Drive2", "Frame1", "Dir1",
-                            "Drive1", "Command2", "Command1", "Label1"));
+                            "Drive1", "Command2", "Command1", "Label1", "lblEncrypted"));
 }
 
 TEST(Form1Design, TabOrderRunsOverTheVisibleFocusableControls) {
@@ -97,7 +97,8 @@ TEST(Form1Design, MenuTree) {
     EXPECT_THAT(menus,
                 ElementsAre("0 mnuFile &File", "1 mnuCheck &Check a backup...",
                             "1 mnuRestore &Restore a backup...",
-                            "1 mnuSchedule &Schedule backups...", "1 mnuExit E&xit",
+                            "1 mnuSchedule &Schedule backups...",
+                            "1 mnuPassword ZIP Backup &password...", "1 mnuExit E&xit",
                             "0 mnuHelp &Help", "1 mnuContets &Contents", "1 mnuHomepage H&omepage",
                             "1 mnuEmail &E-mail", "1 streep -", "1 mnuAbout &About"));
 }

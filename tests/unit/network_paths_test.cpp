@@ -68,7 +68,8 @@ TEST_F(NetworkRun, EverySwitchTakesAShareAndNamesItAsTyped) {
     EXPECT_EQ(fs.content(generation + "\\a.dat"), "chat");
 
     EXPECT_EQ(run({"/verify", generation + "\\a.idx", "C:\\ICQ"}), exitDone);
-    EXPECT_THAT(lines, Contains(HasSubstr("The backup " + generation + " is readable")));
+    EXPECT_THAT(lines,
+                Contains(HasSubstr("The backup " + generation + " is readable: 2 database files")));
 
     fs.addFile("C:\\ICQ\\db\\a.dat", "changed since");
     EXPECT_EQ(run({"/restore", generation, "C:\\ICQ"}), exitDone)

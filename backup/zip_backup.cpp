@@ -73,8 +73,8 @@ class ZipRun {
     bool listFileMade_ = false;
     // Made by this run, with their size and time once made; the only files it deletes.
     std::vector<StagingClaim> stagedCopies_;
-    // Where each staged copy is in stagedCopies_, by its lower-case path: a copy made again on
-    // the second pass is found without a walk through every copy made before it.
+    // Where each staged copy is in stagedCopies_, by its path as the system folds case: a copy
+    // made again on the second pass is found without a walk through every copy made before it.
     std::unordered_map<std::string, size_t> stagedIndex_;
 
     // Progress over three passes of the database's bytes: copying them to the staging folder,
@@ -199,7 +199,7 @@ void ZipRun::copyStep() {
                                 fs_.fileInUse(source), causeOf(names_[i], e, source, stagedCopy)};
         }
         const auto [at, added] =
-            stagedIndex_.try_emplace(lowerCase(stagedCopy), stagedCopies_.size());
+            stagedIndex_.try_emplace(fs_.caseFolded(stagedCopy), stagedCopies_.size());
         if (added)
             stagedCopies_.push_back(claimOf(fs_, stagedCopy));
         else

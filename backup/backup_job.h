@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/archiver.h"
 #include "platform/file_system.h"
-#include "platform/services.h"
 #include "platform/work_progress.h"
 
 namespace ch {

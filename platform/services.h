@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/archiver.h"
 #include "platform/backup_lock.h"
 #include "platform/file_picker.h"
 #include "platform/file_system.h"
@@ -81,31 +82,6 @@ class Processes {
     // Starts a program from a command line and does not wait. windowStyle 1 = normal, focused.
     // Throws 53 when the program cannot be found, 5 for an empty command line.
     virtual void start(const std::string& commandLine, int windowStyle) = 0;
-};
-
-// How far addZIP has got, as the library tells it: stage 1 packing, 2 checking the written
-// archive, doneKiB of totalKiB kibibytes. Returning false asks addZIP to stop; it then changes
-// nothing and returns AZIP_ERR_CANCELLED (7). Called on any of the library's threads, one call
-// at a time.
-using ArchiveProgress = std::function<bool(int32_t stage, uint32_t doneKiB, uint32_t totalKiB)>;
-
-// The four entries of azip32.dll, bound by name on first call (48 no DLL, 453 no entry), and
-// the fifth that later versions have.
-class Archiver {
-  public:
-    virtual ~Archiver() = default;
-    virtual int32_t addZIP_Initialise() = 0;
-    virtual int32_t addZIP_ArchiveName(const std::string& archivePath) = 0;
-    virtual int32_t addZIP_IncludeListFile(const std::string& listFilePath) = 0;
-    virtual int32_t addZIP() = 0;
-    // What the following calls of addZIP tell how far they are; an empty one for none. False
-    // when the library cannot tell (a version without the entry, or none loaded): addZIP then
-    // works as before, unreported and not cancellable. Never throws.
-    virtual bool addZIP_SetProgress(ArchiveProgress progress) = 0;
-    // The password (UTF-8) that the following calls of addZIP encrypt every entry with; empty
-    // for none. False when the library cannot encrypt (a version without the entry, or none
-    // loaded): a caller that wanted encryption must then make no archive. Never throws.
-    virtual bool addZIP_SetPassword(const std::string& password) = 0;
 };
 
 // The application object: program folder and identity.

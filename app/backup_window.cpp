@@ -1,10 +1,11 @@
 #include "app/backup_window.h"
 
 #include "app/frm_password.h"
+#include "app/selection_handlers.h"
+#include "backup/database_detection.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 
@@ -46,6 +47,22 @@ std::string backupWorkTitle(BackupKind kind) {
 BackupOutcome showBackupResult(Dialogs& dialogs, const BackupResult& result) {
     dialogs.msgBox(result.text, result.warning ? vbExclamation : vbInformation, result.title);
     return result.outcome;
+}
+
+bool offerInterruptedRestore(FileSystem& fs, Dialogs& dialogs, const std::string& messengerFolder) {
+    const auto found = interruptedRestore(fs, messengerFolder);
+    if (!found || dialogs.msgBox(interruptedRestoreText(*found, messengerFolder, true),
+                                 vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
+        return false;
+    try {
+        putPreviousDatabaseBack(fs, *found, messengerFolder);
+        return true;
+    } catch (const RuntimeError& e) {
+        dialogs.msgBox("The folder " + found->previous +
+                           " could not be renamed to db: " + plainReason(e) + ".",
+                       vbExclamation, kRestoreFailedTitle);
+        return false;
+    }
 }
 
 void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,

@@ -29,6 +29,10 @@ std::string backupWorkTitle(BackupKind kind);
 // returns its outcome.
 BackupOutcome showBackupResult(Dialogs& dialogs, const BackupResult& result);
 
+// When the messenger folder holds an interrupted restore, asks whether to put the previous
+// database back as db and does so on OK. True when it did.
+bool offerInterruptedRestore(FileSystem& fs, Dialogs& dialogs, const std::string& messengerFolder);
+
 // File > Restore a backup...: picks the backup with the open dialog (starting in the backup
 // folder Dir2), restores into the messenger folder Dir1, and shows each step's box.
 void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderList& Dir2,

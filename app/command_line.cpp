@@ -6,12 +6,12 @@
 #include "app/password_command_line.h"
 #include "app/restore_command_line.h"
 #include "app/startup.h"
+#include "backup/database_detection.h"
 #include "backup/generations.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
-#include "platform/controls.h"
+#include "platform/folder_path.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {

@@ -2,11 +2,11 @@
 
 #include "about/menu_commands.h"
 #include "app/backup_window.h"
+#include "app/selection_handlers.h"
 #include "app/startup.h"
+#include "backup/database_detection.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
-#include "selection/drive_selection.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 

@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "selection/folder_detection.h"
+#include "backup/database_detection.h"
 
 namespace ch {
 

@@ -3,10 +3,11 @@
 #include "app/backup_window.h"
 #include "app/frm_password.h"
 
+#include "app/selection_handlers.h"
 #include "backup/backup_common.h"
+#include "backup/database_detection.h"
 #include "backup/verify.h"
 #include "platform/ansi_path.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {

@@ -1,11 +1,11 @@
 #include "app/restore_command_line.h"
 
 #include "app/password_command_line.h"
+#include "backup/database_detection.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {

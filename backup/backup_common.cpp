@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "selection/folder_detection.h"
+#include "backup/database_detection.h"
 
 namespace ch {
 namespace {

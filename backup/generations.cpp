@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "azip32/temporary_name.h"
+#include "backup/database_detection.h"
 #include "backup/leftovers.h"
 #include "backup/normal_backup.h"
 #include "backup/zip_backup.h"
 #include "platform/ansi_path.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {
@@ -349,55 +349,6 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
     tellPruning(job, fs, 1);
     return finish(backupDone(complete, kCompletionWords + complete + "\r\n"),
                   pruneFolders(fs, destination, job.stamp, *job.keep), *job.keep);
-}
-
-std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, FileSystem& fs) {
-    const LeadByteTest isLeadByte = fs.leadByteTest();
-    // As the system resolves both: "\\?\", 8.3 aliases and the case of any letter say nothing.
-    const auto resolved = [&](const std::string& path) {
-        std::string r = path;
-        bestEffort([&] { r = fs.resolvedPath(path); });
-        return withoutLongPrefix(normalFolderPath("C:\\", r, isLeadByte));
-    };
-    const std::string db = resolved(databaseFolder(job.messengerFolder));
-    const std::string destination = resolved(job.destination);
-    const std::string dbKey = fs.caseFolded(db), destinationKey = fs.caseFolded(destination);
-    bool same = destinationKey == dbKey;
-    bool inside = same || (destinationKey.size() > dbKey.size() &&
-                           destinationKey.compare(0, dbKey.size(), dbKey) == 0 &&
-                           (dbKey.back() == '\\' || destinationKey[dbKey.size()] == '\\'));
-    // A junction leads into the database under any name: the folders themselves are compared.
-    const std::optional<FileIdentity> dbId = inside ? std::nullopt : fs.identityOf(db);
-    for (std::string folder = destination; dbId && !inside;) {
-        if (fs.identityOf(folder) == dbId) {
-            inside = true;
-            same = folder == destination;
-        }
-        const size_t cut = lastSeparator(folder, "\\", isLeadByte);
-        if (cut == std::string::npos || cut + 1 >= folder.size())
-            break;
-        folder.resize(cut == 2 && folder[1] == ':' ? 3 : cut);
-    }
-    if (!inside)
-        return std::nullopt;
-    BackupCause cause;
-    cause.file = job.destination;
-    cause.reason = "the backup folder is the database folder or inside it";
-    return backupFailure("The backup folder " + job.destination +
-                             (same ? " is ICQ's database folder."
-                                   : " lies inside ICQ's database folder " + db + ".") +
-                             "\r\nA backup must go elsewhere: choose a backup folder outside " +
-                             db + ".\r\n\r\nNothing was written.",
-                         BackupOutcome::Failed, cause);
-}
-
-BackupResult runBackup(const BackupJob& job, const BackupTools& tools) {
-    if (auto refused = destinationInsideDatabase(job, tools.fs))
-        return *refused;
-    const bool zip = job.kind == BackupKind::Zip;
-    if (job.keep)
-        return zip ? zipGeneration(job, tools) : normalGeneration(job, tools);
-    return zip ? zipBackup(job, tools) : normalBackup(job, tools);
 }
 
 } // namespace ch

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "azip32/temporary_name.h"
+#include "backup/database_detection.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {

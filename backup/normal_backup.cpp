@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "backup/database_detection.h"
 #include "backup/leftovers.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {

@@ -8,10 +8,10 @@
 #include <stdexcept>
 
 #include "backup/backup_common.h"
+#include "backup/database_detection.h"
 #include "backup/one_at_a_time.h"
 #include "backup/zip_reader.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 
@@ -426,20 +426,9 @@ std::string interruptedRestoreText(const InterruptedRestore& found,
     return text + " To put the previous database back, rename " + found.previous + " to db.";
 }
 
-bool offerInterruptedRestore(FileSystem& fs, Dialogs& dialogs, const std::string& messengerFolder) {
-    const auto found = interruptedRestore(fs, messengerFolder);
-    if (!found || dialogs.msgBox(interruptedRestoreText(*found, messengerFolder, true),
-                                 vbOKCancel | vbQuestion | vbDefaultButton2, kRestoreTitle) != vbOK)
-        return false;
-    try {
-        fs.rename(found->previous, databaseFolder(messengerFolder));
-        return true;
-    } catch (const RuntimeError& e) {
-        dialogs.msgBox("The folder " + found->previous +
-                           " could not be renamed to db: " + plainReason(e) + ".",
-                       vbExclamation, kRestoreFailedTitle);
-        return false;
-    }
+void putPreviousDatabaseBack(FileSystem& fs, const InterruptedRestore& found,
+                             const std::string& messengerFolder) {
+    fs.rename(found.previous, databaseFolder(messengerFolder));
 }
 
 std::string restoreStamp(const std::string& localTime) {

@@ -10,7 +10,7 @@
 #include "backup/verify.h"
 #include "platform/backup_lock.h"
 #include "platform/file_system.h"
-#include "platform/services.h"
+#include "platform/work_progress.h"
 
 namespace ch {
 
@@ -87,9 +87,10 @@ std::optional<InterruptedRestore> interruptedRestore(FileSystem& fs,
 // the previous database back, else says how to.
 std::string interruptedRestoreText(const InterruptedRestore& found,
                                    const std::string& messengerFolder, bool question);
-// When the messenger folder holds an interrupted restore, asks whether to put the previous
-// database back as db and does so on OK. True when it did.
-bool offerInterruptedRestore(FileSystem& fs, Dialogs& dialogs, const std::string& messengerFolder);
+// Puts the previous database of an interrupted restore back as messengerFolder's db; throws
+// the file system's error when it cannot.
+void putPreviousDatabaseBack(FileSystem& fs, const InterruptedRestore& found,
+                             const std::string& messengerFolder);
 
 // "YYYY-MM-DD-HHMMSS" of a local time given as "YYYY-MM-DD HH:MM:SS".
 std::string restoreStamp(const std::string& localTime);

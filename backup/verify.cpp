@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "backup/backup_common.h"
+#include "backup/database_detection.h"
 #include "backup/generations.h"
 #include "backup/zip_reader.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "azip32/azip32.h"
+#include "backup/database_detection.h"
 #include "backup/leftovers.h"
 #include "platform/runtime_error.h"
 #include "platform/sequential_file.h"
-#include "selection/folder_detection.h"
 
 namespace ch {
 namespace {

@@ -10,11 +10,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/selection_handlers.h"
+#include "backup/database_detection.h"
 #include "backup/normal_backup.h"
 #include "platform/controls.h"
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_platform.h"
-#include "selection/folder_detection.h"
 
 namespace {
 

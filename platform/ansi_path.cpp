@@ -1,11 +1,37 @@
 #include "platform/ansi_path.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
-#include "platform/file_system.h"
-
 namespace ch {
+
+// Lower-case folding, as the classic runtime's case-insensitive compare does ("_" sorts
+// before letters).
+char lowerCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = lowerCase(c);
+    return text;
+}
+
+bool lessNoCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return lowerCase(x) < lowerCase(y); });
+}
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lowerCase(x) == lowerCase(y);
+           });
+}
+
+bool startsWithNoCase(const std::string& text, const std::string& start) {
+    return text.size() >= start.size() && equalNoCase(text.substr(0, start.size()), start);
+}
 
 size_t lastSeparator(std::string_view path, std::string_view separators, LeadByteTest isLeadByte) {
     size_t last = std::string_view::npos;

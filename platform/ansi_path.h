@@ -19,6 +19,14 @@ size_t lastSeparator(std::string_view path, std::string_view separators, LeadByt
 // character), or npos when there is none.
 size_t nextSeparator(std::string_view path, size_t from, char separator, LeadByteTest isLeadByte);
 
+// ASCII lower case, as names and switches are compared.
+char lowerCase(char c);
+std::string lowerCase(std::string text);
+// Case-insensitive ASCII ordering and equality used for names.
+bool lessNoCase(const std::string& a, const std::string& b);
+bool equalNoCase(const std::string& a, const std::string& b);
+bool startsWithNoCase(const std::string& text, const std::string& start);
+
 // Whether a and b are the same text but for the case of ASCII letters; a two-byte character's
 // bytes are compared exactly.
 bool equalNoCase(std::string_view a, std::string_view b, LeadByteTest isLeadByte);

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/ansi_path.h"
+#include "platform/folder_path.h"
 #include "platform/runtime_error.h"
 
 namespace ch {
@@ -18,12 +19,6 @@ std::string driveEntry(const DriveInfo& d) {
     if (!d.label.empty())
         text += " [" + d.label + "]";
     return text;
-}
-
-// "c:", "C:" or a drive list entry "c: [LABEL]": names a drive rather than a folder.
-bool isDriveSpec(const std::string& s) {
-    return s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':' &&
-           (s.size() == 2 || s[2] == ' ');
 }
 
 } // namespace
@@ -110,14 +105,6 @@ int DriveList::selectedIndex() const {
 }
 
 // --- FolderList ----------------------------------------------------------------------------
-
-std::string folderPathOf(FileSystem& fs, const std::string& current, const std::string& spec) {
-    if (isDriveSpec(spec))
-        return fs.currentFolder(spec[0]); // 68 when the drive is not ready
-    if (spec.empty())
-        throw RuntimeError(errPathNotFound);
-    return normalFolderPath(current, spec, fs.leadByteTest());
-}
 
 void FolderList::init(const std::string& path) {
     path_ = normalFolderPath("C:\\", path, fs_.leadByteTest());

@@ -72,9 +72,6 @@ struct FolderItem {
 };
 
 // Folder list: Path with no trailing backslash except at a root such as "c:\".
-// The folder a folder list shows after setPath(spec) from current: a drive name gives that
-// drive's current folder (68 when not ready), an empty spec 76. Whether it exists is not checked.
-std::string folderPathOf(FileSystem& fs, const std::string& current, const std::string& spec);
 
 class FolderList {
   public:

@@ -33,18 +33,6 @@ bool plainMatch(const std::string& pattern, const std::string& name) {
 
 } // namespace
 
-// Lower-case folding, as the classic runtime's case-insensitive compare does ("_" sorts
-// before letters).
-char lowerCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        c = lowerCase(c);
-    return text;
-}
-
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
     if (pattern.empty())
         return false;
@@ -74,21 +62,6 @@ bool patternListMatch(const std::string& patterns, const std::string& name) {
         start = end + 1;
     }
     return false;
-}
-
-bool lessNoCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return lowerCase(x) < lowerCase(y); });
-}
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lowerCase(x) == lowerCase(y);
-           });
-}
-
-bool startsWithNoCase(const std::string& text, const std::string& start) {
-    return text.size() >= start.size() && equalNoCase(text.substr(0, start.size()), start);
 }
 
 std::string copyTemporaryName(unsigned long processId, unsigned n) {

@@ -204,12 +204,5 @@ constexpr const char* kCopyTempPattern = "~chathoard-*.tmp"; // lists them, with
 std::string copyTemporaryName(unsigned long processId, unsigned n);
 // True for exactly the names copyTemporaryName makes, in any case.
 bool isCopyTemporaryName(const std::string& name);
-// ASCII lower case, as names and switches are compared.
-char lowerCase(char c);
-std::string lowerCase(std::string text);
-// Case-insensitive ASCII ordering and equality used for names.
-bool lessNoCase(const std::string& a, const std::string& b);
-bool equalNoCase(const std::string& a, const std::string& b);
-bool startsWithNoCase(const std::string& text, const std::string& start);
 
 } // namespace ch

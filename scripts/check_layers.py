@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
-"""Fails on an #include that points up the program's layers.
+"""Fails on an #include that points up the program's layers, on one that lets the backup engine
+see the window, and on headers that include each other.
 
-The layers, lowest first: azip32 (the archiving library, on its own), platform, selection,
-backup, about, app. A file may include its own layer and the layers below it. Each layer's
+The layers, lowest first: azip32 (the archiving library, on its own), platform, backup, about,
+app. A file may include its own layer and the layers below it. Each layer's
 win32/ folder stands just above its portable part: it may include that part, the layers
 below and their win32/ folders, while portable code never includes a win32/ header. Tests,
 benches and tools stand above everything and are not checked.
+
+The backup engine gets a file system, an archiver and a progress control: a backup/ file
+never includes the services bag (with its message boxes) or the control models. And no two
+headers of the program include each other, directly or through others.
 
   scripts/check_layers.py [ROOT]     exit 0 when every include points down or sideways,
                                      else 1 with one line for each that points up
@@ -15,7 +20,9 @@ import re
 import subprocess
 import sys
 
-LAYERS = ["azip32", "platform", "selection", "backup", "about", "app"]
+LAYERS = ["azip32", "platform", "backup", "about", "app"]
+# What the engine must not see: the window's services (message boxes among them) and controls.
+ENGINE_FORBIDDEN = {"platform/services.h", "platform/controls.h", "platform/win32/win32_dialogs.h"}
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', re.M)
 
 
@@ -49,7 +56,35 @@ def violations(root, files):
             target = place(match.group(1))
             if target is not None and not allowed(source, target):
                 found.append(f"{name}:{line_no}: includes {match.group(1)}, a layer above it")
+            elif name.startswith("backup/") and match.group(1) in ENGINE_FORBIDDEN:
+                found.append(f"{name}:{line_no}: includes {match.group(1)}, which the backup "
+                             "engine must not see")
     return found
+
+
+def include_loops(root, files):
+    """Each cycle of headers including headers, as "a.h -> b.h -> a.h", once."""
+    graph = {}
+    for name in files:
+        if name.endswith(".h") and place(name) is not None:
+            with open(os.path.join(root, name), encoding="utf-8", errors="replace") as f:
+                graph[name] = [m.group(1) for m in INCLUDE.finditer(f.read())]
+    loops, state = [], {}
+
+    def visit(node, path):
+        state[node] = "open"
+        for nxt in graph.get(node, []):
+            if state.get(nxt) == "open":
+                loop = path[path.index(nxt):] + [nxt]
+                loops.append(" -> ".join(loop) + ": headers that include each other")
+            elif nxt in graph and nxt not in state:
+                visit(nxt, path + [nxt])
+        state[node] = "done"
+
+    for node in sorted(graph):
+        if node not in state:
+            visit(node, [node])
+    return loops
 
 
 def main():
@@ -57,11 +92,11 @@ def main():
                            os.path.join(os.path.dirname(__file__), ".."))
     files = subprocess.run(["git", "ls-files", "*.cpp", "*.h"], cwd=root, check=True,
                            capture_output=True, text=True).stdout.split()
-    found = violations(root, files)
+    found = violations(root, files) + include_loops(root, files)
     for line in found:
         print(line)
     if found:
-        print(f"layers: {len(found)} includes point up")
+        print(f"layers: {len(found)} includes point up, or let the engine see the window, or loop")
         return 1
     print(f"layers: every include of {len(files)} files points down or sideways")
     return 0

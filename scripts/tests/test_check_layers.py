@@ -18,7 +18,9 @@ class CheckLayersTest(unittest.TestCase):
             "app/win32/main_window.cpp": ("platform/win32/gui_views.h", False),
             "app/command_line.cpp": ("about/menu_commands.h", False),
             "backup/verify.cpp": ("azip32/zip_format.h", False),
-            "selection/folder_detection.cpp": ("selection/drive_selection.h", False),
+            "backup/restore.cpp": ("platform/services.h", True),
+            "backup/database_detection.cpp": ("platform/controls.h", True),
+            "app/selection_handlers.cpp": ("backup/database_detection.h", False),
             "tests/unit/form1_test.cpp": ("app/form1.h", False),
         }
         with tempfile.TemporaryDirectory() as root:
@@ -27,9 +29,21 @@ class CheckLayersTest(unittest.TestCase):
                 with open(os.path.join(root, name), "w") as f:
                     f.write(f'#include <string>\n\n#include "{include}"\n')
             found = check_layers.violations(root, list(cases))
-        expected = [f"{name}:3: includes {include}, a layer above it"
-                    for name, (include, up) in cases.items() if up]
-        self.assertEqual(found, expected)
+        self.assertEqual([line.split(",")[0] for line in found],
+                         [f"{name}:3: includes {include}" for name, (include, up) in cases.items()
+                          if up])
+
+    def test_headers_that_include_each_other_are_a_loop(self):
+        headers = {"app/a.h": "app/b.h", "app/b.h": "app/c.h", "app/c.h": "app/a.h",
+                   "app/d.h": "app/a.h"}
+        with tempfile.TemporaryDirectory() as root:
+            os.makedirs(os.path.join(root, "app"))
+            for name, include in headers.items():
+                with open(os.path.join(root, name), "w") as f:
+                    f.write(f'#pragma once\n#include "{include}"\n')
+            loops = check_layers.include_loops(root, sorted(headers))
+        self.assertEqual(loops, ["app/a.h -> app/b.h -> app/c.h -> app/a.h: headers that include "
+                                 "each other"])
 
 
 if __name__ == "__main__":

@@ -10,10 +10,10 @@
 #include "app/frm_check.h"
 #include "app/frm_password.h"
 #include "app/password_command_line.h"
+#include "app/selection_handlers.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "backup/zip_backup.h"
-#include "selection/folder_detection.h"
 #include "tests/support/fake_services.h"
 #include "tests/unit/azip32_test_files.h"
 

@@ -2,10 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "backup/database_detection.h"
 #include "backup/generations.h"
 #include "backup/one_at_a_time.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 #include "tests/support/fake_services.h"
 
 namespace ch {

@@ -5,10 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/selection_handlers.h"
 #include "backup/normal_backup.h"
 #include "backup/zip_backup.h"
 #include "platform/runtime_error.h"
-#include "selection/folder_detection.h"
 #include "tests/unit/backup_scene.h"
 #include "tests/unit/zip_backup_checks.h"
 

@@ -8,10 +8,10 @@
 #include "app/backup_window.h"
 #include "app/command_line.h"
 #include "app/frm_check.h"
+#include "app/selection_handlers.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "backup/zip_reader.h"
-#include "selection/folder_detection.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/zip_maker.h"
 

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "app/selection_handlers.h"
 #include "platform/runtime_error.h"
-#include "selection/drive_selection.h"
-#include "selection/folder_detection.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/scripted_dialogs.h"
 

@@ -1,8 +1,9 @@
 #pragma once
+// Where the messenger keeps its database, and what a folder holds of it.
 #include <string>
 #include <vector>
 
-#include "platform/controls.h"
+#include "platform/file_system.h"
 
 namespace ch {
 
@@ -14,9 +15,6 @@ std::string databaseFolder(const std::string& messengerFolder);
 // The database file name in messengerFolder's "db" subfolder.
 std::string databaseFile(const std::string& messengerFolder, const std::string& name);
 
-extern const char* const kFoundCaption;    // "ICQ Directory found !"
-extern const char* const kNotFoundCaption; // "No ICQ Directory found"
-
 // What a messenger folder holds: the database files of its "db" subfolder, found when there
 // is at least one. A subfolder that cannot be read holds none.
 struct MessengerDatabase {
@@ -25,9 +23,5 @@ struct MessengerDatabase {
     std::vector<std::string> files;
 };
 MessengerDatabase findMessengerDatabase(FileSystem& fs, const std::string& messengerFolder);
-
-// Raised by Dir1 after its Path changed: points File1 at Dir1's "db" subfolder and records in
-// Label1 whether it holds database files.
-void Dir1_Change(FileSystem& fs, const FolderList& Dir1, FileList& File1, Label& Label1);
 
 } // namespace ch

@@ -1,11 +1,9 @@
-#include "selection/folder_detection.h"
+#include "backup/database_detection.h"
 
 #include "platform/runtime_error.h"
 
 namespace ch {
 
-const char* const kFoundCaption = "ICQ Directory found !";
-const char* const kNotFoundCaption = "No ICQ Directory found";
 const char* const kDatabasePatterns = "*.dat;*.idx";
 
 std::string databaseFolder(const std::string& messengerFolder) {
@@ -26,15 +24,6 @@ MessengerDatabase findMessengerDatabase(FileSystem& fs, const std::string& messe
     database.readable = true;
     database.found = !database.files.empty();
     return database;
-}
-
-void Dir1_Change(FileSystem& fs, const FolderList& Dir1, FileList& File1, Label& Label1) {
-    const MessengerDatabase database = findMessengerDatabase(fs, Dir1.Path());
-    // A db subfolder that cannot be read leaves File1's earlier list, but the verdict must not
-    // go on claiming a database here: the backups read from Dir1's path, not from File1's.
-    if (database.readable)
-        File1.show(databaseFolder(Dir1.Path()), database.files);
-    Label1.setCaption(database.found ? kFoundCaption : kNotFoundCaption);
 }
 
 } // namespace ch

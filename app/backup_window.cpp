@@ -1,5 +1,7 @@
 #include "app/backup_window.h"
 
+#include "app/backup_messages.h"
+
 #include "app/frm_password.h"
 #include "app/selection_handlers.h"
 #include "backup/database_detection.h"
@@ -44,8 +46,10 @@ std::string backupWorkTitle(BackupKind kind) {
     return kind == BackupKind::Zip ? "ZIP Backup" : "Normal Backup";
 }
 
-BackupOutcome showBackupResult(Dialogs& dialogs, const BackupResult& result) {
-    dialogs.msgBox(result.text, result.warning ? vbExclamation : vbInformation, result.title);
+BackupOutcome showBackupResult(Dialogs& dialogs, const BackupJob& job, const BackupResult& result) {
+    const BackupMessage message = backupMessage(job, result);
+    dialogs.msgBox(message.boxText(), message.warning ? vbExclamation : vbInformation,
+                   message.title);
     return result.outcome;
 }
 

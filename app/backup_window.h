@@ -25,9 +25,9 @@ std::string windowPassword(const Services& s);
 // What the progress window of a backup is titled: the caption of its button.
 std::string backupWorkTitle(BackupKind kind);
 
-// Shows a backup's result in its box (exclamation for a warning, information otherwise) and
+// Shows the result of job in its box (exclamation for a warning, information otherwise) and
 // returns its outcome.
-BackupOutcome showBackupResult(Dialogs& dialogs, const BackupResult& result);
+BackupOutcome showBackupResult(Dialogs& dialogs, const BackupJob& job, const BackupResult& result);
 
 // When the messenger folder holds an interrupted restore, asks whether to put the previous
 // database back as db and does so on OK. True when it did.

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/backup_messages.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -396,20 +398,13 @@ std::string summaryLine(FileSystem& fs, const BackupJob& job, const BackupResult
     return line + ", " + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds") + ".";
 }
 
-// A written backup's report: the box's text on one line, then each older backup deleted or
-// kept (and the clock's warning) on a line of its own.
-void reportResult(Console& console, const BackupResult& result) {
-    std::string text = result.text;
-    for (auto it = result.warnings.rbegin(); it != result.warnings.rend(); ++it) {
-        const std::string tail = "\r\n" + *it;
-        if (text.size() >= tail.size() &&
-            text.compare(text.size() - tail.size(), tail.size(), tail) == 0)
-            text.erase(text.size() - tail.size());
-    }
-    console.message(text, result.title, result.warning);
-    for (const std::string& line : result.warnings)
-        console.report(line, result.warning && line.rfind("Deleted", 0) != 0 &&
-                                 line.rfind("Kept", 0) != 0);
+// A backup's report: the box's text on one line, then each older backup deleted or kept (and
+// the clock's warning) on a line of its own.
+void reportResult(Console& console, const BackupJob& job, const BackupResult& result) {
+    const BackupMessage message = backupMessage(job, result);
+    console.message(message.text, message.title, message.warning);
+    for (const ReportLine& line : message.lines)
+        console.report(line.text, line.warning);
 }
 
 // What Ctrl+C before the backup began says: nothing was touched.
@@ -477,7 +472,7 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
     job.destination = cl.destinationFolder;
     // Refused before the folder is made: a backup inside the database is never begun.
     if (const auto refused = destinationInsideDatabase(job, s.fs)) {
-        console.message(refused->text, refused->title, true);
+        reportResult(console, job, *refused);
         return exitCodeFor(refused->outcome);
     }
     if (!destinationReady(console, s.fs, cl.destinationFolder))
@@ -527,7 +522,7 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
         job.stamp = newGenerationStamp(s.fs, job.destination, zip, clock, waiting.sleep);
     const int64_t started = waiting.elapsedSeconds();
     const BackupResult result = runBackup(job, {s.fs, s.archiver});
-    reportResult(console, result);
+    reportResult(console, job, result);
     const BackupOutcome outcome = result.outcome;
     const int code = exitCodeFor(outcome);
     // ICQ started during the run and a copy met its database open.

@@ -62,7 +62,7 @@ BackupOutcome Form1::backUp(BackupKind kind) {
     // The program is closing: no box, unless the backup ended before the Cancel was heard.
     if (s_.work.closing() && result.outcome == BackupOutcome::Cancelled)
         return result.outcome;
-    return showBackupResult(s_.dialogs, result);
+    return showBackupResult(s_.dialogs, job, result);
 }
 
 BackupOutcome Form1::Command1_Click() {

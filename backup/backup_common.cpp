@@ -11,12 +11,6 @@ constexpr unsigned long kFilenameExcedRange = 206; // ERROR_FILENAME_EXCED_RANGE
 
 } // namespace
 
-const char* const kCompletionWords = "Your ICQ backup has been succesfully copied to: ";
-const char* const kDoneTitle = "Done !";
-const char* const kBackupFailedTitle = "Backup failed";
-const char* const kCleanUpIncompleteTitle = "Clean-up incomplete";
-const char* const kBackupCancelledTitle = "Backup cancelled";
-
 std::string plainReason(const RuntimeError& e) {
     switch (e.number()) {
     case errFileNotFound:
@@ -55,46 +49,35 @@ std::string plainReason(const RuntimeError& e) {
     }
 }
 
-std::string filesCopiedText(int copied, int total) {
-    return std::to_string(copied) + " of " + std::to_string(total) +
-           (total == 1 ? " file was copied" : " files were copied");
-}
-
-BackupResult backupFailure(const std::string& text, BackupOutcome outcome,
-                           std::optional<BackupCause> cause) {
+BackupResult backupFailure(BackupCause cause, BackupOutcome outcome) {
     BackupResult result;
     result.outcome = outcome;
     result.cause = std::move(cause);
-    result.title = kBackupFailedTitle;
-    result.text = text;
-    result.warning = true;
     return result;
 }
 
-BackupCause causeOf(const std::string& file, const RuntimeError& e, const std::string& from,
-                    const std::string& to) {
-    return {file, plainReason(e), e.number(), from, to};
+BackupCause causeOf(BackupStep step, const std::string& file, const RuntimeError& e,
+                    const std::string& from, const std::string& to) {
+    BackupCause cause;
+    cause.step = step;
+    cause.file = file;
+    cause.error = e;
+    cause.errorNumber = e.number();
+    cause.from = from;
+    cause.to = to;
+    return cause;
 }
 
-BackupResult backupDone(const std::string& written, const std::string& text) {
+BackupResult backupDone(const std::string& written) {
     BackupResult result;
     result.written = written;
-    result.title = kDoneTitle;
-    result.text = text;
     return result;
 }
 
-BackupResult backupCancelled(const BackupJob& job, const std::optional<std::string>& leftOver) {
+BackupResult backupCancelled(std::vector<LeftOver> leftOvers) {
     BackupResult result;
     result.outcome = BackupOutcome::Cancelled;
-    result.title = kBackupCancelledTitle;
-    result.text =
-        std::string(job.kind == BackupKind::Zip ? "The ZIP Backup" : "The Normal Backup") +
-        " was cancelled. Nothing in " + job.destination + " was changed.";
-    if (leftOver) {
-        result.text += "\r\n\r\n" + *leftOver;
-        result.warning = true;
-    }
+    result.leftOvers = std::move(leftOvers);
     return result;
 }
 

@@ -9,33 +9,20 @@
 
 namespace ch {
 
-// The opening words of both completion boxes (the misspelling is the program's own text).
-extern const char* const kCompletionWords; // "Your ICQ backup has been succesfully copied to: "
-extern const char* const kDoneTitle;       // "Done !"
-extern const char* const kBackupFailedTitle;
-extern const char* const kCleanUpIncompleteTitle; // "Clean-up incomplete"
-extern const char* const kBackupCancelledTitle;   // "Backup cancelled"
-
 // Why an operation failed, in plain words for an error box: a lower-case clause without a
 // final full stop, e.g. "the disk is full".
 std::string plainReason(const RuntimeError& e);
 
-// "2 of 5 files were copied" (singular for a list of one).
-std::string filesCopiedText(int copied, int total);
-
-// The result of a failed backup: text is its error box.
-BackupResult backupFailure(const std::string& text, BackupOutcome outcome = BackupOutcome::Failed,
-                           std::optional<BackupCause> cause = std::nullopt);
-// The cause of an error e met at file.
-BackupCause causeOf(const std::string& file, const RuntimeError& e, const std::string& from = {},
-                    const std::string& to = {});
-// The "Done !" result of a backup written to written.
-BackupResult backupDone(const std::string& written, const std::string& text);
-// The result of a job that was cancelled: "The ZIP Backup was cancelled. Nothing in <its
-// destination> was changed.", an information box. leftOver, when the clean-up could not
-// remove all this run's temporary files, is added and makes it a warning.
-BackupResult backupCancelled(const BackupJob& job,
-                             const std::optional<std::string>& leftOver = std::nullopt);
+// The result of a backup that failed at a step.
+BackupResult backupFailure(BackupCause cause, BackupOutcome outcome = BackupOutcome::Failed);
+// The cause of an error e met at a step on file.
+BackupCause causeOf(BackupStep step, const std::string& file, const RuntimeError& e,
+                    const std::string& from = {}, const std::string& to = {});
+// The result of a backup written to written.
+BackupResult backupDone(const std::string& written);
+// The result of a job that was cancelled before it wrote anything; leftOvers are the temporary
+// files its clean-up could not remove.
+BackupResult backupCancelled(std::vector<LeftOver> leftOvers = {});
 
 // A job's progress by bytes over the whole job, told to its WorkControl, and its Cancel. With
 // an empty control it tells nothing and costs nothing.

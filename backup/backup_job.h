@@ -9,6 +9,7 @@
 
 #include "platform/archiver.h"
 #include "platform/file_system.h"
+#include "platform/runtime_error.h"
 #include "platform/work_progress.h"
 
 namespace ch {
@@ -50,26 +51,73 @@ enum class BackupOutcome {
     Cancelled
 };
 
-// What made a backup fail, where one step names it.
+// The step that stopped a backup, or that it could not finish. The engine states it with the
+// files and errors involved; the front ends put it into words (app/backup_messages).
+enum class BackupStep {
+    None,
+    DestinationIsDatabase,     // file: the backup folder; to: the database folder
+    DestinationInsideDatabase, // file: the backup folder; to: the database folder
+    DestinationIsStaging,      // file: the backup folder; files: the copies still claimed there
+    CopyDatabaseFile,          // file: its name; from, to; folder: the backup folder
+    ReplaceDatabaseCopy,       // the same, after copied of total copies took their places
+    ClearStaging,              // files: copies an earlier ZIP Backup made and could not delete
+    StagingNamesInTheWay,      // files: what the staged copies would replace
+    MakeStagingFolder,         // file: the staging folder as it can be shown
+    StageDatabaseFile,         // file: its name; from, to
+    WriteListFile,             // file: the list file
+    Encrypt,                   // the archiving library cannot encrypt
+    PackArchive,               // libraryResult, or error; from: a staged copy it could not read
+    MakeGenerationFolder,      // file: the new backup's folder
+    RenameGeneration,          // from, to
+    DeleteOlderBackups,        // file: the first older backup that could not go; keep
+    WaitForOtherBackup,        // waitMilliseconds: how long another backup held the lock
+};
+
+// What stopped a backup: the step, the file or folder, and the error the system gave.
 struct BackupCause {
-    std::string file; // the file or folder that could not be copied, made or written
-    std::string reason;
+    BackupStep step = BackupStep::None;
+    std::string file;
+    std::optional<RuntimeError> error;
     int errorNumber = 0; // the run-time error, or the archiving library's result
     std::string from;
     std::string to;
+    std::string folder;
+    std::vector<std::string> files;
+    int copied = 0; // files copied before the one that failed
+    int total = 0;
+    int keep = 0;
+    unsigned waitMilliseconds = 0;
+};
+
+// A temporary file or folder of a ZIP Backup that its clean-up could not delete.
+struct LeftOver {
+    enum class Kind { StagedCopy, StagingFolder, ListFile, ListFileNotRewritten } kind;
+    std::string path;
+    RuntimeError error;
+};
+
+// An older generation pruning did not delete, and why.
+struct KeptGeneration {
+    std::string path;
+    bool link = false; // a junction or symbolic link; else it holds files not written here
+};
+
+// What pruning older generations did, once the new one is written.
+struct Pruning {
+    std::vector<std::string> deleted;
+    std::vector<KeptGeneration> kept;
+    std::optional<std::string> newer; // a generation newer than the new one: nothing was pruned
 };
 
 struct BackupResult {
     BackupOutcome outcome = BackupOutcome::Done;
     std::string written; // the archive or folder written, once it is
+    std::string archive; // the archive a ZIP Backup writes, written or not
     std::optional<BackupCause> cause;
-    // What a written backup adds to its report: older generations deleted or kept, a clock
-    // that seems behind.
-    std::vector<std::string> warnings;
-    // The report, as one box shows it: a warning takes the exclamation icon.
-    std::string title;
-    std::string text;
-    bool warning = false;
+    // Temporary files a ZIP Backup could not delete: they turn Done into CleanUpIncomplete and
+    // are told beside a failure or a cancel.
+    std::vector<LeftOver> leftOvers;
+    Pruning pruning;
 };
 
 // What the engine works with.

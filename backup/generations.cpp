@@ -62,17 +62,13 @@ std::vector<std::string> surplus(std::vector<std::string> names, const std::stri
     return names;
 }
 
-// What pruning did, for the completion box, and its first failure.
-struct Pruned {
-    std::vector<std::string> deleted;
-    std::vector<std::string> kept;    // generation folders not this program's to delete, and why
-    std::optional<std::string> newer; // a generation newer than the new one: nothing was pruned
-    std::optional<std::string> failure;
+// What pruning did, and its first failure.
+struct Pruned : Pruning {
+    std::optional<BackupCause> failure;
 
     void fail(const std::string& path, const RuntimeError& e) {
         if (!failure)
-            failure = "The older backup " + path +
-                      " could not be deleted.\r\nReason: " + plainReason(e) + ".";
+            failure = causeOf(BackupStep::DeleteOlderBackups, path, e);
     }
 };
 
@@ -100,26 +96,14 @@ std::optional<std::string> newerGeneration(FileSystem& fs, const std::string& de
 // not say "Done !" while it has not done all it was asked.
 BackupResult finish(BackupResult result, const Pruned& pruned, int keep) {
     if (pruned.failure) {
-        BackupResult failed = backupFailure("The backup " + result.written +
-                                            " was written, but older backups could not all be "
-                                            "deleted to keep " +
-                                            std::to_string(keep) + ".\r\n\r\n" + *pruned.failure);
+        BackupCause cause = *pruned.failure;
+        cause.keep = keep;
+        BackupResult failed = backupFailure(cause);
         failed.written = result.written;
+        failed.archive = result.archive;
         return failed;
     }
-    if (pruned.newer) {
-        result.warnings.push_back(
-            "No older backup was deleted: " + *pruned.newer +
-            " is newer than this one. The computer's clock may be behind; check its date and "
-            "time. Until it is right, every backup here is kept.");
-        result.warning = true;
-    }
-    for (const std::string& path : pruned.deleted)
-        result.warnings.push_back("Deleted the older backup " + path);
-    for (const std::string& why : pruned.kept)
-        result.warnings.push_back("Kept the older backup " + why);
-    for (const std::string& line : result.warnings)
-        result.text += "\r\n" + line;
+    result.pruning = pruned;
     return result;
 }
 
@@ -219,12 +203,11 @@ Pruned pruneFolders(FileSystem& fs, const std::string& destination, const std::s
         const std::string path = joined(destination, name);
         try {
             if (std::find(links.begin(), links.end(), name) != links.end()) {
-                pruned.kept.push_back(path + ", which is a junction or symbolic link to another "
-                                             "folder; Chathoard does not delete through it");
+                pruned.kept.push_back({path, true});
                 continue;
             }
             if (!onlyDatabaseFiles(fs, path)) {
-                pruned.kept.push_back(path + ", which holds files that Chathoard did not write");
+                pruned.kept.push_back({path, false});
                 continue;
             }
             // Renamed first, so that a deletion stopped part-way leaves a folder that says it
@@ -296,7 +279,7 @@ void tellPruning(const BackupJob& job, FileSystem& fs, uint64_t passes) {
 
 BackupResult zipGeneration(const BackupJob& job, const BackupTools& tools) {
     if (job.control.cancelled())
-        return backupCancelled(job);
+        return backupCancelled();
     const std::string name = generationArchiveName(job.stamp);
     removeInterruptedGenerationArchives(tools.fs, job.destination);
     BackupJob archive = job;
@@ -315,16 +298,13 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
     const std::string incomplete = joined(destination, incompleteGenerationName(job.stamp));
     const std::string complete = joined(destination, job.stamp);
     if (job.control.cancelled())
-        return backupCancelled(job);
+        return backupCancelled();
     removeIncompleteGenerations(fs, destination);
 
     try {
         fs.makeFolder(incomplete);
     } catch (const RuntimeError& e) {
-        return backupFailure(
-            "The folder " + incomplete +
-                " for the new backup could not be created.\r\nReason: " + plainReason(e) + ".",
-            BackupOutcome::Failed, causeOf(incomplete, e));
+        return backupFailure(causeOf(BackupStep::MakeGenerationFolder, incomplete, e));
     }
     // The copies go where a folder list showing the new folder would put them.
     BackupJob copies = job;
@@ -335,20 +315,18 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
         removeIncompleteFolder(fs, incomplete);
         const bool cancelled =
             copied.outcome == BackupOutcome::Done || copied.outcome == BackupOutcome::Cancelled;
-        return cancelled ? backupCancelled(job) : copied;
+        return cancelled ? backupCancelled() : copied;
     }
     try {
         fs.rename(incomplete, complete);
     } catch (const RuntimeError& e) {
         removeIncompleteFolder(fs, incomplete);
-        return backupFailure("The copies in " + incomplete + " could not be renamed to " +
-                                 complete + ".\r\nReason: " + plainReason(e) +
-                                 ".\r\n\r\nThe backup is not complete.",
-                             BackupOutcome::Failed, causeOf(incomplete, e, incomplete, complete));
+        return backupFailure(
+            causeOf(BackupStep::RenameGeneration, incomplete, e, incomplete, complete));
     }
     tellPruning(job, fs, 1);
-    return finish(backupDone(complete, kCompletionWords + complete + "\r\n"),
-                  pruneFolders(fs, destination, job.stamp, *job.keep), *job.keep);
+    return finish(backupDone(complete), pruneFolders(fs, destination, job.stamp, *job.keep),
+                  *job.keep);
 }
 
 } // namespace ch

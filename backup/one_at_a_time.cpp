@@ -6,25 +6,13 @@ std::string waitedSeconds(unsigned waitMilliseconds) {
     return std::to_string((waitMilliseconds + 999) / 1000);
 }
 
-const char* const kAnotherBackupTitle = "Another backup is running";
-
-std::string anotherBackupText(unsigned waitMilliseconds) {
-    return "Another backup is running on this computer (a scheduled backup, or Chathoard in "
-           "another window). This one waited " +
-           waitedSeconds(waitMilliseconds) +
-           " seconds for it and did not start; nothing was written.\r\n\r\nBack up again when "
-           "the other backup has finished.";
-}
-
 namespace {
 
 BackupResult anotherBackupRunning(unsigned waitMilliseconds) {
-    BackupResult refused;
-    refused.outcome = BackupOutcome::AnotherBackupRunning;
-    refused.title = kAnotherBackupTitle;
-    refused.text = anotherBackupText(waitMilliseconds);
-    refused.warning = true;
-    return refused;
+    BackupCause cause;
+    cause.step = BackupStep::WaitForOtherBackup;
+    cause.waitMilliseconds = waitMilliseconds;
+    return backupFailure(cause, BackupOutcome::AnotherBackupRunning);
 }
 
 } // namespace
@@ -40,8 +28,7 @@ BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds,
 BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds, const BackupJob& job,
                       const BackupTools& tools) {
     if (!lock.acquire(waitMilliseconds, job.control.cancelRequested))
-        return job.control.cancelled() ? backupCancelled(job)
-                                       : anotherBackupRunning(waitMilliseconds);
+        return job.control.cancelled() ? backupCancelled() : anotherBackupRunning(waitMilliseconds);
     const ReleaseAtEnd releaseAtEnd{lock};
     return runBackup(job, tools);
 }

@@ -15,13 +15,9 @@ constexpr unsigned kCommandLineLockWaitMs = 20000;
 // A lock wait in whole seconds, rounded up, as the boxes tell it.
 std::string waitedSeconds(unsigned waitMilliseconds);
 
-extern const char* const kAnotherBackupTitle; // "Another backup is running"
-// The exclamation box's text when the lock stayed taken for waitMilliseconds.
-std::string anotherBackupText(unsigned waitMilliseconds);
-
 // Takes lock (waiting up to waitMilliseconds), runs backup and lets the lock go before the
 // result is shown: a box left open must not hold up a scheduled backup. When the lock stays
-// taken, touches nothing and returns AnotherBackupRunning with the exclamation box's text.
+// taken, touches nothing and returns AnotherBackupRunning, with the wait.
 BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds,
                       const std::function<BackupResult()>& backup);
 

@@ -40,14 +40,10 @@ std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, File
     if (!inside)
         return std::nullopt;
     BackupCause cause;
+    cause.step = same ? BackupStep::DestinationIsDatabase : BackupStep::DestinationInsideDatabase;
     cause.file = job.destination;
-    cause.reason = "the backup folder is the database folder or inside it";
-    return backupFailure("The backup folder " + job.destination +
-                             (same ? " is ICQ's database folder."
-                                   : " lies inside ICQ's database folder " + db + ".") +
-                             "\r\nA backup must go elsewhere: choose a backup folder outside " +
-                             db + ".\r\n\r\nNothing was written.",
-                         BackupOutcome::Failed, cause);
+    cause.to = db;
+    return backupFailure(cause);
 }
 
 BackupResult runBackup(const BackupJob& job, const BackupTools& tools) {

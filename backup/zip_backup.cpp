@@ -15,18 +15,16 @@ namespace ch {
 namespace {
 
 // A failure inside the staging, copy or list-file steps. The run's one catch absorbs the
-// first failure of a run; a later one stops the run with text as its error box.
+// first failure of a run; a later one stops the run.
 struct RegionFailure {
-    std::string text;
+    BackupCause cause;
     bool databaseInUse = false; // a database file held open by another program
-    std::optional<BackupCause> cause;
 };
 
-// Stops the run at once; text is the error box.
+// Stops the run at once.
 struct StopRun {
-    std::string text;
+    BackupCause cause;
     bool databaseInUse = false;
-    std::optional<BackupCause> cause;
 };
 
 class ZipRun {
@@ -34,7 +32,6 @@ class ZipRun {
     ZipRun(const BackupJob& job, const BackupTools& tools)
         : job_(job), names_(job.databaseFiles), fs_(tools.fs), archiver_(tools.archiver),
           stagingFolder_(stagingFolderOf(job.stagingDrive)),
-          settingsPath_(settingsFilePath(job.programFolder)),
           listPath_(listFilePathOf(job.programFolder)), archiveName_(job.archiveName),
           archivePath_(job.destination + "\\" + job.archiveName), meter_(job.control) {}
 
@@ -46,24 +43,22 @@ class ZipRun {
     std::string stagedCopyOf(int i) const { return stagingFolder_ + "\\" + names_[i]; }
     std::string markPath() const { return stagingFolder_ + "\\" + kStagingFolderMark; }
     bool spendCatch();
-    std::optional<std::string> clearInterruptedRun();
-    std::optional<std::string> stagedNamesInTheWay();
+    std::optional<BackupCause> clearInterruptedRun();
+    std::optional<BackupCause> stagedNamesInTheWay();
     void makeStagingFolder();
     void copyStep();
     void writeListFile();
     void buildArchive();
-    std::string archiveResultReason(int32_t result);
+    BackupCause archiveFailure(int32_t result);
     bool packingProgress(int32_t stage, uint32_t doneKiB, uint32_t totalKiB);
-    std::optional<std::string> cleanUp();
-    std::string notWritten() const { return "The archive " + archivePath_ + " was not written."; }
-    std::string shownStagingFolder() const;
+    std::vector<LeftOver> cleanUp();
+    BackupResult ended(BackupResult result) const;
 
     const BackupJob& job_;
     const std::vector<std::string>& names_;
     FileSystem& fs_;
     Archiver& archiver_;
     const std::string stagingFolder_;
-    const std::string settingsPath_;
     const std::string listPath_;
     const std::string archiveName_;
     const std::string archivePath_;
@@ -84,28 +79,10 @@ class ZipRun {
     uint64_t databaseBytes_ = 0;
 };
 
-// A staging path on no drive, or not a path at all ("D::\chathoard"), reads as a missing file
-// or folder to the system; say what it really means.
-std::string stagingReason(const RuntimeError& e) {
-    const int n = e.number();
-    if (n == errFileNotFound || n == errPathNotFound || n == errBadFileNameOrNumber)
-        return "there is no such drive, or the path is not valid";
-    return plainReason(e);
-}
-
-// The staging folder as an error box can show it. Its drive part comes straight from
-// defaultdrive.ini, which may hold anything: control characters (a NUL would end the box's
-// text early) show as "?", and a setting too long to read is cut short, marked by "...".
-std::string ZipRun::shownStagingFolder() const {
-    constexpr size_t kShownLength = 40;
-    const std::string suffix = ":\\chathoard";
-    std::string drive = stagingFolder_.substr(0, stagingFolder_.size() - suffix.size());
-    for (char& c : drive)
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '?';
-    if (drive.size() > kShownLength)
-        drive = drive.substr(0, kShownLength) + "...";
-    return drive + suffix;
+// The result with the archive this run writes, whether it is written or not.
+BackupResult ZipRun::ended(BackupResult result) const {
+    result.archive = archivePath_;
+    return result;
 }
 
 bool ZipRun::spendCatch() {
@@ -116,8 +93,8 @@ bool ZipRun::spendCatch() {
 
 // A run that was killed part-way leaves its list file, staged copies and temporary files; they
 // go first, so that they neither take room on the staging drive nor stay there for good.
-// Returns the error box when a copy an earlier run left cannot be deleted yet.
-std::optional<std::string> ZipRun::clearInterruptedRun() {
+// Returns the cause when a copy an earlier run left cannot be deleted yet.
+std::optional<BackupCause> ZipRun::clearInterruptedRun() {
     const std::vector<std::string> stillThere =
         removeInterruptedStaging(fs_, listPath_, stagingFolder_);
     removeInterruptedCopies(fs_, stagingFolder_);
@@ -125,35 +102,28 @@ std::optional<std::string> ZipRun::clearInterruptedRun() {
     stagingOurs_ = fs_.fileExists(markPath());
     if (stillThere.empty())
         return std::nullopt;
-    std::string names;
-    for (const std::string& path : stillThere)
-        names += path + "\r\n";
-    return "The staging folder " + shownStagingFolder() +
-           " still holds copies an earlier backup made and could not delete:\r\n" + names +
-           "\r\nAnother program still has them open (a virus scanner checking them, say), so "
-           "this backup did not start. Try again in a while; the next backup deletes them "
-           "first.\r\n\r\n" +
-           notWritten();
+    BackupCause cause;
+    cause.step = BackupStep::ClearStaging;
+    cause.file = stagingFolder_;
+    cause.files = stillThere;
+    return cause;
 }
 
 // A file of the staging folder named like a database file is not this program's once the
 // leftovers are gone (a Normal Backup made into the folder, say): staging would replace it and
 // the clean-up delete it, so the run does not start.
-std::optional<std::string> ZipRun::stagedNamesInTheWay() {
-    std::string names;
+std::optional<BackupCause> ZipRun::stagedNamesInTheWay() {
+    BackupCause cause;
+    cause.step = BackupStep::StagingNamesInTheWay;
+    cause.file = stagingFolder_;
     for (int i = 0; i < count(); ++i) {
         const std::string stagedCopy = stagedCopyOf(i);
         if (fs_.fileExists(stagedCopy) || fs_.folderExists(stagedCopy))
-            names += stagedCopy + "\r\n";
+            cause.files.push_back(stagedCopy);
     }
-    if (names.empty())
+    if (cause.files.empty())
         return std::nullopt;
-    return "The staging folder " + shownStagingFolder() +
-           " already holds files named like the database files:\r\n" + names +
-           "\r\nThe backup would replace them and then delete them, so it did not start. Move "
-           "them elsewhere, or set another staging drive in defaultdrive.ini in the program "
-           "folder (" +
-           settingsPath_ + "), then try again.\r\n\r\n" + notWritten();
+    return cause;
 }
 
 void ZipRun::makeStagingFolder() {
@@ -162,14 +132,7 @@ void ZipRun::makeStagingFolder() {
     } catch (const RuntimeError& e) {
         // A folder left by an earlier run is used as it is, at the cost of the run's catch.
         if (!fs_.folderExists(stagingFolder_))
-            throw StopRun{"The staging folder " + shownStagingFolder() +
-                              " could not be created.\r\nReason: " + stagingReason(e) +
-                              ".\r\n\r\nIts drive comes from defaultdrive.ini in the program "
-                              "folder (" +
-                              settingsPath_ +
-                              "), which should hold one drive letter, such as C.\r\n\r\n" +
-                              notWritten(),
-                          false, BackupCause{stagingFolder_, stagingReason(e), e.number(), {}, {}}};
+            throw StopRun{causeOf(BackupStep::MakeStagingFolder, stagingFolder_, e)};
         spendCatch();
         return;
     }
@@ -192,11 +155,9 @@ void ZipRun::copyStep() {
         try {
             fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded, meter_.copyHook());
         } catch (const RuntimeError& e) {
-            throw RegionFailure{"The file " + names_[i] +
-                                    " could not be copied to the staging folder.\r\n\r\nFrom: " +
-                                    source + "\r\nTo: " + stagedCopy +
-                                    "\r\nReason: " + plainReason(e) + ".\r\n\r\n" + notWritten(),
-                                fs_.fileInUse(source), causeOf(names_[i], e, source, stagedCopy)};
+            throw RegionFailure{
+                causeOf(BackupStep::StageDatabaseFile, names_[i], e, source, stagedCopy),
+                fs_.fileInUse(source)};
         }
         const auto [at, added] =
             stagedIndex_.try_emplace(fs_.caseFolded(stagedCopy), stagedCopies_.size());
@@ -216,28 +177,29 @@ void ZipRun::writeListFile() {
             list.writeLine(stagedCopyOf(i));
         list.close();
     } catch (const RuntimeError& e) {
-        throw RegionFailure{"The list file " + listPath_ + " could not be written.\r\nReason: " +
-                                plainReason(e) + ".\r\n\r\n" + notWritten(),
-                            false, causeOf(listPath_, e)};
+        throw RegionFailure{causeOf(BackupStep::WriteListFile, listPath_, e)};
     }
 }
 
-// addZIP's result in plain words; an undocumented code is shown as well. The library does not
-// say which file it could not read: the staged copies are tried to name it.
-std::string ZipRun::archiveResultReason(int32_t result) {
+// What addZIP's failing result means. The library does not say which file it could not read:
+// the staged copies are tried to name it.
+BackupCause ZipRun::archiveFailure(int32_t result) {
     if (result == AZIP_ERR_SOURCE_FILE) {
         for (const StagingClaim& staged : stagedCopies_) {
-            const std::string& stagedCopy = staged.path;
             try {
-                fs_.checkReadable(stagedCopy);
+                fs_.checkReadable(staged.path);
             } catch (const RuntimeError& e) {
-                return "the staged copy " + stagedCopy + " could not be read: " + plainReason(e);
+                BackupCause cause = causeOf(BackupStep::PackArchive, archivePath_, e, staged.path);
+                cause.errorNumber = result;
+                return cause;
             }
         }
     }
-    const bool documented = result >= AZIP_ERR_NOT_SET && result <= AZIP_ERR_INTERNAL;
-    return std::string(azipResultText(result)) +
-           (documented ? "" : " (code " + std::to_string(result) + ")");
+    BackupCause cause;
+    cause.step = BackupStep::PackArchive;
+    cause.file = archivePath_;
+    cause.errorNumber = result;
+    return cause;
 }
 
 // The library's word on how far it is, as the job's bytes: the packing counts the database's
@@ -281,14 +243,10 @@ void ZipRun::buildArchive() {
         const int32_t result = archiver_.addZIP();
         if (result == AZIP_ERR_CANCELLED && control.cancelled())
             throw WorkCancelled{};
-        if (result != 0) {
-            const std::string reason = archiveResultReason(result);
-            throw StopRun{notWritten() + "\r\nReason: " + reason + ".", false,
-                          BackupCause{archivePath_, reason, result, {}, {}}};
-        }
+        if (result != 0)
+            throw StopRun{archiveFailure(result)};
     } catch (const RuntimeError& e) {
-        throw StopRun{notWritten() + "\r\nReason: " + plainReason(e) + ".", false,
-                      causeOf(archivePath_, e)};
+        throw StopRun{causeOf(BackupStep::PackArchive, archivePath_, e)};
     }
 }
 
@@ -297,11 +255,10 @@ void ZipRun::buildArchive() {
 // failure and returns what each one left behind. The copies that stay are what the list file
 // then names, each with its size and time, so that the next run deletes them and nothing
 // that takes their names later.
-std::optional<std::string> ZipRun::cleanUp() {
-    std::optional<std::string> leftOver;
-    auto note = [&](const std::string& what, const RuntimeError& e) {
-        leftOver = (leftOver ? *leftOver + "\r\n" : std::string()) + what +
-                   " could not be deleted.\r\nReason: " + plainReason(e) + ".";
+std::vector<LeftOver> ZipRun::cleanUp() {
+    std::vector<LeftOver> leftOver;
+    auto note = [&](LeftOver::Kind kind, const std::string& path, const RuntimeError& e) {
+        leftOver.push_back({kind, path, e});
     };
     std::vector<StagingClaim> left;
     for (const StagingClaim& staged : stagedCopies_) {
@@ -311,7 +268,7 @@ std::optional<std::string> ZipRun::cleanUp() {
             if (e.number() == errFileNotFound)
                 continue;
             left.push_back(staged.identified ? staged : claimOf(fs_, staged.path));
-            note("The staged copy " + staged.path, e);
+            note(LeftOver::Kind::StagedCopy, staged.path, e);
         }
     }
     const bool copiesGone = left.empty();
@@ -326,33 +283,28 @@ std::optional<std::string> ZipRun::cleanUp() {
         } catch (const RuntimeError& e) {
             // 75: other files of the staging folder keep it; 76: it is already gone.
             if (e.number() != errPathFileAccess && e.number() != errPathNotFound)
-                note("The staging folder " + stagingFolder_, e);
+                note(LeftOver::Kind::StagingFolder, stagingFolder_, e);
         }
     }
     if (listFileMade_) {
         try {
             writeStagingClaims(fs_, listPath_, left);
         } catch (const RuntimeError& e) {
-            if (copiesGone)
-                note("The list file " + listPath_, e);
-            else
-                leftOver = *leftOver + "\r\nThe list file " + listPath_ +
-                           " could not be rewritten.\r\nReason: " + plainReason(e) + ".";
+            note(copiesGone ? LeftOver::Kind::ListFile : LeftOver::Kind::ListFileNotRewritten,
+                 listPath_, e);
         }
     }
-    if (!copiesGone)
-        *leftOver += "\r\n\r\nThe next backup deletes what is left.";
     return leftOver;
 }
 
 BackupResult ZipRun::run() {
     if (job_.control.cancelled())
-        return backupCancelled(job_);
-    std::optional<std::string> inTheWay = clearInterruptedRun();
+        return ended(backupCancelled());
+    std::optional<BackupCause> inTheWay = clearInterruptedRun();
     if (!inTheWay)
         inTheWay = stagedNamesInTheWay();
     if (inTheWay)
-        return backupFailure(*inTheWay);
+        return ended(backupFailure(*inTheWay));
     // The library keeps a password until it is replaced: this run's is set (or none) before
     // any work, and none is left behind.
     struct ForgetPassword {
@@ -360,9 +312,10 @@ BackupResult ZipRun::run() {
         ~ForgetPassword() { archiver.addZIP_SetPassword({}); }
     } forget{archiver_};
     if (!archiver_.addZIP_SetPassword(job_.password) && !job_.password.empty()) {
-        const std::string reason = kCannotEncryptReason;
-        return backupFailure(notWritten() + "\r\nReason: " + reason + ".", BackupOutcome::Failed,
-                             BackupCause{archivePath_, reason, 0, {}, {}});
+        BackupCause cause;
+        cause.step = BackupStep::Encrypt;
+        cause.file = archivePath_;
+        return ended(backupFailure(cause));
     }
     databaseBytes_ = databaseBytes(job_, fs_, &sizes_);
     meter_.setTotal(3 * databaseBytes_);
@@ -378,19 +331,19 @@ BackupResult ZipRun::run() {
                 break;
             } catch (const RegionFailure& failure) {
                 if (!spendCatch())
-                    throw StopRun{failure.text, failure.databaseInUse, failure.cause};
+                    throw StopRun{failure.cause, failure.databaseInUse};
             }
         }
         buildArchive();
     } catch (const WorkCancelled&) {
         // Until the library has put the archive in place, Cancel undoes the run as a failure
         // does: the staged copies, the list file and a staging folder it made go.
-        return backupCancelled(job_, cleanUp());
+        return ended(backupCancelled(cleanUp()));
     } catch (const StopRun& stop) {
-        const std::optional<std::string> leftOver = cleanUp();
-        return backupFailure(
-            leftOver ? stop.text + "\r\n\r\n" + *leftOver : stop.text,
-            stop.databaseInUse ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed, stop.cause);
+        BackupResult failed = backupFailure(
+            stop.cause, stop.databaseInUse ? BackupOutcome::DatabaseInUse : BackupOutcome::Failed);
+        failed.leftOvers = cleanUp();
+        return ended(failed);
     }
 
     // The archive is written and in place: Cancel no longer undoes anything, and the clean-up
@@ -398,28 +351,14 @@ BackupResult ZipRun::run() {
     // the next run deletes it first. The title must not call the backup failed: the archive
     // is complete and in place.
     meter_.tell(WorkStage::CleaningUp, meter_.totalBytes());
-    if (const std::optional<std::string> leftOver = cleanUp()) {
-        BackupResult result;
+    BackupResult result = ended(backupDone(archivePath_));
+    result.leftOvers = cleanUp();
+    if (!result.leftOvers.empty())
         result.outcome = BackupOutcome::CleanUpIncomplete;
-        result.written = archivePath_;
-        result.title = kCleanUpIncompleteTitle;
-        result.text = "The archive " + archivePath_ +
-                      " was written, but the backup's temporary files could not all be "
-                      "removed.\r\n\r\n" +
-                      *leftOver;
-        result.warning = true;
-        return result;
-    }
-    return backupDone(archivePath_,
-                      kCompletionWords + archivePath_ +
-                          "\r\n\r\nYou can unzip the files by using Winzip or pkunzip.exe");
+    return result;
 }
 
 } // namespace
-
-const char* const kCannotEncryptReason =
-    "the archiving library azip32.dll cannot encrypt (it is an older version, or it is missing), "
-    "and no unencrypted archive was made in its place";
 
 std::string settingsFilePath(const std::string& programFolder) {
     // Joined as is: at a drive root the path holds "\\" before the name.

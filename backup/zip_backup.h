@@ -10,8 +10,7 @@ std::string settingsFilePath(const std::string& programFolder);
 // icqtemp.dat and has the archiving library pack them into the job's archive name in its
 // destination.
 // With a password, every entry is encrypted; a library that cannot encrypt makes the run fail
-// before anything is staged, for this reason.
+// before anything is staged, at the step Encrypt.
 BackupResult zipBackup(const BackupJob& job, const BackupTools& tools);
-extern const char* const kCannotEncryptReason;
 
 } // namespace ch

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/backup_messages.h"
 #include "app/selection_handlers.h"
 #include "backup/database_detection.h"
 #include "backup/normal_backup.h"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
             const double start = now();
             const ch::BackupResult result = ch::normalBackup(job, {fs, platform.archiver});
             if (result.outcome != ch::BackupOutcome::Done) {
-                std::fprintf(stderr, "%s\n", result.text.c_str());
+                std::fprintf(stderr, "%s\n", ch::backupMessage(job, result).text.c_str());
                 return 1;
             }
             const double seconds = now() - start;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <set>
 
+#include "app/backup_messages.h"
 #include "backup/backup_common.h"
 #include "backup/restore.h"
 #include "tests/support/fake_services.h"
@@ -95,10 +96,11 @@ struct JobRun : test::FakeServices {
         }
         job.control = control;
         const BackupResult result = runBackup(job, {fs, archiver});
-        text = result.text;
+        const BackupMessage message = backupMessage(job, result);
+        text = message.text;
         if (result.outcome == BackupOutcome::Cancelled) {
-            EXPECT_EQ(result.title, "Backup cancelled");
-            EXPECT_FALSE(result.warning);
+            EXPECT_EQ(message.title, "Backup cancelled");
+            EXPECT_FALSE(message.warning);
         }
         return result.outcome;
     }

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/backup_messages.h"
 #include "app/backup_window.h"
 #include "app/command_line.h"
 #include "app/frm_check.h"

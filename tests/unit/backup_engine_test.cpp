@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/backup_messages.h"
 #include "backup/database_detection.h"
 #include "backup/generations.h"
 #include "backup/one_at_a_time.h"
@@ -38,11 +39,16 @@ TEST_F(Engine, ANormalBackupThatMeetsAFileInUseNamesTheFileTheReasonAndThePaths)
     ASSERT_TRUE(result.cause);
     EXPECT_EQ(result.cause->file, "a.idx");
     EXPECT_EQ(result.cause->errorNumber, errPermissionDenied);
-    EXPECT_THAT(result.cause->reason, HasSubstr("in use by another program"));
+    EXPECT_EQ(result.cause->step, BackupStep::CopyDatabaseFile);
+    ASSERT_TRUE(result.cause->error);
+    EXPECT_TRUE(isSharingViolation(*result.cause->error));
     EXPECT_EQ(result.cause->from, "C:\\ICQ\\db\\a.idx");
     EXPECT_EQ(result.cause->to, "D:\\Save\\a.idx");
-    EXPECT_EQ(result.title, "Backup failed");
-    EXPECT_TRUE(result.warning);
+    // The words are the front ends', from the facts.
+    const BackupMessage message = backupMessage(job, result);
+    EXPECT_EQ(message.title, "Backup failed");
+    EXPECT_TRUE(message.warning);
+    EXPECT_THAT(message.text, HasSubstr("Reason: the file is in use by another program"));
     EXPECT_TRUE(result.written.empty());
     EXPECT_TRUE(dialogs.shown.empty());
 
@@ -67,8 +73,9 @@ TEST_F(Engine, ADestinationInTheDatabaseFolderIsRefusedBeforeAnythingIsWritten) 
             EXPECT_EQ(result.outcome, BackupOutcome::Failed) << inside;
             ASSERT_TRUE(result.cause);
             EXPECT_EQ(result.cause->file, inside);
-            EXPECT_THAT(result.text, HasSubstr("A backup must go elsewhere: choose a backup "
-                                               "folder outside C:\\ICQ\\db."));
+            EXPECT_THAT(backupMessage(job, result).text,
+                        HasSubstr("A backup must go elsewhere: choose a backup "
+                                  "folder outside C:\\ICQ\\db."));
             EXPECT_TRUE(fs.changes().empty()) << fs.dump();
         }
     }
@@ -99,7 +106,7 @@ TEST_F(Engine, TheDatabaseFolderIsRecognisedUnderEveryNameTheSystemGivesIt) {
     EXPECT_TRUE(fs.changes().empty()) << fs.dump();
 }
 
-TEST_F(Engine, AZipGenerationListsThePrunedBackupsAsWarningsAndInItsText) {
+TEST_F(Engine, AZipGenerationListsThePrunedBackupsInItsResultAndItsWords) {
     fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
     job.kind = BackupKind::Zip;
     job.keep = 1;
@@ -107,9 +114,13 @@ TEST_F(Engine, AZipGenerationListsThePrunedBackupsAsWarningsAndInItsText) {
     const BackupResult result = run();
     EXPECT_EQ(result.outcome, BackupOutcome::Done);
     EXPECT_EQ(result.written, "D:\\Save\\chathoard-2026-12-07-030000.zip");
-    EXPECT_THAT(result.warnings,
-                ElementsAre("Deleted the older backup D:\\Save\\chathoard-2026-01-01-000000.zip"));
-    EXPECT_THAT(result.text, HasSubstr("\r\n" + result.warnings[0]));
+    EXPECT_THAT(result.pruning.deleted, ElementsAre("D:\\Save\\chathoard-2026-01-01-000000.zip"));
+    const BackupMessage message = backupMessage(job, result);
+    ASSERT_EQ(message.lines.size(), 1u);
+    EXPECT_EQ(message.lines[0].text,
+              "Deleted the older backup D:\\Save\\chathoard-2026-01-01-000000.zip");
+    EXPECT_FALSE(message.lines[0].warning);
+    EXPECT_THAT(message.boxText(), HasSubstr("pkunzip.exe\r\n" + message.lines[0].text));
     EXPECT_THAT(fs.entries("D:\\Save"), ElementsAre("chathoard-2026-12-07-030000.zip"));
 }
 
@@ -122,8 +133,9 @@ TEST_F(Engine, ARunThatCannotHaveTheLockTouchesNothing) {
     });
     EXPECT_FALSE(ran);
     EXPECT_EQ(result.outcome, BackupOutcome::AnotherBackupRunning);
-    EXPECT_EQ(result.title, "Another backup is running");
-    EXPECT_THAT(result.text, HasSubstr("waited 2 seconds"));
+    const BackupMessage message = backupMessage(job, result);
+    EXPECT_EQ(message.title, "Another backup is running");
+    EXPECT_THAT(message.text, HasSubstr("waited 2 seconds"));
 }
 
 TEST_F(Engine, FolderDetectionGivesTheDatabaseFilesAsAValue) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/backup_messages.h"
 #include "tests/unit/backup_scene.h"
 
 namespace ch {

@@ -38,7 +38,7 @@ struct BackupScene : FakeServices {
         BackupJob job = backupJobOf(kind, File1, Dir1, Dir2, stagingDrive, App);
         job.keep = keep;
         job.stamp = stamp;
-        return showBackupResult(dialogs, runBackup(job, {fs, archiver}));
+        return showBackupResult(dialogs, job, runBackup(job, {fs, archiver}));
     }
     const ShownBox& onlyBox() const {
         EXPECT_EQ(dialogs.shown.size(), 1u);

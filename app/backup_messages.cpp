@@ -17,6 +17,50 @@ const char* const kCannotEncryptReason =
     "the archiving library azip32.dll cannot encrypt (it is an older version, or it is missing), "
     "and no unencrypted archive was made in its place";
 
+namespace {
+
+constexpr unsigned long kFilenameExcedRange = 206; // ERROR_FILENAME_EXCED_RANGE
+
+} // namespace
+
+std::string plainReason(const RuntimeError& e) {
+    switch (e.number()) {
+    case errFileNotFound:
+        return "the file was not found";
+    case errPathNotFound:
+        return "the folder does not exist";
+    case errPermissionDenied:
+        if (isSharingViolation(e))
+            return "the file is in use by another program. If ICQ is running, close it and "
+                   "try again";
+        // Said of the source as well as the destination, so it must not speak of writing.
+        return "access was denied (the file or folder may be read-only, or you may not have "
+               "permission to use it)";
+    case errPathFileAccess:
+        return "the file or folder could not be accessed (it may be read-only or in use)";
+    case errDiskFull:
+        return "the disk is full";
+    case errDeviceUnavailable:
+    case errDiskNotReady:
+        return "the drive is not ready";
+    case errDeviceIO:
+        return "the device reported a read or write error";
+    case errBadFileNameOrNumber:
+        if (e.systemError() == kFilenameExcedRange)
+            return "the path is too long for Windows (shorten the folder names or move the "
+                   "folder nearer the drive's root)";
+        return "the name is not a valid file or folder name";
+    case errFileAlreadyOpen:
+        return "the file is already open";
+    case errDllLoad:
+        return "the archiving library azip32.dll could not be loaded";
+    case errDllEntryPoint:
+        return "the archiving library azip32.dll lacks a function the program needs";
+    default:
+        return "run-time error " + std::to_string(e.number()) + ": " + e.description();
+    }
+}
+
 std::string anotherBackupText(unsigned waitMilliseconds) {
     return "Another backup is running on this computer (a scheduled backup, or Chathoard in "
            "another window). This one waited " +

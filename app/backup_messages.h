@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "backup/backup_job.h"
+#include "platform/runtime_error.h"
 
 namespace ch {
 
@@ -16,6 +17,10 @@ extern const char* const kBackupCancelledTitle;   // "Backup cancelled"
 extern const char* const kAnotherBackupTitle;     // "Another backup is running"
 // Why an archive could not be encrypted.
 extern const char* const kCannotEncryptReason;
+
+// Why an operation failed, in plain words for an error box: a lower-case clause without a
+// final full stop, e.g. "the disk is full".
+std::string plainReason(const RuntimeError& e);
 
 // The exclamation box's text when the backup lock stayed taken for waitMilliseconds.
 std::string anotherBackupText(unsigned waitMilliseconds);

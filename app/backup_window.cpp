@@ -1,6 +1,7 @@
 #include "app/backup_window.h"
 
 #include "app/backup_messages.h"
+#include "app/restore_messages.h"
 
 #include "app/frm_password.h"
 #include "app/selection_handlers.h"
@@ -126,14 +127,17 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
     // Cancel is heard (or had ended): then what it did is told before the program ends.
     if (s.work.closing() && (!report || report->outcome == RestoreOutcome::Cancelled))
         return;
-    if (!report)
+    if (!report) {
         dialogs.msgBox(backupRunningText(kWindowLockWaitMs), vbExclamation, kRestoreFailedTitle);
-    else if (report->outcome == RestoreOutcome::Done)
-        dialogs.msgBox(report->text, vbInformation, kRestoredTitle);
+        return;
+    }
+    const std::string text = restoreReportText(backup, messengerFolder, *report);
+    if (report->outcome == RestoreOutcome::Done)
+        dialogs.msgBox(text, vbInformation, kRestoredTitle);
     else if (report->outcome == RestoreOutcome::Cancelled)
-        dialogs.msgBox(report->text, vbInformation, kRestoreCancelledTitle);
+        dialogs.msgBox(text, vbInformation, kRestoreCancelledTitle);
     else
-        dialogs.msgBox(report->text, vbExclamation, kRestoreFailedTitle);
+        dialogs.msgBox(text, vbExclamation, kRestoreFailedTitle);
 }
 
 } // namespace ch

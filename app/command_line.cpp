@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/backup_messages.h"
+#include "app/restore_messages.h"
 
 #include <algorithm>
 #include <cctype>

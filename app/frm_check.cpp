@@ -3,6 +3,8 @@
 #include "app/backup_window.h"
 #include "app/frm_password.h"
 
+#include "app/check_messages.h"
+#include "app/restore_messages.h"
 #include "app/selection_handlers.h"
 #include "backup/backup_common.h"
 #include "backup/database_detection.h"

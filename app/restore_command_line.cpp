@@ -1,6 +1,8 @@
 #include "app/restore_command_line.h"
 
+#include "app/check_messages.h"
 #include "app/password_command_line.h"
+#include "app/restore_messages.h"
 #include "backup/database_detection.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
@@ -106,7 +108,7 @@ int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console
         return exitAnotherBackupRunning;
     }
     const bool done = report->outcome == RestoreOutcome::Done;
-    reportLines(console, report->text, !done);
+    reportLines(console, restoreReportText(backup, messenger, *report), !done);
     if (report->outcome == RestoreOutcome::Cancelled)
         return exitCancelled;
     if (!done && backup.passwordTrouble != CheckedBackup::PasswordTrouble::None)

@@ -9,9 +9,6 @@
 
 namespace ch {
 
-// Why an operation failed, in plain words for an error box: a lower-case clause without a
-// final full stop, e.g. "the disk is full".
-std::string plainReason(const RuntimeError& e);
 
 // The result of a backup that failed at a step.
 BackupResult backupFailure(BackupCause cause, BackupOutcome outcome = BackupOutcome::Failed);

@@ -15,47 +15,7 @@
 
 namespace ch {
 
-const char* const kRestoreTitle = "Restore a backup";
-const char* const kRestoreFailedTitle = "Restore failed";
-const char* const kRestoredTitle = "Backup restored";
-const char* const kRestoreCancelledTitle = "Restore cancelled";
-
-std::string sizeText(uint64_t bytes) {
-    if (bytes < 1024)
-        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-    const char* const units[] = {"KB", "MB", "GB", "TB"};
-    double value = static_cast<double>(bytes) / 1024;
-    size_t unit = 0;
-    while (value >= 1024 && unit + 1 < std::size(units)) {
-        value /= 1024;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, value < 100 ? "%.1f %s" : "%.0f %s", value, units[unit]);
-    return text;
-}
-
 namespace {
-
-// A box's list of files, one indented line each, kept within a screen: beyond kAllListed
-// files only the first kFirstListed, then how many more and how much they hold.
-constexpr size_t kAllListed = 15;
-constexpr size_t kFirstListed = 10;
-
-std::string fileListText(const std::vector<std::string>& lines,
-                         const std::vector<uint64_t>& sizes) {
-    const size_t listed = lines.size() > kAllListed ? kFirstListed : lines.size();
-    std::string text;
-    for (size_t i = 0; i < listed; ++i)
-        text += "    " + lines[i] + "\r\n";
-    if (listed == lines.size())
-        return text;
-    uint64_t rest = 0;
-    for (size_t i = listed; i < sizes.size(); ++i)
-        rest += sizes[i];
-    return text + "    ... and " + std::to_string(lines.size() - listed) + " more files, " +
-           sizeText(rest) + "\r\n";
-}
 
 uint64_t sizeOf(const CheckedBackup& backup, const std::string& name) {
     for (const BackupFile& f : backup.files)
@@ -66,16 +26,15 @@ uint64_t sizeOf(const CheckedBackup& backup, const std::string& name) {
 
 // The files a restore wrote into its new folder, removed again when it does not complete.
 // Only what this run made is removed.
-std::string removeNewFolder(FileSystem& fs, const std::string& folder,
-                            const std::vector<std::string>& written) {
+// Why it stays, when it does, goes into report.
+void removeNewFolder(FileSystem& fs, const std::string& folder,
+                     const std::vector<std::string>& written, RestoreReport& report) {
     try {
         for (const auto& name : written)
             fs.deleteFile(folder + "\\" + name);
         fs.removeFolder(folder);
-        return {};
     } catch (const RuntimeError& e) {
-        return "\r\n\r\nThe unfinished folder " + folder + " could not be removed (" +
-               plainReason(e) + "); you may delete it.";
+        report.cleanUpError.emplace(e);
     }
 }
 
@@ -184,54 +143,19 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
 
 } // namespace
 
-std::string restoreQuestion(const CheckedBackup& backup, const std::string& messengerFolder) {
-    std::string text = "Restore the backup " + backup.path + " from " +
-                       localDateText(backup.modified) + "?\r\n\r\nThese files:\r\n";
-    std::vector<std::string> lines;
-    std::vector<uint64_t> sizes;
-    for (const BackupFile& f : backup.files) {
-        lines.push_back(f.name + "  (" + sizeText(f.size) + ")");
-        sizes.push_back(f.size);
-    }
-    text += fileListText(lines, sizes) + "\r\nwill replace the database in " + messengerFolder +
-            "\\db. The present database is kept, renamed to db.before-restore-<date and time>.";
-    return text;
-}
-
-std::string damagedBackupText(const CheckedBackup& backup) {
-    std::string text = "The backup " + backup.path + " cannot be restored";
-    if (backup.passwordTrouble != CheckedBackup::PasswordTrouble::None)
-        return text + ". " + passwordTroubleText(backup) + "\r\n\r\nNothing was changed.";
-    if (backup.files.empty() && backup.problems.empty())
-        return text + ": it holds no database files (*.dat or *.idx).\r\n\r\nNothing was changed.";
-    text += ":\r\n";
-    for (const auto& problem : backup.problems)
-        text += "\r\n" + problem;
-    for (const BackupFile& f : backup.files)
-        if (!f.problem.empty())
-            text += "\r\n" + (f.entryName.empty() ? f.name : f.entryName) + ": " + f.problem + ".";
-    return text + "\r\n\r\nNothing was changed.";
-}
-
-std::string restoreCancelledText(const std::string& messengerFolder) {
-    return "The restore was cancelled. Nothing in " + databaseFolder(messengerFolder) +
-           " was changed.";
-}
-
 RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
                             const std::string& messengerFolder, const std::string& stamp,
                             const WorkControl& control) {
     RestoreReport report;
-    const auto cancelled = [&](const std::string& cleanup) {
+    const auto cancelled = [&] {
         report.outcome = RestoreOutcome::Cancelled;
-        report.text = restoreCancelledText(messengerFolder) + cleanup;
         return report;
     };
     if (backup.cancelled || control.cancelled())
-        return cancelled("");
+        return cancelled();
     if (!backup.intact()) {
         report.outcome = RestoreOutcome::Refused;
-        report.text = damagedBackupText(backup);
+        report.step = RestoreStep::CheckBackup;
         return report;
     }
     const std::string db = databaseFolder(messengerFolder);
@@ -242,6 +166,7 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
          ++n)
         unique = stamp + "-" + std::to_string(n);
     const std::string newFolder = messengerFolder + "\\db.restore-" + unique;
+    report.newFolder = newFolder;
     const std::string previous = messengerFolder + "\\db.before-restore-" + unique;
 
     // A database file that ICQ holds open would be replaced under it.
@@ -252,9 +177,9 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
                 fs.checkNotInUse(db + "\\" + name);
     } catch (const RuntimeError& e) {
         report.outcome = RestoreOutcome::Refused;
+        report.step = RestoreStep::ReplaceDatabase;
+        report.error = e;
         report.databaseInUse = isSharingViolation(e);
-        report.text = "The database in " + db + " cannot be replaced now: " + plainReason(e) +
-                      ".\r\n\r\nNothing was changed.";
         return report;
     }
 
@@ -267,30 +192,30 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
     bestEffort([&] { free = fs.freeBytes(messengerFolder); });
     if (free && needed > *free) {
         report.outcome = RestoreOutcome::Refused;
-        report.text = "The backup " + backup.path + " cannot be restored: its database files " +
-                      "need " + sizeText(needed) + ", and the drive of " + messengerFolder +
-                      " has " + sizeText(*free) + " free.\r\n\r\nNothing was changed.";
+        report.step = RestoreStep::MakeRoom;
+        report.needed = needed;
+        report.free = *free;
         return report;
     }
 
     if (control.cancelled())
-        return cancelled("");
+        return cancelled();
     JobMeter meter(control, needed);
-    const auto failure = [&](const std::string& step, const std::string& reason,
-                             const std::string& cleanup) {
+    // A step that failed with error (none: the report says why) before db was touched.
+    const auto failure = [&](RestoreStep step, const RuntimeError* error) {
         report.outcome = RestoreOutcome::Failed;
-        report.text = "The backup " + backup.path + " could not be restored: " + step + " " +
-                      reason + ".\r\n\r\nYour database in " + db + " is as it was." + cleanup;
+        report.step = step;
+        if (error)
+            report.error.emplace(*error);
         return report;
     };
     // The new database is not in place and the previous one could not be put back.
-    const auto previousElsewhere = [&](const std::string& what, const RuntimeError& back) {
+    const auto previousElsewhere = [&](RestoreStep step, const RuntimeError& e,
+                                       const RuntimeError& back) {
         report.outcome = RestoreOutcome::FailedPreviousDatabaseElsewhere;
-        report.text = "The backup " + backup.path + " could not be restored: " + what +
-                      ".\r\n\r\nYour previous database could not be put back either (" +
-                      plainReason(back) + "): it is complete in " + previous +
-                      ". Rename that folder to db by hand; the restored files are in " + newFolder +
-                      ".";
+        report.step = step;
+        report.error.emplace(e);
+        report.putBackError.emplace(back);
         report.previousFolder = previous;
         return report;
     };
@@ -301,29 +226,33 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
     try {
         fs.makeFolder(newFolder);
     } catch (const RuntimeError& e) {
-        return failure("the folder " + newFolder + " could not be made:", plainReason(e), "");
+        return failure(RestoreStep::MakeFolder, &e);
     }
     try {
         fillNewFolder(fs, backup, newFolder, written, meter);
         // The last moment Cancel can leave db as it was.
         meter.stopIfCancelled();
     } catch (const WorkCancelled&) {
-        return cancelled(removeNewFolder(fs, newFolder, written));
+        removeNewFolder(fs, newFolder, written, report);
+        return cancelled();
     } catch (const RuntimeError& e) {
-        return failure("its files could not be written to " + newFolder + ":", plainReason(e),
-                       removeNewFolder(fs, newFolder, written));
+        removeNewFolder(fs, newFolder, written, report);
+        return failure(RestoreStep::WriteFiles, &e);
     } catch (const ZipDamage& e) {
-        return failure("the entry " + e.entry() + " is damaged:", e.what(),
-                       removeNewFolder(fs, newFolder, written));
+        report.entry = e.entry();
+        report.found = e.what();
+        removeNewFolder(fs, newFolder, written, report);
+        return failure(RestoreStep::UnpackEntry, nullptr);
     } catch (const std::bad_alloc&) {
-        return failure("its files could not be written to " + newFolder + ":",
-                       "there was not enough memory", removeNewFolder(fs, newFolder, written));
+        report.outOfMemory = true;
+        removeNewFolder(fs, newFolder, written, report);
+        return failure(RestoreStep::WriteFiles, nullptr);
     } catch (const std::exception& e) {
-        return failure("its files could not be written to " + newFolder + ":",
-                       std::string("an unexpected error occurred (") + e.what() + ")",
-                       removeNewFolder(fs, newFolder, written));
+        report.found = e.what();
+        removeNewFolder(fs, newFolder, written, report);
+        return failure(RestoreStep::WriteFiles, nullptr);
     } catch (...) {
-        removeNewFolder(fs, newFolder, written);
+        removeNewFolder(fs, newFolder, written, report);
         throw;
     }
 
@@ -334,27 +263,26 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
         try {
             others = otherEntriesOf(fs, db);
         } catch (const RuntimeError& e) {
-            return failure("the folder " + db + " could not be read:", plainReason(e),
-                           removeNewFolder(fs, newFolder, written));
+            removeNewFolder(fs, newFolder, written, report);
+            return failure(RestoreStep::ReadDatabase, &e);
         }
         try {
             fs.rename(db, previous);
         } catch (const RuntimeError& e) {
-            return failure("the folder " + db + " could not be renamed:", plainReason(e),
-                           removeNewFolder(fs, newFolder, written));
+            removeNewFolder(fs, newFolder, written, report);
+            return failure(RestoreStep::RenameDatabase, &e);
         }
         try {
             moveEntries(fs, previous, newFolder, others);
         } catch (const MoveFailure& moving) {
+            report.entry = moving.path;
             try {
                 fs.rename(previous, db);
             } catch (const RuntimeError& back) {
-                return previousElsewhere(moving.path + " could not be moved to " + newFolder +
-                                             ": " + plainReason(moving.error),
-                                         back);
+                return previousElsewhere(RestoreStep::MoveEntry, moving.error, back);
             }
-            return failure(moving.path + " could not be moved to " + newFolder + ":",
-                           plainReason(moving.error), removeNewFolder(fs, newFolder, written));
+            removeNewFolder(fs, newFolder, written, report);
+            return failure(RestoreStep::MoveEntry, &moving.error);
         }
     }
     try {
@@ -365,25 +293,18 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
             try {
                 fs.rename(previous, db);
             } catch (const RuntimeError& back) {
-                return previousElsewhere("the folder " + newFolder +
-                                             " could not be renamed to db: " + plainReason(e),
-                                         back);
+                return previousElsewhere(RestoreStep::RenameNewFolder, e, back);
             }
         }
-        return failure("the folder " + newFolder + " could not be renamed to db:", plainReason(e),
-                       removeNewFolder(fs, newFolder, written));
+        removeNewFolder(fs, newFolder, written, report);
+        return failure(RestoreStep::RenameNewFolder, &e);
     }
 
     report.outcome = RestoreOutcome::Done;
     report.restored = written;
-    std::vector<uint64_t> writtenSizes;
     for (const auto& name : written)
-        writtenSizes.push_back(sizeOf(backup, name));
+        report.restoredSizes.push_back(sizeOf(backup, name));
     report.previousFolder = hadDatabase ? previous : std::string();
-    report.text = "The backup " + backup.path + " was restored into " + db + ":\r\n\r\n" +
-                  fileListText(written, writtenSizes) + "\r\n" +
-                  (hadDatabase ? "Your previous database was kept in " + previous + "."
-                               : std::string("There was no database there before."));
     return report;
 }
 
@@ -413,19 +334,6 @@ std::optional<InterruptedRestore> interruptedRestore(FileSystem& fs,
     return found;
 }
 
-std::string interruptedRestoreText(const InterruptedRestore& found,
-                                   const std::string& messengerFolder, bool question) {
-    const std::string db = databaseFolder(messengerFolder);
-    std::string text = "A restore into " + messengerFolder +
-                       " did not finish (the computer may have stopped during it): there is no " +
-                       db + ". Your previous database is complete in " + found.previous + ".";
-    if (!found.restored.empty())
-        text += " The restored database is in " + found.restored + ".";
-    if (question)
-        return text + "\r\n\r\nPut the previous database back as " + db + "?";
-    return text + " To put the previous database back, rename " + found.previous + " to db.";
-}
-
 void putPreviousDatabaseBack(FileSystem& fs, const InterruptedRestore& found,
                              const std::string& messengerFolder) {
     fs.rename(found.previous, databaseFolder(messengerFolder));
@@ -449,14 +357,6 @@ std::string localTimeNow() {
     if (local)
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
     return text;
-}
-
-std::string backupRunningText(unsigned waitMilliseconds) {
-    return "A backup is running on this computer (a scheduled backup, or Chathoard in another "
-           "window). The restore waited " +
-           waitedSeconds(waitMilliseconds) +
-           " seconds for it and did not start; your database was not changed.\r\n\r\nRestore "
-           "again when the backup has finished.";
 }
 
 std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMilliseconds,

@@ -10,6 +10,7 @@
 #include "backup/verify.h"
 #include "platform/backup_lock.h"
 #include "platform/file_system.h"
+#include "platform/runtime_error.h"
 #include "platform/work_progress.h"
 
 namespace ch {
@@ -18,39 +19,45 @@ enum class RestoreOutcome {
     Done,
     Refused, // nothing was changed: the backup is damaged, or a database file is in use
     Failed,  // something failed on the way; the previous database is back in db
-    // The previous database could not be put back; report.text says where it is.
+    // The previous database could not be put back: it is in previousFolder.
     FailedPreviousDatabaseElsewhere,
     // Cancel was asked for before the new folder took db's place: db is as it was and the
-    // new folder is gone (report.text says so, and names it should it not go).
+    // new folder is gone (or cleanUpError says why it is not).
     Cancelled,
+};
+
+// The step a restore was refused at or failed at.
+enum class RestoreStep {
+    None,
+    CheckBackup,     // the backup is not intact: the check says why
+    ReplaceDatabase, // a database file of db cannot be replaced now: error
+    MakeRoom,        // needed bytes do not fit in free
+    MakeFolder,      // newFolder could not be made
+    WriteFiles,      // the files could not be written to newFolder: error, or found
+    UnpackEntry,     // entry is damaged: found
+    ReadDatabase,    // db could not be read
+    RenameDatabase,  // db could not be renamed to previousFolder
+    MoveEntry,       // entry (a path) could not be moved to newFolder
+    RenameNewFolder, // newFolder could not be renamed to db
 };
 
 struct RestoreReport {
     RestoreOutcome outcome = RestoreOutcome::Failed;
-    std::string text; // for a message box or the command line's output
+    RestoreStep step = RestoreStep::None;
+    std::string entry;
+    std::optional<RuntimeError> error;
+    std::string found;        // what the archive's reader or the runtime said
+    bool outOfMemory = false; // WriteFiles: there was not enough memory
+    std::string newFolder;
+    std::optional<RuntimeError> putBackError; // why the previous db could not be put back
+    std::optional<RuntimeError> cleanUpError; // why the unfinished newFolder stayed
+    uint64_t needed = 0;
+    uint64_t free = 0;
     std::vector<std::string> restored;
+    std::vector<uint64_t> restoredSizes;
     std::string previousFolder; // where the previous db was kept; empty when there was none
     bool databaseInUse = false; // refused because a database file is in use
 };
-
-extern const char* const kRestoreTitle;          // "Restore a backup"
-extern const char* const kRestoreFailedTitle;    // "Restore failed"
-extern const char* const kRestoredTitle;         // "Backup restored"
-extern const char* const kRestoreCancelledTitle; // "Restore cancelled"
-
-// "The restore was cancelled. Nothing in <messengerFolder>\db was changed.": what a restore
-// cancelled during its check or its unpacking says.
-std::string restoreCancelledText(const std::string& messengerFolder);
-
-// "512 bytes", "2.9 KB", "181 MB": one decimal while it says something.
-std::string sizeText(uint64_t bytes);
-
-// What the user is asked to confirm: the files with their sizes, the backup's date and the
-// database folder they replace.
-std::string restoreQuestion(const CheckedBackup& backup, const std::string& messengerFolder);
-
-// Why a checked backup is not restored (damaged, unreadable, no database files), for a box.
-std::string damagedBackupText(const CheckedBackup& backup);
 
 // Restores a backup that checkBackup found intact into messengerFolder's db subfolder.
 // stamp ("2026-12-07-030000") names the folders it makes. Refuses while a database file of
@@ -60,9 +67,6 @@ std::string damagedBackupText(const CheckedBackup& backup);
 RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
                             const std::string& messengerFolder, const std::string& stamp,
                             const WorkControl& control = {});
-
-// The exclamation box's text when a backup held the backup lock for the restore's whole wait.
-std::string backupRunningText(unsigned waitMilliseconds);
 
 // restoreBackup while this process holds the backup lock (waiting up to waitMilliseconds), so
 // that no backup copies the database while it is being replaced. Nothing when a backup held
@@ -83,10 +87,6 @@ struct InterruptedRestore {
 };
 std::optional<InterruptedRestore> interruptedRestore(FileSystem& fs,
                                                      const std::string& messengerFolder);
-// What happened and which folder holds which database; with question, asks whether to put
-// the previous database back, else says how to.
-std::string interruptedRestoreText(const InterruptedRestore& found,
-                                   const std::string& messengerFolder, bool question);
 // Puts the previous database of an interrupted restore back as messengerFolder's db; throws
 // the file system's error when it cannot.
 void putPreviousDatabaseBack(FileSystem& fs, const InterruptedRestore& found,

@@ -68,8 +68,7 @@ void checkFolder(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
     try {
         names = fs.listFiles(out.path, kDatabasePatterns);
     } catch (const RuntimeError& e) {
-        out.problems.push_back("The folder " + out.path + " cannot be read: " + plainReason(e) +
-                               ".");
+        out.problems.push_back({CheckProblem::Kind::FolderUnreadable, {}, {}, e, {}});
         return;
     }
     if (meter.reporting())
@@ -87,7 +86,7 @@ void checkFolder(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
             done += f.size;
             f.modified = fs.modifiedTime(path);
         } catch (const RuntimeError& e) {
-            f.problem = "it cannot be read: " + plainReason(e);
+            f.error = e;
             f.fault = BackupFile::Fault::Unreadable;
         }
         out.files.push_back(f);
@@ -109,25 +108,29 @@ bool isDeviceName(const std::string& part) {
            ((digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
 }
 
-// Why Windows cannot create a file of this name; empty when it can. Only whole characters
-// count: a trail byte of a double-byte character may look like "|".
-std::string fileNameProblem(const std::string& name, LeadByteTest isLeadByte) {
+// Why Windows cannot create a file of this name, into f; nothing when it can. Only whole
+// characters count: a trail byte of a double-byte character may look like "|".
+void checkFileName(BackupFile& f, LeadByteTest isLeadByte) {
+    const std::string& name = f.name;
     for (size_t i = 0; i < name.size(); ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
         if (isLeadByte(c) && i + 1 < name.size()) {
             ++i;
             continue;
         }
-        if (c < 0x20)
-            return "its name holds a control character, which Windows does not allow in a file "
-                   "name";
-        if (std::string_view("<>\"|*?").find(static_cast<char>(c)) != std::string_view::npos)
-            return std::string("its name holds the character ") + static_cast<char>(c) +
-                   ", which Windows does not allow in a file name";
+        if (c < 0x20 ||
+            std::string_view("<>\"|*?").find(static_cast<char>(c)) != std::string_view::npos) {
+            f.fault = BackupFile::Fault::NotRestorable;
+            f.nameTrouble = c < 0x20 ? BackupFile::NameTrouble::ControlCharacter
+                                     : BackupFile::NameTrouble::ForbiddenCharacter;
+            f.character = static_cast<char>(c);
+            return;
+        }
     }
-    if (!name.empty() && (name.back() == '.' || name.back() == ' '))
-        return "its name ends in a dot or a blank, which Windows drops from a file name";
-    return {};
+    if (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
+        f.fault = BackupFile::Fault::NotRestorable;
+        f.nameTrouble = BackupFile::NameTrouble::TrailingDotOrBlank;
+    }
 }
 
 void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
@@ -136,21 +139,16 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
         reader.emplace(fs, out.path);
     } catch (const ZipDamage& e) {
         out.damaged = true;
-        out.problems.push_back("The archive " + out.path + " is damaged: " +
-                               (e.entry().empty() ? "" : "the entry " + e.entry() + ": ") +
-                               e.what() + ".");
+        out.problems.push_back({CheckProblem::Kind::ArchiveDamaged, e.entry(), e.what(), {}, {}});
         return;
     } catch (const RuntimeError& e) {
-        out.problems.push_back("The archive " + out.path + " cannot be read: " + plainReason(e) +
-                               ".");
+        out.problems.push_back({CheckProblem::Kind::ArchiveUnreadable, {}, {}, e, {}});
         return;
     }
     reader->setPassword(out.password);
     out.damaged = reader->centralDirectoryMissing();
     if (reader->centralDirectoryMissing())
-        out.problems.push_back("The archive " + out.path +
-                               " is damaged: its central directory is missing (the archive is "
-                               "truncated). The entries below were found by their local headers.");
+        out.problems.push_back({CheckProblem::Kind::CentralDirectoryMissing, {}, {}, {}, {}});
     const LeadByteTest isLeadByte = fs.leadByteTest();
     if (meter.reporting())
         for (const ZipEntry& entry : reader->entries())
@@ -168,9 +166,7 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
         };
         done += entry.size;
         if (!entryNameStaysInside(entry.name, isLeadByte)) {
-            out.problems.push_back("The entry " + entry.name +
-                                   " would be unpacked outside the database folder; such an "
-                                   "archive is not restored.");
+            out.problems.push_back({CheckProblem::Kind::EntryOutside, entry.name, {}, {}, {}});
             continue;
         }
         if (entry.isFolder())
@@ -189,46 +185,37 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
                 reader->readEntry(entry, hook ? sink : std::function<void(const std::string&)>());
             // Never written under another name than the one it was saved with.
             if (!entry.nameFits) {
-                f.problem = "it cannot be restored on this system: its name has characters "
-                            "that this system's code page for file names does not have";
                 f.fault = BackupFile::Fault::NotRestorable;
-            } else if (const std::string why = fileNameProblem(name, isLeadByte); !why.empty()) {
-                f.problem = "it cannot be restored on this system: " + why;
-                f.fault = BackupFile::Fault::NotRestorable;
+                f.nameTrouble = BackupFile::NameTrouble::CodePage;
+            } else {
+                checkFileName(f, isLeadByte);
             }
         } catch (const ZipPasswordError& e) {
-            f.problem = std::string("it cannot be read: ") + e.what();
+            f.found = e.what();
             f.fault = BackupFile::Fault::Unreadable;
             out.passwordTrouble = e.passwordGiven() ? CheckedBackup::PasswordTrouble::Wrong
                                                     : CheckedBackup::PasswordTrouble::Missing;
         } catch (const ZipDamage& e) {
-            f.problem = std::string("it is damaged: ") + e.what();
+            f.found = e.what();
             f.fault = BackupFile::Fault::Damaged;
             out.damaged = true;
         } catch (const RuntimeError& e) {
-            f.problem = "it cannot be read: " + plainReason(e);
+            f.error = e;
             f.fault = BackupFile::Fault::Unreadable;
         }
         if (!database) {
             // Not restored, but a damaged entry still means a damaged archive.
-            if (!f.problem.empty())
-                out.problems.push_back("The entry " + entry.name + " is not intact: " + f.problem +
-                                       ".");
+            if (f.fault != BackupFile::Fault::None)
+                out.problems.push_back({CheckProblem::Kind::EntryNotIntact, entry.name, {}, {}, f});
             continue;
         }
         folders.insert(fs.caseFolded(folderPart(entry.name, isLeadByte)));
         if (!names.insert(fs.caseFolded(name)).second)
-            out.problems.push_back("The archive holds " + name +
-                                   " more than once; it mixes backups and is not restored.");
+            out.problems.push_back({CheckProblem::Kind::NameTwice, name, {}, {}, {}});
         out.files.push_back(f);
     }
     if (folders.size() > 1)
-        out.problems.push_back("The archive's database files lie in more than one folder; it "
-                               "mixes backups and is not restored.");
-}
-
-std::string sizeText(uint64_t bytes) {
-    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+        out.problems.push_back({CheckProblem::Kind::SeveralFolders, {}, {}, {}, {}});
 }
 
 } // namespace
@@ -237,7 +224,7 @@ bool CheckedBackup::intact() const {
     if (cancelled || !problems.empty() || files.empty())
         return false;
     return std::all_of(files.begin(), files.end(),
-                       [](const BackupFile& f) { return f.problem.empty(); });
+                       [](const BackupFile& f) { return f.fault == BackupFile::Fault::None; });
 }
 
 bool entryNameStaysInside(const std::string& entryName, LeadByteTest isLeadByte) {
@@ -302,7 +289,7 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkCon
     } catch (const RuntimeError& e) {
         if (e.number() == errFileNotFound || e.number() == errPathNotFound) {
             out.found = false;
-            out.problems.push_back("The backup " + path + " was not found.");
+            out.problems.push_back({CheckProblem::Kind::NotFound, {}, {}, {}, {}});
             return out;
         }
         out.archive = true; // the archive's own reading says why it cannot be read
@@ -325,50 +312,30 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkCon
     return out;
 }
 
-std::string passwordTroubleText(const CheckedBackup& backup) {
-    if (backup.passwordTrouble == CheckedBackup::PasswordTrouble::Wrong)
-        return "The backup " + backup.path +
-               " is encrypted with another password: the password given is wrong.";
-    return "The backup " + backup.path + " is encrypted: it needs its password.";
-}
-
-std::string localDateText(int64_t unixTime) {
-    const std::time_t t = static_cast<std::time_t>(unixTime);
-    const std::tm* local = std::localtime(&t);
-    if (!local)
-        return "an unknown date";
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", local);
-    return text;
-}
-
-VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
-                          const std::optional<std::string>& messengerFolder,
-                          const WorkControl& control, const std::string& password) {
-    VerifyReport report;
-    const CheckedBackup checked = checkBackup(fs, backup, control, password);
-    report.passwordTrouble = checked.passwordTrouble;
-    auto& lines = report.lines;
-    const auto cancelled = [&] {
-        report.cancelled = true;
-        lines = {"The check of the backup " + checked.path + " was cancelled."};
-        return report;
-    };
-    if (checked.cancelled)
-        return cancelled();
+Verification verifyBackupFacts(FileSystem& fs, const std::string& backup,
+                               const std::optional<std::string>& messengerFolder,
+                               const WorkControl& control, const std::string& password) {
+    Verification out;
+    out.checked = checkBackup(fs, backup, control, password);
+    const CheckedBackup& checked = out.checked;
+    if (checked.cancelled) {
+        out.cancelled = true;
+        return out;
+    }
 
     // The database to compare with: name -> size and CRC-32, or why it could not be read.
     struct Current {
         std::string name;
         uint64_t size = 0;
         uint32_t crc = 0;
-        std::string problem;
+        std::optional<RuntimeError> error;
         int64_t modified = 0;
     };
     std::map<std::string, Current> current;
-    std::string dbFolder;
     if (messengerFolder) {
-        dbFolder = databaseFolder(*messengerFolder);
+        out.compared = true;
+        out.databaseFolder = databaseFolder(*messengerFolder);
+        const std::string& dbFolder = out.databaseFolder;
         try {
             for (const auto& name : fs.listFiles(dbFolder, kDatabasePatterns)) {
                 Current c{name, 0, 0, {}, 0};
@@ -377,118 +344,52 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
                         fs, dbFolder + "\\" + name, [&](uint64_t) { return !control.cancelled(); });
                     bestEffort([&] { c.modified = fs.modifiedTime(dbFolder + "\\" + name); });
                 } catch (const RuntimeError& e) {
-                    c.problem = plainReason(e);
+                    c.error = e;
                 } catch (const WorkCancelled&) {
-                    return cancelled();
+                    out.cancelled = true;
+                    return out;
                 }
                 current[fs.caseFolded(name)] = c;
             }
         } catch (const RuntimeError& e) {
-            lines.push_back("The database folder " + dbFolder +
-                            " cannot be read for the comparison: " + plainReason(e) + ".");
+            out.databaseFolderError = e;
         }
     }
-
-    if (!checked.found) {
-        lines.push_back("The backup " + checked.path + " was not found.");
-        return report;
-    }
-    for (const auto& problem : checked.problems)
-        lines.push_back(problem);
-    report.problems = checked.problems;
+    if (!checked.found)
+        return out;
     // A plain copy carries no checksum: reading it through shows only that it is readable.
     // One that differs from the database though it is newer than the database's file was
     // changed after the backup, or damaged.
-    size_t suspect = 0;
+    using State = FileComparison::State;
     for (const BackupFile& f : checked.files) {
-        const std::string shown = f.entryName.empty() ? f.name : f.entryName;
+        FileComparison compared;
         auto it = messengerFolder ? current.find(fs.caseFolded(f.name)) : current.end();
-        std::string line = shown + ": ";
-        bool wrong = f.fault != BackupFile::Fault::None;
-        switch (f.fault) {
-        case BackupFile::Fault::None: {
-            std::string state = (checked.archive ? "intact, " : "readable, ") + sizeText(f.size);
-            // Only a file read intact is compared: a damaged one differs from anything.
-            if (!messengerFolder) {
-                line += state;
-                break;
-            }
+        // Only a file read intact is compared: a damaged one differs from anything.
+        if (f.fault == BackupFile::Fault::None && messengerFolder) {
             const Current* c = it == current.end() ? nullptr : &it->second;
             if (!c) {
-                state += "; only in the backup";
-            } else if (!c->problem.empty()) {
-                state += "; the database's copy cannot be read: " + c->problem;
+                compared.state = State::OnlyInBackup;
+            } else if (c->error) {
+                compared.state = State::DatabaseUnreadable;
+                compared.databaseError = c->error;
             } else if (c->size == f.size && c->crc == f.crc) {
-                state += "; the same as in the database";
+                compared.state = State::Same;
             } else if (checked.archive) {
-                state += "; the database's copy has changed since";
+                compared.state = State::ChangedSince;
             } else {
-                const std::string how = c->size == f.size ? "the same size, other contents"
-                                                          : sizeText(c->size) + " in the database";
-                if (f.modified > c->modified && c->modified != 0) {
-                    ++suspect;
-                    wrong = true;
-                    state = "SUSPECT: " + state + "; it differs from the database's copy (" + how +
-                            ") though it is newer: it was changed after the backup, or is "
-                            "damaged";
-                } else {
-                    state += "; it differs from the database's copy (" + how +
-                             "): ICQ has written to that since, or this copy is damaged";
-                }
+                compared.databaseSize = c->size;
+                const bool newer = f.modified > c->modified && c->modified != 0;
+                compared.state = newer ? State::Suspect : State::Differs;
+                out.suspect += newer ? 1 : 0;
             }
-            line += state;
-            break;
-        }
-        case BackupFile::Fault::Damaged:
-            line += "DAMAGED: " + f.problem.substr(f.problem.find(": ") + 2);
-            break;
-        case BackupFile::Fault::Unreadable:
-            line += "UNREADABLE: " + f.problem.substr(f.problem.find(": ") + 2);
-            break;
-        case BackupFile::Fault::NotRestorable:
-            line += "CANNOT BE RESTORED here: " + f.problem.substr(f.problem.find(": ") + 2);
-            break;
         }
         if (it != current.end())
             current.erase(it);
-        if (wrong)
-            report.problems.push_back(line);
-        lines.push_back(line);
+        out.comparisons.push_back(compared);
     }
     for (const auto& [key, c] : current)
-        lines.push_back(c.name + ": missing from the backup (it is in " + dbFolder + ")");
-
-    report.intact = checked.intact() && suspect == 0;
-    report.damaged = checked.damaged;
-    const size_t n = checked.files.size();
-    const std::string counted = std::to_string(n) +
-                                (n == 1 ? " database file" : " database files") + ", from " +
-                                localDateText(checked.modified) + " (its newest file's time)";
-    const bool unreadable =
-        std::any_of(checked.files.begin(), checked.files.end(),
-                    [](const BackupFile& f) { return f.fault == BackupFile::Fault::Unreadable; });
-    if (report.intact && checked.archive)
-        lines.push_back("The backup " + checked.path + " is intact: " + counted + ".");
-    else if (report.intact)
-        lines.push_back("The backup " + checked.path + " is readable: " + counted +
-                        ". Plain copies carry no checksums, so damage that leaves a file "
-                        "readable cannot be found.");
-    else if (suspect > 0 && checked.intact())
-        lines.push_back("The backup " + checked.path +
-                        " is SUSPECT: " + (suspect == 1 ? "a copy differs" : "copies differ") +
-                        " from the database though newer than it; see the lines above.");
-    else if (checked.files.empty() && checked.problems.empty())
-        lines.push_back("The backup " + checked.path +
-                        " holds no database files (*.dat or *.idx): it cannot be restored.");
-    else if (checked.passwordTrouble != CheckedBackup::PasswordTrouble::None)
-        lines.push_back(passwordTroubleText(checked));
-    else if (checked.damaged)
-        lines.push_back("The backup " + checked.path + " is DAMAGED: it cannot be restored.");
-    else if (unreadable || checked.files.empty())
-        lines.push_back("The backup " + checked.path + " cannot be read: it cannot be restored.");
-    else
-        lines.push_back("The backup " + checked.path + " cannot be restored: see the lines above.");
-    return report;
+        out.missing.push_back(c.name);
+    return out;
 }
 
 } // namespace ch

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/runtime_error.h"
 #include "platform/work_progress.h"
 
 namespace ch {
@@ -18,11 +19,42 @@ struct BackupFile {
     std::string name;      // the file's own name, without any folder
     std::string entryName; // an archive's entry name as stored; empty in a folder of copies
     uint64_t size = 0;
-    uint32_t crc = 0;    // of the data as read
-    std::string problem; // why it cannot be read; empty when it was read intact
-    // What problem says, as /verify's verdict for the file puts it.
+    uint32_t crc = 0; // of the data as read
+    // Why it cannot be used: None when it was read intact.
     enum class Fault { None, Damaged, Unreadable, NotRestorable } fault = Fault::None;
+    // What the archive's reader found (Damaged, or Unreadable for want of the right password),
+    // or the system's error (Unreadable).
+    std::string found;
+    std::optional<RuntimeError> error;
+    // NotRestorable: what in its name Windows cannot create here.
+    enum class NameTrouble {
+        None,
+        CodePage,           // characters the code page for file names does not have
+        ControlCharacter,   // a control character
+        ForbiddenCharacter, // one of <>"|*?, as character
+        TrailingDotOrBlank, // a dot or blank at the end, which Windows drops
+    } nameTrouble = NameTrouble::None;
+    char character = 0;
     int64_t modified = 0; // as the backup records it (seconds since 1970); 0 when unknown
+};
+
+// A fault of a backup that is not one database file's.
+struct CheckProblem {
+    enum class Kind {
+        NotFound,                // nothing is at the backup's path
+        FolderUnreadable,        // error
+        ArchiveUnreadable,       // error
+        ArchiveDamaged,          // found; entry when it is one entry's
+        CentralDirectoryMissing, // the entries were found by their local headers
+        EntryOutside,            // entry would be unpacked outside the database folder
+        EntryNotIntact,          // entry, not a database file, with file's fault
+        NameTwice,               // entry: a database file's name, held more than once
+        SeveralFolders,          // the database files lie in more than one folder
+    } kind;
+    std::string entry;
+    std::string found;
+    std::optional<RuntimeError> error;
+    BackupFile file;
 };
 
 struct CheckedBackup {
@@ -32,7 +64,7 @@ struct CheckedBackup {
     // Faults that are not one database file's: an archive that cannot be read at all, an
     // entry whose name leads out of the folder it would be restored into, other entries
     // that are damaged, database files in more than one folder of the archive.
-    std::vector<std::string> problems;
+    std::vector<CheckProblem> problems;
     // The backup's date: the newest modification time of its database files (seconds since
     // 1970), the same for an archive as for a folder of copies.
     int64_t modified = 0;
@@ -73,26 +105,36 @@ std::string backupToCheck(FileSystem& fs, const std::string& path);
 CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control = {},
                           const std::string& password = {});
 
-// The lines and verdict of "/verify": one line per file, then one line with the verdict.
-// With a messenger folder, each file is also compared with its db subfolder.
-struct VerifyReport {
-    std::vector<std::string> lines;
-    // Those of lines that say what is wrong (damaged, unreadable, suspect, not restorable).
-    std::vector<std::string> problems;
-    bool intact = false;
-    bool damaged = false;   // some part of the backup fails its checks
-    bool cancelled = false; // then lines holds only the line that says so
-    // Encrypted entries could not be read for want of the right password (the verdict says so).
-    CheckedBackup::PasswordTrouble passwordTrouble = CheckedBackup::PasswordTrouble::None;
+// A database file of a checked backup beside the database's own copy.
+struct FileComparison {
+    enum class State {
+        NotCompared,        // no messenger folder given, or the backup's file is not intact
+        OnlyInBackup,       // the database has no such file
+        DatabaseUnreadable, // databaseError
+        Same,
+        ChangedSince, // an archive's file differs: the database has been written since
+        Differs,      // a plain copy differs and is older than the database's file
+        Suspect,      // a plain copy differs though it is newer: changed later, or damaged
+    } state = State::NotCompared;
+    uint64_t databaseSize = 0;
+    std::optional<RuntimeError> databaseError;
 };
-VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
-                          const std::optional<std::string>& messengerFolder,
-                          const WorkControl& control = {}, const std::string& password = {});
 
-// The verdict on a backup whose encrypted entries could not be read, as one sentence.
-std::string passwordTroubleText(const CheckedBackup& backup);
+// A check of a backup and, with a messenger folder, its comparison with the database.
+struct Verification {
+    CheckedBackup checked;
+    bool cancelled = false;
+    bool compared = false;      // a messenger folder was given
+    std::string databaseFolder; // its db subfolder
+    std::optional<RuntimeError> databaseFolderError;
+    std::vector<FileComparison> comparisons; // one for each of checked.files
+    std::vector<std::string> missing;        // database files the backup lacks, by name
+    size_t suspect = 0;
 
-// "2026-12-07 03:00" in local time.
-std::string localDateText(int64_t unixTime);
+    bool intact() const { return checked.intact() && suspect == 0; }
+};
+Verification verifyBackupFacts(FileSystem& fs, const std::string& backup,
+                               const std::optional<std::string>& messengerFolder,
+                               const WorkControl& control = {}, const std::string& password = {});
 
 } // namespace ch

@@ -2,6 +2,8 @@
 // the in-memory platform must end in a verdict, never a crash, a hang or an allocation by the
 // archive's word. A restore goes ahead only for an archive the check found intact, and then
 // writes exactly the files and bytes the check counted, and keeps the previous database.
+#include "app/check_messages.h"
+#include "app/restore_messages.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "backup/zip_reader.h"
@@ -16,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     verifyBackup(fs, "C:\\x.zip", std::string("C:\\ICQ"));
     const CheckedBackup backup = checkBackup(fs, "C:\\x.zip");
     const RestoreReport report = restoreBackup(fs, backup, "C:\\ICQ", "2026-12-07-030000");
+    // Whatever the archive holds, the report can be put into words.
+    FUZZ_CHECK(!restoreReportText(backup, "C:\\ICQ", report).empty());
     if (!backup.intact()) {
         FUZZ_CHECK(report.outcome == RestoreOutcome::Refused);
         FUZZ_CHECK(fs.content("C:\\ICQ\\db\\old.dat") == "old");

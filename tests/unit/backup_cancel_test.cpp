@@ -8,10 +8,12 @@
 #include <set>
 
 #include "app/backup_messages.h"
+#include "app/check_messages.h"
 #include "backup/backup_common.h"
 #include "backup/restore.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/zip_maker.h"
+#include "tests/unit/restore_said.h"
 
 namespace ch {
 namespace {
@@ -73,8 +75,7 @@ struct JobRun : test::FakeServices {
                 return BackupOutcome::Cancelled;
             }
             restoreStart = reports.size();
-            const RestoreReport r =
-                restoreBackup(fs, checked, "C:\\ICQ", "2026-12-07-030000", control);
+            const SaidRestore r = restoreSaid(fs, checked, "C:\\ICQ", "2026-12-07-030000", control);
             text = r.text;
             return r.outcome == RestoreOutcome::Done        ? BackupOutcome::Done
                    : r.outcome == RestoreOutcome::Cancelled ? BackupOutcome::Cancelled

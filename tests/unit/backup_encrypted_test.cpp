@@ -7,10 +7,12 @@
 
 #include "app/backup_messages.h"
 #include "app/backup_window.h"
+#include "app/check_messages.h"
 #include "app/command_line.h"
 #include "app/frm_check.h"
 #include "app/frm_password.h"
 #include "app/password_command_line.h"
+#include "app/restore_messages.h"
 #include "app/selection_handlers.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
@@ -108,9 +110,10 @@ TEST_F(Encrypted, AWrongOrMissingPasswordIsItsOwnVerdictAndChangesNothing) {
 TEST_F(Encrypted, MixedEntriesAreReadEachAsItIsAndAChangedByteIsDamage) {
     CheckedBackup checked = checkBackup(fs, "D:\\mixed.zip");
     ASSERT_EQ(checked.files.size(), 2u);
-    EXPECT_EQ(checked.files[0].problem, "it cannot be read: it is encrypted and no password was "
-                                        "given");
-    EXPECT_EQ(checked.files[1].problem, "");
+    EXPECT_EQ(fileProblemText(checked.files[0]),
+              "it cannot be read: it is encrypted and no password was "
+              "given");
+    EXPECT_EQ(checked.files[1].fault, BackupFile::Fault::None);
     EXPECT_TRUE(checked.encrypted);
     EXPECT_TRUE(checkBackup(fs, "D:\\mixed.zip", {}, "pa55 word").intact());
 
@@ -121,7 +124,7 @@ TEST_F(Encrypted, MixedEntriesAreReadEachAsItIsAndAChangedByteIsDamage) {
     checked = checkBackup(fs, "D:\\changed.zip", {}, "pa55 word");
     EXPECT_TRUE(checked.damaged);
     EXPECT_EQ(checked.passwordTrouble, CheckedBackup::PasswordTrouble::None);
-    EXPECT_THAT(checked.files[0].problem, HasSubstr("it is damaged"));
+    EXPECT_EQ(checked.files[0].fault, BackupFile::Fault::Damaged);
 }
 
 TEST_F(Encrypted, ThePasswordSwitchesTakeTwoLinesThatAgreeAndNeverAnArgument) {

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/backup_window.h"
+#include "app/check_messages.h"
 #include "app/command_line.h"
 #include "app/frm_check.h"
 #include "app/selection_handlers.h"
@@ -14,6 +15,7 @@
 #include "backup/zip_reader.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/zip_maker.h"
+#include "tests/unit/restore_said.h"
 
 namespace ch {
 namespace {
@@ -48,8 +50,8 @@ struct Restoring : test::FakeServices {
         fs.addFile("D:\\Copies\\a.idx", "index");
         fs.addFile("D:\\Copies\\readme.txt", "not restored");
     }
-    RestoreReport restore(const std::string& backup) {
-        return restoreBackup(fs, checkBackup(fs, backup), "C:\\ICQ", "2026-12-07-030000");
+    SaidRestore restore(const std::string& backup) {
+        return restoreSaid(fs, checkBackup(fs, backup), "C:\\ICQ", "2026-12-07-030000");
     }
     std::vector<std::string> dbFiles() const { return fs.entries("C:\\ICQ\\db"); }
 };
@@ -115,8 +117,9 @@ TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
     fs.addFile("D:\\Save\\flipped.zip", flipped);
     const CheckedBackup damaged = checkBackup(fs, "D:\\Save\\flipped.zip");
     EXPECT_FALSE(damaged.intact());
-    EXPECT_TRUE(damaged.files.at(0).problem.empty());
-    EXPECT_THAT(damaged.files.at(1).problem, HasSubstr("CRC-32"));
+    EXPECT_EQ(damaged.files.at(0).fault, BackupFile::Fault::None);
+    EXPECT_EQ(damaged.files.at(1).fault, BackupFile::Fault::Damaged);
+    EXPECT_THAT(fileProblemText(damaged.files.at(1)), HasSubstr("CRC-32"));
 
     fs.addFile("D:\\Save\\junk.zip", "not an archive at all, just text");
     EXPECT_FALSE(verifyBackup(fs, "D:\\Save\\junk.zip", std::nullopt).intact);
@@ -135,7 +138,7 @@ TEST(EntryNames, OnlyNamesThatStayInsideTheTargetFolderAreAccepted) {
 TEST_F(RestoreScene, AnArchiveWithAnEntryLeavingTheFolderIsRefusedAndNothingIsWritten) {
     fs.addFile("D:\\Save\\evil.zip", makeZip({{"a.dat", "x"}, {"../../evil.dat", "y"}}));
     const auto before = fs.changes().size();
-    const RestoreReport report = restore("D:\\Save\\evil.zip");
+    const SaidRestore report = restore("D:\\Save\\evil.zip");
     EXPECT_EQ(report.outcome, RestoreOutcome::Refused);
     EXPECT_THAT(report.text, HasSubstr("../../evil.dat would be unpacked outside"));
     EXPECT_EQ(fs.changes().size(), before) << fs.dump();
@@ -151,7 +154,7 @@ TEST_F(RestoreScene, ArchiveInOneFolderAndFolderOfCopiesAreRestoredAndTheOldDbIs
     int run = 0;
     for (const char* backup : {"D:\\Save\\tool.zip", "D:\\Copies"}) {
         const std::string stamp = "2026-12-07-03000" + std::to_string(++run);
-        const RestoreReport report = restoreBackup(fs, checkBackup(fs, backup), "C:\\ICQ", stamp);
+        const SaidRestore report = restoreSaid(fs, checkBackup(fs, backup), "C:\\ICQ", stamp);
         ASSERT_EQ(report.outcome, RestoreOutcome::Done) << report.text << fs.dump();
         // The database is replaced; the messenger's other files stay where they were.
         EXPECT_THAT(dbFiles(), ElementsAre("a.dat", "a.idx", "avatars", "notes.txt"));
@@ -172,7 +175,7 @@ TEST_F(RestoreScene, ArchiveInOneFolderAndFolderOfCopiesAreRestoredAndTheOldDbIs
 // Restored files carry the time the archive records for them, not the time of the restore.
 TEST_F(RestoreScene, FilesRestoredFromAnArchiveKeepTheArchivesTimes) {
     const CheckedBackup checked = checkBackup(fs, "D:\\Save\\chathoard.zip");
-    ASSERT_EQ(restoreBackup(fs, checked, "C:\\ICQ", "2026-12-07-030000").outcome,
+    ASSERT_EQ(restoreSaid(fs, checked, "C:\\ICQ", "2026-12-07-030000").outcome,
               RestoreOutcome::Done);
     for (const char* name : {"a.dat", "a.idx"}) {
         const int64_t modified = fs.modifiedTime(std::string("C:\\ICQ\\db\\") + name);
@@ -199,8 +202,8 @@ TEST_F(RestoreScene, AnUnexpectedFailureRemovesWhatTheRestoreWrote) {
     const auto restoreWith = [&](FailingWrites& disk) {
         disk.addFile("C:\\ICQ\\db\\a.dat", "old chats");
         disk.addFile("D:\\chathoard.zip", zip);
-        return restoreBackup(disk, checkBackup(disk, "D:\\chathoard.zip"), "C:\\ICQ",
-                             "2026-12-07-030000");
+        return restoreSaid(disk, checkBackup(disk, "D:\\chathoard.zip"), "C:\\ICQ",
+                           "2026-12-07-030000");
     };
     const auto expectAsItWas = [](FailingWrites& disk) {
         EXPECT_THAT(disk.entries("C:\\ICQ"), ElementsAre("db")) << disk.dump();
@@ -210,7 +213,7 @@ TEST_F(RestoreScene, AnUnexpectedFailureRemovesWhatTheRestoreWrote) {
         FailingWrites disk;
         disk.addDrive('d');
         disk.onAppend = [] { throw std::bad_alloc(); };
-        const RestoreReport report = restoreWith(disk);
+        const SaidRestore report = restoreWith(disk);
         EXPECT_EQ(report.outcome, RestoreOutcome::Failed);
         EXPECT_THAT(report.text, HasSubstr("there was not enough memory"));
         expectAsItWas(disk);
@@ -231,8 +234,8 @@ TEST_F(RestoreScene, ALargeEntryIsWrittenInBatchesAndAnEmptyOneIsCreated) {
     while (large.size() < (size_t{9} << 20))
         large += kChats;
     fs.addFile("D:\\Save\\large.zip", makeZip({{"a.dat!", large}, {"a.idx", ""}}));
-    const RestoreReport report =
-        restoreBackup(fs, checkBackup(fs, "D:\\Save\\large.zip"), "C:\\ICQ", "2026-12-07-030000");
+    const SaidRestore report =
+        restoreSaid(fs, checkBackup(fs, "D:\\Save\\large.zip"), "C:\\ICQ", "2026-12-07-030000");
     ASSERT_EQ(report.outcome, RestoreOutcome::Done) << report.text;
     EXPECT_TRUE(fs.content("C:\\ICQ\\db\\a.dat") == large);
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.idx"), "");
@@ -245,7 +248,7 @@ TEST_F(RestoreScene, ALargeEntryIsWrittenInBatchesAndAnEmptyOneIsCreated) {
     Restoring failing;
     failing.fs.addFile("D:\\Save\\large.zip", fs.content("D:\\Save\\large.zip"));
     failing.fs.failOnce(FsOp::AppendText, "*", errDiskFull);
-    const RestoreReport failed = failing.restore("D:\\Save\\large.zip");
+    const SaidRestore failed = failing.restore("D:\\Save\\large.zip");
     EXPECT_EQ(failed.outcome, RestoreOutcome::Failed);
     EXPECT_THAT(failed.text, HasSubstr("the disk is full"));
     EXPECT_THAT(failing.fs.entries("C:\\ICQ"), ElementsAre("db")) << failed.text;
@@ -255,7 +258,7 @@ TEST_F(RestoreScene, ALargeEntryIsWrittenInBatchesAndAnEmptyOneIsCreated) {
 TEST_F(RestoreScene, ADatabaseFileInUseRefusesTheRestoreAndChangesNothing) {
     fs.setLocked("C:\\ICQ\\db\\a.idx");
     const auto before = fs.changes().size();
-    const RestoreReport report = restore("D:\\Save\\chathoard.zip");
+    const SaidRestore report = restore("D:\\Save\\chathoard.zip");
     EXPECT_EQ(report.outcome, RestoreOutcome::Refused);
     EXPECT_THAT(report.text, HasSubstr("If ICQ is running, close it and try again"));
     EXPECT_EQ(fs.changes().size(), before) << fs.dump();
@@ -275,7 +278,7 @@ TEST_F(RestoreScene, AFailureAtAnyFileOperationLeavesTheOriginalDbAsItWas) {
         for (size_t i = 0; i < calls; ++i) {
             Restoring scene;
             scene.fs.failAtCall(i, errDeviceIO);
-            const RestoreReport report = scene.restore(backup);
+            const SaidRestore report = scene.restore(backup);
             const std::string where = std::string(backup) + " call " + std::to_string(i) + ": " +
                                       report.text + "\n" + scene.fs.dump();
             if (report.outcome == RestoreOutcome::Done) {
@@ -305,7 +308,7 @@ TEST_F(RestoreScene, WhenTheOldDbCannotBePutBackTheReportSaysWhereItIs) {
     fs.failAtCall(renameToDb, errPermissionDenied);
     fs.failAtCall(renameToDb + 1, errPermissionDenied);
     fs.failAtCall(renameToDb + 2, errPermissionDenied);
-    const RestoreReport report = restore("D:\\Copies");
+    const SaidRestore report = restore("D:\\Copies");
     EXPECT_EQ(report.outcome, RestoreOutcome::FailedPreviousDatabaseElsewhere);
     EXPECT_THAT(report.text, HasSubstr("it is complete in C:\\ICQ\\db.before-restore-"));
     EXPECT_EQ(fs.content(report.previousFolder + "\\a.dat"), "old chats");
@@ -322,7 +325,7 @@ TEST_F(RestoreScene, LongFileListsAreCutToAScreenful) {
     EXPECT_THAT(question, HasSubstr("    f109.dat  (10.0 KB)\r\n    ... and 110 more files, "
                                     "1.1 MB\r\n\r\nwill replace"));
     EXPECT_THAT(question, Not(HasSubstr("f110")));
-    const RestoreReport done = restoreBackup(fs, many, "C:\\ICQ", "2026-12-07-030000");
+    const SaidRestore done = restoreSaid(fs, many, "C:\\ICQ", "2026-12-07-030000");
     EXPECT_THAT(done.text, HasSubstr("    f109.dat\r\n    ... and 110 more files, 1.1 MB\r\n\r\n"
                                      "Your previous database"));
     EXPECT_THAT(done.text, Not(HasSubstr("f110")));

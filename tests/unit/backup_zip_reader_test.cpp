@@ -3,11 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/check_messages.h"
 #include "backup/restore.h"
 #include "backup/verify.h"
 #include "backup/zip_reader.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/zip_maker.h"
+#include "tests/unit/restore_said.h"
 
 namespace ch {
 namespace {
@@ -218,8 +220,8 @@ TEST_F(Reading, ARestoreThatDoesNotFitOnTheDriveIsRefusedWithBothFigures) {
     fs.addFile("C:\\ICQ\\db\\a.dat", "old");
     fs.addFile("D:\\x.zip", makeZip({{"a.dat", std::string(5000, 'a')}}));
     fs.setFreeSpace('c', 1000);
-    const RestoreReport report =
-        restoreBackup(fs, checkBackup(fs, "D:\\x.zip"), "C:\\ICQ", "2026-12-07-030000");
+    const SaidRestore report =
+        restoreSaid(fs, checkBackup(fs, "D:\\x.zip"), "C:\\ICQ", "2026-12-07-030000");
     EXPECT_EQ(report.outcome, RestoreOutcome::Refused);
     EXPECT_THAT(report.text, HasSubstr("need 4.9 KB, and the drive of C:\\ICQ has 1000 bytes"));
     EXPECT_TRUE(fs.changes().empty()) << fs.dump();
@@ -231,7 +233,7 @@ TEST_F(Reading, NamesAreRestoredAsTheSystemSpellsThemOrRefusedByName) {
     fs.addFolder("C:\\ICQ");
     const auto restoreInto = [&](const std::string& zip) {
         fs.addFile("D:\\x.zip", zip);
-        return restoreBackup(fs, checkBackup(fs, "D:\\x.zip"), "C:\\ICQ", "2026-12-07-030000");
+        return restoreSaid(fs, checkBackup(fs, "D:\\x.zip"), "C:\\ICQ", "2026-12-07-030000");
     };
     constexpr uint16_t utf8 = 1 << 11;
     ASSERT_EQ(
@@ -240,7 +242,7 @@ TEST_F(Reading, NamesAreRestoredAsTheSystemSpellsThemOrRefusedByName) {
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\M\xFCller.dat"), "x") << fs.dump();
 
     // A character the code page lacks is never written under another name.
-    const RestoreReport refused = restoreInto(
+    const SaidRestore refused = restoreInto(
         makeZipItems({ZipItem("\xE8\xA1\xA8.dat", "x").withFlags(utf8), ZipItem("a.idx", "y")}));
     EXPECT_EQ(refused.outcome, RestoreOutcome::Refused);
     EXPECT_THAT(refused.text, HasSubstr("?.dat: it cannot be restored on this system: its name"));
@@ -254,7 +256,7 @@ TEST_F(Reading, NamesAreRestoredAsTheSystemSpellsThemOrRefusedByName) {
     fs.useCodePage932();
     const std::string hyou = "\x95\x5C.dat";
     EXPECT_TRUE(intact(makeZip({{"\x83\x41.dat", "a"}, {"\x83\x61.dat", "b"}})));
-    const RestoreReport dbcs = restoreInto(makeZip({{hyou, "x"}}));
+    const SaidRestore dbcs = restoreInto(makeZip({{hyou, "x"}}));
     ASSERT_EQ(dbcs.outcome, RestoreOutcome::Done) << dbcs.text;
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\" + hyou), "x") << fs.dump();
 }

@@ -262,25 +262,21 @@ bool ZipRun::packingProgress(int32_t stage, uint32_t doneKiB, uint32_t totalKiB)
 void ZipRun::buildArchive() {
     meter_.begin(WorkStage::Packing, databaseBytes_, names_.empty() ? "" : names_[0], 1, count());
     const WorkControl& control = job_.control;
-    const bool hooked = control.report || control.cancelRequested;
-    struct Unhook {
-        Archiver& archiver;
-        bool hooked;
-        ~Unhook() {
-            if (hooked)
-                archiver.addZIP_SetProgress({});
-        }
-    } unhook{archiver_, hooked};
-    if (hooked)
-        archiver_.addZIP_SetProgress([this](int32_t stage, uint32_t done, uint32_t total) {
+    ArchiveProgress progress;
+    if (control.report || control.cancelRequested)
+        progress = [this](int32_t stage, uint32_t done, uint32_t total) {
             return packingProgress(stage, done, total);
-        });
+        };
     try {
-        archiver_.addZIP_ArchiveName(archivePath_);
-        archiver_.addZIP_IncludeListFile(listPath_);
-        const int32_t result = archiver_.addZIP();
+        const int32_t result =
+            archiver_.makeArchive({archivePath_, listPath_, job_.password}, progress);
         if (result == AZIP_ERR_CANCELLED && control.cancelled())
             throw WorkCancelled{};
+        if (result == kArchiverCannotEncrypt) {
+            const std::string reason = kCannotEncryptReason;
+            throw StopRun{notWritten() + "\r\nReason: " + reason + ".", false,
+                          BackupCause{archivePath_, reason, 0, {}, {}}};
+        }
         if (result != 0) {
             const std::string reason = archiveResultReason(result);
             throw StopRun{notWritten() + "\r\nReason: " + reason + ".", false,
@@ -353,17 +349,6 @@ BackupResult ZipRun::run() {
         inTheWay = stagedNamesInTheWay();
     if (inTheWay)
         return backupFailure(*inTheWay);
-    // The library keeps a password until it is replaced: this run's is set (or none) before
-    // any work, and none is left behind.
-    struct ForgetPassword {
-        Archiver& archiver;
-        ~ForgetPassword() { archiver.addZIP_SetPassword({}); }
-    } forget{archiver_};
-    if (!archiver_.addZIP_SetPassword(job_.password) && !job_.password.empty()) {
-        const std::string reason = kCannotEncryptReason;
-        return backupFailure(notWritten() + "\r\nReason: " + reason + ".", BackupOutcome::Failed,
-                             BackupCause{archivePath_, reason, 0, {}, {}});
-    }
     databaseBytes_ = databaseBytes(job_, fs_, &sizes_);
     meter_.setTotal(3 * databaseBytes_);
     try {

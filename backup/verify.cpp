@@ -130,10 +130,10 @@ std::string fileNameProblem(const std::string& name, LeadByteTest isLeadByte) {
     return {};
 }
 
-void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
+void checkArchive(FileSystem& fs, const CodePage& codePage, CheckedBackup& out, JobMeter& meter) {
     std::optional<ZipReader> reader;
     try {
-        reader.emplace(fs, out.path);
+        reader.emplace(fs, codePage, out.path);
     } catch (const ZipDamage& e) {
         out.damaged = true;
         out.problems.push_back("The archive " + out.path + " is damaged: " +
@@ -151,7 +151,7 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
         out.problems.push_back("The archive " + out.path +
                                " is damaged: its central directory is missing (the archive is "
                                "truncated). The entries below were found by their local headers.");
-    const LeadByteTest isLeadByte = fs.leadByteTest();
+    const LeadByteTest isLeadByte = codePage.leadByteTest();
     if (meter.reporting())
         for (const ZipEntry& entry : reader->entries())
             meter.setTotal(meter.totalBytes() + entry.size);
@@ -216,8 +216,8 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
                                        ".");
             continue;
         }
-        folders.insert(fs.caseFolded(folderPart(entry.name, isLeadByte)));
-        if (!names.insert(fs.caseFolded(name)).second)
+        folders.insert(codePage.caseFolded(folderPart(entry.name, isLeadByte)));
+        if (!names.insert(codePage.caseFolded(name)).second)
             out.problems.push_back("The archive holds " + name +
                                    " more than once; it mixes backups and is not restored.");
         out.files.push_back(f);
@@ -262,26 +262,26 @@ bool isDatabaseFileName(const std::string& name) {
     return patternListMatch(kDatabasePatterns, name);
 }
 
-std::string backupOfPicked(FileSystem& fs, const std::string& path) {
+std::string backupOfPicked(FileSystem& fs, const CodePage& codePage, const std::string& path) {
     if (!isDatabaseFileName(path) || fs.folderExists(path))
         return path;
-    return parentFolderOf(path, fs.leadByteTest());
+    return parentFolderOf(path, codePage.leadByteTest());
 }
 
-std::string backupToCheck(FileSystem& fs, const std::string& path) {
-    const std::string picked = backupOfPicked(fs, path);
+std::string backupToCheck(FileSystem& fs, const CodePage& codePage, const std::string& path) {
+    const std::string picked = backupOfPicked(fs, codePage, path);
     const auto inside = [&](const std::string& name) {
         return picked + (picked.back() == '\\' ? "" : "\\") + name;
     };
     try {
         if (!fs.folderExists(picked) || !fs.listFiles(picked, kDatabasePatterns).empty())
             return picked;
-        const std::string zipName = fs.caseFolded(kZipBackupName);
+        const std::string zipName = codePage.caseFolded(kZipBackupName);
         std::string newest;
         for (const FolderEntry& e : fs.listEntries(picked)) {
             if (e.folder)
                 continue;
-            if (fs.caseFolded(e.name) == zipName)
+            if (codePage.caseFolded(e.name) == zipName)
                 return inside(e.name);
             if (isGenerationArchiveName(e.name) && e.name > newest)
                 newest = e.name;
@@ -292,8 +292,8 @@ std::string backupToCheck(FileSystem& fs, const std::string& path) {
     }
 }
 
-CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control,
-                          const std::string& password) {
+CheckedBackup checkBackup(FileSystem& fs, const CodePage& codePage, const std::string& path,
+                          const WorkControl& control, const std::string& password) {
     CheckedBackup out;
     out.path = path;
     out.password = password;
@@ -311,7 +311,7 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkCon
     try {
         meter.stopIfCancelled();
         if (out.archive)
-            checkArchive(fs, out, meter);
+            checkArchive(fs, codePage, out, meter);
         else
             checkFolder(fs, out, meter);
     } catch (const WorkCancelled&) {
@@ -342,11 +342,11 @@ std::string localDateText(int64_t unixTime) {
     return text;
 }
 
-VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
+VerifyReport verifyBackup(FileSystem& fs, const CodePage& codePage, const std::string& backup,
                           const std::optional<std::string>& messengerFolder,
                           const WorkControl& control, const std::string& password) {
     VerifyReport report;
-    const CheckedBackup checked = checkBackup(fs, backup, control, password);
+    const CheckedBackup checked = checkBackup(fs, codePage, backup, control, password);
     report.passwordTrouble = checked.passwordTrouble;
     auto& lines = report.lines;
     const auto cancelled = [&] {
@@ -381,7 +381,7 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
                 } catch (const WorkCancelled&) {
                     return cancelled();
                 }
-                current[fs.caseFolded(name)] = c;
+                current[codePage.caseFolded(name)] = c;
             }
         } catch (const RuntimeError& e) {
             lines.push_back("The database folder " + dbFolder +
@@ -402,7 +402,7 @@ VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
     size_t suspect = 0;
     for (const BackupFile& f : checked.files) {
         const std::string shown = f.entryName.empty() ? f.name : f.entryName;
-        auto it = messengerFolder ? current.find(fs.caseFolded(f.name)) : current.end();
+        auto it = messengerFolder ? current.find(codePage.caseFolded(f.name)) : current.end();
         std::string line = shown + ": ";
         bool wrong = f.fault != BackupFile::Fault::None;
         switch (f.fault) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/work_progress.h"
 
@@ -59,19 +60,19 @@ bool isDatabaseFileName(const std::string& name);
 // The backup a path given for checking or restoring stands for: a *.dat or *.idx file stands
 // for the folder of copies it lies in (as the open dialogs offer them); anything else is
 // itself.
-std::string backupOfPicked(FileSystem& fs, const std::string& path);
+std::string backupOfPicked(FileSystem& fs, const CodePage& codePage, const std::string& path);
 
 // The backup a path given for checking stands for: as backupOfPicked, and a folder that holds
 // no database files but a ZIP Backup stands for that archive (chathoard.zip, else the newest
 // generation archive).
-std::string backupToCheck(FileSystem& fs, const std::string& path);
+std::string backupToCheck(FileSystem& fs, const CodePage& codePage, const std::string& path);
 
 // A path names an archive when it is a file; a folder is a folder of copies. Never throws
 // for a damaged backup: what went wrong is in the result. Reports the Checking stage by the
 // bytes read through over all of them, and stops (cancelled set) within a read piece of a
 // Cancel. Encrypted entries are read with password (UTF-8; empty for none).
-CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control = {},
-                          const std::string& password = {});
+CheckedBackup checkBackup(FileSystem& fs, const CodePage& codePage, const std::string& path,
+                          const WorkControl& control = {}, const std::string& password = {});
 
 // The lines and verdict of "/verify": one line per file, then one line with the verdict.
 // With a messenger folder, each file is also compared with its db subfolder.
@@ -85,7 +86,7 @@ struct VerifyReport {
     // Encrypted entries could not be read for want of the right password (the verdict says so).
     CheckedBackup::PasswordTrouble passwordTrouble = CheckedBackup::PasswordTrouble::None;
 };
-VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
+VerifyReport verifyBackup(FileSystem& fs, const CodePage& codePage, const std::string& backup,
                           const std::optional<std::string>& messengerFolder,
                           const WorkControl& control = {}, const std::string& password = {});
 

@@ -32,8 +32,8 @@ struct StopRun {
 class ZipRun {
   public:
     ZipRun(const BackupJob& job, const BackupTools& tools)
-        : job_(job), names_(job.databaseFiles), fs_(tools.fs), archiver_(tools.archiver),
-          stagingFolder_(stagingFolderOf(job.stagingDrive)),
+        : job_(job), names_(job.databaseFiles), fs_(tools.fs), codePage_(tools.codePage),
+          archiver_(tools.archiver), stagingFolder_(stagingFolderOf(job.stagingDrive)),
           settingsPath_(settingsFilePath(job.programFolder)),
           listPath_(listFilePathOf(job.programFolder)), archiveName_(job.archiveName),
           archivePath_(job.destination + "\\" + job.archiveName), meter_(job.control) {}
@@ -61,6 +61,7 @@ class ZipRun {
     const BackupJob& job_;
     const std::vector<std::string>& names_;
     FileSystem& fs_;
+    const CodePage& codePage_;
     Archiver& archiver_;
     const std::string stagingFolder_;
     const std::string settingsPath_;
@@ -199,7 +200,7 @@ void ZipRun::copyStep() {
                                 fs_.fileInUse(source), causeOf(names_[i], e, source, stagedCopy)};
         }
         const auto [at, added] =
-            stagedIndex_.try_emplace(fs_.caseFolded(stagedCopy), stagedCopies_.size());
+            stagedIndex_.try_emplace(codePage_.caseFolded(stagedCopy), stagedCopies_.size());
         if (added)
             stagedCopies_.push_back(claimOf(fs_, stagedCopy));
         else

@@ -111,16 +111,17 @@ int DriveList::selectedIndex() const {
 
 // --- FolderList ----------------------------------------------------------------------------
 
-std::string folderPathOf(FileSystem& fs, const std::string& current, const std::string& spec) {
+std::string folderPathOf(FileSystem& fs, const CodePage& codePage, const std::string& current,
+                         const std::string& spec) {
     if (isDriveSpec(spec))
         return fs.currentFolder(spec[0]); // 68 when the drive is not ready
     if (spec.empty())
         throw RuntimeError(errPathNotFound);
-    return normalFolderPath(current, spec, fs.leadByteTest());
+    return normalFolderPath(current, spec, codePage.leadByteTest());
 }
 
 void FolderList::init(const std::string& path) {
-    path_ = normalFolderPath("C:\\", path, fs_.leadByteTest());
+    path_ = normalFolderPath("C:\\", path, codePage_.leadByteTest());
     try {
         reload();
     } catch (const RuntimeError&) {
@@ -129,10 +130,10 @@ void FolderList::init(const std::string& path) {
 }
 
 void FolderList::setPath(const std::string& spec) {
-    const std::string next = folderPathOf(fs_, path_, spec);
+    const std::string next = folderPathOf(fs_, codePage_, path_, spec);
     // Listing first makes a missing folder fail before anything changes.
     auto subfolders = fs_.listFolders(next);
-    if (equalNoCase(next, path_, fs_.leadByteTest()))
+    if (equalNoCase(next, path_, codePage_.leadByteTest()))
         return;
     path_ = next;
     reload(subfolders);
@@ -152,7 +153,7 @@ void FolderList::reload(const std::vector<std::string>& subfolders) {
     size_t pos = 3;
     int depth = 1;
     while (pos < path_.size()) {
-        size_t end = nextSeparator(path_, pos, '\\', fs_.leadByteTest());
+        size_t end = nextSeparator(path_, pos, '\\', codePage_.leadByteTest());
         if (end == std::string::npos)
             end = path_.size();
         const std::string name = path_.substr(pos, end - pos);

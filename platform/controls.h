@@ -74,11 +74,12 @@ struct FolderItem {
 // Folder list: Path with no trailing backslash except at a root such as "c:\".
 // The folder a folder list shows after setPath(spec) from current: a drive name gives that
 // drive's current folder (68 when not ready), an empty spec 76. Whether it exists is not checked.
-std::string folderPathOf(FileSystem& fs, const std::string& current, const std::string& spec);
+std::string folderPathOf(FileSystem& fs, const CodePage& codePage, const std::string& current,
+                         const std::string& spec);
 
 class FolderList {
   public:
-    explicit FolderList(FileSystem& fs) : fs_(fs) {}
+    FolderList(FileSystem& fs, const CodePage& codePage) : fs_(fs), codePage_(codePage) {}
     void init(const std::string& path); // no Change raised
     const std::string& Path() const { return path_; }
     // A drive name ("d:", "d: [DATA]") moves to that drive's current folder (68 when
@@ -96,6 +97,7 @@ class FolderList {
     void reload();
     void reload(const std::vector<std::string>& subfolders);
     FileSystem& fs_;
+    const CodePage& codePage_;
     std::string path_;
     std::vector<FolderItem> items_;
 };

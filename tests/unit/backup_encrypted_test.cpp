@@ -104,19 +104,19 @@ TEST_F(Encrypted, AWrongOrMissingPasswordIsItsOwnVerdictAndChangesNothing) {
 }
 
 TEST_F(Encrypted, MixedEntriesAreReadEachAsItIsAndAChangedByteIsDamage) {
-    CheckedBackup checked = checkBackup(fs, "D:\\mixed.zip");
+    CheckedBackup checked = checkBackup(fs, fs.codePage(), "D:\\mixed.zip");
     ASSERT_EQ(checked.files.size(), 2u);
     EXPECT_EQ(checked.files[0].problem, "it cannot be read: it is encrypted and no password was "
                                         "given");
     EXPECT_EQ(checked.files[1].problem, "");
     EXPECT_TRUE(checked.encrypted);
-    EXPECT_TRUE(checkBackup(fs, "D:\\mixed.zip", {}, "pa55 word").intact());
+    EXPECT_TRUE(checkBackup(fs, fs.codePage(), "D:\\mixed.zip", {}, "pa55 word").intact());
 
     // A byte in the middle of a.dat's encrypted data: the password check still passes.
     std::string changed = archives().mixed;
     changed[changed.find("a.dat") + 2000] ^= 0x20;
     fs.addFile("D:\\changed.zip", changed);
-    checked = checkBackup(fs, "D:\\changed.zip", {}, "pa55 word");
+    checked = checkBackup(fs, fs.codePage(), "D:\\changed.zip", {}, "pa55 word");
     EXPECT_TRUE(checked.damaged);
     EXPECT_EQ(checked.passwordTrouble, CheckedBackup::PasswordTrouble::None);
     EXPECT_THAT(checked.files[0].problem, HasSubstr("it is damaged"));
@@ -161,7 +161,7 @@ TEST_F(Encrypted, EncryptUsesTheStoredPasswordAndAnOldLibraryMakesNoArchive) {
 // From the window, a stored password that is missing or wrong is asked for once.
 TEST_F(Encrypted, TheWindowAsksForThePasswordOnceWhenTheStoredOneDoesNotOpenTheBackup) {
     Label Label1(kFoundCaption);
-    FolderList Dir1(fs), Dir2(fs);
+    FolderList Dir1(fs, fs.codePage()), Dir2(fs, fs.codePage());
     Dir1.init("C:\\ICQ");
     Dir2.init("D:\\");
     std::vector<std::string> asked;

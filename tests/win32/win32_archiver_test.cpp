@@ -58,6 +58,44 @@ TEST(Win32ArchiverTest, LibraryWithoutTheEntriesIsError453NamingTheEntry) {
     }
 }
 
+// What a stand-in for an older library was called with, in order.
+std::string callsOf(const std::string& dll) {
+    using Recorded = const char*(WINAPI*)();
+    HMODULE module = GetModuleHandleA(dll.c_str());
+    const auto recorded = module ? reinterpret_cast<Recorded>(reinterpret_cast<void*>(
+                                       GetProcAddress(module, "recordedCalls")))
+                                 : nullptr;
+    return recorded ? recorded() : "(not loaded)";
+}
+
+TEST(Win32ArchiverTest, ALibraryWithoutMakeIsUsedThroughItsOlderEntries) {
+    const ArchiveProgress unheard = [](int32_t, uint32_t, uint32_t) {
+        ADD_FAILURE() << "an older library has no context to report to";
+        return true;
+    };
+    for (const char* standIn : {"older_azip32.dll", "oldest_azip32.dll"}) {
+        SCOPED_TRACE(standIn);
+        const std::string built = programFolder() + "\\" + standIn;
+        if (!test::exists(built))
+            GTEST_SKIP() << "no " << standIn << " beside the test program";
+        TempFolder folder;
+        ASSERT_TRUE(CopyFileA(built.c_str(), (folder / "azip32.dll").c_str(), FALSE));
+        Win32Archiver archiver(folder.path());
+        const bool encrypts = std::string(standIn) == "older_azip32.dll";
+        EXPECT_EQ(archiver.makeArchive({"C:\\a.zip", "C:\\l.dat", "pw"}, unheard),
+                  encrypts ? 0 : kArchiverCannotEncrypt);
+        // The password is set first and forgotten after; without the entry nothing is made.
+        EXPECT_EQ(callsOf(archiver.libraryPath()),
+                  encrypts ? "addZIP_SetPassword pw;addZIP_ArchiveName C:\\a.zip;"
+                             "addZIP_IncludeListFile C:\\l.dat;addZIP;addZIP_SetPassword ;"
+                           : "");
+        EXPECT_EQ(archiver.makeArchive({"C:\\b.zip", "C:\\l.dat", ""}, unheard), 0);
+        EXPECT_THAT(callsOf(archiver.libraryPath()),
+                    HasSubstr("addZIP_ArchiveName C:\\b.zip;addZIP_IncludeListFile "
+                              "C:\\l.dat;addZIP;"));
+    }
+}
+
 TEST(Win32ArchiverTest, LibraryPutInPlaceLaterIsFoundOnTheNextCall) {
     TempFolder folder;
     Win32Archiver archiver(folder.path());

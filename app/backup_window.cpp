@@ -81,7 +81,7 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
         "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*", Dir2.Path());
     if (!picked)
         return;
-    const std::string backupPath = backupOfPicked(fs, *picked);
+    const std::string backupPath = backupOfPicked(fs, s.codePage, *picked);
     // Read before the work starts: the work runs where no control may be touched.
     const std::string messengerFolder = Dir1.Path();
     // The check reads the whole backup, and a restore unpacks it: both off the window's
@@ -90,7 +90,7 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
     std::string password = windowPassword(s);
     for (int attempt = 0;; ++attempt) {
         s.work.run(kRestoreTitle, [&](const WorkControl& control) {
-            backup = checkBackup(fs, backupPath, control, password);
+            backup = checkBackup(fs, s.codePage, backupPath, control, password);
         });
         if (s.work.closing())
             return;
@@ -120,8 +120,8 @@ void mnuRestore_Click(const Label& Label1, const FolderList& Dir1, const FolderL
         return;
     std::optional<RestoreReport> report;
     s.work.run(kRestoreTitle, [&](const WorkControl& control) {
-        report = restoreAlone(s.backupLock, kWindowLockWaitMs, fs, backup, messengerFolder, stamp,
-                              control);
+        report = restoreAlone(s.backupLock, kWindowLockWaitMs, fs, s.codePage, backup,
+                              messengerFolder, stamp, control);
     });
     // Closing the program cancelled it, unless the restore had got past the point where a
     // Cancel is heard (or had ended): then what it did is told before the program ends.

@@ -214,10 +214,11 @@ VerifyReport verifyReport(const Verification& v) {
     return report;
 }
 
-VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
+VerifyReport verifyBackup(FileSystem& fs, const CodePage& codePage, const std::string& backup,
                           const std::optional<std::string>& messengerFolder,
                           const WorkControl& control, const std::string& password) {
-    return verifyReport(verifyBackupFacts(fs, backup, messengerFolder, control, password));
+    return verifyReport(
+        verifyBackupFacts(fs, codePage, backup, messengerFolder, control, password));
 }
 
 } // namespace ch

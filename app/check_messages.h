@@ -34,7 +34,7 @@ struct VerifyReport {
 };
 VerifyReport verifyReport(const Verification& verification);
 // verifyBackupFacts, in words.
-VerifyReport verifyBackup(FileSystem& fs, const std::string& backup,
+VerifyReport verifyBackup(FileSystem& fs, const CodePage& codePage, const std::string& backup,
                           const std::optional<std::string>& messengerFolder,
                           const WorkControl& control = {}, const std::string& password = {});
 

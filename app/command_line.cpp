@@ -159,8 +159,8 @@ CommandLine parsedArguments(const std::vector<std::string>& args) {
 }
 
 // The folder a folder list would show for spec, which must exist.
-std::string openedFolder(FileSystem& fs, const std::string& spec) {
-    const std::string folder = folderPathOf(fs, "", spec);
+std::string openedFolder(FileSystem& fs, const CodePage& codePage, const std::string& spec) {
+    const std::string folder = folderPathOf(fs, codePage, "", spec);
     fs.listFolders(folder);
     return folder;
 }
@@ -332,14 +332,15 @@ namespace {
 
 // A path of the command line as Windows reads it from the working folder (a scheduled task's
 // "Start in"), in the form the folder lists keep: "ICQ" run in C:\ is C:\ICQ.
-std::string fullPathOf(FileSystem& fs, const std::string& arg) {
-    return normalFolderPath("C:\\", fs.fullPath(arg), fs.leadByteTest());
+std::string fullPathOf(FileSystem& fs, const CodePage& codePage, const std::string& arg) {
+    return normalFolderPath("C:\\", fs.fullPath(arg), codePage.leadByteTest());
 }
 
 // Why the drive or network share of an absolute path cannot be used, or nothing when it can.
-std::optional<std::string> unavailableRoot(FileSystem& fs, const std::string& path) {
+std::optional<std::string> unavailableRoot(FileSystem& fs, const CodePage& codePage,
+                                           const std::string& path) {
     if (isNetworkPath(path)) {
-        std::string share = path.substr(0, pathRootLength(path, fs.leadByteTest()));
+        std::string share = path.substr(0, pathRootLength(path, codePage.leadByteTest()));
         if (share.back() == '\\')
             share.pop_back();
         if (fs.folderExists(share))
@@ -359,10 +360,11 @@ std::optional<std::string> unavailableRoot(FileSystem& fs, const std::string& pa
 
 // The destination folder, made with any missing folders above it. False after saying why it
 // cannot be used.
-bool destinationReady(Console& console, FileSystem& fs, const std::string& folder) {
+bool destinationReady(Console& console, FileSystem& fs, const CodePage& codePage,
+                      const std::string& folder) {
     if (fs.folderExists(folder))
         return true;
-    if (const auto why = unavailableRoot(fs, folder)) {
+    if (const auto why = unavailableRoot(fs, codePage, folder)) {
         console.report("The destination folder " + folder + " cannot be used: " + *why + ".", true);
         return false;
     }
@@ -451,7 +453,7 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
                            : readStagingDrive(s.fs, s.App.Path).value_or("");
     MessengerDatabase found;
     try {
-        job.messengerFolder = openedFolder(s.fs, cl.messengerFolder);
+        job.messengerFolder = openedFolder(s.fs, s.codePage, cl.messengerFolder);
         found = findMessengerDatabase(s.fs, job.messengerFolder);
         // Nobody is there to answer the window's question: it is shown and left unanswered.
         if (const auto interrupted = interruptedRestore(s.fs, job.messengerFolder))
@@ -472,14 +474,14 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
     job.databaseFiles = found.files;
     job.destination = cl.destinationFolder;
     // Refused before the folder is made: a backup inside the database is never begun.
-    if (const auto refused = destinationInsideDatabase(job, s.fs)) {
+    if (const auto refused = destinationInsideDatabase(job, s.fs, s.codePage)) {
         reportResult(console, job, *refused);
         return exitCodeFor(refused->outcome);
     }
-    if (!destinationReady(console, s.fs, cl.destinationFolder))
+    if (!destinationReady(console, s.fs, s.codePage, cl.destinationFolder))
         return exitBackupFailed;
     try {
-        job.destination = openedFolder(s.fs, cl.destinationFolder);
+        job.destination = openedFolder(s.fs, s.codePage, cl.destinationFolder);
     } catch (const RuntimeError& e) {
         console.report("The destination folder " + cl.destinationFolder +
                            " cannot be opened: " + e.description(),
@@ -522,7 +524,7 @@ int runBackupSteps(const CommandLine& cl, const Services& s, Console& console, c
     if (job.keep)
         job.stamp = newGenerationStamp(s.fs, job.destination, zip, clock, waiting.sleep);
     const int64_t started = waiting.elapsedSeconds();
-    const BackupResult result = runBackup(job, {s.fs, s.archiver});
+    const BackupResult result = runBackup(job, {s.fs, s.archiver, s.codePage});
     reportResult(console, job, result);
     const BackupOutcome outcome = result.outcome;
     const int code = exitCodeFor(outcome);
@@ -557,7 +559,7 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
             if (path->empty())
                 continue;
             try {
-                *path = fullPathOf(s.fs, *path);
+                *path = fullPathOf(s.fs, s.codePage, *path);
             } catch (const RuntimeError& e) {
                 problem = {*path, "not a path Windows can read (" + plainReason(e) + ")"};
                 parsed.reset();

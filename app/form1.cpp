@@ -11,8 +11,9 @@
 namespace ch {
 
 Form1::Form1(const Services& services)
-    : File1(services.fs, kDatabasePatterns), Dir2(services.fs), Drive2(services.fs),
-      Dir1(services.fs), Drive1(services.fs), Label1(kNotFoundCaption), s_(services) {
+    : File1(services.fs, kDatabasePatterns), Dir2(services.fs, services.codePage),
+      Drive2(services.fs), Dir1(services.fs, services.codePage), Drive1(services.fs),
+      Label1(kNotFoundCaption), s_(services) {
     passwordStored = [this] { return s_.passwords && s_.passwords->stored(); };
 }
 
@@ -57,7 +58,7 @@ BackupOutcome Form1::backUp(BackupKind kind) {
     BackupResult result;
     s_.work.run(backupWorkTitle(kind), [&](const WorkControl& control) {
         job.control = control;
-        result = runAlone(s_.backupLock, kWindowLockWaitMs, job, {s_.fs, s_.archiver});
+        result = runAlone(s_.backupLock, kWindowLockWaitMs, job, {s_.fs, s_.archiver, s_.codePage});
     });
     // The program is closing: no box, unless the backup ended before the Cancel was heard.
     if (s_.work.closing() && result.outcome == BackupOutcome::Cancelled)

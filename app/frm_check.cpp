@@ -74,11 +74,13 @@ void FrmCheck::show(const CheckReport& report) {
     txtReport.setText(report.text);
 }
 
-std::optional<CheckReport> checkReport(FileSystem& fs, const std::string& backup,
+std::optional<CheckReport> checkReport(FileSystem& fs, const CodePage& codePage,
+                                       const std::string& backup,
                                        const std::optional<std::string>& messengerFolder,
                                        const WorkControl& control, std::string* cancelledText,
                                        const std::string& password) {
-    const VerifyReport verified = verifyBackup(fs, backup, messengerFolder, control, password);
+    const VerifyReport verified =
+        verifyBackup(fs, codePage, backup, messengerFolder, control, password);
     if (verified.cancelled) {
         if (cancelledText)
             *cancelledText = verified.lines.empty() ? std::string() : verified.lines.front();
@@ -108,7 +110,7 @@ void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderLis
         "Backups (*.zip, *.dat, *.idx)|*.zip;*.dat;*.idx|All files (*.*)|*.*", Dir2.Path());
     if (!picked)
         return;
-    const std::string backup = backupToCheck(s.fs, *picked);
+    const std::string backup = backupToCheck(s.fs, s.codePage, *picked);
     const std::optional<std::string> messenger =
         Label1.Caption() == kFoundCaption ? std::optional<std::string>(Dir1.Path()) : std::nullopt;
     if (!window)
@@ -119,7 +121,8 @@ void mnuCheck_Click(const Label& Label1, const FolderList& Dir1, const FolderLis
     std::string password = windowPassword(s);
     for (int attempt = 0;; ++attempt) {
         s.work.run(frmCheckDesign().caption, [&](const WorkControl& control) {
-            report = checkReport(s.fs, backup, messenger, control, &cancelled, password);
+            report =
+                checkReport(s.fs, s.codePage, backup, messenger, control, &cancelled, password);
         });
         if (s.work.closing())
             return;

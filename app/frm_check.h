@@ -52,11 +52,10 @@ class FrmCheck : public ModalForm {
 // The report the window shows: /verify's verdict and lines. Compares with messengerFolder's
 // database when there is one. Nothing when the check was cancelled: then cancelledText says
 // so. Encrypted entries are read with password (empty for none).
-std::optional<CheckReport> checkReport(FileSystem& fs, const std::string& backup,
-                                       const std::optional<std::string>& messengerFolder,
-                                       const WorkControl& control = {},
-                                       std::string* cancelledText = nullptr,
-                                       const std::string& password = {});
+std::optional<CheckReport>
+checkReport(FileSystem& fs, const CodePage& codePage, const std::string& backup,
+            const std::optional<std::string>& messengerFolder, const WorkControl& control = {},
+            std::string* cancelledText = nullptr, const std::string& password = {});
 
 // Picks the backup with the open dialog (starting in the backup folder Dir2), checks it,
 // comparing with Dir1's database when Label1 says it was found, and shows the report in the

@@ -225,8 +225,8 @@ std::optional<ScheduleChoice> FrmSchedule::choiceOfFields() {
     if (c.to.empty())
         return wrong("Give the folder to back up into under \"To\": a folder or a network "
                      "share such as \\\\server\\share\\backups.");
-    if (pathRootLength(c.from, s_.fs.leadByteTest()) < 3 ||
-        pathRootLength(c.to, s_.fs.leadByteTest()) < 3)
+    if (pathRootLength(c.from, s_.codePage.leadByteTest()) < 3 ||
+        pathRootLength(c.to, s_.codePage.leadByteTest()) < 3)
         return wrong("Give full paths under \"From\" and \"To\" (C:\\ICQ, \\\\server\\share): a "
                      "scheduled backup does not start where you are now.");
     c.schedule.when = static_cast<TaskWhen>(whenIndex < 0 || whenIndex > 2 ? 0 : whenIndex);

@@ -14,6 +14,7 @@ namespace {
 
 // The messenger folder above folder when folder holds database files but no db subfolder.
 std::optional<std::string> databaseFolderGivenAsMessengerFolder(FileSystem& fs,
+                                                                const CodePage& codePage,
                                                                 const std::string& folder) {
     std::vector<std::string> files;
     bestEffort([&] { files = fs.listFiles(folder, kDatabasePatterns); });
@@ -22,9 +23,9 @@ std::optional<std::string> databaseFolderGivenAsMessengerFolder(FileSystem& fs,
     std::string trimmed = folder;
     while (trimmed.size() > 3 && trimmed.back() == '\\')
         trimmed.pop_back();
-    if (lastSeparator(trimmed, "\\", fs.leadByteTest()) == std::string::npos)
+    if (lastSeparator(trimmed, "\\", codePage.leadByteTest()) == std::string::npos)
         return std::string("the folder above it");
-    return parentFolderOf(trimmed, fs.leadByteTest());
+    return parentFolderOf(trimmed, codePage.leadByteTest());
 }
 
 // Says so when an earlier restore into the messenger folder did not finish; moves nothing.
@@ -54,7 +55,7 @@ void reportLines(Console& console, const std::string& text, bool isProblem) {
 int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
                      const WorkControl& work) {
     FileSystem& fs = s.fs;
-    const std::string backup = backupToCheck(fs, cl.backup);
+    const std::string backup = backupToCheck(fs, s.codePage, cl.backup);
     const std::optional<std::string> messenger =
         cl.messengerFolder.empty() ? std::nullopt : std::optional<std::string>(cl.messengerFolder);
     console.report("Checking the backup " + backup +
@@ -62,8 +63,8 @@ int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
                    false);
     if (messenger)
         reportInterruptedRestore(console, fs, *messenger);
-    const VerifyReport report =
-        verifyBackup(fs, backup, messenger, work, storedPassword(s, console).value_or(""));
+    const VerifyReport report = verifyBackup(fs, s.codePage, backup, messenger, work,
+                                             storedPassword(s, console).value_or(""));
     for (size_t i = 0; i < report.lines.size(); ++i)
         console.report(report.lines[i], !report.intact && i + 1 == report.lines.size());
     if (report.cancelled)
@@ -77,7 +78,7 @@ int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
 int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console,
                       const Clock& clock, const WorkControl& work) {
     FileSystem& fs = s.fs;
-    const std::string backupPath = backupOfPicked(fs, cl.backup);
+    const std::string backupPath = backupOfPicked(fs, s.codePage, cl.backup);
     const std::string& messenger = cl.messengerFolder;
     console.report("Restoring the backup " + backupPath + " into " + databaseFolder(messenger),
                    false);
@@ -87,7 +88,7 @@ int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console
             "The messenger folder " + messenger + " does not exist. Nothing was changed.", true);
         return exitBackupFailed;
     }
-    if (const auto parent = databaseFolderGivenAsMessengerFolder(fs, messenger)) {
+    if (const auto parent = databaseFolderGivenAsMessengerFolder(fs, s.codePage, messenger)) {
         // Restoring into it would make a db inside the database folder, beside the files.
         console.report("The folder " + messenger + " holds database files itself: it is a " +
                            "database folder, not a messenger folder. Did you mean " + *parent +
@@ -96,13 +97,13 @@ int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console
         return exitBadArguments;
     }
     const CheckedBackup backup =
-        checkBackup(fs, backupPath, work, storedPassword(s, console).value_or(""));
+        checkBackup(fs, s.codePage, backupPath, work, storedPassword(s, console).value_or(""));
     if (backup.intact()) {
         for (const BackupFile& f : backup.files)
             console.report("  " + f.name + " (" + sizeText(f.size) + ")", false);
     }
-    const auto report = restoreAlone(s.backupLock, kCommandLineLockWaitMs, fs, backup, messenger,
-                                     restoreStamp(clock()), work);
+    const auto report = restoreAlone(s.backupLock, kCommandLineLockWaitMs, fs, s.codePage, backup,
+                                     messenger, restoreStamp(clock()), work);
     if (!report) {
         console.message(backupRunningText(kCommandLineLockWaitMs), kRestoreFailedTitle, true);
         return exitAnotherBackupRunning;

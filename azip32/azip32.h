@@ -19,6 +19,11 @@
   renamed over an existing archive of the same name. On any failure the temporary file is
   removed, an existing archive is left as it was, and addZIP returns a non-zero code.
 
+  addZIP_Make does the same in one call that keeps nothing between calls: the archive, the list
+  file, the password and a progress callback that carries the caller's context pointer are its
+  arguments. It leaves the names, password and callback set through the other entries as they
+  are; a caller uses either way.
+
   The library copies every string it is given; the caller may release its text as soon as a
   call returns. The entries may be called from any thread, one call at a time per process.
   On Windows the entries use the __stdcall convention and are exported undecorated.
@@ -65,6 +70,11 @@
 typedef int32_t(AZIP_API* AZIP_PROGRESS_CALLBACK)(int32_t stage, uint32_t doneKiB,
                                                   uint32_t totalKiB);
 
+/* As AZIP_PROGRESS_CALLBACK, for addZIP_Make: context is the pointer the caller gave it,
+   passed on unread. */
+typedef int32_t(AZIP_API* AZIP_PROGRESS_CONTEXT_CALLBACK)(void* context, int32_t stage,
+                                                          uint32_t doneKiB, uint32_t totalKiB);
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -100,6 +110,18 @@ int32_t AZIP_API addZIP_SetProgress(AZIP_PROGRESS_CALLBACK callback);
    Libraries that lack this entry cannot encrypt: a caller must not make a plain archive
    instead. */
 int32_t AZIP_API addZIP_SetPassword(const char* password);
+
+/* Writes the archive archivePath from the list file listFilePath, as addZIP does, in one call.
+   password (UTF-8) encrypts every entry as addZIP_SetPassword describes; null or empty for
+   none. callback, when not null, hears the progress as AZIP_PROGRESS_CALLBACK describes, with
+   context as its first argument, and may stop the call in the same way. Every text is copied
+   and the password's copy is wiped before the call returns. Nothing set through the other
+   entries is used or changed. Returns AZIP_OK, AZIP_ERR_NOT_SET for a null or empty path, or
+   one of the AZIP_ERR_ codes above. Libraries that lack this entry offer the same through
+   addZIP_ArchiveName, addZIP_IncludeListFile and addZIP. */
+int32_t AZIP_API addZIP_Make(const char* archivePath, const char* listFilePath,
+                             const char* password, AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                             void* context);
 
 #ifdef __cplusplus
 }

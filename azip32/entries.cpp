@@ -1,5 +1,5 @@
 // The exported entries. They only keep copies of the two names, the password and the progress
-// callback and hand them to makeArchive; one call runs at a time.
+// callback and hand them to makeArchive; one call runs at a time. addZIP_Make keeps nothing.
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -92,6 +92,28 @@ int32_t AZIP_API addZIP_SetPassword(const char* password) {
         return AZIP_ERR_INTERNAL;
     }
     return AZIP_OK;
+}
+
+int32_t AZIP_API addZIP_Make(const char* archivePath, const char* listFilePath,
+                             const char* password, AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                             void* context) {
+    if (!archivePath || !*archivePath || !listFilePath || !*listFilePath)
+        return AZIP_ERR_NOT_SET;
+    ch::azip::ProgressCallback progress;
+    if (callback)
+        progress = [callback, context](ch::azip::Stage stage, uint64_t done, uint64_t total) {
+            return callback(context, static_cast<int32_t>(stage), kibibytes(done),
+                            kibibytes(total)) == 0;
+        };
+    std::string secret;
+    int32_t result = AZIP_ERR_INTERNAL;
+    try {
+        secret = password ? password : "";
+        result = ch::azip::makeArchive(archivePath, listFilePath, 0, {}, progress, secret).code;
+    } catch (...) {
+    }
+    ch::crypto::wipe(secret.data(), secret.size());
+    return result;
 }
 
 } // extern "C"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/archiver.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/runtime_error.h"
 #include "platform/work_progress.h"
@@ -124,6 +125,7 @@ struct BackupResult {
 struct BackupTools {
     FileSystem& fs;
     Archiver& archiver;
+    const CodePage& codePage; // the one fs reads its paths in
 };
 
 // The job's kind: a Normal or ZIP Backup, into a new generation when keep is set. A destination
@@ -135,6 +137,7 @@ BackupResult runBackup(const BackupJob& job, const BackupTools& tools);
 // elsewhere. Both paths are full folder paths; they are compared as the system resolves them
 // and, where they exist, by the folders' identity, so that no other spelling, short name or
 // junction leads past it.
-std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, FileSystem& fs);
+std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, FileSystem& fs,
+                                                      const CodePage& codePage);
 
 } // namespace ch

@@ -308,7 +308,7 @@ BackupResult normalGeneration(const BackupJob& job, const BackupTools& tools) {
     }
     // The copies go where a folder list showing the new folder would put them.
     BackupJob copies = job;
-    copies.destination = normalFolderPath("C:\\", incomplete, fs.leadByteTest());
+    copies.destination = normalFolderPath("C:\\", incomplete, tools.codePage.leadByteTest());
     const BackupResult copied = normalBackup(copies, tools);
     // The rename below is the point of no return; until it, Cancel removes the new folder.
     if (copied.outcome != BackupOutcome::Done || job.control.cancelled()) {

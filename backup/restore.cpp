@@ -79,8 +79,8 @@ void moveEntriesBack(FileSystem& fs, const std::string& from, const std::string&
 constexpr size_t kRestoreWriteBatch = size_t{4} << 20;
 
 // Unpacks or copies the backup's database files into folder; written lists what is there.
-void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::string& folder,
-                   std::vector<std::string>& written, JobMeter& meter) {
+void fillNewFolder(FileSystem& fs, const CodePage& codePage, const CheckedBackup& backup,
+                   const std::string& folder, std::vector<std::string>& written, JobMeter& meter) {
     const int count = static_cast<int>(backup.files.size());
     if (!backup.archive) {
         uint64_t done = 0;
@@ -95,7 +95,7 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
         return;
     }
     // Read again, and checked again on the way: the archive may have changed since.
-    ZipReader reader(fs, backup.path);
+    ZipReader reader(fs, codePage, backup.path);
     reader.setPassword(backup.password);
     uint64_t done = 0;
     int number = 0;
@@ -143,7 +143,7 @@ void fillNewFolder(FileSystem& fs, const CheckedBackup& backup, const std::strin
 
 } // namespace
 
-RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
+RestoreReport restoreBackup(FileSystem& fs, const CodePage& codePage, const CheckedBackup& backup,
                             const std::string& messengerFolder, const std::string& stamp,
                             const WorkControl& control) {
     RestoreReport report;
@@ -229,7 +229,7 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
         return failure(RestoreStep::MakeFolder, &e);
     }
     try {
-        fillNewFolder(fs, backup, newFolder, written, meter);
+        fillNewFolder(fs, codePage, backup, newFolder, written, meter);
         // The last moment Cancel can leave db as it was.
         meter.stopIfCancelled();
     } catch (const WorkCancelled&) {
@@ -360,14 +360,15 @@ std::string localTimeNow() {
 }
 
 std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMilliseconds,
-                                          FileSystem& fs, const CheckedBackup& backup,
+                                          FileSystem& fs, const CodePage& codePage,
+                                          const CheckedBackup& backup,
                                           const std::string& messengerFolder,
                                           const std::string& stamp, const WorkControl& control) {
     // A Cancel ends the wait too: restoreBackup then says the restore was cancelled.
     if (!lock.acquire(waitMilliseconds, control.cancelRequested) && !control.cancelled())
         return std::nullopt;
     const ReleaseAtEnd releaseAtEnd{lock};
-    return restoreBackup(fs, backup, messengerFolder, stamp, control);
+    return restoreBackup(fs, codePage, backup, messengerFolder, stamp, control);
 }
 
 } // namespace ch

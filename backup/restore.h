@@ -64,7 +64,7 @@ struct RestoreReport {
 // db is in use. Reports the Unpacking stage (Copying for a folder of copies) by the bytes
 // written over all files. Cancel stops it until the files are all written; the two renames
 // that follow are quick and are not stopped between them.
-RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
+RestoreReport restoreBackup(FileSystem& fs, const CodePage& codePage, const CheckedBackup& backup,
                             const std::string& messengerFolder, const std::string& stamp,
                             const WorkControl& control = {});
 
@@ -72,11 +72,10 @@ RestoreReport restoreBackup(FileSystem& fs, const CheckedBackup& backup,
 // that no backup copies the database while it is being replaced. Nothing when a backup held
 // the lock for the whole wait: then nothing was changed. A Cancel during the wait gives the
 // cancelled report.
-std::optional<RestoreReport> restoreAlone(BackupLock& lock, unsigned waitMilliseconds,
-                                          FileSystem& fs, const CheckedBackup& backup,
-                                          const std::string& messengerFolder,
-                                          const std::string& stamp,
-                                          const WorkControl& control = {});
+std::optional<RestoreReport>
+restoreAlone(BackupLock& lock, unsigned waitMilliseconds, FileSystem& fs, const CodePage& codePage,
+             const CheckedBackup& backup, const std::string& messengerFolder,
+             const std::string& stamp, const WorkControl& control = {});
 
 // A restore that the computer stopped between its two renames: the messenger folder has no
 // db, but the db that restore replaced (and perhaps the restored one, complete, under its new

@@ -10,8 +10,9 @@
 
 namespace ch {
 
-std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, FileSystem& fs) {
-    const LeadByteTest isLeadByte = fs.leadByteTest();
+std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, FileSystem& fs,
+                                                      const CodePage& codePage) {
+    const LeadByteTest isLeadByte = codePage.leadByteTest();
     // As the system resolves both: "\\?\", 8.3 aliases and the case of any letter say nothing.
     const auto resolved = [&](const std::string& path) {
         std::string r = path;
@@ -20,7 +21,8 @@ std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, File
     };
     const std::string db = resolved(databaseFolder(job.messengerFolder));
     const std::string destination = resolved(job.destination);
-    const std::string dbKey = fs.caseFolded(db), destinationKey = fs.caseFolded(destination);
+    const std::string dbKey = codePage.caseFolded(db),
+                      destinationKey = codePage.caseFolded(destination);
     bool same = destinationKey == dbKey;
     bool inside = same || (destinationKey.size() > dbKey.size() &&
                            destinationKey.compare(0, dbKey.size(), dbKey) == 0 &&
@@ -47,7 +49,7 @@ std::optional<BackupResult> destinationInsideDatabase(const BackupJob& job, File
 }
 
 BackupResult runBackup(const BackupJob& job, const BackupTools& tools) {
-    if (auto refused = destinationInsideDatabase(job, tools.fs))
+    if (auto refused = destinationInsideDatabase(job, tools.fs, tools.codePage))
         return *refused;
     const bool zip = job.kind == BackupKind::Zip;
     if (job.keep)

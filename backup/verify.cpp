@@ -133,10 +133,10 @@ void checkFileName(BackupFile& f, LeadByteTest isLeadByte) {
     }
 }
 
-void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
+void checkArchive(FileSystem& fs, const CodePage& codePage, CheckedBackup& out, JobMeter& meter) {
     std::optional<ZipReader> reader;
     try {
-        reader.emplace(fs, out.path);
+        reader.emplace(fs, codePage, out.path);
     } catch (const ZipDamage& e) {
         out.damaged = true;
         out.problems.push_back({CheckProblem::Kind::ArchiveDamaged, e.entry(), e.what(), {}, {}});
@@ -149,7 +149,7 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
     out.damaged = reader->centralDirectoryMissing();
     if (reader->centralDirectoryMissing())
         out.problems.push_back({CheckProblem::Kind::CentralDirectoryMissing, {}, {}, {}, {}});
-    const LeadByteTest isLeadByte = fs.leadByteTest();
+    const LeadByteTest isLeadByte = codePage.leadByteTest();
     if (meter.reporting())
         for (const ZipEntry& entry : reader->entries())
             meter.setTotal(meter.totalBytes() + entry.size);
@@ -209,8 +209,8 @@ void checkArchive(FileSystem& fs, CheckedBackup& out, JobMeter& meter) {
                 out.problems.push_back({CheckProblem::Kind::EntryNotIntact, entry.name, {}, {}, f});
             continue;
         }
-        folders.insert(fs.caseFolded(folderPart(entry.name, isLeadByte)));
-        if (!names.insert(fs.caseFolded(name)).second)
+        folders.insert(codePage.caseFolded(folderPart(entry.name, isLeadByte)));
+        if (!names.insert(codePage.caseFolded(name)).second)
             out.problems.push_back({CheckProblem::Kind::NameTwice, name, {}, {}, {}});
         out.files.push_back(f);
     }
@@ -249,26 +249,26 @@ bool isDatabaseFileName(const std::string& name) {
     return patternListMatch(kDatabasePatterns, name);
 }
 
-std::string backupOfPicked(FileSystem& fs, const std::string& path) {
+std::string backupOfPicked(FileSystem& fs, const CodePage& codePage, const std::string& path) {
     if (!isDatabaseFileName(path) || fs.folderExists(path))
         return path;
-    return parentFolderOf(path, fs.leadByteTest());
+    return parentFolderOf(path, codePage.leadByteTest());
 }
 
-std::string backupToCheck(FileSystem& fs, const std::string& path) {
-    const std::string picked = backupOfPicked(fs, path);
+std::string backupToCheck(FileSystem& fs, const CodePage& codePage, const std::string& path) {
+    const std::string picked = backupOfPicked(fs, codePage, path);
     const auto inside = [&](const std::string& name) {
         return picked + (picked.back() == '\\' ? "" : "\\") + name;
     };
     try {
         if (!fs.folderExists(picked) || !fs.listFiles(picked, kDatabasePatterns).empty())
             return picked;
-        const std::string zipName = fs.caseFolded(kZipBackupName);
+        const std::string zipName = codePage.caseFolded(kZipBackupName);
         std::string newest;
         for (const FolderEntry& e : fs.listEntries(picked)) {
             if (e.folder)
                 continue;
-            if (fs.caseFolded(e.name) == zipName)
+            if (codePage.caseFolded(e.name) == zipName)
                 return inside(e.name);
             if (isGenerationArchiveName(e.name) && e.name > newest)
                 newest = e.name;
@@ -279,8 +279,8 @@ std::string backupToCheck(FileSystem& fs, const std::string& path) {
     }
 }
 
-CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control,
-                          const std::string& password) {
+CheckedBackup checkBackup(FileSystem& fs, const CodePage& codePage, const std::string& path,
+                          const WorkControl& control, const std::string& password) {
     CheckedBackup out;
     out.path = path;
     out.password = password;
@@ -298,7 +298,7 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkCon
     try {
         meter.stopIfCancelled();
         if (out.archive)
-            checkArchive(fs, out, meter);
+            checkArchive(fs, codePage, out, meter);
         else
             checkFolder(fs, out, meter);
     } catch (const WorkCancelled&) {
@@ -312,11 +312,11 @@ CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkCon
     return out;
 }
 
-Verification verifyBackupFacts(FileSystem& fs, const std::string& backup,
+Verification verifyBackupFacts(FileSystem& fs, const CodePage& codePage, const std::string& backup,
                                const std::optional<std::string>& messengerFolder,
                                const WorkControl& control, const std::string& password) {
     Verification out;
-    out.checked = checkBackup(fs, backup, control, password);
+    out.checked = checkBackup(fs, codePage, backup, control, password);
     const CheckedBackup& checked = out.checked;
     if (checked.cancelled) {
         out.cancelled = true;
@@ -349,7 +349,7 @@ Verification verifyBackupFacts(FileSystem& fs, const std::string& backup,
                     out.cancelled = true;
                     return out;
                 }
-                current[fs.caseFolded(name)] = c;
+                current[codePage.caseFolded(name)] = c;
             }
         } catch (const RuntimeError& e) {
             out.databaseFolderError = e;
@@ -363,7 +363,7 @@ Verification verifyBackupFacts(FileSystem& fs, const std::string& backup,
     using State = FileComparison::State;
     for (const BackupFile& f : checked.files) {
         FileComparison compared;
-        auto it = messengerFolder ? current.find(fs.caseFolded(f.name)) : current.end();
+        auto it = messengerFolder ? current.find(codePage.caseFolded(f.name)) : current.end();
         // Only a file read intact is compared: a damaged one differs from anything.
         if (f.fault == BackupFile::Fault::None && messengerFolder) {
             const Current* c = it == current.end() ? nullptr : &it->second;

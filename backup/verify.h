@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/runtime_error.h"
 #include "platform/work_progress.h"
@@ -91,19 +92,19 @@ bool isDatabaseFileName(const std::string& name);
 // The backup a path given for checking or restoring stands for: a *.dat or *.idx file stands
 // for the folder of copies it lies in (as the open dialogs offer them); anything else is
 // itself.
-std::string backupOfPicked(FileSystem& fs, const std::string& path);
+std::string backupOfPicked(FileSystem& fs, const CodePage& codePage, const std::string& path);
 
 // The backup a path given for checking stands for: as backupOfPicked, and a folder that holds
 // no database files but a ZIP Backup stands for that archive (chathoard.zip, else the newest
 // generation archive).
-std::string backupToCheck(FileSystem& fs, const std::string& path);
+std::string backupToCheck(FileSystem& fs, const CodePage& codePage, const std::string& path);
 
 // A path names an archive when it is a file; a folder is a folder of copies. Never throws
 // for a damaged backup: what went wrong is in the result. Reports the Checking stage by the
 // bytes read through over all of them, and stops (cancelled set) within a read piece of a
 // Cancel. Encrypted entries are read with password (UTF-8; empty for none).
-CheckedBackup checkBackup(FileSystem& fs, const std::string& path, const WorkControl& control = {},
-                          const std::string& password = {});
+CheckedBackup checkBackup(FileSystem& fs, const CodePage& codePage, const std::string& path,
+                          const WorkControl& control = {}, const std::string& password = {});
 
 // A database file of a checked backup beside the database's own copy.
 struct FileComparison {
@@ -133,7 +134,7 @@ struct Verification {
 
     bool intact() const { return checked.intact() && suspect == 0; }
 };
-Verification verifyBackupFacts(FileSystem& fs, const std::string& backup,
+Verification verifyBackupFacts(FileSystem& fs, const CodePage& codePage, const std::string& backup,
                                const std::optional<std::string>& messengerFolder,
                                const WorkControl& control = {}, const std::string& password = {});
 

@@ -30,8 +30,8 @@ struct StopRun {
 class ZipRun {
   public:
     ZipRun(const BackupJob& job, const BackupTools& tools)
-        : job_(job), names_(job.databaseFiles), fs_(tools.fs), archiver_(tools.archiver),
-          stagingFolder_(stagingFolderOf(job.stagingDrive)),
+        : job_(job), names_(job.databaseFiles), fs_(tools.fs), codePage_(tools.codePage),
+          archiver_(tools.archiver), stagingFolder_(stagingFolderOf(job.stagingDrive)),
           listPath_(listFilePathOf(job.programFolder)), archiveName_(job.archiveName),
           archivePath_(job.destination + "\\" + job.archiveName), meter_(job.control) {}
 
@@ -50,6 +50,12 @@ class ZipRun {
     void writeListFile();
     void buildArchive();
     BackupCause archiveFailure(int32_t result);
+    BackupCause cannotEncrypt() const {
+        BackupCause cause;
+        cause.step = BackupStep::Encrypt;
+        cause.file = archivePath_;
+        return cause;
+    }
     bool packingProgress(int32_t stage, uint32_t doneKiB, uint32_t totalKiB);
     std::vector<LeftOver> cleanUp();
     BackupResult ended(BackupResult result) const;
@@ -57,6 +63,7 @@ class ZipRun {
     const BackupJob& job_;
     const std::vector<std::string>& names_;
     FileSystem& fs_;
+    const CodePage& codePage_;
     Archiver& archiver_;
     const std::string stagingFolder_;
     const std::string listPath_;
@@ -160,7 +167,7 @@ void ZipRun::copyStep() {
                 fs_.fileInUse(source)};
         }
         const auto [at, added] =
-            stagedIndex_.try_emplace(fs_.caseFolded(stagedCopy), stagedCopies_.size());
+            stagedIndex_.try_emplace(codePage_.caseFolded(stagedCopy), stagedCopies_.size());
         if (added)
             stagedCopies_.push_back(claimOf(fs_, stagedCopy));
         else
@@ -224,25 +231,18 @@ bool ZipRun::packingProgress(int32_t stage, uint32_t doneKiB, uint32_t totalKiB)
 void ZipRun::buildArchive() {
     meter_.begin(WorkStage::Packing, databaseBytes_, names_.empty() ? "" : names_[0], 1, count());
     const WorkControl& control = job_.control;
-    const bool hooked = control.report || control.cancelRequested;
-    struct Unhook {
-        Archiver& archiver;
-        bool hooked;
-        ~Unhook() {
-            if (hooked)
-                archiver.addZIP_SetProgress({});
-        }
-    } unhook{archiver_, hooked};
-    if (hooked)
-        archiver_.addZIP_SetProgress([this](int32_t stage, uint32_t done, uint32_t total) {
+    ArchiveProgress progress;
+    if (control.report || control.cancelRequested)
+        progress = [this](int32_t stage, uint32_t done, uint32_t total) {
             return packingProgress(stage, done, total);
-        });
+        };
     try {
-        archiver_.addZIP_ArchiveName(archivePath_);
-        archiver_.addZIP_IncludeListFile(listPath_);
-        const int32_t result = archiver_.addZIP();
+        const int32_t result =
+            archiver_.makeArchive({archivePath_, listPath_, job_.password}, progress);
         if (result == AZIP_ERR_CANCELLED && control.cancelled())
             throw WorkCancelled{};
+        if (result == kArchiverCannotEncrypt)
+            throw StopRun{cannotEncrypt()};
         if (result != 0)
             throw StopRun{archiveFailure(result)};
     } catch (const RuntimeError& e) {
@@ -305,18 +305,9 @@ BackupResult ZipRun::run() {
         inTheWay = stagedNamesInTheWay();
     if (inTheWay)
         return ended(backupFailure(*inTheWay));
-    // The library keeps a password until it is replaced: this run's is set (or none) before
-    // any work, and none is left behind.
-    struct ForgetPassword {
-        Archiver& archiver;
-        ~ForgetPassword() { archiver.addZIP_SetPassword({}); }
-    } forget{archiver_};
-    if (!archiver_.addZIP_SetPassword(job_.password) && !job_.password.empty()) {
-        BackupCause cause;
-        cause.step = BackupStep::Encrypt;
-        cause.file = archivePath_;
-        return ended(backupFailure(cause));
-    }
+    // A password that the library cannot use stops the run before anything is staged.
+    if (!job_.password.empty() && !archiver_.canEncrypt())
+        return ended(backupFailure(cannotEncrypt()));
     databaseBytes_ = databaseBytes(job_, fs_, &sizes_);
     meter_.setTotal(3 * databaseBytes_);
     try {

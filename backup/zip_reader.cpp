@@ -53,7 +53,8 @@ std::string ZipReader::readExactly(uint64_t offset, size_t size, const std::stri
     return bytes;
 }
 
-ZipReader::ZipReader(FileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {
+ZipReader::ZipReader(FileSystem& fs, const CodePage& codePage, std::string path)
+    : fs_(fs), codePage_(codePage), path_(std::move(path)) {
     fileSize_ = fs_.fileSize(path_);
     dataEnd_ = fileSize_;
     require(fileSize_ >= kEndSize, {}, "it is too short to be a ZIP archive");
@@ -177,7 +178,7 @@ void ZipReader::nameEntry(ZipEntry& z) const {
     z.name = shown;
     require(stored.find('\0') == std::string::npos, shown, "its name holds a NUL byte");
     if (z.flags & kFlagUtf8)
-        z.nameFits = fs_.ansiFromUtf8(stored, z.name);
+        z.nameFits = codePage_.ansiFromUtf8(stored, z.name);
 }
 
 namespace {
@@ -262,7 +263,7 @@ void ZipReader::readExtraFields(ZipEntry& z, const std::string& extra) const {
         // Tools that store a name in the OEM code page give its true spelling here.
         require(utf8->find('\0') == std::string::npos, z.name, "its Unicode name holds a NUL");
         z.unicodeName = *utf8;
-        z.nameFits = fs_.ansiFromUtf8(*utf8, z.name);
+        z.nameFits = codePage_.ansiFromUtf8(*utf8, z.name);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 
 namespace ch {
@@ -78,7 +79,7 @@ class ZipReader {
     // entries are found by walking their local headers from the start, so that the entry
     // where the archive breaks off can be named. Throws ZipDamage when the archive cannot be
     // read at all or contradicts itself, RuntimeError when the file cannot be read.
-    ZipReader(FileSystem& fs, std::string path);
+    ZipReader(FileSystem& fs, const CodePage& codePage, std::string path);
 
     const std::vector<ZipEntry>& entries() const { return entries_; }
     // True when the central directory was missing and the entries come from local headers.
@@ -106,6 +107,7 @@ class ZipReader {
     void walkLocalHeaders();
 
     FileSystem& fs_;
+    const CodePage& codePage_; // converts the names stored as UTF-8
     std::string path_;
     uint64_t fileSize_ = 0;
     uint64_t dataEnd_ = 0; // where entries' data must end: the central directory's start

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
 
-    ch::FolderList folders(fs);
+    ch::FolderList folders(fs, ch::systemCodePage());
     ch::gui::FolderListView folderView(makeList(window, LBS_OWNERDRAWFIXED), folders,
                                        [](const std::function<void()>& action) { action(); });
     const double folderSeconds = seconds([&] {

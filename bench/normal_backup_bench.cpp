@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     ch::AppObject App;
     ch::Win32Platform platform(App);
     ch::Win32FileSystem& fs = platform.fs;
-    ch::FolderList Dir1(fs), Dir2(fs);
+    ch::FolderList Dir1(fs, ch::systemCodePage()), Dir2(fs, ch::systemCodePage());
     ch::FileList File1(fs, "*.dat;*.idx");
     ch::Label Label1(ch::kNotFoundCaption);
     Dir1.Change = [&] { ch::Dir1_Change(fs, Dir1, File1, Label1); };
@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
         clearDestination();
         for (double* best : {&bestFresh, &bestReplace}) {
             const double start = now();
-            const ch::BackupResult result = ch::normalBackup(job, {fs, platform.archiver});
+            const ch::BackupResult result =
+                ch::normalBackup(job, {fs, platform.archiver, ch::systemCodePage()});
             if (result.outcome != ch::BackupOutcome::Done) {
                 std::fprintf(stderr, "%s\n", ch::backupMessage(job, result).text.c_str());
                 return 1;

@@ -1,34 +1,44 @@
 #pragma once
-// The archiving library as the engine sees it.
+// The archiving library as the program sees it.
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 
 namespace ch {
 
-// How far addZIP has got, as the library tells it: stage 1 packing, 2 checking the written
-// archive, doneKiB of totalKiB kibibytes. Returning false asks addZIP to stop; it then changes
-// nothing and returns AZIP_ERR_CANCELLED (7). Called on any of the library's threads, one call
-// at a time.
+// How far the library has got: stage 1 packing, 2 checking the written archive, doneKiB of
+// totalKiB kibibytes. Returning false asks it to stop; it then changes nothing and returns
+// AZIP_ERR_CANCELLED (7). Called on any of the library's threads, one call at a time.
 using ArchiveProgress = std::function<bool(int32_t stage, uint32_t doneKiB, uint32_t totalKiB)>;
 
-// The four entries of azip32.dll, bound by name on first call (48 no DLL, 453 no entry), and
-// the fifth that later versions have.
+// One archive to make. Named fields, not three text arguments in a row that a caller could
+// swap without the compiler noticing.
+struct ArchiveRequest {
+    std::string archivePath;
+    std::string listFilePath; // the staged paths, one a line
+    std::string password;     // UTF-8: every entry is encrypted with it; empty for none
+};
+
+// makeArchive's result when a password was asked for and the library cannot encrypt (a version
+// without the entries that take one, or none loaded): no archive was made, and the library
+// was not asked for one. The library's own results are small numbers.
+inline constexpr int32_t kArchiverCannotEncrypt = std::numeric_limits<int32_t>::min();
+
+// azip32.dll, bound by name on first call (48 no DLL, 453 no entry).
 class Archiver {
   public:
     virtual ~Archiver() = default;
+    // The library's first entry, as the program calls it once at start.
     virtual int32_t addZIP_Initialise() = 0;
-    virtual int32_t addZIP_ArchiveName(const std::string& archivePath) = 0;
-    virtual int32_t addZIP_IncludeListFile(const std::string& listFilePath) = 0;
-    virtual int32_t addZIP() = 0;
-    // What the following calls of addZIP tell how far they are; an empty one for none. False
-    // when the library cannot tell (a version without the entry, or none loaded): addZIP then
-    // works as before, unreported and not cancellable. Never throws.
-    virtual bool addZIP_SetProgress(ArchiveProgress progress) = 0;
-    // The password (UTF-8) that the following calls of addZIP encrypt every entry with; empty
-    // for none. False when the library cannot encrypt (a version without the entry, or none
-    // loaded): a caller that wanted encryption must then make no archive. Never throws.
-    virtual bool addZIP_SetPassword(const std::string& password) = 0;
+    // Makes one archive and returns the library's result (AZIP_OK or an AZIP_ERR_ code), or
+    // kArchiverCannotEncrypt. progress, when not empty, hears how far it is and may stop it; a
+    // library too old to tell works unreported and cannot be stopped. Leaves no password or
+    // progress behind in the library.
+    virtual int32_t makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) = 0;
+    // Whether makeArchive can encrypt: false for a library too old to take a password, or one
+    // that cannot be loaded. Asks the library for nothing; never throws.
+    virtual bool canEncrypt() = 0;
 };
 
 } // namespace ch

@@ -107,7 +107,7 @@ int DriveList::selectedIndex() const {
 // --- FolderList ----------------------------------------------------------------------------
 
 void FolderList::init(const std::string& path) {
-    path_ = normalFolderPath("C:\\", path, fs_.leadByteTest());
+    path_ = normalFolderPath("C:\\", path, codePage_.leadByteTest());
     try {
         reload();
     } catch (const RuntimeError&) {
@@ -116,10 +116,10 @@ void FolderList::init(const std::string& path) {
 }
 
 void FolderList::setPath(const std::string& spec) {
-    const std::string next = folderPathOf(fs_, path_, spec);
+    const std::string next = folderPathOf(fs_, codePage_, path_, spec);
     // Listing first makes a missing folder fail before anything changes.
     auto subfolders = fs_.listFolders(next);
-    if (equalNoCase(next, path_, fs_.leadByteTest()))
+    if (equalNoCase(next, path_, codePage_.leadByteTest()))
         return;
     path_ = next;
     reload(subfolders);
@@ -139,7 +139,7 @@ void FolderList::reload(const std::vector<std::string>& subfolders) {
     size_t pos = 3;
     int depth = 1;
     while (pos < path_.size()) {
-        size_t end = nextSeparator(path_, pos, '\\', fs_.leadByteTest());
+        size_t end = nextSeparator(path_, pos, '\\', codePage_.leadByteTest());
         if (end == std::string::npos)
             end = path_.size();
         const std::string name = path_.substr(pos, end - pos);

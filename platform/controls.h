@@ -75,7 +75,7 @@ struct FolderItem {
 
 class FolderList {
   public:
-    explicit FolderList(FileSystem& fs) : fs_(fs) {}
+    FolderList(FileSystem& fs, const CodePage& codePage) : fs_(fs), codePage_(codePage) {}
     void init(const std::string& path); // no Change raised
     const std::string& Path() const { return path_; }
     // A drive name ("d:", "d: [DATA]") moves to that drive's current folder (68 when
@@ -93,6 +93,7 @@ class FolderList {
     void reload();
     void reload(const std::vector<std::string>& subfolders);
     FileSystem& fs_;
+    const CodePage& codePage_;
     std::string path_;
     std::vector<FolderItem> items_;
 };

@@ -123,7 +123,7 @@ void FileSystem::copyFile(const std::string& source, const std::string& destinat
 }
 
 void FileSystem::deleteByPattern(const std::string& pattern) {
-    const auto [folder, namePattern] = splitPattern(pattern, leadByteTest());
+    const auto [folder, namePattern] = splitPattern(pattern, codePage_.leadByteTest());
     std::vector<std::string> names;
     try {
         for (const FolderEntry& e : listEntries(folder))
@@ -142,7 +142,7 @@ void FileSystem::deleteByPattern(const std::string& pattern) {
 }
 
 std::string FileSystem::findFirstFile(const std::string& pattern) {
-    const auto [folder, namePattern] = splitPattern(pattern, leadByteTest());
+    const auto [folder, namePattern] = splitPattern(pattern, codePage_.leadByteTest());
     try {
         for (const FolderEntry& e : listEntries(folder))
             if (isOrdinaryFile(e) && wildcardMatch(namePattern, e.name))
@@ -165,9 +165,9 @@ bool FileSystem::folderExists(const std::string& path) {
 void FileSystem::makeFolderAndParents(const std::string& path) {
     if (folderExists(path))
         return;
-    const size_t cut = lastSeparator(path, "\\", leadByteTest());
+    const size_t cut = lastSeparator(path, "\\", codePage_.leadByteTest());
     // A drive's root ("D:\") and a network share ("\\server\share") are never made.
-    if (cut != std::string::npos && cut >= pathRootLength(path, leadByteTest()))
+    if (cut != std::string::npos && cut >= pathRootLength(path, codePage_.leadByteTest()))
         makeFolderAndParents(path.substr(0, cut));
     makeFolder(path);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ansi_path.h"
+#include "platform/code_page.h"
 #include "platform/work_progress.h"
 
 namespace ch {
@@ -131,17 +132,6 @@ class FileSystem {
     // none (or it cannot be opened).
     virtual std::optional<FileIdentity> identityOf(const std::string& path) = 0;
 
-    // How paths are split: in a double-byte ANSI code page, whether a byte starts a two-byte
-    // character (whose second byte may be a backslash).
-    virtual LeadByteTest leadByteTest() const = 0;
-    // A name stored as UTF-8 (as ZIP tools store names outside ASCII) in the ANSI code page.
-    // False when it is not UTF-8 or a character has no exact form there: then ansi holds the
-    // name with "?" for such characters, for messages only.
-    virtual bool ansiFromUtf8(const std::string& utf8, std::string& ansi) const = 0;
-    // A name as Windows compares names: upper case by the rules of the ANSI code page, so
-    // that "\xC9.dat" and "\xE9.dat" (E with an accent) are the same file.
-    virtual std::string caseFolded(const std::string& name) const = 0;
-
     // --- Conveniences ----------------------------------------------------------------------
     // Copies a file. An existing destination is replaced only by a complete copy: the data
     // goes to a temporary name in the destination folder, is flushed (unless flush says it
@@ -186,6 +176,13 @@ class FileSystem {
     void writeAll(const std::string& path, const std::string& bytes);
     void writeNewFile(const std::string& path, const std::string& bytes);
     void appendText(const std::string& path, const std::string& bytes);
+
+  protected:
+    // codePage: the one the paths are text in, which splits them; it outlives the file system.
+    explicit FileSystem(const CodePage& codePage) : codePage_(codePage) {}
+
+  private:
+    const CodePage& codePage_;
 };
 
 // A readPart size that reads to the end of the file, as readAll does.

@@ -12,12 +12,13 @@ bool isDriveSpec(const std::string& s) {
            (s.size() == 2 || s[2] == ' ');
 }
 
-std::string folderPathOf(FileSystem& fs, const std::string& current, const std::string& spec) {
+std::string folderPathOf(FileSystem& fs, const CodePage& codePage, const std::string& current,
+                         const std::string& spec) {
     if (isDriveSpec(spec))
         return fs.currentFolder(spec[0]); // 68 when the drive is not ready
     if (spec.empty())
         throw RuntimeError(errPathNotFound);
-    return normalFolderPath(current, spec, fs.leadByteTest());
+    return normalFolderPath(current, spec, codePage.leadByteTest());
 }
 
 } // namespace ch

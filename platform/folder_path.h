@@ -2,6 +2,7 @@
 // Where a folder list goes: the path helper that the folder lists and the command line share.
 #include <string>
 
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 
 namespace ch {
@@ -11,6 +12,7 @@ bool isDriveSpec(const std::string& s);
 
 // The folder a folder list shows after setPath(spec) from current: a drive name gives that
 // drive's current folder (68 when not ready), an empty spec 76. Whether it exists is not checked.
-std::string folderPathOf(FileSystem& fs, const std::string& current, const std::string& spec);
+std::string folderPathOf(FileSystem& fs, const CodePage& codePage, const std::string& current,
+                         const std::string& spec);
 
 } // namespace ch

@@ -8,6 +8,7 @@
 
 #include "platform/archiver.h"
 #include "platform/backup_lock.h"
+#include "platform/code_page.h"
 #include "platform/file_picker.h"
 #include "platform/file_system.h"
 #include "platform/forms_runtime.h"
@@ -98,6 +99,7 @@ struct AppObject {
 // builds it (the program's entry, a test) owns the implementations and outlives it.
 struct Services {
     FileSystem& fs;
+    const CodePage& codePage; // the one fs reads its paths in
     Dialogs& dialogs;
     Shell& shell;
     Registry& registry;

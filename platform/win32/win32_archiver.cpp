@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <mutex>
-
 #include "platform/ansi_path.h"
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_text.h"
@@ -14,10 +11,10 @@ namespace {
 
 using NoArgument = int32_t(WINAPI*)();
 using TextArgument = int32_t(WINAPI*)(const char*);
-using ProgressCallback = int32_t(CALLBACK*)(int32_t stage, uint32_t doneKiB, uint32_t totalKiB);
-using ProgressArgument = int32_t(WINAPI*)(ProgressCallback);
-
-const char* const kSetProgress = "addZIP_SetProgress";
+using ProgressCallback = int32_t(CALLBACK*)(void* context, int32_t stage, uint32_t doneKiB,
+                                            uint32_t totalKiB);
+using MakeEntry = int32_t(WINAPI*)(const char* archivePath, const char* listFilePath,
+                                   const char* password, ProgressCallback callback, void* context);
 
 std::string dllPathIn(const std::string& folder) {
     if (!folder.empty() && lastSeparator(folder, "\\", isAnsiLeadByte) == folder.size() - 1)
@@ -25,19 +22,11 @@ std::string dllPathIn(const std::string& folder) {
     return folder + "\\azip32.dll";
 }
 
-// The library's callback carries no context, so the progress of the addZIP under way waits in
-// one slot of the process, set only for that call. One such call at a time: the library's
-// settings are the process's too.
-std::mutex reportingAddZip;
-std::atomic<const ArchiveProgress*> progressSlot{nullptr};
-
-int32_t CALLBACK progressOfAddZip(int32_t stage, uint32_t doneKiB, uint32_t totalKiB) {
-    const ArchiveProgress* progress = progressSlot.load();
-    if (!progress)
-        return 0;
+int32_t CALLBACK reportProgress(void* context, int32_t stage, uint32_t doneKiB, uint32_t totalKiB) {
+    const ArchiveProgress& progress = *static_cast<const ArchiveProgress*>(context);
     // Nothing may unwind through the library: a hook that fails stops the archive instead.
     try {
-        return (*progress)(stage, doneKiB, totalKiB) ? 0 : 1;
+        return progress(stage, doneKiB, totalKiB) ? 0 : 1;
     } catch (...) {
         return 1;
     }
@@ -51,50 +40,50 @@ int32_t Win32Archiver::addZIP_Initialise() {
     return dll_.bind<NoArgument>("addZIP_Initialise")();
 }
 
-int32_t Win32Archiver::addZIP_ArchiveName(const std::string& archivePath) {
-    return dll_.bind<TextArgument>("addZIP_ArchiveName")(archivePath.c_str());
-}
-
-int32_t Win32Archiver::addZIP_IncludeListFile(const std::string& listFilePath) {
-    return dll_.bind<TextArgument>("addZIP_IncludeListFile")(listFilePath.c_str());
-}
-
-int32_t Win32Archiver::addZIP() {
-    const NoArgument addZip = dll_.bind<NoArgument>("addZIP");
-    if (!progress_)
-        return addZip();
-    ProgressArgument setProgress = nullptr;
+int32_t Win32Archiver::makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) {
+    MakeEntry make = nullptr;
     try {
-        setProgress = dll_.bind<ProgressArgument>(kSetProgress);
+        make = dll_.bind<MakeEntry>("addZIP_Make");
     } catch (const RuntimeError&) {
-        return addZip(); // an older library: no progress, and the archive is made as before
+        return makeWithOlderEntries(request);
     }
-    const std::lock_guard<std::mutex> alone(reportingAddZip);
-    progressSlot.store(&progress_);
-    setProgress(&progressOfAddZip);
-    const int32_t result = addZip();
-    setProgress(nullptr);
-    progressSlot.store(nullptr);
-    return result;
+    return make(request.archivePath.c_str(), request.listFilePath.c_str(),
+                request.password.empty() ? nullptr : request.password.c_str(),
+                progress ? &reportProgress : nullptr, const_cast<ArchiveProgress*>(&progress));
 }
 
-bool Win32Archiver::addZIP_SetPassword(const std::string& password) {
-    try {
-        dll_.bind<TextArgument>("addZIP_SetPassword")(password.c_str());
-        return true;
-    } catch (const RuntimeError&) {
-        return false;
+bool Win32Archiver::canEncrypt() {
+    for (const char* entry : {"addZIP_Make", "addZIP_SetPassword"}) {
+        try {
+            dll_.bind<TextArgument>(entry);
+            return true;
+        } catch (const RuntimeError&) {
+        }
     }
+    return false;
 }
 
-bool Win32Archiver::addZIP_SetProgress(ArchiveProgress progress) {
-    progress_ = std::move(progress);
+// The library keeps a password set this way until it is replaced: none is left behind.
+int32_t Win32Archiver::makeWithOlderEntries(const ArchiveRequest& request) {
+    TextArgument setPassword = nullptr;
     try {
-        dll_.entry(kSetProgress);
-        return true;
+        setPassword = dll_.bind<TextArgument>("addZIP_SetPassword");
     } catch (const RuntimeError&) {
-        return false;
+        if (!request.password.empty())
+            return kArchiverCannotEncrypt;
     }
+    struct ForgetPassword {
+        TextArgument setPassword;
+        ~ForgetPassword() {
+            if (setPassword)
+                setPassword("");
+        }
+    } forget{setPassword};
+    if (setPassword)
+        setPassword(request.password.c_str());
+    dll_.bind<TextArgument>("addZIP_ArchiveName")(request.archivePath.c_str());
+    dll_.bind<TextArgument>("addZIP_IncludeListFile")(request.listFilePath.c_str());
+    return dll_.bind<NoArgument>("addZIP")();
 }
 
 } // namespace ch

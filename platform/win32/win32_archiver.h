@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/services.h"
+#include "platform/archiver.h"
 #include "platform/win32/win32_dll_binding.h"
 
 namespace ch {
@@ -10,18 +10,20 @@ class Win32Archiver : public Archiver {
   public:
     explicit Win32Archiver(const std::string& folder);
     int32_t addZIP_Initialise() override;
-    int32_t addZIP_ArchiveName(const std::string& archivePath) override;
-    int32_t addZIP_IncludeListFile(const std::string& listFilePath) override;
-    int32_t addZIP() override;
-    bool addZIP_SetProgress(ArchiveProgress progress) override;
-    bool addZIP_SetPassword(const std::string& password) override;
+    // addZIP_Make, or, in a library without it, the entries that name the archive and the
+    // list, the password when one is asked for, and addZIP (unreported: their progress
+    // callback carries no context).
+    int32_t makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) override;
+    // Whether the library has addZIP_Make or addZIP_SetPassword.
+    bool canEncrypt() override;
 
     // The full path of the DLL this archiver loads.
     const std::string& libraryPath() const { return dll_.library(); }
 
   private:
+    int32_t makeWithOlderEntries(const ArchiveRequest& request);
+
     DllBinding dll_;
-    ArchiveProgress progress_;
 };
 
 } // namespace ch

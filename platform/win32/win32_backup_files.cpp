@@ -86,28 +86,6 @@ uint64_t Win32FileSystem::freeBytes(const std::string& folder) {
     return available.QuadPart;
 }
 
-bool Win32FileSystem::ansiFromUtf8(const std::string& utf8, std::string& ansi) const {
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-    if (n <= 0 && !utf8.empty()) {
-        ansi.assign(utf8.size(), '?');
-        return false;
-    }
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
-    // Best-fit mapping would turn a character into a different one ("\u0141" into "L"): only
-    // a name that survives the trip back is the same name.
-    ansi = toAnsi(wide);
-    return fitsAnsi(wide);
-}
-
-std::string Win32FileSystem::caseFolded(const std::string& name) const {
-    std::wstring wide = toWide(name);
-    if (!wide.empty())
-        CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
-    return toAnsi(wide);
-}
-
 void Win32FileSystem::setModifiedTime(const std::string& path, int64_t modified) {
     CriticalErrorsQuiet quiet;
     // FILE_WRITE_ATTRIBUTES alone: the data is not opened, so readers sharing it do not matter.

@@ -156,10 +156,6 @@ std::string driveLabel(int index) {
 
 } // namespace
 
-LeadByteTest Win32FileSystem::leadByteTest() const {
-    return isAnsiLeadByte;
-}
-
 std::vector<DriveInfo> Win32FileSystem::drives() {
     CriticalErrorsQuiet quiet;
     std::vector<DriveInfo> result;

@@ -2,11 +2,13 @@
 // FileSystem on the Win32 wide-character API. Paths arrive as ANSI text and are converted
 // with the system code page; errors carry the runtime's numbers and name the path.
 #include "platform/file_system.h"
+#include "platform/win32/win32_code_page.h"
 
 namespace ch {
 
 class Win32FileSystem : public FileSystem {
   public:
+    Win32FileSystem() : FileSystem(systemCodePage()) {}
     // win32_file_copy.cpp
     std::string copyToTemporary(const std::string& source, const std::string& destination,
                                 CopyFlush flush = CopyFlush::ToDisk,
@@ -30,9 +32,6 @@ class Win32FileSystem : public FileSystem {
     std::string readPart(const std::string& path, uint64_t offset, size_t size) override;
     void rename(const std::string& from, const std::string& to) override;
     uint64_t freeBytes(const std::string& folder) override;
-    LeadByteTest leadByteTest() const override;
-    bool ansiFromUtf8(const std::string& utf8, std::string& ansi) const override;
-    std::string caseFolded(const std::string& name) const override;
 };
 
 } // namespace ch

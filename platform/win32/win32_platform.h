@@ -33,8 +33,9 @@ struct Win32Platform {
     Win32FilePicker filePicker;
     gui::Win32WorkRunner work;
     Win32PasswordStore passwords;
-    Services services{fs,      dialogs, shell,      registry,   processes, archiver,
-                      runtime, App,     backupLock, filePicker, work,      &passwords};
+    Services services{fs,        systemCodePage(), dialogs, shell,      registry,   processes,
+                      archiver,  runtime,          App,     backupLock, filePicker, work,
+                      &passwords};
 };
 
 } // namespace ch

@@ -210,7 +210,7 @@ class ListViews : public ::testing::Test {
     RecordedEvents events;
     FormWindow window{form1Design(), events};
     DriveList drive{fs};
-    FolderList dir{fs};
+    FolderList dir{fs, fs.codePage()};
     std::vector<std::string> dispatched;
     Dispatch dispatch = [this](const std::function<void()>& action) {
         dispatched.push_back("action");

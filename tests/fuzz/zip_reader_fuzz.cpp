@@ -15,9 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     test::MemoryFileSystem fs;
     fs.addFile("C:\\ICQ\\db\\old.dat", "old");
     fs.addFile("C:\\x.zip", std::string(reinterpret_cast<const char*>(data), size));
-    verifyBackup(fs, "C:\\x.zip", std::string("C:\\ICQ"));
-    const CheckedBackup backup = checkBackup(fs, "C:\\x.zip");
-    const RestoreReport report = restoreBackup(fs, backup, "C:\\ICQ", "2026-12-07-030000");
+    verifyBackup(fs, fs.codePage(), "C:\\x.zip", std::string("C:\\ICQ"));
+    const CheckedBackup backup = checkBackup(fs, fs.codePage(), "C:\\x.zip");
+    const RestoreReport report =
+        restoreBackup(fs, fs.codePage(), backup, "C:\\ICQ", "2026-12-07-030000");
     // Whatever the archive holds, the report can be put into words.
     FUZZ_CHECK(!restoreReportText(backup, "C:\\ICQ", report).empty());
     if (!backup.intact()) {

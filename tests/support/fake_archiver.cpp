@@ -24,27 +24,19 @@ int32_t FakeArchiver::call(const std::string& entry, const std::string& argument
 }
 
 int32_t FakeArchiver::addZIP_Initialise() {
-    archiveName_.clear();
-    listFile_.clear();
     return call("addZIP_Initialise", {});
 }
 
-int32_t FakeArchiver::addZIP_ArchiveName(const std::string& archivePath) {
-    const int32_t r = call("addZIP_ArchiveName", archivePath);
-    archiveName_ = archivePath;
-    return r;
-}
-
-int32_t FakeArchiver::addZIP_IncludeListFile(const std::string& listFilePath) {
-    const int32_t r = call("addZIP_IncludeListFile", listFilePath);
-    listFile_ = listFilePath;
-    return r;
-}
-
-int32_t FakeArchiver::addZIP() {
-    int32_t r = call("addZIP", {});
-    if (fs_ && fs_->hasFile(listFile_)) {
-        listFileAtAddZip = fs_->content(listFile_);
+int32_t FakeArchiver::makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) {
+    requests.push_back(request);
+    if ((!passwordEntry || missingDll_) && !request.password.empty()) {
+        calls.push_back({"makeArchive", request.archivePath});
+        return kArchiverCannotEncrypt;
+    }
+    int32_t r = call("makeArchive", request.archivePath);
+    const std::string& listFile = request.listFilePath;
+    if (fs_ && fs_->hasFile(listFile)) {
+        listFileAtAddZip = fs_->content(listFile);
         listedAtAddZip.clear();
         std::string archive;
         size_t pos = 0;
@@ -61,7 +53,7 @@ int32_t FakeArchiver::addZIP() {
             listedAtAddZip.push_back({line, fs_->hasFile(line)});
             archive += line.substr(line.find_last_of('\\') + 1) + "\n";
         }
-        if (r == 0 && progress_ && progressEntry) {
+        if (r == 0 && progress && progressEntry) {
             std::vector<uint64_t> sizes;
             uint64_t total = 0;
             for (const auto& [path, there] : listedAtAddZip)
@@ -69,27 +61,21 @@ int32_t FakeArchiver::addZIP() {
             const auto kib = [](uint64_t bytes) { return static_cast<uint32_t>(bytes / 1024); };
             for (int32_t stage : {AZIP_STAGE_PACKING, AZIP_STAGE_CHECKING}) {
                 uint64_t done = 0;
-                bool go = progress_(stage, 0, kib(total));
+                bool go = progress(stage, 0, kib(total));
                 for (size_t i = 0; go && i < sizes.size(); ++i)
-                    go = progress_(stage, kib(done += sizes[i]), kib(total));
-                if (!go || !progress_(stage, kib(total), kib(total))) {
+                    go = progress(stage, kib(done += sizes[i]), kib(total));
+                if (!go || !progress(stage, kib(total), kib(total))) {
                     r = AZIP_ERR_CANCELLED; // the old archive stays as it was
                     break;
                 }
             }
         }
-        if (r == 0 && !archiveName_.empty())
-            fs_->addFile(archiveName_, archive);
+        if (r == 0 && !request.archivePath.empty())
+            fs_->addFile(request.archivePath, archive);
     }
     if (duringAddZip)
         duringAddZip();
     return r;
-}
-
-bool FakeArchiver::addZIP_SetProgress(ArchiveProgress progress) {
-    ++progressSets;
-    progress_ = std::move(progress);
-    return progressEntry && !missingDll_;
 }
 
 std::vector<std::string> FakeArchiver::entriesCalled() const {

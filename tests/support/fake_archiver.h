@@ -1,22 +1,23 @@
 #pragma once
 // An Archiver that records every call with its argument and answers from a script. It can
 // play a missing DLL (48) or a missing entry (453), and, given a MemoryFileSystem, read the
-// list file at addZIP time and write a stand-in archive, so tests see what the library saw.
+// list file at makeArchive time and write a stand-in archive, so tests see what the library
+// saw.
 #include <deque>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/archiver.h"
 
 namespace ch::test {
 
 class MemoryFileSystem;
 
 struct ArchiverCall {
-    std::string entry;    // "addZIP_Initialise", "addZIP_ArchiveName" …
-    std::string argument; // the text passed, empty for entries without one
+    std::string entry;    // "addZIP_Initialise" or "makeArchive"
+    std::string argument; // makeArchive's archive path, empty for addZIP_Initialise
 };
 
 class FakeArchiver : public Archiver {
@@ -25,27 +26,19 @@ class FakeArchiver : public Archiver {
     explicit FakeArchiver(MemoryFileSystem& fs) : fs_(&fs) {}
 
     int32_t addZIP_Initialise() override;
-    int32_t addZIP_ArchiveName(const std::string& archivePath) override;
-    int32_t addZIP_IncludeListFile(const std::string& listFilePath) override;
-    int32_t addZIP() override;
-    // Not logged in calls. With a MemoryFileSystem, addZIP tells the progress as the library
-    // does: each stage at its start, after each listed file and at its end, in KiB of the
-    // listed files; a stop leaves no archive and returns AZIP_ERR_CANCELLED.
-    bool addZIP_SetProgress(ArchiveProgress progress) override;
+    // With a MemoryFileSystem, tells the progress as the library does: each stage at its
+    // start, after each listed file and at its end, in KiB of the listed files; a stop leaves
+    // no archive and returns AZIP_ERR_CANCELLED.
+    int32_t makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) override;
+    bool canEncrypt() override { return passwordEntry && !missingDll_; }
 
-    // Not logged in calls: every password set, in order. passwordEntry false plays a library
-    // without the entry.
-    std::vector<std::string> passwordsSet;
+    // Every request makeArchive was given, in order.
+    std::vector<ArchiveRequest> requests;
+    // False plays a library that cannot encrypt: a request with a password makes nothing, as
+    // with a missing DLL.
     bool passwordEntry = true;
-    bool addZIP_SetPassword(const std::string& password) override {
-        if (passwordEntry)
-            passwordsSet.push_back(password);
-        return passwordEntry;
-    }
-
-    // Plays a library without the progress entry.
+    // False plays a library that cannot tell its progress.
     bool progressEntry = true;
-    int progressSets = 0;
 
     // Every entry throws 48, as when azip32.dll cannot be loaded.
     void dllMissing() { missingDll_ = true; }
@@ -53,13 +46,14 @@ class FakeArchiver : public Archiver {
     void entryMissing(const std::string& entry) { missingEntries_.push_back(entry); }
     // Results per entry, used in order; 0 once the script of an entry is used up.
     std::map<std::string, std::deque<int32_t>> results;
-    // Runs inside addZIP before it returns (for a test to look at the disk at that moment).
+    // Runs inside makeArchive before it returns (for a test to look at the disk at that
+    // moment).
     std::function<void()> duringAddZip;
 
     std::vector<ArchiverCall> calls;
     std::vector<std::string> entriesCalled() const;
     // With a MemoryFileSystem: the list file's text and, per listed path, whether that file
-    // existed when addZIP ran. The stand-in archive holds the bare names, one per line.
+    // existed when makeArchive ran. The stand-in archive holds the bare names, one per line.
     std::string listFileAtAddZip;
     std::vector<std::pair<std::string, bool>> listedAtAddZip;
 
@@ -68,8 +62,6 @@ class FakeArchiver : public Archiver {
     MemoryFileSystem* fs_ = nullptr;
     bool missingDll_ = false;
     std::vector<std::string> missingEntries_;
-    std::string archiveName_, listFile_;
-    ArchiveProgress progress_;
 };
 
 } // namespace ch::test

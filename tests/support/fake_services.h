@@ -33,8 +33,8 @@ struct FakeServices {
     ScriptedFilePicker picker;
     InlineWorkRunner work;
     MemoryPasswordStore passwords;
-    Services services{fs,      dialogs, shell,      registry, processes, archiver,
-                      runtime, App,     backupLock, picker,   work,      &passwords};
+    Services services{fs,      fs.codePage(), dialogs,    shell,  registry, processes, archiver,
+                      runtime, App,           backupLock, picker, work,     &passwords};
 };
 
 } // namespace ch::test

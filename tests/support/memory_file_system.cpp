@@ -136,7 +136,11 @@ struct MemoryFileSystem::Resolved {
     const std::string& last() const { return parts.back(); }
 };
 
-MemoryFileSystem::MemoryFileSystem() {
+MemoryFileSystem::MemoryFileSystem() : MemoryFileSystem(std::make_unique<TestCodePage>()) {}
+
+// The base keeps a reference to the code page, which the pointer then owns.
+MemoryFileSystem::MemoryFileSystem(std::unique_ptr<TestCodePage> codePage)
+    : FileSystem(*codePage), codePage_(std::move(codePage)) {
     addDrive('c');
 }
 MemoryFileSystem::~MemoryFileSystem() = default;
@@ -248,7 +252,7 @@ MemoryFileSystem::Resolved MemoryFileSystem::resolve(const std::string& path, bo
     size_t pos = 0;
     if (isNetworkPath(path)) {
         // The share is found by its root; what follows is read below it as on a drive.
-        const size_t root = pathRootLength(path, leadByte_);
+        const size_t root = pathRootLength(path, leadByte());
         std::string share = withoutLongPrefix(path.substr(0, root));
         if (share.back() == '\\')
             share.pop_back();
@@ -259,10 +263,10 @@ MemoryFileSystem::Resolved MemoryFileSystem::resolve(const std::string& path, bo
             fail(errPathNotFound, 53); // ERROR_BAD_NETPATH
         }
         r.drive = it->second.get();
-        p = collapseSeparators(path.substr(root), leadByte_);
+        p = collapseSeparators(path.substr(root), leadByte());
     } else {
         const bool longForm = path.rfind("\\\\?\\", 0) == 0;
-        p = collapseSeparators(longForm ? path.substr(4) : path, leadByte_);
+        p = collapseSeparators(longForm ? path.substr(4) : path, leadByte());
         if (p.size() < 2 || p[1] != ':' || !std::isalpha(static_cast<unsigned char>(p[0])))
             fail(p.find(':') != std::string::npos ? errBadFileNameOrNumber : errPathNotFound);
         const auto known = findDrive(p[0]);
@@ -274,7 +278,7 @@ MemoryFileSystem::Resolved MemoryFileSystem::resolve(const std::string& path, bo
             r.parts = r.drive->current; // "c:x" is relative
     }
     while (pos <= p.size()) {
-        size_t end = nextSeparator(p, pos, '\\', leadByte_);
+        size_t end = nextSeparator(p, pos, '\\', leadByte());
         if (end == std::string::npos)
             end = p.size();
         std::string part = p.substr(pos, end - pos);
@@ -561,8 +565,8 @@ std::string MemoryFileSystem::pathOf(char letter, const std::vector<std::string>
 
 void MemoryFileSystem::injectFailure(FsOp op, const std::string& path, const std::string& path2) {
     auto matches = [this](const std::string& pattern, const std::string& p) {
-        return !p.empty() && wildcardMatch(collapseSeparators(pattern, leadByte_),
-                                           collapseSeparators(p, leadByte_));
+        return !p.empty() && wildcardMatch(collapseSeparators(pattern, leadByte()),
+                                           collapseSeparators(p, leadByte()));
     };
     for (auto it = failures_.begin(); it != failures_.end(); ++it) {
         if (it->op != op)
@@ -659,7 +663,7 @@ std::string MemoryFileSystem::copyToTemporary(const std::string& source,
         Node& copy = folder.add(name, false);
         copy.data = src->data;
         copy.mtime = src->mtime;
-        const size_t cut = lastSeparator(destination, "\\/:", leadByte_);
+        const size_t cut = lastSeparator(destination, "\\/:", leadByte());
         return destination.substr(0, cut == std::string::npos ? 0 : cut + 1) + name;
     });
 }
@@ -767,9 +771,9 @@ std::string MemoryFileSystem::fullPath(const std::string& path) {
     for (char& c : p)
         if (c == '/')
             c = '\\';
-    if (pathRootLength(p, leadByte_) > 2 && p[1] != ':') {
+    if (pathRootLength(p, leadByte()) > 2 && p[1] != ':') {
         // A network or "\\\\?\\" path is full already; "." and ".." are still resolved.
-        std::string normal = normalFolderPath("C:\\", p, leadByte_);
+        std::string normal = normalFolderPath("C:\\", p, leadByte());
         return p.back() == '\\' && normal.back() != '\\' ? normal + '\\' : normal;
     }
     // A drive's current folder as Windows keeps it; the root for a drive it does not know.
@@ -784,7 +788,7 @@ std::string MemoryFileSystem::fullPath(const std::string& path) {
         full = std::string{workingDrive_, ':'} + p;
     else
         full = currentOf(workingDrive_) + "\\" + p;
-    std::string normal = normalFolderPath("C:\\", full, leadByte_);
+    std::string normal = normalFolderPath("C:\\", full, leadByte());
     if (!p.empty() && p.back() == '\\' && normal.back() != '\\')
         normal += '\\';
     return normal;
@@ -979,48 +983,6 @@ uint64_t MemoryFileSystem::freeBytes(const std::string& folder) {
         folderAt(folder);
         return resolve(folder).drive->freeBytes();
     });
-}
-
-bool MemoryFileSystem::ansiFromUtf8(const std::string& utf8, std::string& ansi) const {
-    ansi.clear();
-    bool fits = true;
-    for (size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        const size_t n = b < 0x80         ? 1
-                         : (b >> 5) == 6  ? 2
-                         : (b >> 4) == 14 ? 3
-                         : (b >> 3) == 30 ? 4
-                                          : 0;
-        uint32_t c = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
-        bool valid = n > 0 && i + n <= utf8.size();
-        for (size_t k = 1; valid && k < n; ++k) {
-            const auto t = static_cast<unsigned char>(utf8[i + k]);
-            valid = (t >> 6) == 2;
-            c = (c << 6) | (t & 0x3F);
-        }
-        const bool latin1 = leadByte_ == isNeverLeadByte && c >= 0xA0 && c <= 0xFF;
-        if (valid && (c < 0x80 || latin1)) {
-            ansi += static_cast<char>(c);
-        } else {
-            ansi += '?';
-            fits = false;
-        }
-        i += valid ? n : 1;
-    }
-    return fits;
-}
-
-std::string MemoryFileSystem::caseFolded(const std::string& name) const {
-    std::string folded = name;
-    for (size_t i = 0; i < folded.size(); ++i) {
-        const auto b = static_cast<unsigned char>(folded[i]);
-        if (leadByte_(b) && i + 1 < folded.size())
-            ++i;
-        else if ((b >= 'a' && b <= 'z') ||
-                 (leadByte_ == isNeverLeadByte && b >= 0xE0 && b <= 0xFE && b != 0xF7))
-            folded[i] = static_cast<char>(b - 0x20);
-    }
-    return folded;
 }
 
 } // namespace ch::test

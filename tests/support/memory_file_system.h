@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "tests/support/code_pages.h"
+#include "tests/support/test_code_page.h"
 
 namespace ch::test {
 
@@ -53,9 +53,11 @@ struct FsCall {
 
 class MemoryFileSystem : public FileSystem {
   public:
-    // Starts with drive c: (no label), its root as current folder.
+    // Starts with drive c: (no label), its root as current folder, and a code page of its own.
     MemoryFileSystem();
     ~MemoryFileSystem() override;
+    // The code page its paths are read in, for whatever else a test hands a code page.
+    TestCodePage& codePage() { return *codePage_; }
 
     // --- Setting the scene -----------------------------------------------------------------
     void addDrive(char letter, const std::string& label = {});
@@ -87,7 +89,7 @@ class MemoryFileSystem : public FileSystem {
     void setShortName(const std::string& path, const std::string& shortName);
     // Names are read in code page 932 (Japanese) from now on: a backslash byte that ends a
     // two-byte character does not separate folders.
-    void useCodePage932() { leadByte_ = isCodePage932LeadByte; }
+    void useCodePage932() { codePage_->useCodePage932(); }
     // Free bytes left on the drive from now on; writes beyond them fail with 61.
     void setFreeSpace(char letter, uint64_t bytes);
     // The time new and rewritten files get (seconds since 1970).
@@ -149,15 +151,14 @@ class MemoryFileSystem : public FileSystem {
     uint64_t freeBytes(const std::string& folder) override;
     std::string resolvedPath(const std::string& path) override;
     std::optional<FileIdentity> identityOf(const std::string& path) override;
-    LeadByteTest leadByteTest() const override { return leadByte_; }
-    // Code page 1252 for Latin-1 letters (code page 932: ASCII only).
-    bool ansiFromUtf8(const std::string& utf8, std::string& ansi) const override;
-    std::string caseFolded(const std::string& name) const override;
 
     struct Node;
     struct Drive;
 
   private:
+    explicit MemoryFileSystem(std::unique_ptr<TestCodePage> codePage);
+    LeadByteTest leadByte() const { return codePage_->leadByteTest(); }
+
     struct Failure {
         FsOp op;
         std::string pattern;
@@ -193,7 +194,7 @@ class MemoryFileSystem : public FileSystem {
     std::map<char, std::unique_ptr<Drive>> drives_;
     std::map<std::string, std::unique_ptr<Drive>> shares_; // by "server\share" in lower case
     char workingDrive_ = 'c';
-    LeadByteTest leadByte_ = isNeverLeadByte;
+    std::unique_ptr<TestCodePage> codePage_;
     std::vector<Failure> failures_;
     std::map<size_t, RuntimeErrorNumbers> callFailures_;
 };

@@ -68,14 +68,15 @@ struct JobRun : test::FakeServices {
         control.cancelRequested = &cancel;
         if (job_ == Job::RestoreArchive || job_ == Job::RestoreFolder) {
             const CheckedBackup checked = checkBackup(
-                fs, job_ == Job::RestoreArchive ? "D:\\Save\\backup.zip" : "D:\\Save\\copies",
-                control);
+                fs, fs.codePage(),
+                job_ == Job::RestoreArchive ? "D:\\Save\\backup.zip" : "D:\\Save\\copies", control);
             if (checked.cancelled) {
                 text = restoreCancelledText("C:\\ICQ");
                 return BackupOutcome::Cancelled;
             }
             restoreStart = reports.size();
-            const SaidRestore r = restoreSaid(fs, checked, "C:\\ICQ", "2026-12-07-030000", control);
+            const SaidRestore r =
+                restoreSaid(fs, fs.codePage(), checked, "C:\\ICQ", "2026-12-07-030000", control);
             text = r.text;
             return r.outcome == RestoreOutcome::Done        ? BackupOutcome::Done
                    : r.outcome == RestoreOutcome::Cancelled ? BackupOutcome::Cancelled
@@ -96,7 +97,7 @@ struct JobRun : test::FakeServices {
             job.stamp = "2026-12-07-030000";
         }
         job.control = control;
-        const BackupResult result = runBackup(job, {fs, archiver});
+        const BackupResult result = runBackup(job, {fs, archiver, fs.codePage()});
         const BackupMessage message = backupMessage(job, result);
         text = message.text;
         if (result.outcome == BackupOutcome::Cancelled) {

@@ -28,7 +28,7 @@ struct Engine : ::testing::Test, test::FakeServices {
         job.stagingDrive = "C";
         job.programFolder = "C:\\Chathoard";
     }
-    BackupResult run() { return runBackup(job, {fs, archiver}); }
+    BackupResult run() { return runBackup(job, {fs, archiver, fs.codePage()}); }
     BackupJob job;
 };
 
@@ -93,7 +93,7 @@ TEST_F(Engine, TheDatabaseFolderIsRecognisedUnderEveryNameTheSystemGivesIt) {
     const auto refused = [&](const std::string& messenger, const std::string& destination) {
         job.messengerFolder = messenger;
         job.destination = destination;
-        return destinationInsideDatabase(job, fs).has_value();
+        return destinationInsideDatabase(job, fs, fs.codePage()).has_value();
     };
     EXPECT_TRUE(refused("C:\\ICQ", "\\\\?\\C:\\ICQ\\db\\x"));
     EXPECT_TRUE(refused("C:\\\xC4rger\\ICQ", "C:\\\xE4rger\\ICQ\\db"));

@@ -86,7 +86,7 @@ TEST_F(Generations, AFailedRunDeletesNoGeneration) {
     fs.addFile("D:\\Save\\chathoard-2026-01-01-000000.zip", "old");
     fs.addFolder("D:\\Save\\2026-01-01-000000");
     fs.addFile("D:\\Save\\2026-01-01-000000\\a.dat", "old");
-    archiver.results["addZIP"] = {5};
+    archiver.results["makeArchive"] = {5};
     EXPECT_EQ(zip(1), BackupOutcome::Failed);
     fs.failOnce(FsOp::CopyToTemporary, "*a.idx", errDiskFull, 112);
     EXPECT_EQ(normal(1), BackupOutcome::Failed);

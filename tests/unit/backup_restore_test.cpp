@@ -51,7 +51,8 @@ struct Restoring : test::FakeServices {
         fs.addFile("D:\\Copies\\readme.txt", "not restored");
     }
     SaidRestore restore(const std::string& backup) {
-        return restoreSaid(fs, checkBackup(fs, backup), "C:\\ICQ", "2026-12-07-030000");
+        return restoreSaid(fs, fs.codePage(), checkBackup(fs, fs.codePage(), backup), "C:\\ICQ",
+                           "2026-12-07-030000");
     }
     std::vector<std::string> dbFiles() const { return fs.entries("C:\\ICQ\\db"); }
 };
@@ -62,7 +63,8 @@ TEST_F(RestoreScene, VerifyComparesEachFileWithTheDatabase) {
     fs.addFile("C:\\ICQ\\db\\b.dat", "only in the database");
     fs.addFile("D:\\Save\\chathoard.zip",
                makeZip({{"db/a.dat", "old chats"}, {"db/a.idx", "index"}, {"db/c.idx", "x"}}));
-    const VerifyReport report = verifyBackup(fs, "D:\\Save\\chathoard.zip", "C:\\ICQ");
+    const VerifyReport report =
+        verifyBackup(fs, fs.codePage(), "D:\\Save\\chathoard.zip", "C:\\ICQ");
     EXPECT_TRUE(report.intact);
     ASSERT_EQ(report.lines.size(), 5u);
     EXPECT_EQ(report.lines[0], "db/a.dat: intact, 9 bytes; the same as in the database");
@@ -71,7 +73,7 @@ TEST_F(RestoreScene, VerifyComparesEachFileWithTheDatabase) {
     EXPECT_EQ(report.lines[3], "b.dat: missing from the backup (it is in C:\\ICQ\\db)");
     EXPECT_THAT(report.lines[4], HasSubstr("is intact: 3 database files"));
 
-    const VerifyReport folder = verifyBackup(fs, "D:\\Copies", std::nullopt);
+    const VerifyReport folder = verifyBackup(fs, fs.codePage(), "D:\\Copies", std::nullopt);
     EXPECT_TRUE(folder.intact);
     EXPECT_THAT(folder.lines, ElementsAre("a.dat: readable, 3000 bytes", "a.idx: readable, 5 bytes",
                                           HasSubstr("D:\\Copies is readable: 2 database files")));
@@ -87,7 +89,7 @@ TEST_F(RestoreScene, APlainCopyThatDiffersAndIsNewerThanTheDatabaseIsSuspect) {
         flipped[i] = static_cast<char>(~flipped[i]);
     fs.addFile("D:\\Copies\\a.dat", flipped, 1'600'000'000);
     fs.addFile("D:\\Copies\\a.idx", "index", 1'600'000'000);
-    const VerifyReport report = verifyBackup(fs, "D:\\Copies", "C:\\ICQ");
+    const VerifyReport report = verifyBackup(fs, fs.codePage(), "D:\\Copies", "C:\\ICQ");
     EXPECT_FALSE(report.intact);
     EXPECT_THAT(report.lines,
                 ElementsAre("a.dat: SUSPECT: readable, 3000 bytes; it differs from the "
@@ -104,7 +106,7 @@ TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
     const std::string zip = fs.content("D:\\Save\\chathoard.zip");
     // Cut inside the first entry's data: no central directory is left.
     fs.addFile("D:\\Save\\cut.zip", zip.substr(0, 200));
-    const VerifyReport cut = verifyBackup(fs, "D:\\Save\\cut.zip", std::nullopt);
+    const VerifyReport cut = verifyBackup(fs, fs.codePage(), "D:\\Save\\cut.zip", std::nullopt);
     EXPECT_FALSE(cut.intact);
     EXPECT_THAT(cut.lines, ::testing::Contains(HasSubstr("central directory is missing")));
     EXPECT_THAT(cut.lines, ::testing::Contains("a.dat: DAMAGED: the archive ends inside this "
@@ -115,14 +117,14 @@ TEST_F(RestoreScene, VerifyNamesTheEntryWhereADamagedOrTruncatedArchiveBreaks) {
     std::string flipped = zip;
     flipped[flipped.find("index")] = 'X';
     fs.addFile("D:\\Save\\flipped.zip", flipped);
-    const CheckedBackup damaged = checkBackup(fs, "D:\\Save\\flipped.zip");
+    const CheckedBackup damaged = checkBackup(fs, fs.codePage(), "D:\\Save\\flipped.zip");
     EXPECT_FALSE(damaged.intact());
     EXPECT_EQ(damaged.files.at(0).fault, BackupFile::Fault::None);
     EXPECT_EQ(damaged.files.at(1).fault, BackupFile::Fault::Damaged);
     EXPECT_THAT(fileProblemText(damaged.files.at(1)), HasSubstr("CRC-32"));
 
     fs.addFile("D:\\Save\\junk.zip", "not an archive at all, just text");
-    EXPECT_FALSE(verifyBackup(fs, "D:\\Save\\junk.zip", std::nullopt).intact);
+    EXPECT_FALSE(verifyBackup(fs, fs.codePage(), "D:\\Save\\junk.zip", std::nullopt).intact);
 }
 
 TEST(EntryNames, OnlyNamesThatStayInsideTheTargetFolderAreAccepted) {
@@ -154,7 +156,8 @@ TEST_F(RestoreScene, ArchiveInOneFolderAndFolderOfCopiesAreRestoredAndTheOldDbIs
     int run = 0;
     for (const char* backup : {"D:\\Save\\tool.zip", "D:\\Copies"}) {
         const std::string stamp = "2026-12-07-03000" + std::to_string(++run);
-        const SaidRestore report = restoreSaid(fs, checkBackup(fs, backup), "C:\\ICQ", stamp);
+        const SaidRestore report = restoreSaid(
+            fs, fs.codePage(), checkBackup(fs, fs.codePage(), backup), "C:\\ICQ", stamp);
         ASSERT_EQ(report.outcome, RestoreOutcome::Done) << report.text << fs.dump();
         // The database is replaced; the messenger's other files stay where they were.
         EXPECT_THAT(dbFiles(), ElementsAre("a.dat", "a.idx", "avatars", "notes.txt"));
@@ -174,8 +177,8 @@ TEST_F(RestoreScene, ArchiveInOneFolderAndFolderOfCopiesAreRestoredAndTheOldDbIs
 
 // Restored files carry the time the archive records for them, not the time of the restore.
 TEST_F(RestoreScene, FilesRestoredFromAnArchiveKeepTheArchivesTimes) {
-    const CheckedBackup checked = checkBackup(fs, "D:\\Save\\chathoard.zip");
-    ASSERT_EQ(restoreSaid(fs, checked, "C:\\ICQ", "2026-12-07-030000").outcome,
+    const CheckedBackup checked = checkBackup(fs, fs.codePage(), "D:\\Save\\chathoard.zip");
+    ASSERT_EQ(restoreSaid(fs, fs.codePage(), checked, "C:\\ICQ", "2026-12-07-030000").outcome,
               RestoreOutcome::Done);
     for (const char* name : {"a.dat", "a.idx"}) {
         const int64_t modified = fs.modifiedTime(std::string("C:\\ICQ\\db\\") + name);
@@ -202,7 +205,8 @@ TEST_F(RestoreScene, AnUnexpectedFailureRemovesWhatTheRestoreWrote) {
     const auto restoreWith = [&](FailingWrites& disk) {
         disk.addFile("C:\\ICQ\\db\\a.dat", "old chats");
         disk.addFile("D:\\chathoard.zip", zip);
-        return restoreSaid(disk, checkBackup(disk, "D:\\chathoard.zip"), "C:\\ICQ",
+        return restoreSaid(disk, disk.codePage(),
+                           checkBackup(disk, disk.codePage(), "D:\\chathoard.zip"), "C:\\ICQ",
                            "2026-12-07-030000");
     };
     const auto expectAsItWas = [](FailingWrites& disk) {
@@ -235,7 +239,8 @@ TEST_F(RestoreScene, ALargeEntryIsWrittenInBatchesAndAnEmptyOneIsCreated) {
         large += kChats;
     fs.addFile("D:\\Save\\large.zip", makeZip({{"a.dat!", large}, {"a.idx", ""}}));
     const SaidRestore report =
-        restoreSaid(fs, checkBackup(fs, "D:\\Save\\large.zip"), "C:\\ICQ", "2026-12-07-030000");
+        restoreSaid(fs, fs.codePage(), checkBackup(fs, fs.codePage(), "D:\\Save\\large.zip"),
+                    "C:\\ICQ", "2026-12-07-030000");
     ASSERT_EQ(report.outcome, RestoreOutcome::Done) << report.text;
     EXPECT_TRUE(fs.content("C:\\ICQ\\db\\a.dat") == large);
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.idx"), "");
@@ -319,13 +324,13 @@ TEST_F(RestoreScene, WhenTheOldDbCannotBePutBackTheReportSaysWhereItIs) {
 TEST_F(RestoreScene, LongFileListsAreCutToAScreenful) {
     for (int i = 0; i < 120; ++i)
         fs.addFile("D:\\Many\\f" + std::to_string(100 + i) + ".dat", std::string(10240, 'x'));
-    const CheckedBackup many = checkBackup(fs, "D:\\Many");
+    const CheckedBackup many = checkBackup(fs, fs.codePage(), "D:\\Many");
     const std::string question = restoreQuestion(many, "C:\\ICQ");
     EXPECT_THAT(question, HasSubstr("files:\r\n    f100.dat  (10.0 KB)\r\n"));
     EXPECT_THAT(question, HasSubstr("    f109.dat  (10.0 KB)\r\n    ... and 110 more files, "
                                     "1.1 MB\r\n\r\nwill replace"));
     EXPECT_THAT(question, Not(HasSubstr("f110")));
-    const SaidRestore done = restoreSaid(fs, many, "C:\\ICQ", "2026-12-07-030000");
+    const SaidRestore done = restoreSaid(fs, fs.codePage(), many, "C:\\ICQ", "2026-12-07-030000");
     EXPECT_THAT(done.text, HasSubstr("    f109.dat\r\n    ... and 110 more files, 1.1 MB\r\n\r\n"
                                      "Your previous database"));
     EXPECT_THAT(done.text, Not(HasSubstr("f110")));
@@ -333,16 +338,16 @@ TEST_F(RestoreScene, LongFileListsAreCutToAScreenful) {
 
     for (int i = 0; i < 15; ++i)
         fs.addFile("D:\\Few\\f" + std::to_string(100 + i) + ".idx", "12345");
-    const std::string few = restoreQuestion(checkBackup(fs, "D:\\Few"), "C:\\ICQ");
+    const std::string few = restoreQuestion(checkBackup(fs, fs.codePage(), "D:\\Few"), "C:\\ICQ");
     EXPECT_THAT(few, HasSubstr("    f114.idx  (5 bytes)\r\n\r\nwill replace"));
     EXPECT_THAT(few, Not(HasSubstr("more files")));
 }
 
 TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
     Label Label1("ICQ Directory found !");
-    FolderList Dir1(fs);
+    FolderList Dir1(fs, fs.codePage());
     Dir1.init("C:\\ICQ");
-    FolderList Dir2(fs);
+    FolderList Dir2(fs, fs.codePage());
     Dir2.init("D:\\Save");
     const auto mnuRestore_Click = [&](const Label& label, const std::string& stamp) {
         ch::mnuRestore_Click(label, Dir1, Dir2, services, stamp);
@@ -393,7 +398,7 @@ TEST_F(RestoreScene, TheMenuItemPicksConfirmsAndReports) {
 // dialog opens in the backup folder and a database file stands for its folder of copies.
 TEST_F(RestoreScene, TheCheckMenuItemShowsTheVerifyReportInItsWindow) {
     Label found(kFoundCaption), notFound(kNotFoundCaption);
-    FolderList Dir1(fs), Dir2(fs);
+    FolderList Dir1(fs, fs.codePage()), Dir2(fs, fs.codePage());
     Dir1.init("C:\\ICQ");
     Dir2.init("D:\\Save");
     std::unique_ptr<FrmCheck> window;
@@ -441,23 +446,24 @@ TEST_F(RestoreScene, TheCheckMenuItemShowsTheVerifyReportInItsWindow) {
 // One verdict per backup, in words that say one thing; and "from" is the newest database
 // file's time whether the backup is an archive or a folder.
 TEST_F(RestoreScene, VerifySaysOneVerdictAndDatesEveryBackupByItsNewestFile) {
-    const VerifyReport missing = verifyBackup(fs, "D:\\Save\\gone.zip", "C:\\ICQ");
+    const VerifyReport missing = verifyBackup(fs, fs.codePage(), "D:\\Save\\gone.zip", "C:\\ICQ");
     EXPECT_FALSE(missing.intact);
     EXPECT_THAT(missing.lines, ElementsAre("The backup D:\\Save\\gone.zip was not found."));
 
     fs.clock = 2'000'000'000; // the archive file is newer than its entries (1980-01-01)
     fs.addFile("D:\\Save\\copy.zip", fs.content("D:\\Save\\chathoard.zip"));
-    EXPECT_THAT(verifyBackup(fs, "D:\\Save\\copy.zip", std::nullopt).lines.back(),
+    EXPECT_THAT(verifyBackup(fs, fs.codePage(), "D:\\Save\\copy.zip", std::nullopt).lines.back(),
                 HasSubstr("from 1980-01-01 00:00 (its newest file's time)."));
     fs.addFile("D:\\Copies\\a.dat", kChats, 1'500'000'000);
     fs.addFile("D:\\Copies\\a.idx", "index", 1'600'000'000);
-    EXPECT_THAT(verifyBackup(fs, "D:\\Copies", std::nullopt).lines.back(),
+    EXPECT_THAT(verifyBackup(fs, fs.codePage(), "D:\\Copies", std::nullopt).lines.back(),
                 HasSubstr("from " + localDateText(1'600'000'000) + " (its newest file's time)."));
 
     std::string flipped = fs.content("D:\\Save\\chathoard.zip");
     flipped[flipped.find("index")] = 'X';
     fs.addFile("D:\\Save\\flipped.zip", flipped);
-    const VerifyReport damaged = verifyBackup(fs, "D:\\Save\\flipped.zip", "C:\\ICQ");
+    const VerifyReport damaged =
+        verifyBackup(fs, fs.codePage(), "D:\\Save\\flipped.zip", "C:\\ICQ");
     EXPECT_THAT(damaged.lines, ElementsAre("a.dat: intact, 3000 bytes; the database's copy has "
                                            "changed since",
                                            "a.idx: DAMAGED: its data does not match its CRC-32",
@@ -497,13 +503,14 @@ TEST_F(RestoreScene, VerifyOfAFolderWithoutCopiesChecksItsZipBackupAndNamesIt) {
     fs.addFile("D:\\Keep\\chathoard-2026-12-06-030000.zip", zip);
     fs.addFile("D:\\Keep\\chathoard-2026-12-05-030000.zip", zip);
     fs.addFile("D:\\Keep\\chathoard-old.zip", zip);
-    EXPECT_EQ(backupToCheck(fs, "D:\\Keep"), "D:\\Keep\\chathoard-2026-12-06-030000.zip");
+    EXPECT_EQ(backupToCheck(fs, fs.codePage(), "D:\\Keep"),
+              "D:\\Keep\\chathoard-2026-12-06-030000.zip");
     fs.addFile("D:\\Keep\\CHATHOARD.ZIP", zip);
-    EXPECT_EQ(backupToCheck(fs, "D:\\Keep"), "D:\\Keep\\CHATHOARD.ZIP");
+    EXPECT_EQ(backupToCheck(fs, fs.codePage(), "D:\\Keep"), "D:\\Keep\\CHATHOARD.ZIP");
     fs.addFile("D:\\Keep\\a.dat", "a copy");
-    EXPECT_EQ(backupToCheck(fs, "D:\\Keep"), "D:\\Keep");
+    EXPECT_EQ(backupToCheck(fs, fs.codePage(), "D:\\Keep"), "D:\\Keep");
     fs.addFile("D:\\chathoard.zip", zip);
-    EXPECT_EQ(backupToCheck(fs, "D:\\"), "D:\\chathoard.zip");
+    EXPECT_EQ(backupToCheck(fs, fs.codePage(), "D:\\"), "D:\\chathoard.zip");
 }
 
 TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {

@@ -38,7 +38,7 @@ struct BackupScene : FakeServices {
         BackupJob job = backupJobOf(kind, File1, Dir1, Dir2, stagingDrive, App);
         job.keep = keep;
         job.stamp = stamp;
-        return showBackupResult(dialogs, job, runBackup(job, {fs, archiver}));
+        return showBackupResult(dialogs, job, runBackup(job, {fs, archiver, fs.codePage()}));
     }
     const ShownBox& onlyBox() const {
         EXPECT_EQ(dialogs.shown.size(), 1u);
@@ -47,8 +47,8 @@ struct BackupScene : FakeServices {
 
     Label Label1{"ICQ Directory found !"};
     FileList File1{fs, "*.dat;*.idx"};
-    FolderList Dir1{fs};
-    FolderList Dir2{fs};
+    FolderList Dir1{fs, fs.codePage()};
+    FolderList Dir2{fs, fs.codePage()};
 };
 
 // The flush each copy of the run asked for, in order.

@@ -38,11 +38,11 @@ struct Reading : ::testing::Test {
     // Every line of "/verify" for an archive, the verdict last.
     std::vector<std::string> verify(const std::string& zip) {
         fs.addFile("C:\\x.zip", zip);
-        return verifyBackup(fs, "C:\\x.zip", std::nullopt).lines;
+        return verifyBackup(fs, fs.codePage(), "C:\\x.zip", std::nullopt).lines;
     }
     bool intact(const std::string& zip) {
         fs.addFile("C:\\x.zip", zip);
-        return checkBackup(fs, "C:\\x.zip").intact();
+        return checkBackup(fs, fs.codePage(), "C:\\x.zip").intact();
     }
 };
 
@@ -141,7 +141,7 @@ TEST_F(Reading, AUnicodeNameFieldGivesTheNameWhenItWasWrittenForTheHeadersName) 
     fs.addFile("C:\\x.zip",
                makeZipItems({ZipItem(oem, "x").withExtra(unicodeField(oem, utf8)),
                              ZipItem("e.dat", "y").withExtra(unicodeField("f.dat", "g.dat"))}));
-    const CheckedBackup checked = checkBackup(fs, "C:\\x.zip");
+    const CheckedBackup checked = checkBackup(fs, fs.codePage(), "C:\\x.zip");
     EXPECT_TRUE(checked.intact()) << ::testing::PrintToString(checked.problems);
     ASSERT_EQ(checked.files.size(), 2u);
     EXPECT_EQ(checked.files[0].name, "M\xFCller.dat");
@@ -221,7 +221,8 @@ TEST_F(Reading, ARestoreThatDoesNotFitOnTheDriveIsRefusedWithBothFigures) {
     fs.addFile("D:\\x.zip", makeZip({{"a.dat", std::string(5000, 'a')}}));
     fs.setFreeSpace('c', 1000);
     const SaidRestore report =
-        restoreSaid(fs, checkBackup(fs, "D:\\x.zip"), "C:\\ICQ", "2026-12-07-030000");
+        restoreSaid(fs, fs.codePage(), checkBackup(fs, fs.codePage(), "D:\\x.zip"), "C:\\ICQ",
+                    "2026-12-07-030000");
     EXPECT_EQ(report.outcome, RestoreOutcome::Refused);
     EXPECT_THAT(report.text, HasSubstr("need 4.9 KB, and the drive of C:\\ICQ has 1000 bytes"));
     EXPECT_TRUE(fs.changes().empty()) << fs.dump();
@@ -233,7 +234,8 @@ TEST_F(Reading, NamesAreRestoredAsTheSystemSpellsThemOrRefusedByName) {
     fs.addFolder("C:\\ICQ");
     const auto restoreInto = [&](const std::string& zip) {
         fs.addFile("D:\\x.zip", zip);
-        return restoreSaid(fs, checkBackup(fs, "D:\\x.zip"), "C:\\ICQ", "2026-12-07-030000");
+        return restoreSaid(fs, fs.codePage(), checkBackup(fs, fs.codePage(), "D:\\x.zip"),
+                           "C:\\ICQ", "2026-12-07-030000");
     };
     constexpr uint16_t utf8 = 1 << 11;
     ASSERT_EQ(

@@ -69,7 +69,7 @@ TEST_F(KeepWaitRun, ADatabaseInUseGivesCodeFourWithOrWithoutWaiting) {
 
     // ICQ starting while the archive is made has nothing to do with the library's failure.
     fs.setLocked("C:\\ICQ\\db\\a.dat", false);
-    archiver.results["addZIP"] = {5};
+    archiver.results["makeArchive"] = {5};
     archiver.duringAddZip = [&] { fs.setLocked("C:\\ICQ\\db\\a.dat"); };
     lines.clear();
     EXPECT_EQ(run({"/zip", "C:\\ICQ", "C:\\Save"}), exitBackupFailed);

@@ -92,7 +92,7 @@ TEST_F(Controls, DriveRefreshRereadsLabelsKeepsTheDriveAndRaisesNothing) {
 }
 
 TEST_F(Controls, FolderListMovesToADrivesCurrentFolder) {
-    FolderList dir(fs);
+    FolderList dir(fs, fs.codePage());
     dir.init("C:\\Program Files\\ICQ");
     std::vector<std::string> seen;
     dir.Change = [&] { seen.push_back(dir.Path()); };
@@ -115,7 +115,7 @@ TEST_F(Controls, FolderListMovesToADrivesCurrentFolder) {
 }
 
 TEST_F(Controls, FolderListShowsAncestorsOpenAndSubfoldersClosedOneLevelDeeper) {
-    FolderList dir(fs);
+    FolderList dir(fs, fs.codePage());
     dir.init("C:\\Program Files\\ICQ");
     const auto& items = dir.items();
     ASSERT_EQ(items.size(), 6u);
@@ -151,7 +151,7 @@ TEST_F(Controls, FolderListKeepsDoubleByteNamesWhole) {
     fs.addFolder(table + "\\ICQ\\db");
     fs.addFolder(small);
     fs.addFolder(tsu);
-    FolderList dir(fs);
+    FolderList dir(fs, fs.codePage());
     dir.init(table + "\\ICQ");
     ASSERT_EQ(dir.items().size(), 4u);
     EXPECT_EQ(dir.items()[1].text, "\x95\x5C");

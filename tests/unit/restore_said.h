@@ -12,10 +12,10 @@ struct SaidRestore : RestoreReport {
     std::string text;
 };
 
-inline SaidRestore restoreSaid(FileSystem& fs, const CheckedBackup& backup,
-                               const std::string& messengerFolder, const std::string& stamp,
-                               const WorkControl& control = {}) {
-    SaidRestore said{restoreBackup(fs, backup, messengerFolder, stamp, control), {}};
+inline SaidRestore restoreSaid(FileSystem& fs, const CodePage& codePage,
+                               const CheckedBackup& backup, const std::string& messengerFolder,
+                               const std::string& stamp, const WorkControl& control = {}) {
+    SaidRestore said{restoreBackup(fs, codePage, backup, messengerFolder, stamp, control), {}};
     said.text = restoreReportText(backup, messengerFolder, said);
     return said;
 }

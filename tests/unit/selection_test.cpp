@@ -56,9 +56,9 @@ class Selection : public ::testing::Test {
     test::MemoryFileSystem fs;
     UserAtTheBox dialogs;
     FileList File1{fs, "*.dat;*.idx"};
-    FolderList Dir2{fs};
+    FolderList Dir2{fs, fs.codePage()};
     DriveList Drive2{fs};
-    FolderList Dir1{fs};
+    FolderList Dir1{fs, fs.codePage()};
     DriveList Drive1{fs};
     Label Label1{"No ICQ Directory found"};
 };

@@ -124,8 +124,8 @@ TEST_F(Startup, AMissingLibraryIsWarnedAboutOnceAndStartUpGoesOn) {
     noEntry.entryMissing("addZIP_Initialise");
     dialogs.shown.clear();
     fs.deleteFile(kSettings);
-    Form_Load(Text1, {fs, dialogs, shell, registry, processes, noEntry, runtime, App, backupLock,
-                      picker, work});
+    Form_Load(Text1, {fs, fs.codePage(), dialogs, shell, registry, processes, noEntry, runtime, App,
+                      backupLock, picker, work});
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("addZIP_Initialise"));
     EXPECT_EQ(dialogs.shown[1].title, "File not Found");

@@ -25,10 +25,9 @@ TEST(ZipBackupArchive, StagesListsArchivesThenCleansUpInThatOrder) {
     EXPECT_EQ(s.archiver.listFileAtAddZip, kStagedList);
     for (const auto& [path, existed] : s.archiver.listedAtAddZip)
         EXPECT_TRUE(existed) << path;
-    EXPECT_THAT(s.archiver.entriesCalled(),
-                ElementsAre("addZIP_ArchiveName", "addZIP_IncludeListFile", "addZIP"));
-    EXPECT_EQ(s.archiver.calls[0].argument, "D:\\Save\\chathoard.zip");
-    EXPECT_EQ(s.archiver.calls[1].argument, "C:\\Program Files\\Chathoard\\icqtemp.dat");
+    EXPECT_THAT(s.archiver.entriesCalled(), ElementsAre("makeArchive"));
+    EXPECT_EQ(s.archiver.requests[0].archivePath, "D:\\Save\\chathoard.zip");
+    EXPECT_EQ(s.archiver.requests[0].listFilePath, "C:\\Program Files\\Chathoard\\icqtemp.dat");
     EXPECT_THAT(s.fs.changes(),
                 ElementsAre("make-folder C:\\chathoard",
                             "write C:\\chathoard\\~chathoard-staging-folder.tmp",
@@ -53,8 +52,8 @@ TEST(ZipBackupArchive, PassesAndShowsDriveRootPathsUnchanged) {
     s.show("C:\\ICQ", "D:\\");
     s.App.Path = "C:\\";
     EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
-    EXPECT_EQ(s.archiver.calls.at(0).argument, "D:\\\\chathoard.zip");
-    EXPECT_EQ(s.archiver.calls.at(1).argument, "C:\\\\icqtemp.dat");
+    EXPECT_EQ(s.archiver.requests.at(0).archivePath, "D:\\\\chathoard.zip");
+    EXPECT_EQ(s.archiver.requests.at(0).listFilePath, "C:\\\\icqtemp.dat");
     EXPECT_THAT(s.onlyBox().prompt, HasSubstr("copied to: D:\\\\chathoard.zip\r\n\r\nYou can"));
     EXPECT_FALSE(s.fs.hasFile("C:\\icqtemp.dat"));
 }

@@ -78,11 +78,12 @@ TEST(ZipBackupFailures, AListFileThatCannotBeWrittenStopsTheRunOnItsSecondFailur
 
 TEST(ZipBackupFailures, ALibraryFailureIsReportedCleanedUpAndKeepsTheEarlierArchive) {
     const std::pair<void (*)(test::FakeArchiver&), const char*> failures[] = {
-        {[](test::FakeArchiver& a) { a.results["addZIP"] = {AZIP_ERR_WRITE}; },
+        {[](test::FakeArchiver& a) { a.results["makeArchive"] = {AZIP_ERR_WRITE}; },
          "was not written.\r\nReason: the archive could not be written (the disk may be full"},
-        {[](test::FakeArchiver& a) { a.results["addZIP"] = {-7}; }, "unknown error (code -7)"},
+        {[](test::FakeArchiver& a) { a.results["makeArchive"] = {-7}; }, "unknown error (code -7)"},
         {[](test::FakeArchiver& a) { a.dllMissing(); }, "azip32.dll could not be loaded"},
-        {[](test::FakeArchiver& a) { a.entryMissing("addZIP"); }, "azip32.dll lacks a function"},
+        {[](test::FakeArchiver& a) { a.entryMissing("makeArchive"); },
+         "azip32.dll lacks a function"},
     };
     for (const auto& [fail, reason] : failures) {
         SCOPED_TRACE(reason);
@@ -99,7 +100,7 @@ TEST(ZipBackupFailures, ALibraryFailureIsReportedCleanedUpAndKeepsTheEarlierArch
 
 TEST(ZipBackupFailures, AFileTheLibraryCouldNotReadIsNamedWhenItCanBeFound) {
     BackupScene s;
-    s.archiver.results["addZIP"] = {AZIP_ERR_SOURCE_FILE, AZIP_ERR_SOURCE_FILE};
+    s.archiver.results["makeArchive"] = {AZIP_ERR_SOURCE_FILE, AZIP_ERR_SOURCE_FILE};
     s.fs.failOnce(FsOp::CheckReadable, "C:\\chathoard\\a.idx", errPermissionDenied, 32);
     EXPECT_EQ(zipBackup(s), BackupOutcome::Failed);
     expectFailureBox(s, "Reason: the staged copy C:\\chathoard\\a.idx could not be read: the "
@@ -107,7 +108,7 @@ TEST(ZipBackupFailures, AFileTheLibraryCouldNotReadIsNamedWhenItCanBeFound) {
     expectNoLeftovers(s);
 
     BackupScene unnamed; // every copy reads well now: it changed while it was packed
-    unnamed.archiver.results["addZIP"] = {AZIP_ERR_SOURCE_FILE};
+    unnamed.archiver.results["makeArchive"] = {AZIP_ERR_SOURCE_FILE};
     EXPECT_EQ(zipBackup(unnamed), BackupOutcome::Failed);
     expectFailureBox(unnamed, "Reason: one of the files to pack could not be read, or it changed");
 }
@@ -141,8 +142,7 @@ TEST(ZipBackupFailures, AStagedCopyThatCannotBeDeletedIsNamedAndClearedByTheNext
         EXPECT_EQ(zipBackup(s), BackupOutcome::Failed) << "still held open";
         expectFailureBox(s, "still holds copies an earlier backup made and could not delete:"
                             "\r\nC:\\chathoard\\a.idx\r\n");
-        EXPECT_THAT(s.archiver.entriesCalled(),
-                    ElementsAre("addZIP_ArchiveName", "addZIP_IncludeListFile", "addZIP"))
+        EXPECT_THAT(s.archiver.entriesCalled(), ElementsAre("makeArchive"))
             << "only the first run's";
 
         s.fs.setLocked("C:\\chathoard\\a.idx", false);

@@ -1,5 +1,6 @@
 // Binding azip32.dll: by full path from one folder, by name on first call, with 48 for a
-// missing library and 453 for a missing entry.
+// missing library and 453 for a missing entry; a library without addZIP_Make is used through
+// its older entries.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -32,9 +33,12 @@ TEST(Win32ArchiverTest, MissingLibraryIsError48NamingTheFileAtEveryEntry) {
     RuntimeError e = errorOf([&] { archiver.addZIP_Initialise(); });
     EXPECT_EQ(e.number(), errDllLoad);
     EXPECT_THAT(e.description(), HasSubstr(empty / "azip32.dll"));
-    EXPECT_EQ(errorOf([&] { archiver.addZIP_ArchiveName("C:\\x.zip"); }).number(), errDllLoad);
-    EXPECT_EQ(errorOf([&] { archiver.addZIP_IncludeListFile("C:\\l.dat"); }).number(), errDllLoad);
-    EXPECT_EQ(errorOf([&] { archiver.addZIP(); }).number(), errDllLoad);
+    EXPECT_EQ(errorOf([&] {
+                  archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", ""}, {});
+              }).number(),
+              errDllLoad);
+    // Asked to encrypt, no library is one that cannot.
+    EXPECT_EQ(archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", "pw"}, {}), kArchiverCannotEncrypt);
 }
 
 TEST(Win32ArchiverTest, LibraryWithoutTheEntriesIsError453NamingTheEntry) {
@@ -43,10 +47,52 @@ TEST(Win32ArchiverTest, LibraryWithoutTheEntriesIsError453NamingTheEntry) {
     ASSERT_TRUE(CopyFileA(test::testProgramPath().c_str(), (folder / "azip32.dll").c_str(), FALSE));
     {
         Win32Archiver archiver(folder.path());
-        RuntimeError e = errorOf([&] { archiver.addZIP_IncludeListFile("C:\\l.dat"); });
+        RuntimeError e = errorOf([&] { archiver.addZIP_Initialise(); });
         EXPECT_EQ(e.number(), errDllEntryPoint);
-        EXPECT_THAT(e.description(), HasSubstr("addZIP_IncludeListFile"));
-        EXPECT_EQ(errorOf([&] { archiver.addZIP(); }).number(), errDllEntryPoint);
+        EXPECT_THAT(e.description(), HasSubstr("addZIP_Initialise"));
+        e = errorOf([&] { archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", ""}, {}); });
+        EXPECT_EQ(e.number(), errDllEntryPoint);
+        EXPECT_THAT(e.description(), HasSubstr("addZIP_ArchiveName"));
+        EXPECT_EQ(archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", "pw"}, {}),
+                  kArchiverCannotEncrypt);
+    }
+}
+
+// What a stand-in for an older library was called with, in order.
+std::string callsOf(const std::string& dll) {
+    using Recorded = const char*(WINAPI*)();
+    HMODULE module = GetModuleHandleA(dll.c_str());
+    const auto recorded = module ? reinterpret_cast<Recorded>(reinterpret_cast<void*>(
+                                       GetProcAddress(module, "recordedCalls")))
+                                 : nullptr;
+    return recorded ? recorded() : "(not loaded)";
+}
+
+TEST(Win32ArchiverTest, ALibraryWithoutMakeIsUsedThroughItsOlderEntries) {
+    const ArchiveProgress unheard = [](int32_t, uint32_t, uint32_t) {
+        ADD_FAILURE() << "an older library has no context to report to";
+        return true;
+    };
+    for (const char* standIn : {"older_azip32.dll", "oldest_azip32.dll"}) {
+        SCOPED_TRACE(standIn);
+        const std::string built = programFolder() + "\\" + standIn;
+        if (!test::exists(built))
+            GTEST_SKIP() << "no " << standIn << " beside the test program";
+        TempFolder folder;
+        ASSERT_TRUE(CopyFileA(built.c_str(), (folder / "azip32.dll").c_str(), FALSE));
+        Win32Archiver archiver(folder.path());
+        const bool encrypts = std::string(standIn) == "older_azip32.dll";
+        EXPECT_EQ(archiver.makeArchive({"C:\\a.zip", "C:\\l.dat", "pw"}, unheard),
+                  encrypts ? 0 : kArchiverCannotEncrypt);
+        // The password is set first and forgotten after; without the entry nothing is made.
+        EXPECT_EQ(callsOf(archiver.libraryPath()),
+                  encrypts ? "addZIP_SetPassword pw;addZIP_ArchiveName C:\\a.zip;"
+                             "addZIP_IncludeListFile C:\\l.dat;addZIP;addZIP_SetPassword ;"
+                           : "");
+        EXPECT_EQ(archiver.makeArchive({"C:\\b.zip", "C:\\l.dat", ""}, unheard), 0);
+        EXPECT_THAT(callsOf(archiver.libraryPath()),
+                    HasSubstr("addZIP_ArchiveName C:\\b.zip;addZIP_IncludeListFile "
+                              "C:\\l.dat;addZIP;"));
     }
 }
 
@@ -71,15 +117,21 @@ TEST(Win32ArchiverTest, RealLibraryMakesAnArchiveFromAListFile) {
     test::writeFile(dir / "icqtemp.dat", (dir / "a.dat") + "\r\n" + (dir / "b.idx") + "\r\n");
 
     EXPECT_EQ(archiver.addZIP_Initialise(), 0);
-    archiver.addZIP_ArchiveName(dir / "chathoard.zip");
-    archiver.addZIP_IncludeListFile(dir / "icqtemp.dat");
-    EXPECT_EQ(archiver.addZIP(), 0);
+    int reports = 0;
+    const ArchiveProgress count = [&](int32_t, uint32_t, uint32_t) { return ++reports > 0; };
+    EXPECT_EQ(archiver.makeArchive({dir / "chathoard.zip", dir / "icqtemp.dat", ""}, count), 0);
+    EXPECT_GE(reports, 4) << "both stages start and end";
 
     const std::string zip = test::readFile(dir / "chathoard.zip");
     ASSERT_GE(zip.size(), 22u);
     EXPECT_EQ(zip.substr(0, 4), "PK\x03\x04");
     EXPECT_NE(zip.find("a.dat"), std::string::npos);
     EXPECT_NE(zip.find("b.idx"), std::string::npos);
+
+    // A stop asked for through the context keeps the archive as it was.
+    const ArchiveProgress stop = [](int32_t, uint32_t, uint32_t) { return false; };
+    EXPECT_EQ(archiver.makeArchive({dir / "chathoard.zip", dir / "icqtemp.dat", "pw"}, stop), 7);
+    EXPECT_EQ(test::readFile(dir / "chathoard.zip"), zip);
 }
 
 } // namespace

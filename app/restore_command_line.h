@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "app/command_line_args.h"
+#include "app/command_line_console.h"
+#include "platform/services.h"
+#include "platform/work_progress.h"
 
 namespace ch {
 

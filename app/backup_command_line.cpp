@@ -3,8 +3,8 @@
 #include "app/backup_messages.h"
 #include "app/password_command_line.h"
 #include "app/startup.h"
+#include "backup/backup_steps.h"
 #include "backup/database_detection.h"
-#include "backup/generations.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
 #include "platform/folder_path.h"
@@ -20,46 +20,24 @@ std::string openedFolder(FileSystem& fs, const std::string& spec) {
     return folder;
 }
 
-// Why the drive or network share of an absolute path cannot be used, or nothing when it can.
-std::optional<std::string> unavailableRoot(FileSystem& fs, const std::string& path) {
-    if (isNetworkPath(path)) {
-        std::string share = path.substr(0, pathRootLength(path, fs.leadByteTest()));
-        if (share.back() == '\\')
-            share.pop_back();
-        if (fs.folderExists(share))
-            return std::nullopt;
-        return "the network share " + share + " cannot be reached";
+// Why the destination folder cannot be used, made or opened.
+std::string destinationProblemText(const std::string& folder, const DestinationProblem& problem) {
+    using Kind = DestinationProblem::Kind;
+    switch (problem.kind) {
+    case Kind::ShareUnreachable:
+        return "The destination folder " + folder + " cannot be used: " + "the network share " +
+               problem.root + " cannot be reached" + ".";
+    case Kind::DriveUnavailable:
+        return "The destination folder " + folder + " cannot be used: " + "drive " + problem.root +
+               " is not available (a removable disk may be unplugged)" + ".";
+    case Kind::NotCreated:
+        return "The destination folder " + folder +
+               " does not exist and could not be created: " + plainReason(*problem.error) + ".";
+    case Kind::NotOpened:
+        break;
     }
-    if (path.size() < 2 || path[1] != ':')
-        return std::nullopt;
-    try {
-        fs.currentFolder(path[0]);
-        return std::nullopt;
-    } catch (const RuntimeError&) {
-        return "drive " + path.substr(0, 2) +
-               " is not available (a removable disk may be unplugged)";
-    }
-}
-
-// The destination folder, made with any missing folders above it. False after saying why it
-// cannot be used.
-bool destinationReady(Console& console, FileSystem& fs, const std::string& folder) {
-    if (fs.folderExists(folder))
-        return true;
-    if (const auto why = unavailableRoot(fs, folder)) {
-        console.report("The destination folder " + folder + " cannot be used: " + *why + ".", true);
-        return false;
-    }
-    try {
-        fs.makeFolderAndParents(folder);
-    } catch (const RuntimeError& e) {
-        console.report("The destination folder " + folder +
-                           " does not exist and could not be created: " + plainReason(e) + ".",
-                       true);
-        return false;
-    }
-    console.report("Created the destination folder " + folder, false);
-    return true;
+    return "The destination folder " + folder +
+           " cannot be opened: " + problem.error->description();
 }
 
 // "3 files, 3.0 MB (3145728 bytes)".
@@ -120,14 +98,7 @@ int exitCodeFor(BackupOutcome outcome) {
 }
 
 int runBackupCommand(const CommandLine& cl, const Services& s, Console& console, const Clock& clock,
-                     const Waiting& given, const WorkControl& work) {
-    // /wait's pauses end early on Ctrl+C, a second at a time.
-    Waiting waiting = given;
-    if (work.cancelRequested)
-        waiting.sleep = [&given, &work](int seconds) {
-            for (int i = 0; i < seconds && !work.cancelled(); ++i)
-                given.sleep(1);
-        };
+                     const Waiting& waiting, const WorkControl& work) {
     const bool zip = cl.kind == BackupKind::Zip;
     console.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + cl.messengerFolder +
                        " to " + cl.destinationFolder,
@@ -176,67 +147,51 @@ int runBackupCommand(const CommandLine& cl, const Services& s, Console& console,
     }
     job.databaseFiles = found.files;
     job.destination = cl.destinationFolder;
-    // Refused before the folder is made: a backup inside the database is never begun.
-    if (const auto refused = destinationInsideDatabase(job, s.fs)) {
-        reportResult(console, job, *refused);
-        return exitCodeFor(refused->outcome);
-    }
-    if (!destinationReady(console, s.fs, cl.destinationFolder))
-        return exitBackupFailed;
-    try {
-        job.destination = openedFolder(s.fs, cl.destinationFolder);
-    } catch (const RuntimeError& e) {
-        console.report("The destination folder " + cl.destinationFolder +
-                           " cannot be opened: " + e.description(),
-                       true);
-        return exitBackupFailed;
-    }
-
-    std::vector<std::string> database;
-    for (const std::string& name : job.databaseFiles)
-        database.push_back(databaseFile(job.messengerFolder, name));
-    const auto report = [&](const std::string& line) { console.report(line, false); };
-    // The database is waited for without the backup lock, which would hold up every other
-    // backup and restore meanwhile. The lock is taken once it is free, and held from before the
-    // first file is touched to the end (nothing here waits for anyone); ICQ may have started
-    // during the lock's own wait, and then the waiting goes on within the same deadline.
-    const int64_t deadline = waiting.elapsedSeconds() + int64_t{cl.waitMinutes} * 60;
-    const ReleaseAtEnd held{s.backupLock};
-    for (;;) {
-        auto inUse = waitForDatabase(s.fs, database, deadline, waiting, report, work);
-        if (work.cancelled())
-            return cancelledBeforeStart(console);
-        if (inUse) {
-            console.report(databaseInUseText(*inUse, cl.waitMinutes), true);
-            return exitDatabaseInUse;
-        }
-        if (!s.backupLock.acquire(kCommandLineLockWaitMs, work.cancelRequested)) {
-            if (work.cancelled())
-                return cancelledBeforeStart(console);
-            console.message(anotherBackupText(kCommandLineLockWaitMs), kAnotherBackupTitle, true);
-            return exitAnotherBackupRunning;
-        }
-        if (!firstFileInUse(s.fs, database))
-            break;
-        s.backupLock.release();
-    }
-
-    if (work.cancelled())
-        return cancelledBeforeStart(console);
     job.control = work;
-    if (job.keep)
-        job.stamp = newGenerationStamp(s.fs, job.destination, zip, clock, waiting.sleep);
-    const int64_t started = waiting.elapsedSeconds();
-    const BackupResult result = runBackup(job, {s.fs, s.archiver});
-    reportResult(console, job, result);
+
+    BackupSteps steps;
+    steps.lockWaitMs = kCommandLineLockWaitMs;
+    steps.prepareDestination = true;
+    steps.databaseWaitMinutes = cl.waitMinutes;
+    steps.waiting = waiting;
+    steps.report = [&](const std::string& line) { console.report(line, false); };
+    steps.destinationCreated = [&](const std::string& folder) {
+        console.report("Created the destination folder " + folder, false);
+    };
+    steps.localTime = clock;
+    const BackupRun run = runBackupSteps(job, {s.fs, s.archiver}, s.backupLock, steps);
+    const BackupResult& result = run.result;
+    switch (run.stoppedAt) {
+    case StepStop::None:
+        break;
+    case StepStop::InsideDatabase:
+        reportResult(console, run.job, result);
+        return exitCodeFor(result.outcome);
+    case StepStop::Destination:
+        console.report(destinationProblemText(cl.destinationFolder, *run.destination), true);
+        return exitBackupFailed;
+    case StepStop::DatabaseInUse:
+        console.report(databaseInUseText(run.inUse, cl.waitMinutes), true);
+        return exitDatabaseInUse;
+    case StepStop::AnotherBackupRunning:
+        console.message(anotherBackupText(kCommandLineLockWaitMs), kAnotherBackupTitle, true);
+        return exitAnotherBackupRunning;
+    case StepStop::Cancelled:
+        return cancelledBeforeStart(console);
+    }
+    reportResult(console, run.job, result);
     const BackupOutcome outcome = result.outcome;
     const int code = exitCodeFor(outcome);
     // ICQ started during the run and a copy met its database open.
-    if (outcome == BackupOutcome::DatabaseInUse)
+    if (outcome == BackupOutcome::DatabaseInUse) {
+        std::vector<std::string> database;
+        for (const std::string& name : job.databaseFiles)
+            database.push_back(databaseFile(job.messengerFolder, name));
         if (auto inUse = firstFileInUse(s.fs, database))
             console.report(databaseInUseText(*inUse, 0), true);
+    }
     if (code == exitDone)
-        console.report(summaryLine(s.fs, job, result, waiting.elapsedSeconds() - started), false);
+        console.report(summaryLine(s.fs, run.job, result, run.seconds), false);
     return code;
 }
 

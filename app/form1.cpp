@@ -37,7 +37,7 @@ void Form1::wireEvents() {
 }
 
 void Form1::Form_Load() {
-    ch::Form_Load(Text1, s_);
+    ch::Form_Load(Text1, DefaultDrive, s_);
     showEncryption();
 }
 

@@ -97,8 +97,8 @@ int exitCodeFor(BackupOutcome outcome) {
     return exitBackupFailed;
 }
 
-int runBackupCommand(const CommandLine& cl, const Services& s, Console& console, const Clock& clock,
-                     const Waiting& waiting, const WorkControl& work) {
+int runBackupCommand(const CommandLine& cl, const CommandLineServices& s, Console& console,
+                     const Clock& clock, const Waiting& waiting, const WorkControl& work) {
     const bool zip = cl.kind == BackupKind::Zip;
     console.report(std::string(zip ? "ZIP" : "Normal") + " backup of " + cl.messengerFolder +
                        " to " + cl.destinationFolder,

@@ -3,8 +3,8 @@
 // result told line by line.
 #include "app/command_line_args.h"
 #include "app/command_line_console.h"
+#include "app/command_line_services.h"
 #include "backup/wait_for_database.h"
-#include "platform/services.h"
 #include "platform/work_progress.h"
 
 namespace ch {
@@ -13,7 +13,7 @@ int exitCodeFor(BackupOutcome outcome);
 
 // Backs up cl.messengerFolder's database into cl.destinationFolder, made when missing; waits
 // for the database as /wait asks and for a running backup to end. Returns the exit code.
-int runBackupCommand(const CommandLine& cl, const Services& s, Console& console, const Clock& clock,
-                     const Waiting& waiting, const WorkControl& work);
+int runBackupCommand(const CommandLine& cl, const CommandLineServices& s, Console& console,
+                     const Clock& clock, const Waiting& waiting, const WorkControl& work);
 
 } // namespace ch

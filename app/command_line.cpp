@@ -16,7 +16,7 @@ std::string fullPathOf(FileSystem& fs, const std::string& arg) {
     return normalFolderPath("C:\\", fs.fullPath(arg), fs.leadByteTest());
 }
 
-int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
+int runCommandLineSteps(const std::vector<std::string>& args, const CommandLineServices& s,
                         const OutputLine& out, const Clock& clock, const Waiting& waiting,
                         const RunControl& control) {
     WorkControl work;
@@ -66,8 +66,9 @@ int runCommandLineSteps(const std::vector<std::string>& args, const Services& s,
 
 } // namespace
 
-int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting, const RunControl& control) {
+int runCommandLine(const std::vector<std::string>& args, const CommandLineServices& s,
+                   const OutputLine& out, const Clock& clock, const Waiting& waiting,
+                   const RunControl& control) {
     // Whatever escapes the steps (out of memory, a fault of the program's own) still ends the
     // run with a message, a log entry and an exit code that means "not done", never an abort.
     std::string what;

@@ -12,8 +12,8 @@
 #include "app/backup_command_line.h"
 #include "app/command_line_args.h"
 #include "app/command_line_console.h"
+#include "app/command_line_services.h"
 #include "backup/wait_for_database.h"
-#include "platform/services.h"
 
 namespace ch {
 
@@ -29,11 +29,10 @@ struct RunControl {
 };
 
 // Runs the command line given as args (without the program name); returns the exit code. Its
-// messages go to out and the log; the services a window alone uses (dialogs, shell, registry,
-// processes, forms, file picker) are not called. waiting is the time that /wait and
-// a new generation's name wait by; control the progress line and Ctrl+C.
-int runCommandLine(const std::vector<std::string>& args, const Services& s, const OutputLine& out,
-                   const Clock& clock, const Waiting& waiting = Waiting::real(),
-                   const RunControl& control = {});
+// messages go to out and the log. waiting is the time that /wait and a new generation's name
+// wait by; control the progress line and Ctrl+C.
+int runCommandLine(const std::vector<std::string>& args, const CommandLineServices& s,
+                   const OutputLine& out, const Clock& clock,
+                   const Waiting& waiting = Waiting::real(), const RunControl& control = {});
 
 } // namespace ch

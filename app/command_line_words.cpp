@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "app/command_line_args.h"
 
 namespace ch {
 namespace {

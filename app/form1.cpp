@@ -4,6 +4,7 @@
 #include "app/backup_window.h"
 #include "app/selection_handlers.h"
 #include "app/startup.h"
+#include "backup/backup_steps.h"
 #include "backup/database_detection.h"
 #include "backup/one_at_a_time.h"
 #include "backup/restore.h"
@@ -37,7 +38,7 @@ void Form1::wireEvents() {
 }
 
 void Form1::Form_Load() {
-    ch::Form_Load(Text1, s_);
+    ch::Form_Load(Text1, DefaultDrive, s_);
     showEncryption();
 }
 
@@ -58,7 +59,10 @@ BackupOutcome Form1::backUp(BackupKind kind) {
     BackupResult result;
     s_.work.run(backupWorkTitle(kind), [&](const WorkControl& control) {
         job.control = control;
-        result = runAlone(s_.backupLock, kWindowLockWaitMs, job, {s_.fs, s_.archiver, s_.codePage});
+        BackupSteps steps;
+        steps.lockWaitMs = kWindowLockWaitMs;
+        result =
+            runBackupSteps(job, {s_.fs, s_.archiver, s_.codePage}, s_.backupLock, steps).result;
     });
     // The program is closing: no box, unless the backup ended before the Cancel was heard.
     if (s_.work.closing() && result.outcome == BackupOutcome::Cancelled)

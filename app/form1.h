@@ -37,6 +37,8 @@ class Form1 {
     Label Label1;
     // Under the backup folder: says that ZIP Backups are encrypted while a password is stored.
     Label lblEncrypted;
+    // The staging drive of the ZIP Backups, as Form_Load reads it from defaultdrive.ini.
+    std::string DefaultDrive;
 
     void Form_Load();
     BackupOutcome Command1_Click();

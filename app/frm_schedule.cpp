@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "app/command_line.h"
+#include "app/command_line_args.h"
+#include "app/command_line_console.h"
 #include "platform/ansi_path.h"
 #include "platform/runtime_error.h"
 

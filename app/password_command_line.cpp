@@ -21,7 +21,7 @@ const char* const kNoStoredPasswordText =
     "/encrypt: no password is stored for this Windows user. Set one with chathoard /password "
     "(or File > ZIP Backup password... in the window). Nothing was written.";
 
-std::optional<std::string> storedPassword(const Services& s, Console& console) {
+std::optional<std::string> storedPassword(const CommandLineServices& s, Console& console) {
     if (!s.passwords)
         return std::nullopt;
     try {
@@ -35,7 +35,7 @@ std::optional<std::string> storedPassword(const Services& s, Console& console) {
 }
 
 int runPasswordCommand(
-    const CommandLine& cl, const Services& s, Console& console,
+    const CommandLine& cl, const CommandLineServices& s, Console& console,
     const std::function<std::optional<std::string>(const std::string& prompt)>& readPassword) {
     if (!s.passwords) {
         console.report("No password can be stored on this system.", true);

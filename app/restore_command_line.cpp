@@ -52,7 +52,7 @@ void reportLines(Console& console, const std::string& text, bool isProblem) {
 
 } // namespace
 
-int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
+int runVerifyCommand(const CommandLine& cl, const CommandLineServices& s, Console& console,
                      const WorkControl& work) {
     FileSystem& fs = s.fs;
     const std::string backup = backupToCheck(fs, s.codePage, cl.backup);
@@ -75,7 +75,7 @@ int runVerifyCommand(const CommandLine& cl, const Services& s, Console& console,
                                                                           : exitBackupFailed;
 }
 
-int runRestoreCommand(const CommandLine& cl, const Services& s, Console& console,
+int runRestoreCommand(const CommandLine& cl, const CommandLineServices& s, Console& console,
                       const Clock& clock, const WorkControl& work) {
     FileSystem& fs = s.fs;
     const std::string backupPath = backupOfPicked(fs, s.codePage, cl.backup);

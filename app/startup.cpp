@@ -6,8 +6,6 @@
 
 namespace ch {
 
-std::string DefaultDrive;
-
 namespace {
 
 const char* const kMissingSettingsPrompt =
@@ -114,7 +112,7 @@ std::string loadStagingDrive(FileSystem& fs, Archiver& archiver, const std::stri
     }
 }
 
-void Form_Load(TextBox& Text1, const Services& s) {
+void Form_Load(TextBox& Text1, std::string& DefaultDrive, const Services& s) {
     Text1.setText(
         loadStagingDrive(s.fs, s.archiver, s.App.Path,
                          [&](const std::string& text, const std::optional<std::string>& title) {

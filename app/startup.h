@@ -9,10 +9,6 @@
 
 namespace ch {
 
-// The staging drive read from defaultdrive.ini: its letter as typed, or the file's value as it
-// is when that names no drive.
-extern std::string DefaultDrive;
-
 // The drive a defaultdrive.ini value names: "D", "D:" or "D:\" in either case give 'D'.
 std::optional<char> stagingDriveOf(const std::string& setting);
 
@@ -30,7 +26,9 @@ std::string loadStagingDrive(FileSystem& fs, Archiver& archiver, const std::stri
 // when it cannot be read.
 std::optional<std::string> readStagingDrive(FileSystem& fs, const std::string& programFolder);
 
-// Form1's load handler: loadStagingDrive into Text1 and DefaultDrive, its warnings in boxes.
-void Form_Load(TextBox& Text1, const Services& s);
+// Form1's load handler: loadStagingDrive into Text1 and DefaultDrive (the staging drive as
+// defaultdrive.ini gives it: its letter as typed, or the file's value as it is when that names
+// no drive), its warnings in boxes.
+void Form_Load(TextBox& Text1, std::string& DefaultDrive, const Services& s);
 
 } // namespace ch

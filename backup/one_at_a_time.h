@@ -15,15 +15,13 @@ constexpr unsigned kCommandLineLockWaitMs = 20000;
 // A lock wait in whole seconds, rounded up, as the boxes tell it.
 std::string waitedSeconds(unsigned waitMilliseconds);
 
+// The result of a backup that did not start because the lock stayed taken: touched nothing.
+BackupResult anotherBackupRunning(unsigned waitMilliseconds);
+
 // Takes lock (waiting up to waitMilliseconds), runs backup and lets the lock go before the
 // result is shown: a box left open must not hold up a scheduled backup. When the lock stays
 // taken, touches nothing and returns AnotherBackupRunning, with the wait.
 BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds,
                       const std::function<BackupResult()>& backup);
-
-// runBackup(job, tools) while this process holds lock. The job's Cancel also ends the wait for
-// the lock: then nothing is touched and the result says the backup was cancelled.
-BackupResult runAlone(BackupLock& lock, unsigned waitMilliseconds, const BackupJob& job,
-                      const BackupTools& tools);
 
 } // namespace ch

@@ -162,7 +162,13 @@ std::optional<std::string> readPasswordLine(const std::string& prompt) {
 
 int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
     connectOutput();
-    ch::Win32Platform platform(App);
+    // Only what the command line uses: no window, so none of the window's services.
+    ch::Win32FileSystem fs;
+    ch::Win32Archiver archiver(App.Path);
+    ch::Win32BackupLock backupLock;
+    ch::Win32PasswordStore passwords;
+    const ch::CommandLineServices services{
+        fs, ch::systemCodePage(), archiver, backupLock, App, &passwords};
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
     const ch::StopRequestWatch companionCtrlC(consoleCancel);
     ch::RunControl control;
@@ -170,16 +176,15 @@ int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
     control.readPassword = readPasswordLine;
     // The progress line only where a person watches: a console, never a file or a pipe.
     if (!isConsole(GetStdHandle(STD_OUTPUT_HANDLE)))
-        return ch::runCommandLine(args, platform.services, writeLine, localTime,
-                                  ch::Waiting::real(), control);
+        return ch::runCommandLine(args, services, writeLine, localTime, ch::Waiting::real(),
+                                  control);
     ch::ProgressLine progress(writeRaw);
     control.progress = [&progress](const std::string& text) { progress.show(text); };
     const auto out = [&progress](const std::string& line, bool isProblem) {
         progress.clear();
         writeLine(line, isProblem);
     };
-    return ch::runCommandLine(args, platform.services, out, localTime, ch::Waiting::real(),
-                              control);
+    return ch::runCommandLine(args, services, out, localTime, ch::Waiting::real(), control);
 }
 
 int runWindow(ch::AppObject& App, int showCommand) {

@@ -86,8 +86,9 @@ void formLoad(const std::string& settings) {
     fakes.App.Path = "C:\\Chathoard";
     fs.addFile("C:\\Chathoard\\defaultdrive.ini", settings);
     TextBox Text1;
+    std::string DefaultDrive;
 
-    Form_Load(Text1, fakes.services);
+    Form_Load(Text1, DefaultDrive, fakes.services);
 
     FUZZ_CHECK(DefaultDrive == Text1.Text());
     size_t pos = settings.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;

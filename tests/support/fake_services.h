@@ -1,5 +1,7 @@
 #pragma once
-// Every service faked, and the Services object the handlers take, referring to them.
+// Every service faked, and the Services object the handlers take (and the command line its
+// part of them), referring to them.
+#include "app/command_line_services.h"
 #include "platform/services.h"
 #include "tests/support/fake_archiver.h"
 #include "tests/support/fake_backup_lock.h"
@@ -35,6 +37,8 @@ struct FakeServices {
     MemoryPasswordStore passwords;
     Services services{fs,      fs.codePage(), dialogs,    shell,  registry, processes, archiver,
                       runtime, App,           backupLock, picker, work,     &passwords};
+    // What the command line takes of the same fakes.
+    CommandLineServices commandLine{fs, fs.codePage(), archiver, backupLock, App, &passwords};
 };
 
 } // namespace ch::test

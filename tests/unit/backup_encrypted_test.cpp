@@ -74,7 +74,7 @@ struct Encrypted : ::testing::Test, test::FakeServices {
             return line;
         };
         return runCommandLine(
-            args, services, [&](const std::string& l, bool) { lines.push_back(l); },
+            args, commandLine, [&](const std::string& l, bool) { lines.push_back(l); },
             [] { return std::string("2026-12-07 03:00:00"); }, Waiting::real(), control);
     }
     std::vector<std::string> lines;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/backup_messages.h"
+#include "backup/backup_steps.h"
 #include "backup/database_detection.h"
 #include "backup/generations.h"
 #include "backup/one_at_a_time.h"
@@ -136,6 +137,57 @@ TEST_F(Engine, ARunThatCannotHaveTheLockTouchesNothing) {
     const BackupMessage message = backupMessage(job, result);
     EXPECT_EQ(message.title, "Another backup is running");
     EXPECT_THAT(message.text, HasSubstr("waited 2 seconds"));
+}
+
+// The window's steps: the listed destination as it is, no look at the database before the
+// lock, the lock let go at the end.
+TEST_F(Engine, TheWindowsStepsTakeTheLockAndLeaveAFileInUseToTheCopy) {
+    fs.setLocked("C:\\ICQ\\db\\a.idx");
+    BackupSteps steps;
+    steps.lockWaitMs = 2000;
+    BackupRun ran = runBackupSteps(job, {fs, archiver, fs.codePage()}, backupLock, steps);
+    EXPECT_EQ(ran.stoppedAt, StepStop::None);
+    EXPECT_EQ(ran.result.outcome, BackupOutcome::DatabaseInUse);
+    EXPECT_EQ(backupLock.waits, std::vector<unsigned>{2000});
+    EXPECT_FALSE(backupLock.held);
+
+    backupLock.heldElsewhere = true;
+    fs.setLocked("C:\\ICQ\\db\\a.idx", false);
+    const size_t changes = fs.changes().size();
+    ran = runBackupSteps(job, {fs, archiver, fs.codePage()}, backupLock, steps);
+    EXPECT_EQ(ran.stoppedAt, StepStop::AnotherBackupRunning);
+    ASSERT_TRUE(ran.result.cause);
+    EXPECT_EQ(ran.result.cause->step, BackupStep::WaitForOtherBackup);
+    EXPECT_EQ(fs.changes().size(), changes);
+}
+
+// A typed destination: made when missing (and said), refused with the reason as a value when
+// its drive is gone, and never made inside the database.
+TEST_F(Engine, PreparedStepsMakeTheDestinationOrSayWhyNot) {
+    std::vector<std::string> made;
+    BackupSteps steps;
+    steps.prepareDestination = true;
+    steps.databaseWaitMinutes = 0;
+    steps.destinationCreated = [&](const std::string& folder) { made.push_back(folder); };
+    job.destination = "D:\\Save\\New\\Deeper";
+    BackupRun ran = runBackupSteps(job, {fs, archiver, fs.codePage()}, backupLock, steps);
+    EXPECT_EQ(ran.result.outcome, BackupOutcome::Done);
+    EXPECT_THAT(made, ElementsAre("D:\\Save\\New\\Deeper"));
+    EXPECT_EQ(fs.content("D:\\Save\\New\\Deeper\\a.dat"), "chats");
+
+    job.destination = "E:\\Save";
+    ran = runBackupSteps(job, {fs, archiver, fs.codePage()}, backupLock, steps);
+    EXPECT_EQ(ran.stoppedAt, StepStop::Destination);
+    ASSERT_TRUE(ran.destination);
+    EXPECT_EQ(ran.destination->kind, DestinationProblem::Kind::DriveUnavailable);
+    EXPECT_EQ(ran.destination->root, "E:");
+
+    job.destination = "C:\\ICQ\\db\\Copies";
+    ran = runBackupSteps(job, {fs, archiver, fs.codePage()}, backupLock, steps);
+    EXPECT_EQ(ran.stoppedAt, StepStop::InsideDatabase);
+    EXPECT_FALSE(fs.folderExists("C:\\ICQ\\db\\Copies"));
+    EXPECT_EQ(made.size(), 1u);
+    EXPECT_EQ(backupLock.waits.size(), 1u); // only the run that began asked for the lock
 }
 
 TEST_F(Engine, FolderDetectionGivesTheDatabaseFilesAsAValue) {

@@ -477,10 +477,11 @@ TEST_F(RestoreScene, CommandLineRestoresWhatTheWindowTakesADatabaseFileForItsFol
     std::vector<std::string> lines;
     const auto out = [&](const std::string& l, bool) { lines.push_back(l); };
     const auto clock = [] { return std::string("2026-12-07 03:00:00"); };
-    EXPECT_EQ(runCommandLine({"/verify", "D:\\Copies\\a.idx"}, services, out, clock), 0);
+    EXPECT_EQ(runCommandLine({"/verify", "D:\\Copies\\a.idx"}, commandLine, out, clock), 0);
     EXPECT_EQ(lines.at(0), "Checking the backup D:\\Copies");
     lines.clear();
-    EXPECT_EQ(runCommandLine({"/restore", "D:\\Copies\\A.DAT", "C:\\ICQ"}, services, out, clock), 0)
+    EXPECT_EQ(runCommandLine({"/restore", "D:\\Copies\\A.DAT", "C:\\ICQ"}, commandLine, out, clock),
+              0)
         << ::testing::PrintToString(lines);
     EXPECT_EQ(lines.at(0), "Restoring the backup D:\\Copies into C:\\ICQ\\db");
     EXPECT_EQ(fs.content("C:\\ICQ\\db\\a.dat"), kChats);
@@ -492,7 +493,7 @@ TEST_F(RestoreScene, VerifyOfAFolderWithoutCopiesChecksItsZipBackupAndNamesIt) {
     fs.addFolder("C:\\Tools");
     std::vector<std::string> lines;
     EXPECT_EQ(runCommandLine(
-                  {"/verify", "D:\\Save"}, services,
+                  {"/verify", "D:\\Save"}, commandLine,
                   [&](const std::string& l, bool) { lines.push_back(l); },
                   [] { return std::string("2026-12-07 03:00:00"); }),
               0)
@@ -520,7 +521,7 @@ TEST_F(RestoreScene, CommandLineVerifyAndRestoreExitCodes) {
     auto run = [&](const std::vector<std::string>& args) {
         lines.clear();
         return runCommandLine(
-            args, services, [&](const std::string& l, bool) { lines.push_back(l); },
+            args, commandLine, [&](const std::string& l, bool) { lines.push_back(l); },
             [] { return std::string("2026-12-07 03:00:00"); });
     };
     EXPECT_EQ(run({"/verify", "D:\\Save\\chathoard.zip"}), 0);
@@ -573,7 +574,7 @@ TEST_F(RestoreScene, AnythingThrownOnTheCommandLineEndsWithCodeTwoAndAMessage) {
     std::vector<std::string> lines;
     bool thrown = false;
     const int code = runCommandLine(
-        {"/verify", "D:\\Save\\chathoard.zip"}, services,
+        {"/verify", "D:\\Save\\chathoard.zip"}, commandLine,
         [&](const std::string& l, bool) {
             if (!std::exchange(thrown, true))
                 throw std::bad_alloc();

@@ -70,7 +70,7 @@ struct CommandLineRun : ::testing::Test, test::CommandLineScene {
 
     int run(const std::vector<std::string>& args) {
         return runCommandLine(
-            args, services,
+            args, commandLine,
             [&](const std::string& l, bool p) {
                 lines.push_back({l, p});
             },
@@ -321,7 +321,7 @@ TEST_F(CommandLineRun, CtrlCCancelsTheBackupWithItsOwnExitCodeAndLeavesTheDestin
     const auto runControlled = [&](const std::vector<std::string>& args) {
         lines.clear();
         return runCommandLine(
-            args, services,
+            args, commandLine,
             [&](const std::string& l, bool p) {
                 lines.push_back({l, p});
             },

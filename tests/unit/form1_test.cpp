@@ -118,7 +118,7 @@ TEST_F(Form1Wiring, LoadStartsOnTheCurrentFolderWithoutEventsThenRunsFormLoad) {
     EXPECT_EQ(form.File1.List(0), "top.dat");
     // No Dir1 change yet: the verdict is the design's, though C:\ICQ holds a database.
     EXPECT_EQ(form.Label1.Caption(), "No ICQ Directory found");
-    EXPECT_EQ(DefaultDrive, "E");
+    EXPECT_EQ(form.DefaultDrive, "E");
     EXPECT_EQ(form.Text1.Text(), "E");
     EXPECT_THAT(archiver.entriesCalled(), ElementsAre("addZIP_Initialise"));
     EXPECT_TRUE(dialogs.shown.empty());

@@ -50,7 +50,7 @@ struct NetworkRun : ::testing::Test, test::CommandLineScene {
     int run(const std::vector<std::string>& args) {
         lines.clear();
         return runCommandLine(
-            args, services, [&](const std::string& l, bool) { lines.push_back(l); },
+            args, commandLine, [&](const std::string& l, bool) { lines.push_back(l); },
             [] { return std::string("2026-12-07 03:00:00"); });
     }
 };

@@ -20,9 +20,8 @@ class Startup : public ::testing::Test, protected test::FakeServices {
     Startup() {
         fs.addFolder("C:\\Chathoard");
         App.Path = "C:\\Chathoard";
-        DefaultDrive = "unset";
     }
-    void load() { Form_Load(Text1, services); }
+    void load() { Form_Load(Text1, DefaultDrive, services); }
     void expectMissingFileWarningOnly() {
         ASSERT_EQ(dialogs.shown.size(), 1u);
         EXPECT_EQ(dialogs.shown[0].prompt,
@@ -32,6 +31,7 @@ class Startup : public ::testing::Test, protected test::FakeServices {
     }
 
     TextBox Text1;
+    std::string DefaultDrive = "unset";
 };
 
 TEST_F(Startup, MissingSettingsAreWarnedAboutCreatedAndReadBack) {
@@ -124,8 +124,9 @@ TEST_F(Startup, AMissingLibraryIsWarnedAboutOnceAndStartUpGoesOn) {
     noEntry.entryMissing("addZIP_Initialise");
     dialogs.shown.clear();
     fs.deleteFile(kSettings);
-    Form_Load(Text1, {fs, fs.codePage(), dialogs, shell, registry, processes, noEntry, runtime, App,
-                      backupLock, picker, work});
+    Form_Load(Text1, DefaultDrive,
+              {fs, fs.codePage(), dialogs, shell, registry, processes, noEntry, runtime, App,
+               backupLock, picker, work});
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_THAT(dialogs.shown[0].prompt, HasSubstr("addZIP_Initialise"));
     EXPECT_EQ(dialogs.shown[1].title, "File not Found");

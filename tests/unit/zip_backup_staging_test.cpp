@@ -28,12 +28,11 @@ const std::string kBom = "\xEF\xBB\xBF";
 // then either work or explain the setting, and leave nothing behind.
 class ZipBackupStagingDrive : public ::testing::Test {
   protected:
-    ZipBackupStagingDrive() { DefaultDrive = "unset"; }
     // Loads the window over a settings file holding bytes; true when it was taken silently.
     void load(const std::string& bytes) {
         s.fs.addFile(kSettings, bytes);
         s.dialogs.shown.clear();
-        Form_Load(Text1, s.services);
+        Form_Load(Text1, DefaultDrive, s.services);
         EXPECT_EQ(DefaultDrive, Text1.Text());
     }
     void expectTakenSilently(const std::string& bytes) {
@@ -71,6 +70,7 @@ class ZipBackupStagingDrive : public ::testing::Test {
 
     BackupScene s;
     TextBox Text1;
+    std::string DefaultDrive = "unset";
     size_t archiverCallsBefore = 0;
 };
 

@@ -155,7 +155,7 @@ int runBackupCommand(const CommandLine& cl, const CommandLineServices& s, Consol
     steps.prepareDestination = true;
     steps.databaseWaitMinutes = cl.waitMinutes;
     steps.waiting = waiting;
-    steps.report = [&](const std::string& line) { console.report(line, false); };
+    steps.report = [&](const DatabaseWait& wait) { console.report(databaseWaitText(wait), false); };
     steps.destinationCreated = [&](const std::string& folder) {
         console.report("Created the destination folder " + folder, false);
     };

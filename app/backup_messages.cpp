@@ -69,6 +69,23 @@ std::string anotherBackupText(unsigned waitMilliseconds) {
            "the other backup has finished.";
 }
 
+std::string databaseWaitText(const DatabaseWait& wait) {
+    if (wait.kind == DatabaseWait::Kind::Free)
+        return "ICQ has closed: the database is no longer in use";
+    return "The database file " + wait.file + " is in use: waiting for ICQ to close (up to " +
+           std::to_string(wait.minutes) + (wait.minutes == 1 ? " minute" : " minutes") +
+           ", looking again every " + std::to_string(kWaitRetrySeconds) + " seconds)";
+}
+
+std::string databaseInUseText(const std::string& path, int minutes) {
+    std::string text = "The database stayed in use: " + path + " is held open by another program";
+    if (minutes > 0)
+        text +=
+            " after waiting " + std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
+    return text + ". If ICQ is running, close it and try again" +
+           (minutes > 0 ? "." : ", or add /wait to wait for it to close.");
+}
+
 std::string filesCopiedText(int copied, int total) {
     return std::to_string(copied) + " of " + std::to_string(total) +
            (total == 1 ? " file was copied" : " files were copied");

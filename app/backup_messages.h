@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "backup/backup_job.h"
+#include "backup/wait_for_database.h"
 #include "platform/runtime_error.h"
 
 namespace ch {
@@ -24,6 +25,11 @@ std::string plainReason(const RuntimeError& e);
 
 // The exclamation box's text when the backup lock stayed taken for waitMilliseconds.
 std::string anotherBackupText(unsigned waitMilliseconds);
+
+// The lines of a wait for the database: it starts, or the database is free again.
+std::string databaseWaitText(const DatabaseWait& wait);
+// The line for a run that stopped because path stayed in use.
+std::string databaseInUseText(const std::string& path, int minutes);
 
 // "2 of 5 files were copied" (singular for a list of one).
 std::string filesCopiedText(int copied, int total);

@@ -9,7 +9,6 @@
 
 namespace ch {
 
-
 // The result of a backup that failed at a step.
 BackupResult backupFailure(BackupCause cause, BackupOutcome outcome = BackupOutcome::Failed);
 // The cause of an error e met at a step on file.

@@ -108,9 +108,9 @@ BackupRun runBackupSteps(const BackupJob& job, const BackupTools& tools, BackupL
     std::vector<std::string> database;
     for (const std::string& name : job.databaseFiles)
         database.push_back(databaseFile(job.messengerFolder, name));
-    const auto report = [&steps](const std::string& line) {
+    const auto report = [&steps](const DatabaseWait& wait) {
         if (steps.report)
-            steps.report(line);
+            steps.report(wait);
     };
     // The database is waited for without the backup lock, which would hold up every other
     // backup and restore meanwhile. The lock is taken once it is free, and held from before the

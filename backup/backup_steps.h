@@ -42,7 +42,7 @@ struct BackupSteps {
     // The time the waits go by; a Cancel of the job ends its pauses within a second.
     Waiting waiting = Waiting::real();
     // Lines of the wait for the database, as it starts and ends.
-    std::function<void(const std::string& line)> report;
+    DatabaseWaitReport report;
     // Told of a destination the steps made, before anything else is done.
     std::function<void(const std::string& folder)> destinationCreated;
     // The local time as the log writes it, naming a new generation when the job keeps some.

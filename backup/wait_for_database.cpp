@@ -24,16 +24,14 @@ std::optional<std::string> firstFileInUse(FileSystem& fs, const std::vector<std:
 
 std::optional<std::string> waitForDatabase(FileSystem& fs, const std::vector<std::string>& files,
                                            int64_t deadline, const Waiting& waiting,
-                                           const std::function<void(const std::string&)>& report,
+                                           const DatabaseWaitReport& report,
                                            const WorkControl& control) {
     std::optional<std::string> inUse = firstFileInUse(fs, files);
     const int64_t seconds = deadline - waiting.elapsedSeconds();
     if (!inUse || seconds <= 0)
         return inUse;
     const int64_t minutes = (seconds + 59) / 60;
-    report("The database file " + *inUse + " is in use: waiting for ICQ to close (up to " +
-           std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes") +
-           ", looking again every " + std::to_string(kWaitRetrySeconds) + " seconds)");
+    report({DatabaseWait::Kind::Waiting, *inUse, minutes});
     for (;;) {
         const int64_t left = deadline - waiting.elapsedSeconds();
         if (left <= 0)
@@ -43,19 +41,10 @@ std::optional<std::string> waitForDatabase(FileSystem& fs, const std::vector<std
             return inUse;
         inUse = firstFileInUse(fs, files);
         if (!inUse) {
-            report("ICQ has closed: the database is no longer in use");
+            report({DatabaseWait::Kind::Free, {}, 0});
             return std::nullopt;
         }
     }
-}
-
-std::string databaseInUseText(const std::string& path, int minutes) {
-    std::string text = "The database stayed in use: " + path + " is held open by another program";
-    if (minutes > 0)
-        text +=
-            " after waiting " + std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
-    return text + ". If ICQ is running, close it and try again" +
-           (minutes > 0 ? "." : ", or add /wait to wait for it to close.");
 }
 
 } // namespace ch

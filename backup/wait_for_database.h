@@ -25,6 +25,15 @@ struct Waiting {
     static Waiting real();
 };
 
+// What the wait tells as it goes: it starts, file being in use, for up to minutes; or the
+// database is free again.
+struct DatabaseWait {
+    enum class Kind { Waiting, Free } kind = Kind::Waiting;
+    std::string file;
+    int64_t minutes = 0;
+};
+using DatabaseWaitReport = std::function<void(const DatabaseWait&)>;
+
 // The first of files that another program holds open, or nothing.
 std::optional<std::string> firstFileInUse(FileSystem& fs, const std::vector<std::string>& files);
 
@@ -34,10 +43,7 @@ std::optional<std::string> firstFileInUse(FileSystem& fs, const std::vector<std:
 // they are all free. A Cancel through control ends the wait after the sleep it cuts short.
 std::optional<std::string> waitForDatabase(FileSystem& fs, const std::vector<std::string>& files,
                                            int64_t deadline, const Waiting& waiting,
-                                           const std::function<void(const std::string&)>& report,
+                                           const DatabaseWaitReport& report,
                                            const WorkControl& control = {});
-
-// The line for a run that stopped because path stayed in use.
-std::string databaseInUseText(const std::string& path, int minutes);
 
 } // namespace ch

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "app/backup_messages.h"
 #include "tests/support/memory_file_system.h"
 
 namespace ch {
@@ -35,8 +36,9 @@ struct WaitForDatabase : ::testing::Test {
         fs.addFile(files[1], "index");
     }
     std::optional<std::string> wait(int minutes) {
-        return waitForDatabase(fs, files, time.now + minutes * 60, time.waiting(),
-                               [&](const std::string& line) { reports.push_back(line); });
+        return waitForDatabase(
+            fs, files, time.now + minutes * 60, time.waiting(),
+            [&](const DatabaseWait& w) { reports.push_back(databaseWaitText(w)); });
     }
 };
 
@@ -77,7 +79,7 @@ TEST_F(WaitForDatabase, ACancelEndsTheWait) {
     time.afterSleep = [&] { cancel = time.sleeps.size() == 2; };
     EXPECT_EQ(waitForDatabase(
                   fs, files, time.now + 30 * 60, time.waiting(),
-                  [&](const std::string& line) { reports.push_back(line); }, control),
+                  [&](const DatabaseWait& w) { reports.push_back(databaseWaitText(w)); }, control),
               files[0]);
     EXPECT_EQ(time.sleeps, (std::vector<int>{30, 30}));
     EXPECT_EQ(reports.size(), 1u);

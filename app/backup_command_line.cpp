@@ -14,13 +14,6 @@
 namespace ch {
 namespace {
 
-// The folder a folder list would show for spec, which must exist.
-std::string openedFolder(FileSystem& fs, const CodePage& codePage, const std::string& spec) {
-    const std::string folder = folderPathOf(fs, codePage, "", spec);
-    fs.listFolders(folder);
-    return folder;
-}
-
 // Why the destination folder cannot be used, made or opened.
 std::string destinationProblemText(const std::string& folder, const DestinationProblem& problem) {
     using Kind = DestinationProblem::Kind;

@@ -12,13 +12,6 @@
 namespace ch {
 namespace {
 
-// The folder a folder list would show for spec, which must exist.
-std::string openedFolder(FileSystem& fs, const CodePage& codePage, const std::string& spec) {
-    const std::string folder = folderPathOf(fs, codePage, "", spec);
-    fs.listFolders(folder);
-    return folder;
-}
-
 // Why the drive or network share of an absolute path cannot be used, or nothing when it can.
 std::optional<DestinationProblem> unavailableRoot(FileSystem& fs, const CodePage& codePage,
                                                   const std::string& path) {

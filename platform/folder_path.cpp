@@ -21,4 +21,10 @@ std::string folderPathOf(FileSystem& fs, const CodePage& codePage, const std::st
     return normalFolderPath(current, spec, codePage.leadByteTest());
 }
 
+std::string openedFolder(FileSystem& fs, const CodePage& codePage, const std::string& spec) {
+    const std::string folder = folderPathOf(fs, codePage, "", spec);
+    fs.listFolders(folder);
+    return folder;
+}
+
 } // namespace ch

@@ -15,4 +15,8 @@ bool isDriveSpec(const std::string& s);
 std::string folderPathOf(FileSystem& fs, const CodePage& codePage, const std::string& current,
                          const std::string& spec);
 
+// folderPathOf from no folder, for a folder that must exist: listing it fails (76) when it
+// does not.
+std::string openedFolder(FileSystem& fs, const CodePage& codePage, const std::string& spec);
+
 } // namespace ch

@@ -9,8 +9,10 @@ below and their win32/ folders, while portable code never includes a win32/ head
 benches and tools stand above everything and are not checked.
 
 The backup engine gets a file system, an archiver and a progress control: a backup/ file
-never includes the services bag (with its message boxes) or the control models. And no two
-headers of the program include each other, directly or through others.
+never includes the services bag (with its message boxes) or the control models, and the
+command line (no window) never includes the control models either. Every source file has its
+home in a layer, or among the tests and benches. And no two headers of the program include
+each other, directly or through others.
 
   scripts/check_layers.py [ROOT]     exit 0 when every include points down or sideways,
                                      else 1 with one line for each that points up
@@ -23,6 +25,7 @@ import sys
 LAYERS = ["azip32", "platform", "backup", "about", "app"]
 # What the engine must not see: the window's services (message boxes among them) and controls.
 ENGINE_FORBIDDEN = {"platform/services.h", "platform/controls.h", "platform/win32/win32_dialogs.h"}
+OUTSIDE_LAYERS = ["tests", "bench"]
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', re.M)
 
 
@@ -48,6 +51,8 @@ def violations(root, files):
     for name in files:
         source = place(name)
         if source is None:
+            if name.split("/")[0] not in OUTSIDE_LAYERS:
+                found.append(f"{name}: lies in no layer")
             continue
         with open(os.path.join(root, name), encoding="utf-8", errors="replace") as f:
             text = f.read()
@@ -59,6 +64,9 @@ def violations(root, files):
             elif name.startswith("backup/") and match.group(1) in ENGINE_FORBIDDEN:
                 found.append(f"{name}:{line_no}: includes {match.group(1)}, which the backup "
                              "engine must not see")
+            elif "command_line" in name and match.group(1) == "platform/controls.h":
+                found.append(f"{name}:{line_no}: includes {match.group(1)}, which the command "
+                             "line has no use for")
     return found
 
 

@@ -21,6 +21,7 @@ class CheckLayersTest(unittest.TestCase):
             "backup/restore.cpp": ("platform/services.h", True),
             "backup/database_detection.cpp": ("platform/controls.h", True),
             "app/selection_handlers.cpp": ("backup/database_detection.h", False),
+            "app/backup_command_line.cpp": ("platform/controls.h", True),
             "tests/unit/form1_test.cpp": ("app/form1.h", False),
         }
         with tempfile.TemporaryDirectory() as root:
@@ -32,6 +33,15 @@ class CheckLayersTest(unittest.TestCase):
         self.assertEqual([line.split(",")[0] for line in found],
                          [f"{name}:3: includes {include}" for name, (include, up) in cases.items()
                           if up])
+
+    def test_a_source_file_outside_the_layers_has_no_home(self):
+        with tempfile.TemporaryDirectory() as root:
+            for name in ("selection/folder_detection.cpp", "tests/unit/x_test.cpp"):
+                os.makedirs(os.path.join(root, os.path.dirname(name)), exist_ok=True)
+                open(os.path.join(root, name), "w").close()
+            found = check_layers.violations(root, ["selection/folder_detection.cpp",
+                                                   "tests/unit/x_test.cpp"])
+        self.assertEqual(found, ["selection/folder_detection.cpp: lies in no layer"])
 
     def test_headers_that_include_each_other_are_a_loop(self):
         headers = {"app/a.h": "app/b.h", "app/b.h": "app/c.h", "app/c.h": "app/a.h",

@@ -4,7 +4,6 @@
 #include <ctime>
 
 #include "app/backup_messages.h"
-#include "backup/backup_common.h"
 
 namespace ch {
 namespace {

@@ -5,7 +5,6 @@
 
 #include "app/backup_messages.h"
 #include "app/check_messages.h"
-#include "backup/backup_common.h"
 #include "backup/database_detection.h"
 #include "backup/one_at_a_time.h"
 

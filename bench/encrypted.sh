@@ -20,30 +20,14 @@ done
 
 . "$root/bench/corpus_and_bench.sh"
 
-exec python3 - "$bench/host/azip32/azip_bench" "$corpus" "$bench/work-encrypted" "$repeat" <<'PY'
-import os, resource, statistics, subprocess, sys, time
-azip, corpus, work, repeat = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-os.makedirs(work, exist_ok=True)
-files = sorted(os.path.join(corpus, n) for n in os.listdir(corpus) if n.endswith((".dat", ".idx")))
-listing = os.path.join(work, "list.txt")
-with open(listing, "w") as f:
-    f.write("\n".join(files) + "\n")
-archive = os.path.join(work, "bench.zip")
-kinds = (("plain", []), ("encrypted", ["--password", "bench pass"]))
-times = {k: [] for k, _ in kinds}
-cpu = {k: [] for k, _ in kinds}
-for _ in range(repeat):
-    for kind, extra in kinds:
-        if os.path.exists(archive):
-            os.remove(archive)
-        before = resource.getrusage(resource.RUSAGE_CHILDREN)
-        start = time.perf_counter()
-        run = subprocess.run([azip] + extra + [archive, listing], capture_output=True, text=True)
-        times[kind].append(time.perf_counter() - start)
-        after = resource.getrusage(resource.RUSAGE_CHILDREN)
-        cpu[kind].append(after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime)
-        if run.returncode != 0:
-            sys.exit(f"azip_bench failed: {run.stderr}")
+exec python3 - "$root/bench" "$bench/host/azip32/azip_bench" "$corpus" "$bench/work-encrypted" \
+    "$repeat" <<'PY'
+import os, statistics, sys
+sys.path.insert(0, sys.argv[1])
+from paired_runs import paired_runs
+azip, corpus, work, repeat = sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
+files, times, cpu, _ = paired_runs(azip, corpus, work, repeat,
+                                   (("plain", []), ("encrypted", ["--password", "bench pass"])))
 size = sum(os.path.getsize(p) for p in files) / 2**20
 print(f"{size:.0f} MB, {len(files)} files, {repeat} runs each")
 for label, data in (("wall time", times), ("CPU time", cpu)):

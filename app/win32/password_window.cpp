@@ -28,101 +28,64 @@ void clearText(HWND box) {
 } // namespace
 
 PasswordWindow::PasswordWindow(FrmPassword& form, Dialogs& dialogs)
-    : form_(form), dialogs_(dialogs), window_(frmPasswordDesign(), *this) {}
+    : ModalFormWindow(form, dialogs, frmPasswordDesign()) {}
 
-PasswordWindow::~PasswordWindow() {
-    window_.destroy();
-}
-
-void PasswordWindow::runModal(HWND owner) {
-    window_.create(owner);
-    SetWindowTextA(window_.hwnd(), form_.Caption.c_str());
+void PasswordWindow::opened() {
     showFields();
-    SetFocus(window_.control("txtPassword"));
-    gui::runModal(window_, owner, [this] { return form_.loaded; });
+    SetFocus(control("txtPassword"));
 }
 
 void PasswordWindow::showFields() {
-    SetWindowTextW(window_.control("lblStatus"), toWide(form_.status).c_str());
-    EnableWindow(window_.control("cmdRemove"), form_.removeEnabled);
+    SetWindowTextW(control("lblStatus"), toWide(form_.status).c_str());
+    EnableWindow(control("cmdRemove"), form_.removeEnabled);
     // A box the form emptied (the second after a mismatch) is emptied here too.
     for (const char* name : {"txtPassword", "txtConfirm"}) {
         const TextBox& box =
             std::string(name) == "txtPassword" ? form_.txtPassword : form_.txtConfirm;
         if (box.Text().empty())
-            clearText(window_.control(name));
+            clearText(control(name));
     }
 }
 
-void PasswordWindow::run(void (FrmPassword::*handler)()) {
-    form_.txtPassword.setText(takeText(window_.control("txtPassword")));
-    form_.txtConfirm.setText(takeText(window_.control("txtConfirm")));
+void PasswordWindow::run(Handler handler) {
+    form_.txtPassword.setText(takeText(control("txtPassword")));
+    form_.txtConfirm.setText(takeText(control("txtConfirm")));
     guiDispatch(dialogs_, [this, handler] { (form_.*handler)(); });
     if (!form_.loaded)
         return;
     showFields();
     // After a refusal the focus goes back to the box to type in again.
-    SetFocus(window_.control(form_.txtConfirm.Text().empty() && !form_.txtPassword.Text().empty()
-                                 ? "txtConfirm"
-                                 : "txtPassword"));
+    SetFocus(control(form_.txtConfirm.Text().empty() && !form_.txtPassword.Text().empty()
+                         ? "txtConfirm"
+                         : "txtPassword"));
 }
 
 void PasswordWindow::onControl(const ControlDesign& c, int notifyCode) {
-    if (notifyCode != BN_CLICKED)
-        return;
-    if (c.name == "cmdOK")
-        run(&FrmPassword::cmdOK_Click);
-    else if (c.name == "cmdCancel")
-        run(&FrmPassword::cmdCancel_Click);
-    else if (c.name == "cmdRemove")
-        run(&FrmPassword::cmdRemove_Click);
-}
-
-void PasswordWindow::onDialogKey(int id) {
-    run(id == IDOK ? &FrmPassword::cmdOK_Click : &FrmPassword::cmdCancel_Click);
-}
-
-void PasswordWindow::onClose() {
-    run(&FrmPassword::cmdCancel_Click);
+    runClicked(c, notifyCode,
+               {{"cmdOK", &FrmPassword::cmdOK_Click},
+                {"cmdCancel", &FrmPassword::cmdCancel_Click},
+                {"cmdRemove", &FrmPassword::cmdRemove_Click}});
 }
 
 AskPasswordWindow::AskPasswordWindow(FrmAskPassword& form, Dialogs& dialogs)
-    : form_(form), dialogs_(dialogs), window_(frmAskPasswordDesign(), *this) {}
+    : ModalFormWindow(form, dialogs, frmAskPasswordDesign()) {}
 
-AskPasswordWindow::~AskPasswordWindow() {
-    window_.destroy();
+void AskPasswordWindow::opened() {
+    SetWindowTextW(control("lblPrompt"), toWide(form_.prompt).c_str());
+    SetFocus(control("txtPassword"));
 }
 
-void AskPasswordWindow::runModal(HWND owner) {
-    window_.create(owner);
-    SetWindowTextA(window_.hwnd(), form_.Caption.c_str());
-    SetWindowTextW(window_.control("lblPrompt"), toWide(form_.prompt).c_str());
-    SetFocus(window_.control("txtPassword"));
-    gui::runModal(window_, owner, [this] { return form_.loaded; });
-}
-
-void AskPasswordWindow::run(void (FrmAskPassword::*handler)()) {
-    form_.txtPassword.setText(takeText(window_.control("txtPassword")));
+void AskPasswordWindow::run(Handler handler) {
+    form_.txtPassword.setText(takeText(control("txtPassword")));
     guiDispatch(dialogs_, [this, handler] { (form_.*handler)(); });
     if (form_.loaded)
-        SetFocus(window_.control("txtPassword"));
+        SetFocus(control("txtPassword"));
 }
 
 void AskPasswordWindow::onControl(const ControlDesign& c, int notifyCode) {
-    if (notifyCode != BN_CLICKED)
-        return;
-    if (c.name == "cmdOK")
-        run(&FrmAskPassword::cmdOK_Click);
-    else if (c.name == "cmdCancel")
-        run(&FrmAskPassword::cmdCancel_Click);
-}
-
-void AskPasswordWindow::onDialogKey(int id) {
-    run(id == IDOK ? &FrmAskPassword::cmdOK_Click : &FrmAskPassword::cmdCancel_Click);
-}
-
-void AskPasswordWindow::onClose() {
-    run(&FrmAskPassword::cmdCancel_Click);
+    runClicked(
+        c, notifyCode,
+        {{"cmdOK", &FrmAskPassword::cmdOK_Click}, {"cmdCancel", &FrmAskPassword::cmdCancel_Click}});
 }
 
 } // namespace ch::gui

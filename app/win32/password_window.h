@@ -3,45 +3,29 @@
 // their designs rendered over loaded forms, shown modally. The masked boxes are read into the
 // forms before a button's handler runs, and emptied when the window goes.
 #include "app/frm_password.h"
-#include "platform/win32/gui_form_window.h"
+#include "app/win32/modal_form_window.h"
 
 namespace ch::gui {
 
-class PasswordWindow : private FormEvents {
+class PasswordWindow : public ModalFormWindow<FrmPassword> {
   public:
     PasswordWindow(FrmPassword& form, Dialogs& dialogs);
-    ~PasswordWindow() override;
-    void runModal(HWND owner);
 
   private:
+    void opened() override;
+    void run(Handler handler) override;
     void onControl(const ControlDesign& control, int notifyCode) override;
-    void onMenu(const MenuDesign&) override {}
-    void onDialogKey(int id) override;
-    void onClose() override;
-    void run(void (FrmPassword::*handler)());
     void showFields();
-
-    FrmPassword& form_;
-    Dialogs& dialogs_;
-    FormWindow window_;
 };
 
-class AskPasswordWindow : private FormEvents {
+class AskPasswordWindow : public ModalFormWindow<FrmAskPassword> {
   public:
     AskPasswordWindow(FrmAskPassword& form, Dialogs& dialogs);
-    ~AskPasswordWindow() override;
-    void runModal(HWND owner);
 
   private:
+    void opened() override;
+    void run(Handler handler) override;
     void onControl(const ControlDesign& control, int notifyCode) override;
-    void onMenu(const MenuDesign&) override {}
-    void onDialogKey(int id) override;
-    void onClose() override;
-    void run(void (FrmAskPassword::*handler)());
-
-    FrmAskPassword& form_;
-    Dialogs& dialogs_;
-    FormWindow window_;
 };
 
 } // namespace ch::gui

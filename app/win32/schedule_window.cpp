@@ -31,21 +31,14 @@ int CALLBACK browseCallback(HWND picker, UINT msg, LPARAM, LPARAM start) {
 } // namespace
 
 ScheduleWindow::ScheduleWindow(FrmSchedule& form, Dialogs& dialogs)
-    : form_(form), dialogs_(dialogs), window_(frmScheduleDesign(), *this) {}
+    : ModalFormWindow(form, dialogs, frmScheduleDesign()) {}
 
-ScheduleWindow::~ScheduleWindow() {
-    window_.destroy();
-}
-
-void ScheduleWindow::runModal(HWND owner) {
-    window_.create(owner);
-    SetWindowTextA(window_.hwnd(), form_.Caption.c_str());
+void ScheduleWindow::opened() {
     for (const char* kind : kScheduleKinds)
         SendMessageA(control("cboKind"), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kind));
     for (const char* when : kScheduleWhens)
         SendMessageA(control("cboWhen"), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(when));
     showFields();
-    gui::runModal(window_, owner, [this] { return form_.loaded; });
 }
 
 void ScheduleWindow::showFields() {
@@ -96,7 +89,7 @@ void ScheduleWindow::enableForWhen() {
         EnableWindow(control(box.name), when == static_cast<LRESULT>(TaskWhen::Weekdays));
 }
 
-void ScheduleWindow::run(void (FrmSchedule::*handler)()) {
+void ScheduleWindow::run(Handler handler) {
     readFields();
     guiDispatch(dialogs_, [this, handler] { (form_.*handler)(); });
     if (form_.loaded)
@@ -142,28 +135,16 @@ void ScheduleWindow::copyCommand() {
 void ScheduleWindow::onControl(const ControlDesign& c, int notifyCode) {
     if (c.name == "cboWhen" && notifyCode == CBN_SELCHANGE)
         enableForWhen();
-    if (notifyCode != BN_CLICKED)
-        return;
-    if (c.name == "cmdOK")
-        run(&FrmSchedule::cmdOK_Click);
-    else if (c.name == "cmdCancel")
-        run(&FrmSchedule::cmdCancel_Click);
-    else if (c.name == "cmdRemove")
-        run(&FrmSchedule::cmdRemove_Click);
-    else if (c.name == "cmdLog")
-        run(&FrmSchedule::cmdLog_Click);
-    else if (c.name == "cmdBrowse")
+    if (notifyCode == BN_CLICKED && c.name == "cmdBrowse")
         browse();
-    else if (c.name == "cmdCopy")
+    else if (notifyCode == BN_CLICKED && c.name == "cmdCopy")
         copyCommand();
-}
-
-void ScheduleWindow::onDialogKey(int id) {
-    run(id == IDOK ? &FrmSchedule::cmdOK_Click : &FrmSchedule::cmdCancel_Click);
-}
-
-void ScheduleWindow::onClose() {
-    run(&FrmSchedule::cmdCancel_Click);
+    else
+        runClicked(c, notifyCode,
+                   {{"cmdOK", &FrmSchedule::cmdOK_Click},
+                    {"cmdCancel", &FrmSchedule::cmdCancel_Click},
+                    {"cmdRemove", &FrmSchedule::cmdRemove_Click},
+                    {"cmdLog", &FrmSchedule::cmdLog_Click}});
 }
 
 } // namespace ch::gui

@@ -17,10 +17,16 @@ namespace {
     throw Failure(AZIP_ERR_SOURCE_FILE, detail);
 }
 
+void tell(const FileHook& files, FileEvent event, size_t index) {
+    if (files && !files(event, index))
+        throw Failure(AZIP_ERR_CANCELLED, "stopped by the caller at a listed file");
+}
+
 // Cuts the listed files into blocks, in list order, each file opened only while it is read.
 class SourceReader {
   public:
-    explicit SourceReader(const std::vector<std::string>& paths) : paths_(paths) {}
+    SourceReader(const std::vector<std::string>& paths, const FileHook& files)
+        : paths_(paths), files_(files) {}
 
     bool more() const { return next_ < paths_.size(); }
 
@@ -29,6 +35,8 @@ class SourceReader {
     void fill(Block& b, bool& starts, EntryRecord& started) {
         const std::string& path = paths_[next_];
         starts = !file_;
+        if (starts)
+            tell(files_, FileEvent::Wanted, next_);
         try {
             if (starts) {
                 file_ = File::openRead(path);
@@ -66,6 +74,7 @@ class SourceReader {
 
   private:
     const std::vector<std::string>& paths_;
+    const FileHook& files_;
     size_t next_ = 0;
     std::optional<File> file_;
     unsigned char tail_[kDictionarySize];
@@ -113,11 +122,12 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const s
 
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
                                       unsigned threads, const DeflateSettings& settings,
-                                      Progress* progress, EntrySealer* sealer) {
+                                      Progress* progress, EntrySealer* sealer,
+                                      const FileHook& files) {
     OutputStream out(archive);
     std::vector<EntryRecord> entries;
     entries.reserve(paths.size());
-    SourceReader reader(paths);
+    SourceReader reader(paths, files);
     BlockCompressor compressor(threads, threads * 2 + 2, settings);
     const size_t slots = compressor.slotCount();
 
@@ -179,6 +189,7 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
             sourceFailure(reader.path(p.fileIndex) + " grew while it was being packed");
         out.patch(current.localOffset, localHeader(current));
         entries.push_back(current);
+        tell(files, FileEvent::Done, p.fileIndex);
     }
 
     const uint64_t cdOffset = out.position();

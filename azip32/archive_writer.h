@@ -1,5 +1,7 @@
 #pragma once
 // Writes a whole ZIP archive for a list of files into an open, empty file.
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,12 +13,20 @@
 
 namespace ch::azip {
 
+// What a caller hears of each listed file, by its place in the list, on the thread that packs:
+// Wanted just before the file is first opened (it must be there when the hook returns), Done
+// once the library will not read it again (the caller may delete it). False stops the packing
+// as a Cancel does.
+enum class FileEvent : int32_t { Wanted = 1, Done = 2 };
+using FileHook = std::function<bool(FileEvent event, size_t index)>;
+
 // Returns what was written, entry by entry, for the check that follows. Throws Failure
 // (AZIP_ERR_SOURCE_FILE for a listed file, AZIP_ERR_CANCELLED when progress says stop) or
 // IoError (writing the archive). Each block packed counts its bytes in progress. With a
-// sealer every entry is encrypted.
+// sealer every entry is encrypted. files, when given, hears of each listed file.
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
                                       unsigned threads, const DeflateSettings& settings = {},
-                                      Progress* progress = nullptr, EntrySealer* sealer = nullptr);
+                                      Progress* progress = nullptr, EntrySealer* sealer = nullptr,
+                                      const FileHook& files = {});
 
 } // namespace ch::azip

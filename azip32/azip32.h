@@ -70,10 +70,22 @@
 typedef int32_t(AZIP_API* AZIP_PROGRESS_CALLBACK)(int32_t stage, uint32_t doneKiB,
                                                   uint32_t totalKiB);
 
-/* As AZIP_PROGRESS_CALLBACK, for addZIP_Make: context is the pointer the caller gave it,
-   passed on unread. */
+/* As AZIP_PROGRESS_CALLBACK, for addZIP_Make and addZIP_MakeOnDemand: context is the pointer
+   the caller gave it, passed on unread. */
 typedef int32_t(AZIP_API* AZIP_PROGRESS_CONTEXT_CALLBACK)(void* context, int32_t stage,
                                                           uint32_t doneKiB, uint32_t totalKiB);
+
+/* What addZIP_MakeOnDemand's file callback hears of a listed file. */
+#define AZIP_FILE_WANTED 1 /* the library is about to open it: it must be there on return */
+#define AZIP_FILE_DONE 2   /* the library will not read it again: the caller may delete it */
+
+/* Hears of the listed file at index (0 for the first line that names a file, in list order):
+   event is AZIP_FILE_WANTED or AZIP_FILE_DONE. Called on the thread that called
+   addZIP_MakeOnDemand, one call at a time; WANTED comes a few files ahead of the packing and
+   DONE of each file in list order. Returns 0 to go on; anything else stops the call as a
+   progress callback's stop does (AZIP_ERR_CANCELLED). The callback must not call the
+   library. */
+typedef int32_t(AZIP_API* AZIP_FILE_CALLBACK)(void* context, int32_t event, uint32_t index);
 
 #ifdef __cplusplus
 extern "C" {
@@ -122,6 +134,17 @@ int32_t AZIP_API addZIP_SetPassword(const char* password);
 int32_t AZIP_API addZIP_Make(const char* archivePath, const char* listFilePath,
                              const char* password, AZIP_PROGRESS_CONTEXT_CALLBACK callback,
                              void* context);
+
+/* As addZIP_Make, for listed files that need not exist when the call starts: files (not null)
+   hears, with context, when the library wants each one and when it is done with it, so that a
+   caller can make each file just in time, beside the packing of those before it, and remove it
+   once it is packed. The packing stage's progress then has a totalKiB of 0 (the sizes are not
+   known beforehand) and its doneKiB counts up from 0. Returns as addZIP_Make does, and
+   AZIP_ERR_NOT_SET also for a null files. Libraries that lack this entry offer addZIP_Make,
+   for which every listed file must exist before the call. */
+int32_t AZIP_API addZIP_MakeOnDemand(const char* archivePath, const char* listFilePath,
+                                     const char* password, AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                                     AZIP_FILE_CALLBACK files, void* context);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 // The exported entries. They only keep copies of the two names, the password and the progress
-// callback and hand them to makeArchive; one call runs at a time. addZIP_Make keeps nothing.
+// callback and hand them to makeArchive; one call runs at a time. addZIP_Make and
+// addZIP_MakeOnDemand keep nothing.
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -42,6 +43,30 @@ void forgetPassword() {
 
 uint32_t kibibytes(uint64_t bytes) {
     return static_cast<uint32_t>(std::min<uint64_t>(bytes >> 10, UINT32_MAX));
+}
+
+// addZIP_Make and addZIP_MakeOnDemand: everything comes as arguments and nothing is kept.
+int32_t makeWithArguments(const char* archivePath, const char* listFilePath, const char* password,
+                          AZIP_PROGRESS_CONTEXT_CALLBACK callback, void* context,
+                          const ch::azip::FileHook& files) {
+    if (!archivePath || !*archivePath || !listFilePath || !*listFilePath)
+        return AZIP_ERR_NOT_SET;
+    ch::azip::ProgressCallback progress;
+    if (callback)
+        progress = [callback, context](ch::azip::Stage stage, uint64_t done, uint64_t total) {
+            return callback(context, static_cast<int32_t>(stage), kibibytes(done),
+                            kibibytes(total)) == 0;
+        };
+    std::string secret;
+    int32_t result = AZIP_ERR_INTERNAL;
+    try {
+        secret = password ? password : "";
+        result =
+            ch::azip::makeArchive(archivePath, listFilePath, 0, {}, progress, secret, files).code;
+    } catch (...) {
+    }
+    ch::crypto::wipe(secret.data(), secret.size());
+    return result;
 }
 
 } // namespace
@@ -97,23 +122,19 @@ int32_t AZIP_API addZIP_SetPassword(const char* password) {
 int32_t AZIP_API addZIP_Make(const char* archivePath, const char* listFilePath,
                              const char* password, AZIP_PROGRESS_CONTEXT_CALLBACK callback,
                              void* context) {
-    if (!archivePath || !*archivePath || !listFilePath || !*listFilePath)
+    return makeWithArguments(archivePath, listFilePath, password, callback, context, {});
+}
+
+int32_t AZIP_API addZIP_MakeOnDemand(const char* archivePath, const char* listFilePath,
+                                     const char* password, AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                                     AZIP_FILE_CALLBACK files, void* context) {
+    if (!files)
         return AZIP_ERR_NOT_SET;
-    ch::azip::ProgressCallback progress;
-    if (callback)
-        progress = [callback, context](ch::azip::Stage stage, uint64_t done, uint64_t total) {
-            return callback(context, static_cast<int32_t>(stage), kibibytes(done),
-                            kibibytes(total)) == 0;
-        };
-    std::string secret;
-    int32_t result = AZIP_ERR_INTERNAL;
-    try {
-        secret = password ? password : "";
-        result = ch::azip::makeArchive(archivePath, listFilePath, 0, {}, progress, secret).code;
-    } catch (...) {
-    }
-    ch::crypto::wipe(secret.data(), secret.size());
-    return result;
+    return makeWithArguments(archivePath, listFilePath, password, callback, context,
+                             [files, context](ch::azip::FileEvent event, size_t index) {
+                                 return files(context, static_cast<int32_t>(event),
+                                              static_cast<uint32_t>(index)) == 0;
+                             });
 }
 
 } // extern "C"

@@ -54,17 +54,18 @@ uint64_t dataBytes(const std::vector<EntryRecord>& entries) {
 void writeCheckAndReplace(const std::string& archivePath, const std::vector<std::string>& paths,
                           unsigned threads, const DeflateSettings& settings,
                           const ProgressCallback& callback, const std::string& password,
-                          std::string& tempPath) {
+                          const FileHook& files, std::string& tempPath) {
     Progress progress(callback);
-    progress.begin(Stage::Packing, callback ? sourceBytes(paths) : 0);
+    // Files made as they are wanted cannot be measured first.
+    progress.begin(Stage::Packing, callback && !files ? sourceBytes(paths) : 0);
     File temp = createTemporary(archivePath, tempPath);
     std::vector<EntryRecord> entries;
     std::optional<EntrySealer> sealer;
     if (!password.empty())
         sealer.emplace(password);
     try {
-        entries =
-            writeArchive(temp, paths, threads, settings, &progress, sealer ? &*sealer : nullptr);
+        entries = writeArchive(temp, paths, threads, settings, &progress,
+                               sealer ? &*sealer : nullptr, files);
     } catch (const IoError& e) {
         throw Failure(AZIP_ERR_WRITE, e.what());
     }
@@ -99,7 +100,8 @@ void writeCheckAndReplace(const std::string& archivePath, const std::vector<std:
 
 ArchiveResult makeArchive(const std::string& archivePath, const std::string& listPath,
                           unsigned threads, const DeflateSettings& settings,
-                          const ProgressCallback& progress, const std::string& password) noexcept {
+                          const ProgressCallback& progress, const std::string& password,
+                          const FileHook& files) noexcept {
     if (archivePath.empty() || listPath.empty())
         return {AZIP_ERR_NOT_SET, "the archive name or the list file is not set"};
     if (threads == 0)
@@ -108,7 +110,7 @@ ArchiveResult makeArchive(const std::string& archivePath, const std::string& lis
     ArchiveResult result;
     try {
         writeCheckAndReplace(archivePath, readListFile(listPath), threads, settings, progress,
-                             password, tempPath);
+                             password, files, tempPath);
     } catch (const Failure& f) {
         result = {f.code(), f.what()};
     } catch (const std::bad_alloc&) {

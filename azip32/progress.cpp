@@ -42,7 +42,7 @@ void Progress::poll() const {
 }
 
 void Progress::finish() {
-    report(total_);
+    report(total_ ? total_ : done_.load());
 }
 
 void Progress::report(uint64_t done) {
@@ -50,7 +50,7 @@ void Progress::report(uint64_t done) {
     if (!callback_)
         return;
     std::lock_guard lock(mutex_);
-    if (!callback_(stage_, std::min(done, total_), total_))
+    if (!callback_(stage_, total_ ? std::min(done, total_) : done, total_))
         cancelled_ = true;
     poll();
 }

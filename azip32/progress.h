@@ -18,7 +18,8 @@ class Progress {
   public:
     explicit Progress(ProgressCallback callback = {}) : callback_(std::move(callback)) {}
 
-    // Starts a stage and tells the callback 0 of total bytes.
+    // Starts a stage and tells the callback 0 of total bytes. A total of 0 is one not known
+    // beforehand: the bytes done are told as they are, and the stage ends at them.
     void begin(Stage stage, uint64_t total);
     // Counts bytes done. Throws Failure(AZIP_ERR_CANCELLED) once the callback has asked to
     // stop, on every thread that calls it from then on.

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/unit/azip32_test_files.h"
 
@@ -93,6 +97,104 @@ TEST(MakeEntryTest, APasswordEncryptsThisArchiveOnly) {
     // The password was this call's: the stateful entries still make plain archives.
     ASSERT_EQ(addZip(zip, list), AZIP_OK);
     EXPECT_EQ(checkZip(out, zip, {{"a.dat", src / "a.dat"}}).status, 0);
+}
+
+// addZIP_MakeOnDemand's caller: copies each file into a staging folder when the library wants
+// it and deletes the copy once it is done with it.
+struct Stager {
+    Stager(const TempDir& from, const TempDir& to, std::vector<std::string> listed = {})
+        : sources(from), staging(to), names(std::move(listed)) {}
+    const TempDir& sources;
+    const TempDir& staging;
+    std::vector<std::string> names;
+    std::vector<std::string> events; // "+i" wanted, "-i" done
+    size_t there = 0, mostThere = 0;
+    int stopAtEvent = 0; // the file event that asks to stop; 0 for none
+    uint32_t packedKiB = 0;
+};
+
+int32_t AZIP_API onFile(void* context, int32_t event, uint32_t index) {
+    Stager& s = *static_cast<Stager*>(context);
+    const std::string name = s.names.at(index);
+    s.events.push_back((event == AZIP_FILE_WANTED ? "+" : "-") + std::to_string(index));
+    if (event == AZIP_FILE_WANTED) {
+        writeFile(s.staging / name, readFile(s.sources / name), 1104537600);
+        s.mostThere = std::max(s.mostThere, ++s.there);
+    } else {
+        EXPECT_EQ(std::remove((s.staging / name).c_str()), 0) << name;
+        --s.there;
+    }
+    return static_cast<int>(s.events.size()) == s.stopAtEvent ? 1 : 0;
+}
+
+int32_t AZIP_API onPacking(void* context, int32_t stage, uint32_t doneKiB, uint32_t totalKiB) {
+    Stager& s = *static_cast<Stager*>(context);
+    if (stage == AZIP_STAGE_PACKING) {
+        EXPECT_EQ(totalKiB, 0u); // not known before the files are made
+        EXPECT_GE(doneKiB, s.packedKiB);
+        s.packedKiB = doneKiB;
+    }
+    return 0;
+}
+
+TEST(MakeOnDemandTest, FilesMadeWhenWantedAndDeletedWhenDoneGiveTheSameArchive) {
+    TempDir src, staging, out;
+    Stager stager(src, staging);
+    std::vector<std::string> listed, sources;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "f" + std::to_string(i) + (i % 3 ? ".dat" : ".idx");
+        // A file of several blocks, one deflate cannot shrink (read twice), the rest small.
+        const std::string bytes = i == 7    ? chat(1600 << 10, i)
+                                  : i == 11 ? noise(70000, i)
+                                            : chat(1000 + 997 * i, i);
+        writeFile(src / name, bytes, 1104537600);
+        stager.names.push_back(name);
+        listed.push_back(staging / name);
+        sources.push_back(src / name);
+    }
+    const std::string zip = out / "chathoard.zip";
+    const std::string list = writeList(out, listed);
+    ASSERT_EQ(addZIP_MakeOnDemand(zip.c_str(), list.c_str(), nullptr, onPacking, onFile, &stager),
+              AZIP_OK);
+    EXPECT_TRUE(staging.names().empty());
+    EXPECT_GT(stager.packedKiB, 1600u);
+    // Each file wanted before it is done with, the dones in list order, and only a few made
+    // ahead of the packing at any time.
+    std::vector<std::string> dones;
+    for (size_t i = 0; i < stager.events.size(); ++i) {
+        if (stager.events[i][0] == '-') {
+            dones.push_back(stager.events[i]);
+            const std::string wanted = "+" + stager.events[i].substr(1);
+            EXPECT_NE(std::find(stager.events.begin(), stager.events.begin() + i, wanted),
+                      stager.events.begin() + i);
+        }
+    }
+    ASSERT_EQ(dones.size(), 40u);
+    for (size_t i = 0; i < dones.size(); ++i)
+        EXPECT_EQ(dones[i], "-" + std::to_string(i));
+    EXPECT_LE(stager.mostThere, 12u);
+
+    // The same bytes as the archive made from files that were all there first.
+    const std::string whole = out / "whole.zip";
+    ASSERT_EQ(
+        addZIP_Make(whole.c_str(), writeList(out, sources).c_str(), nullptr, nullptr, nullptr),
+        AZIP_OK);
+    EXPECT_EQ(readFile(zip), readFile(whole));
+
+    // A stop at a file leaves the earlier archive and no file of the library's.
+    writeFile(zip, "earlier archive");
+    const std::string again = writeList(out, listed);
+    Stager stopped(src, staging, stager.names);
+    stopped.stopAtEvent = 5;
+    EXPECT_EQ(addZIP_MakeOnDemand(zip.c_str(), again.c_str(), "", nullptr, onFile, &stopped),
+              AZIP_ERR_CANCELLED);
+    EXPECT_EQ(stopped.events.size(), 5u);
+    EXPECT_EQ(readFile(zip), "earlier archive");
+    auto names = out.names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"chathoard.zip", "icqtemp.dat", "whole.zip"}));
+    EXPECT_EQ(addZIP_MakeOnDemand(zip.c_str(), again.c_str(), nullptr, nullptr, nullptr, nullptr),
+              AZIP_ERR_NOT_SET);
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 #include "backup/zip_backup.h"
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "azip32/azip32.h"
@@ -46,9 +49,12 @@ class ZipRun {
     std::optional<BackupCause> clearInterruptedRun();
     std::optional<BackupCause> stagedNamesInTheWay();
     void makeStagingFolder();
+    void stageCopy(int i);
     void copyStep();
     void writeListFile();
     void buildArchive();
+    bool onListedFile(ListedFile event, uint32_t index);
+    void removePackedCopy(int i);
     BackupCause archiveFailure(int32_t result);
     BackupCause cannotEncrypt() const {
         BackupCause cause;
@@ -73,17 +79,31 @@ class ZipRun {
     bool catchAvailable_ = true;
     bool stagingOurs_ = false; // made by this program, so it may be removed when empty
     bool listFileMade_ = false;
-    // Made by this run, with their size and time once made; the only files it deletes.
+    // Made by this run, with their size and time once made; the only files it deletes. gone_
+    // tells, for each, whether it is already deleted (packed, on demand).
     std::vector<StagingClaim> stagedCopies_;
+    std::vector<bool> gone_;
     // Where each staged copy is in stagedCopies_, by its path as the system folds case: a copy
     // made again on the second pass is found without a walk through every copy made before it.
     std::unordered_map<std::string, size_t> stagedIndex_;
+
+    // On demand the library asks for each copy as it comes to it, a few files ahead of its
+    // packing, and each copy goes as soon as it is packed (see onListedFile).
+    bool onDemand_ = false;
+    // Whether line i is the last that names its copy: only then may a packed copy go.
+    std::vector<bool> lastNaming_;
+    // What stopped the library from inside a file hook, thrown again once it has returned.
+    std::optional<RegionFailure> hookFailure_;
+    std::exception_ptr hookError_;
 
     // Progress over three passes of the database's bytes: copying them to the staging folder,
     // packing them, reading the archive back.
     JobMeter meter_;
     std::vector<uint64_t> sizes_;
     uint64_t databaseBytes_ = 0;
+    // Of this pass: bytes copied to the staging folder, and bytes the library has packed.
+    uint64_t copiedBytes_ = 0;
+    uint64_t packedBytes_ = 0;
 };
 
 // The result with the archive this run writes, whether it is written or not.
@@ -152,27 +172,79 @@ void ZipRun::makeStagingFolder() {
     }
 }
 
-void ZipRun::copyStep() {
-    uint64_t copied = 0;
-    for (int i = 0; i < count(); ++i) {
-        const std::string source = sourceOf(i);
-        const std::string stagedCopy = stagedCopyOf(i);
-        meter_.begin(WorkStage::Copying, copied, names_[i], i + 1, count());
-        copied += sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)];
-        try {
-            fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded, meter_.copyHook());
-        } catch (const RuntimeError& e) {
-            throw RegionFailure{
-                causeOf(BackupStep::StageDatabaseFile, names_[i], e, source, stagedCopy),
-                fs_.fileInUse(source)};
-        }
-        const auto [at, added] =
-            stagedIndex_.try_emplace(codePage_.caseFolded(stagedCopy), stagedCopies_.size());
-        if (added)
-            stagedCopies_.push_back(claimOf(fs_, stagedCopy));
-        else
-            stagedCopies_[at->second] = claimOf(fs_, stagedCopy);
+void ZipRun::stageCopy(int i) {
+    const std::string source = sourceOf(i);
+    const std::string stagedCopy = stagedCopyOf(i);
+    meter_.begin(WorkStage::Copying, copiedBytes_ + packedBytes_, names_[i], i + 1, count());
+    copiedBytes_ += sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)];
+    const auto [at, added] =
+        stagedIndex_.try_emplace(codePage_.caseFolded(stagedCopy), stagedCopies_.size());
+    if (added) {
+        stagedCopies_.emplace_back(stagedCopy);
+        gone_.push_back(true);
     }
+    try {
+        // On demand a copy not made yet (or already packed and gone) is written in place: the
+        // temporary name and the rename cost two more reads of the folder under Wine, and the
+        // list file names the copy for the next run should this one be cut short. The staging
+        // folder had no file of that name when the run began.
+        if (!onDemand_ || !gone_[at->second] ||
+            !fs_.copyToNew(source, stagedCopy, meter_.copyHook()))
+            fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded, meter_.copyHook());
+    } catch (const RuntimeError& e) {
+        throw RegionFailure{
+            causeOf(BackupStep::StageDatabaseFile, names_[i], e, source, stagedCopy),
+            fs_.fileInUse(source)};
+    }
+    // Its size and time, should it have to be left for the next run; on demand the clean-up
+    // reads them only for a copy that stays.
+    stagedCopies_[at->second] = onDemand_ ? StagingClaim{stagedCopy} : claimOf(fs_, stagedCopy);
+    gone_[at->second] = false;
+}
+
+void ZipRun::copyStep() {
+    copiedBytes_ = 0;
+    for (int i = 0; i < count(); ++i)
+        stageCopy(i);
+}
+
+// A copy the library has packed goes at once. Under Wine every new name costs a read of the
+// whole staging folder, so a folder that holds only the few copies ahead of the packing keeps
+// the cost of a copy the same however many files the database has. A copy that will not go
+// yet is left to the clean-up.
+void ZipRun::removePackedCopy(int i) {
+    if (!lastNaming_[static_cast<size_t>(i)])
+        return;
+    const auto at = stagedIndex_.find(codePage_.caseFolded(stagedCopyOf(i)));
+    if (at == stagedIndex_.end())
+        return;
+    try {
+        fs_.deleteFile(stagedCopies_[at->second].path);
+        gone_[at->second] = true;
+    } catch (const RuntimeError&) {
+    }
+}
+
+// The library's file hook: nothing may unwind through it, so what stops the packing is kept
+// and thrown again once the library has returned.
+bool ZipRun::onListedFile(ListedFile event, uint32_t index) {
+    const int i = static_cast<int>(index);
+    try {
+        if (i >= count())
+            return false;
+        if (event == ListedFile::Wanted)
+            stageCopy(i);
+        else
+            removePackedCopy(i);
+        return true;
+    } catch (const RegionFailure& failure) {
+        hookFailure_ = failure;
+    } catch (const WorkCancelled&) {
+        // The control says so: the library's stop is read as the Cancel it is.
+    } catch (...) {
+        hookError_ = std::current_exception();
+    }
+    return false;
 }
 
 void ZipRun::writeListFile() {
@@ -192,7 +264,10 @@ void ZipRun::writeListFile() {
 // the staged copies are tried to name it.
 BackupCause ZipRun::archiveFailure(int32_t result) {
     if (result == AZIP_ERR_SOURCE_FILE) {
-        for (const StagingClaim& staged : stagedCopies_) {
+        for (size_t at = 0; at < stagedCopies_.size(); ++at) {
+            const StagingClaim& staged = stagedCopies_[at];
+            if (gone_[at])
+                continue;
             try {
                 fs_.checkReadable(staged.path);
             } catch (const RuntimeError& e) {
@@ -213,15 +288,19 @@ BackupCause ZipRun::archiveFailure(int32_t result) {
 // bytes a second time, the check a third. The library does not say which file it packs; the
 // sizes tell.
 bool ZipRun::packingProgress(int32_t stage, uint32_t doneKiB, uint32_t totalKiB) {
-    const uint64_t part =
-        totalKiB == 0 ? 0 : databaseBytes_ * std::min(doneKiB, totalKiB) / totalKiB;
+    // On demand the packing's total is not known to the library: its KiB count as they are.
+    const uint64_t part = totalKiB != 0 ? databaseBytes_ * std::min(doneKiB, totalKiB) / totalKiB
+                          : onDemand_ && stage == AZIP_STAGE_PACKING
+                              ? std::min<uint64_t>(uint64_t{doneKiB} * 1024, databaseBytes_)
+                              : 0;
     if (stage != AZIP_STAGE_PACKING)
         return meter_.tell(WorkStage::Checking, 2 * databaseBytes_ + part);
+    packedBytes_ = part;
     int file = 0;
     for (uint64_t end = 0; file + 1 < count() && !sizes_.empty(); ++file)
         if ((end += sizes_[static_cast<size_t>(file)]) > part)
             break;
-    return meter_.tell(WorkStage::Packing, databaseBytes_ + part,
+    return meter_.tell(WorkStage::Packing, (onDemand_ ? copiedBytes_ : databaseBytes_) + part,
                        names_.empty() ? "" : names_[file], file + 1, count());
 }
 
@@ -229,25 +308,41 @@ bool ZipRun::packingProgress(int32_t stage, uint32_t doneKiB, uint32_t totalKiB)
 // pass, so its failures stop the run whatever the catch. One that was asked to stop has left
 // the earlier archive as it was.
 void ZipRun::buildArchive() {
-    meter_.begin(WorkStage::Packing, databaseBytes_, names_.empty() ? "" : names_[0], 1, count());
+    if (!onDemand_)
+        meter_.begin(WorkStage::Packing, databaseBytes_, names_.empty() ? "" : names_[0], 1,
+                     count());
     const WorkControl& control = job_.control;
     ArchiveProgress progress;
     if (control.report || control.cancelRequested)
         progress = [this](int32_t stage, uint32_t done, uint32_t total) {
             return packingProgress(stage, done, total);
         };
+    ArchiveRequest request{archivePath_, listPath_, job_.password, {}};
+    if (onDemand_) {
+        copiedBytes_ = packedBytes_ = 0;
+        request.files = [this](ListedFile event, uint32_t index) {
+            return onListedFile(event, index);
+        };
+    }
+    int32_t result = 0;
     try {
-        const int32_t result =
-            archiver_.makeArchive({archivePath_, listPath_, job_.password}, progress);
-        if (result == AZIP_ERR_CANCELLED && control.cancelled())
-            throw WorkCancelled{};
-        if (result == kArchiverCannotEncrypt)
-            throw StopRun{cannotEncrypt()};
-        if (result != 0)
-            throw StopRun{archiveFailure(result)};
+        result = archiver_.makeArchive(request, progress);
     } catch (const RuntimeError& e) {
         throw StopRun{causeOf(BackupStep::PackArchive, archivePath_, e)};
     }
+    if (hookError_)
+        std::rethrow_exception(std::exchange(hookError_, nullptr));
+    if (hookFailure_) {
+        const RegionFailure failure = *hookFailure_;
+        hookFailure_.reset();
+        throw failure;
+    }
+    if (result == AZIP_ERR_CANCELLED && control.cancelled())
+        throw WorkCancelled{};
+    if (result == kArchiverCannotEncrypt)
+        throw StopRun{cannotEncrypt()};
+    if (result != 0)
+        throw StopRun{archiveFailure(result)};
 }
 
 // Removes this run's staged copies (never other files of the staging folder), then the staging
@@ -261,7 +356,10 @@ std::vector<LeftOver> ZipRun::cleanUp() {
         leftOver.push_back({kind, path, e});
     };
     std::vector<StagingClaim> left;
-    for (const StagingClaim& staged : stagedCopies_) {
+    for (size_t at = 0; at < stagedCopies_.size(); ++at) {
+        const StagingClaim& staged = stagedCopies_[at];
+        if (gone_[at])
+            continue;
         try {
             fs_.deleteFile(staged.path);
         } catch (const RuntimeError& e) {
@@ -310,22 +408,35 @@ BackupResult ZipRun::run() {
         return ended(backupFailure(cannotEncrypt()));
     databaseBytes_ = databaseBytes(job_, fs_, &sizes_);
     meter_.setTotal(3 * databaseBytes_);
+    onDemand_ = archiver_.canMakeOnDemand();
+    if (onDemand_) {
+        lastNaming_.assign(names_.size(), false);
+        std::unordered_set<std::string> namedLater;
+        for (int i = count() - 1; i >= 0; --i)
+            lastNaming_[static_cast<size_t>(i)] =
+                namedLater.insert(codePage_.caseFolded(stagedCopyOf(i))).second;
+    }
     try {
         makeStagingFolder();
         // The list goes first: while it exists it names the staged copies a run made, so that
         // the next run can clear them should this one be stopped part-way. A failure of the
-        // list-file or copy step starts both again, once per run.
+        // list-file or copy step starts both again, once per run; on demand the copies are
+        // made inside the packing, which starts again with them.
         for (;;) {
             try {
                 writeListFile();
-                copyStep();
+                if (onDemand_)
+                    buildArchive();
+                else
+                    copyStep();
                 break;
             } catch (const RegionFailure& failure) {
                 if (!spendCatch())
                     throw StopRun{failure.cause, failure.databaseInUse};
             }
         }
-        buildArchive();
+        if (!onDemand_)
+            buildArchive();
     } catch (const WorkCancelled&) {
         // Until the library has put the archive in place, Cancel undoes the run as a failure
         // does: the staged copies, the list file and a staging folder it made go.

@@ -12,12 +12,25 @@ namespace ch {
 // AZIP_ERR_CANCELLED (7). Called on any of the library's threads, one call at a time.
 using ArchiveProgress = std::function<bool(int32_t stage, uint32_t doneKiB, uint32_t totalKiB)>;
 
+// What the library says of a listed file in an archive made on demand.
+enum class ListedFile {
+    Wanted = 1, // it is about to open the file: the file must be there when the hook returns
+    Done = 2,   // it will not read the file again: the file may go
+};
+// Hears of the listed file at index (list order), on the thread that called makeArchive, a few
+// files ahead of the packing. Returning false stops the library as a progress stop does.
+using ListedFileHook = std::function<bool(ListedFile event, uint32_t index)>;
+
 // One archive to make. Named fields, not three text arguments in a row that a caller could
 // swap without the compiler noticing.
 struct ArchiveRequest {
     std::string archivePath;
     std::string listFilePath; // the staged paths, one a line
     std::string password;     // UTF-8: every entry is encrypted with it; empty for none
+    // When set, the listed files need not exist when makeArchive starts: the hook makes each
+    // as it is wanted. Only for a library that canMakeOnDemand(). The packing's progress then
+    // has a total of 0 and counts the bytes packed.
+    ListedFileHook files;
 };
 
 // makeArchive's result when a password was asked for and the library cannot encrypt (a version
@@ -39,6 +52,9 @@ class Archiver {
     // Whether makeArchive can encrypt: false for a library too old to take a password, or one
     // that cannot be loaded. Asks the library for nothing; never throws.
     virtual bool canEncrypt() = 0;
+    // Whether makeArchive takes a request's file hook: false for a library too old to, or one
+    // that cannot be loaded. Asks the library for nothing; never throws.
+    virtual bool canMakeOnDemand() = 0;
 };
 
 } // namespace ch

@@ -85,6 +85,12 @@ class FileSystem {
     virtual std::string copyToTemporary(const std::string& source, const std::string& destination,
                                         CopyFlush flush = CopyFlush::ToDisk,
                                         const CopyProgress& progress = {}) = 0;
+    // Copies source to destination, writing it in place, unflushed: for a staging copy, which a
+    // list file names before it is begun, so that the next run clears one a crash cut short.
+    // Returns false, writing nothing, when destination exists. On failure no file of that name
+    // is left. progress as copyToTemporary.
+    virtual bool copyToNew(const std::string& source, const std::string& destination,
+                           const CopyProgress& progress = {}) = 0;
     // Renames a temporary file over destination in the same folder, replacing it. On failure
     // both are as they were.
     virtual void moveOver(const std::string& temporary, const std::string& destination) = 0;

@@ -15,6 +15,16 @@ using ProgressCallback = int32_t(CALLBACK*)(void* context, int32_t stage, uint32
                                             uint32_t totalKiB);
 using MakeEntry = int32_t(WINAPI*)(const char* archivePath, const char* listFilePath,
                                    const char* password, ProgressCallback callback, void* context);
+using FileCallback = int32_t(CALLBACK*)(void* context, int32_t event, uint32_t index);
+using MakeOnDemandEntry = int32_t(WINAPI*)(const char* archivePath, const char* listFilePath,
+                                           const char* password, ProgressCallback callback,
+                                           FileCallback files, void* context);
+
+// What the library's callbacks reach through their context pointer.
+struct CallerHooks {
+    const ArchiveProgress& progress;
+    const ListedFileHook& files;
+};
 
 std::string dllPathIn(const std::string& folder) {
     if (!folder.empty() && lastSeparator(folder, "\\", isAnsiLeadByte) == folder.size() - 1)
@@ -22,13 +32,30 @@ std::string dllPathIn(const std::string& folder) {
     return folder + "\\azip32.dll";
 }
 
-int32_t CALLBACK reportProgress(void* context, int32_t stage, uint32_t doneKiB, uint32_t totalKiB) {
-    const ArchiveProgress& progress = *static_cast<const ArchiveProgress*>(context);
-    // Nothing may unwind through the library: a hook that fails stops the archive instead.
+// Nothing may unwind through the library: a hook that fails stops the archive instead.
+template <typename Hook> int32_t callSafely(const Hook& hook) {
     try {
-        return progress(stage, doneKiB, totalKiB) ? 0 : 1;
+        return hook() ? 0 : 1;
     } catch (...) {
         return 1;
+    }
+}
+
+int32_t CALLBACK reportProgress(void* context, int32_t stage, uint32_t doneKiB, uint32_t totalKiB) {
+    const CallerHooks& hooks = *static_cast<const CallerHooks*>(context);
+    return callSafely([&] { return hooks.progress(stage, doneKiB, totalKiB); });
+}
+
+int32_t CALLBACK reportFile(void* context, int32_t event, uint32_t index) {
+    const CallerHooks& hooks = *static_cast<const CallerHooks*>(context);
+    return callSafely([&] { return hooks.files(static_cast<ListedFile>(event), index); });
+}
+
+bool hasEntry(DllBinding& dll, const char* entry) {
+    try {
+        return dll.entry(entry) != nullptr;
+    } catch (const RuntimeError&) {
+        return false;
     }
 }
 
@@ -41,26 +68,28 @@ int32_t Win32Archiver::addZIP_Initialise() {
 }
 
 int32_t Win32Archiver::makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) {
+    const CallerHooks hooks{progress, request.files};
+    const char* password = request.password.empty() ? nullptr : request.password.c_str();
+    if (request.files)
+        return dll_.bind<MakeOnDemandEntry>("addZIP_MakeOnDemand")(
+            request.archivePath.c_str(), request.listFilePath.c_str(), password,
+            progress ? &reportProgress : nullptr, &reportFile, const_cast<CallerHooks*>(&hooks));
     MakeEntry make = nullptr;
     try {
         make = dll_.bind<MakeEntry>("addZIP_Make");
     } catch (const RuntimeError&) {
         return makeWithOlderEntries(request);
     }
-    return make(request.archivePath.c_str(), request.listFilePath.c_str(),
-                request.password.empty() ? nullptr : request.password.c_str(),
-                progress ? &reportProgress : nullptr, const_cast<ArchiveProgress*>(&progress));
+    return make(request.archivePath.c_str(), request.listFilePath.c_str(), password,
+                progress ? &reportProgress : nullptr, const_cast<CallerHooks*>(&hooks));
 }
 
 bool Win32Archiver::canEncrypt() {
-    for (const char* entry : {"addZIP_Make", "addZIP_SetPassword"}) {
-        try {
-            dll_.bind<TextArgument>(entry);
-            return true;
-        } catch (const RuntimeError&) {
-        }
-    }
-    return false;
+    return hasEntry(dll_, "addZIP_Make") || hasEntry(dll_, "addZIP_SetPassword");
+}
+
+bool Win32Archiver::canMakeOnDemand() {
+    return hasEntry(dll_, "addZIP_MakeOnDemand");
 }
 
 // The library keeps a password set this way until it is replaced: none is left behind.

@@ -101,16 +101,45 @@ bool sameFile(HANDLE file, const std::string& path) {
            x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
 }
 
+// Opens a copy's source. Others may read it meanwhile, but a program writing it makes the copy
+// fail as "in use" rather than produce a torn copy.
+HANDLE openCopySource(const std::string& source) {
+    HANDLE in = CreateFileW(winPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (in == INVALID_HANDLE_VALUE)
+        throwFileError(GetLastError(), source);
+    return in;
+}
+
+// Copies the data of in to out, a new file, and gives out the source's time.
+void copyData(HANDLE in, HANDLE out, const std::string& source, const std::string& destination,
+              const CopyProgress& progress) {
+    // One buffer per thread for every copy: a fresh megabyte each time is new pages to
+    // fault in, which under Wine cost as much as a small file's copy.
+    static thread_local std::vector<char> buffer(kCopyBufferSize);
+    uint64_t copied = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in, buffer.data(), kCopyBufferSize, &got, nullptr))
+            throwLastError(source);
+        if (got == 0)
+            break;
+        writeOrThrow(out, buffer.data(), got, destination);
+        copied += got;
+        // The caller's guard removes the new file on the way out.
+        if (progress && !progress(copied))
+            throw WorkCancelled{};
+    }
+    FILETIME written;
+    if (GetFileTime(in, nullptr, nullptr, &written))
+        SetFileTime(out, nullptr, nullptr, &written);
+}
+
 // Copies source to a new temporary file beside destination and returns its path; on failure
 // the temporary file is gone, also when progress stops it.
 std::string copyToTemp(const std::string& source, const std::string& destination, CopyFlush flush,
                        const CopyProgress& progress) {
-    // Others may read the source meanwhile, but a program writing it makes the copy fail as
-    // "in use" rather than produce a torn copy.
-    FileHandle in(CreateFileW(winPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in.valid())
-        throwFileError(GetLastError(), source);
+    FileHandle in(openCopySource(source));
     // Only a destination that exists can be the source or read-only. Under Wine every look-up
     // of a name that does not exist reads its whole folder, so a new copy is looked up once:
     // into a folder of thousands of staged copies, each look-up saved is a folder read.
@@ -128,31 +157,31 @@ std::string copyToTemp(const std::string& source, const std::string& destination
     std::string tempPath;
     FileHandle out(createTempBeside(destination, tempPath));
     TempFileGuard guard(tempPath, out);
-
-    // One buffer per thread for every copy: a fresh megabyte each time is new pages to
-    // fault in, which under Wine cost as much as a small file's copy.
-    static thread_local std::vector<char> buffer(kCopyBufferSize);
-    uint64_t copied = 0;
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(in.get(), buffer.data(), kCopyBufferSize, &got, nullptr))
-            throwLastError(source);
-        if (got == 0)
-            break;
-        writeOrThrow(out.get(), buffer.data(), got, destination);
-        copied += got;
-        // The guard removes the temporary file on the way out.
-        if (progress && !progress(copied))
-            throw WorkCancelled{};
-    }
-    FILETIME written;
-    if (GetFileTime(in.get(), nullptr, nullptr, &written))
-        SetFileTime(out.get(), nullptr, nullptr, &written);
+    copyData(in.get(), out.get(), source, destination, progress);
     if (flush == CopyFlush::ToDisk && !FlushFileBuffers(out.get()))
         throwLastError(destination);
     out.close();
     guard.release();
     return tempPath;
+}
+
+// Copies source to destination, which must not exist yet: false when it does.
+bool copyToNewFile(const std::string& source, const std::string& destination,
+                   const CopyProgress& progress) {
+    FileHandle in(openCopySource(source));
+    FileHandle out(CreateFileW(winPath(destination).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            return false;
+        throwFileError(error, destination);
+    }
+    TempFileGuard guard(destination, out);
+    copyData(in.get(), out.get(), source, destination, progress);
+    out.close();
+    guard.release();
+    return true;
 }
 
 // Creates path as disposition says, writes bytes (in pieces a DWORD can count) and, when asked,
@@ -201,6 +230,12 @@ std::string Win32FileSystem::copyToTemporary(const std::string& source,
                                              const CopyProgress& progress) {
     CriticalErrorsQuiet quiet;
     return copyToTemp(source, destination, flush, progress);
+}
+
+bool Win32FileSystem::copyToNew(const std::string& source, const std::string& destination,
+                                const CopyProgress& progress) {
+    CriticalErrorsQuiet quiet;
+    return copyToNewFile(source, destination, progress);
 }
 
 void Win32FileSystem::moveOver(const std::string& temporary, const std::string& destination) {

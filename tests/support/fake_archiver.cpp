@@ -38,7 +38,7 @@ int32_t FakeArchiver::makeArchive(const ArchiveRequest& request, const ArchivePr
     if (fs_ && fs_->hasFile(listFile)) {
         listFileAtAddZip = fs_->content(listFile);
         listedAtAddZip.clear();
-        std::string archive;
+        std::vector<std::string> listed;
         size_t pos = 0;
         while (pos < listFileAtAddZip.size()) {
             size_t end = listFileAtAddZip.find('\n', pos);
@@ -48,28 +48,47 @@ int32_t FakeArchiver::makeArchive(const ArchiveRequest& request, const ArchivePr
             pos = end + 1;
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
-            if (line.empty())
-                continue;
-            listedAtAddZip.push_back({line, fs_->hasFile(line)});
-            archive += line.substr(line.find_last_of('\\') + 1) + "\n";
+            if (!line.empty())
+                listed.push_back(line);
         }
-        if (r == 0 && progress && progressEntry) {
-            std::vector<uint64_t> sizes;
-            uint64_t total = 0;
-            for (const auto& [path, there] : listedAtAddZip)
-                total += sizes.emplace_back(there ? fs_->content(path).size() : 0);
-            const auto kib = [](uint64_t bytes) { return static_cast<uint32_t>(bytes / 1024); };
-            for (int32_t stage : {AZIP_STAGE_PACKING, AZIP_STAGE_CHECKING}) {
-                uint64_t done = 0;
-                bool go = progress(stage, 0, kib(total));
-                for (size_t i = 0; go && i < sizes.size(); ++i)
-                    go = progress(stage, kib(done += sizes[i]), kib(total));
-                if (!go || !progress(stage, kib(total), kib(total))) {
-                    r = AZIP_ERR_CANCELLED; // the old archive stays as it was
-                    break;
-                }
-            }
+        const bool onDemand = r == 0 && request.files && canMakeOnDemand();
+        const bool reporting = r == 0 && progress && progressEntry;
+        const auto kib = [](uint64_t bytes) { return static_cast<uint32_t>(bytes / 1024); };
+        // The packing: on demand each file is wanted, read and done with in turn, and the
+        // total is not known beforehand.
+        std::string archive;
+        std::vector<uint64_t> sizes;
+        uint64_t total = 0, packed = 0;
+        if (!onDemand)
+            for (const std::string& path : listed)
+                total += fs_->hasFile(path) ? fs_->content(path).size() : 0;
+        bool go = !reporting || progress(AZIP_STAGE_PACKING, 0, onDemand ? 0 : kib(total));
+        for (size_t i = 0; go && i < listed.size(); ++i) {
+            const std::string& path = listed[i];
+            const uint32_t index = static_cast<uint32_t>(i);
+            if (onDemand && !(go = request.files(ListedFile::Wanted, index)))
+                break;
+            listedAtAddZip.push_back({path, fs_->hasFile(path)});
+            archive += path.substr(path.find_last_of('\\') + 1) + "\n";
+            packed += sizes.emplace_back(fs_->hasFile(path) ? fs_->content(path).size() : 0);
+            if (reporting)
+                go = progress(AZIP_STAGE_PACKING, kib(packed), onDemand ? 0 : kib(total));
+            if (go && onDemand)
+                go = request.files(ListedFile::Done, index);
         }
+        if (onDemand)
+            total = packed;
+        go = go &&
+             (!reporting || progress(AZIP_STAGE_PACKING, kib(total), onDemand ? 0 : kib(total)));
+        if (go && reporting) {
+            uint64_t done = 0;
+            go = progress(AZIP_STAGE_CHECKING, 0, kib(total));
+            for (size_t i = 0; go && i < sizes.size(); ++i)
+                go = progress(AZIP_STAGE_CHECKING, kib(done += sizes[i]), kib(total));
+            go = go && progress(AZIP_STAGE_CHECKING, kib(total), kib(total));
+        }
+        if (!go)
+            r = AZIP_ERR_CANCELLED; // the old archive stays as it was
         if (r == 0 && !request.archivePath.empty())
             fs_->addFile(request.archivePath, archive);
     }

@@ -31,6 +31,7 @@ class FakeArchiver : public Archiver {
     // no archive and returns AZIP_ERR_CANCELLED.
     int32_t makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) override;
     bool canEncrypt() override { return passwordEntry && !missingDll_; }
+    bool canMakeOnDemand() override { return onDemandEntry && !missingDll_; }
 
     // Every request makeArchive was given, in order.
     std::vector<ArchiveRequest> requests;
@@ -39,6 +40,9 @@ class FakeArchiver : public Archiver {
     bool passwordEntry = true;
     // False plays a library that cannot tell its progress.
     bool progressEntry = true;
+    // True plays a library that makes an archive on demand: a request's file hook hears of
+    // each listed file (Wanted before it is read, Done after) and may stop it.
+    bool onDemandEntry = false;
 
     // Every entry throws 48, as when azip32.dll cannot be loaded.
     void dllMissing() { missingDll_ = true; }
@@ -53,7 +57,7 @@ class FakeArchiver : public Archiver {
     std::vector<ArchiverCall> calls;
     std::vector<std::string> entriesCalled() const;
     // With a MemoryFileSystem: the list file's text and, per listed path, whether that file
-    // existed when makeArchive ran. The stand-in archive holds the bare names, one per line.
+    // existed when makeArchive read it. The stand-in archive holds the bare names, one per line.
     std::string listFileAtAddZip;
     std::vector<std::pair<std::string, bool>> listedAtAddZip;
 

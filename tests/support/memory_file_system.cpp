@@ -149,6 +149,8 @@ const char* fsOpName(FsOp op) {
     switch (op) {
     case FsOp::CopyToTemporary:
         return "copy-to-temporary";
+    case FsOp::CopyToNew:
+        return "copy-to-new";
     case FsOp::MoveOver:
         return "move-over";
     case FsOp::DeleteFile:
@@ -193,7 +195,8 @@ const char* fsOpName(FsOp op) {
 
 std::string FsCall::text() const {
     std::string t = std::string(fsOpName(op)) + " " + path;
-    if (op == FsOp::CopyToTemporary || op == FsOp::MoveOver || op == FsOp::Rename)
+    if (op == FsOp::CopyToTemporary || op == FsOp::CopyToNew || op == FsOp::MoveOver ||
+        op == FsOp::Rename)
         t += " -> " + path2;
     if (error)
         t += " !" + std::to_string(error);
@@ -472,9 +475,9 @@ std::vector<std::string> MemoryFileSystem::logOf(std::initializer_list<FsOp> ops
 }
 
 std::vector<std::string> MemoryFileSystem::changes() const {
-    return logOf({FsOp::CopyToTemporary, FsOp::MoveOver, FsOp::DeleteFile, FsOp::MakeFolder,
-                  FsOp::RemoveFolder, FsOp::WriteAll, FsOp::AppendText, FsOp::WriteNewFile,
-                  FsOp::Rename, FsOp::SetModifiedTime});
+    return logOf({FsOp::CopyToTemporary, FsOp::CopyToNew, FsOp::MoveOver, FsOp::DeleteFile,
+                  FsOp::MakeFolder, FsOp::RemoveFolder, FsOp::WriteAll, FsOp::AppendText,
+                  FsOp::WriteNewFile, FsOp::Rename, FsOp::SetModifiedTime});
 }
 
 std::string MemoryFileSystem::tree() const {
@@ -665,6 +668,31 @@ std::string MemoryFileSystem::copyToTemporary(const std::string& source,
         copy.mtime = src->mtime;
         const size_t cut = lastSeparator(destination, "\\/:", leadByte());
         return destination.substr(0, cut == std::string::npos ? 0 : cut + 1) + name;
+    });
+}
+
+bool MemoryFileSystem::copyToNew(const std::string& source, const std::string& destination,
+                                 const CopyProgress& progress) {
+    return run(FsOp::CopyToNew, source, destination, [&] {
+        Resolved rd = resolve(destination);
+        Node* src = &openableFile(resolve(source));
+        if (rd.parts.empty())
+            fail(errPathFileAccess);
+        Node& folder = parentFolderOf(rd);
+        if (folder.child(rd.last()))
+            return false;
+        if (src->data.size() > rd.drive->freeBytes())
+            fail(errDiskFull, 112);
+        // Told piece by piece before the copy appears: a stopped copy leaves nothing.
+        for (uint64_t done = 0, size = src->data.size(); progress && done < size;) {
+            done = std::min<uint64_t>(size, done + copyPiece);
+            if (!progress(done))
+                throw WorkCancelled{};
+        }
+        Node& copy = folder.add(rd.last(), false);
+        copy.data = src->data;
+        copy.mtime = src->mtime;
+        return true;
     });
 }
 

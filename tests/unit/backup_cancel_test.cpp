@@ -21,10 +21,12 @@ namespace {
 using ::testing::HasSubstr;
 
 // ZipOwnStagingFolder: the program folder is elsewhere, so the ZIP Backup makes its staging
-// folder C:\chathoard itself (in the others the program folder is that folder).
+// folder C:\chathoard itself (in the others the program folder is that folder). ZipOnDemand:
+// that, with a library that asks for each copy as it packs.
 enum class Job {
     Zip,
     ZipOwnStagingFolder,
+    ZipOnDemand,
     ZipGenerations,
     Normal,
     NormalGenerations,
@@ -38,8 +40,10 @@ const std::string kIndex(1500, 'i');
 
 struct JobRun : test::FakeServices {
     explicit JobRun(Job job)
-        : job_(job), programFolder_(job == Job::ZipOwnStagingFolder ? "C:\\Program Files\\Chathoard"
-                                                                    : "C:\\Chathoard") {
+        : job_(job), programFolder_(job == Job::ZipOwnStagingFolder || job == Job::ZipOnDemand
+                                        ? "C:\\Program Files\\Chathoard"
+                                        : "C:\\Chathoard") {
+        archiver.onDemandEntry = job == Job::ZipOnDemand;
         fs.copyPiece = 1024;
         fs.addDrive('d');
         fs.addFile("C:\\ICQ\\db\\a.dat", kChats);
@@ -83,10 +87,10 @@ struct JobRun : test::FakeServices {
                                                             : BackupOutcome::Failed;
         }
         BackupJob job;
-        job.kind =
-            job_ == Job::Zip || job_ == Job::ZipOwnStagingFolder || job_ == Job::ZipGenerations
-                ? BackupKind::Zip
-                : BackupKind::Normal;
+        job.kind = job_ == Job::Zip || job_ == Job::ZipOwnStagingFolder ||
+                           job_ == Job::ZipOnDemand || job_ == Job::ZipGenerations
+                       ? BackupKind::Zip
+                       : BackupKind::Normal;
         job.messengerFolder = "C:\\ICQ";
         job.databaseFiles = {"a.dat", "a.idx"};
         job.destination = "D:\\Save";
@@ -123,7 +127,7 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
     const std::string before = whole.fs.tree();
     ASSERT_EQ(whole.go(0), BackupOutcome::Done) << whole.text << whole.fs.dump();
     const std::string after = whole.fs.tree();
-    if (GetParam() == Job::ZipOwnStagingFolder) {
+    if (GetParam() == Job::ZipOwnStagingFolder || GetParam() == Job::ZipOnDemand) {
         EXPECT_THAT(whole.fs.logOf({test::FsOp::MakeFolder}),
                     ::testing::Contains("make-folder C:\\chathoard"));
     }
@@ -168,6 +172,7 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
     switch (GetParam()) {
     case Job::Zip:
     case Job::ZipOwnStagingFolder:
+    case Job::ZipOnDemand:
     case Job::ZipGenerations:
         expected = {WorkStage::Copying, WorkStage::Packing, WorkStage::Checking};
         break;
@@ -186,9 +191,9 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, CancelAtEveryReport,
-                         ::testing::Values(Job::Zip, Job::ZipOwnStagingFolder, Job::ZipGenerations,
-                                           Job::Normal, Job::NormalGenerations, Job::RestoreArchive,
-                                           Job::RestoreFolder));
+                         ::testing::Values(Job::Zip, Job::ZipOwnStagingFolder, Job::ZipOnDemand,
+                                           Job::ZipGenerations, Job::Normal, Job::NormalGenerations,
+                                           Job::RestoreArchive, Job::RestoreFolder));
 
 } // namespace
 } // namespace ch

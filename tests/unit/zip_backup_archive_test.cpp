@@ -12,6 +12,7 @@ namespace ch {
 namespace {
 
 using test::BackupScene;
+using test::FsOp;
 using test::kStagedList;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -45,6 +46,52 @@ TEST(ZipBackupArchive, StagesListsArchivesThenCleansUpInThatOrder) {
     expectDoneBox(s);
     expectNoLeftovers(s);
     EXPECT_TRUE(s.fs.hasFile("D:\\Save\\chathoard.zip"));
+}
+
+// With a library that asks for each copy as it packs, a copy is made when it is wanted and
+// goes once it is packed, so the staging folder holds only the copies ahead of the packing. A
+// copy that fails starts the packing again, once; a copy that will not go is left to the end.
+TEST(ZipBackupArchive, OnDemandEachCopyComesWhenWantedAndGoesOncePacked) {
+    BackupScene s;
+    s.archiver.onDemandEntry = true;
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
+    EXPECT_EQ(s.archiver.listFileAtAddZip, kStagedList);
+    for (const auto& [path, existed] : s.archiver.listedAtAddZip)
+        EXPECT_TRUE(existed) << path;
+    EXPECT_THAT(
+        s.fs.changes(),
+        ElementsAre(
+            "make-folder C:\\chathoard", "write C:\\chathoard\\~chathoard-staging-folder.tmp",
+            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
+            "write C:\\Program Files\\Chathoard\\icqtemp.dat",
+            "copy-to-new C:\\ICQ\\db\\a.dat -> C:\\chathoard\\a.dat", "delete C:\\chathoard\\a.dat",
+            "copy-to-new C:\\ICQ\\db\\a.idx -> C:\\chathoard\\a.idx", "delete C:\\chathoard\\a.idx",
+            "delete C:\\chathoard\\~chathoard-staging-folder.tmp", "remove-folder C:\\chathoard",
+            "delete C:\\Program Files\\Chathoard\\icqtemp.dat"));
+    expectDoneBox(s);
+    expectNoLeftovers(s);
+    EXPECT_EQ(s.fs.content("D:\\Save\\chathoard.zip"), "a.dat\na.idx\n");
+
+    BackupScene again;
+    again.archiver.onDemandEntry = true;
+    again.fs.failOnce(FsOp::CopyToNew, "C:\\chathoard\\a.idx", errDeviceIO);
+    again.fs.failOnce(FsOp::DeleteFile, "C:\\chathoard\\a.dat", errPermissionDenied);
+    EXPECT_EQ(zipBackup(again), BackupOutcome::Done);
+    EXPECT_EQ(again.archiver.requests.size(), 2u);
+    // The copy that would not go is made again over itself, the others new.
+    EXPECT_EQ(again.fs.logOf({FsOp::CopyToNew}).size(), 3u) << again.fs.dump();
+    EXPECT_EQ(again.fs.logOf({FsOp::CopyToTemporary}).size(), 1u) << again.fs.dump();
+    expectDoneBox(again);
+    expectNoLeftovers(again);
+
+    BackupScene locked;
+    locked.archiver.onDemandEntry = true;
+    locked.fs.setLocked("C:\\ICQ\\db\\a.idx");
+    EXPECT_EQ(zipBackup(locked), BackupOutcome::DatabaseInUse);
+    expectFailureBox(locked, "in use by another program");
+    EXPECT_EQ(locked.archiver.requests.size(), 2u);
+    EXPECT_FALSE(locked.fs.hasFile("D:\\Save\\chathoard.zip"));
+    expectNoLeftovers(locked);
 }
 
 TEST(ZipBackupArchive, PassesAndShowsDriveRootPathsUnchanged) {

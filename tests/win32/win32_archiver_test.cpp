@@ -13,6 +13,7 @@ namespace ch {
 namespace {
 
 using test::TempFolder;
+using ::testing::AnyOf;
 using ::testing::HasSubstr;
 
 template <typename Operation> RuntimeError errorOf(Operation operation) {
@@ -34,11 +35,12 @@ TEST(Win32ArchiverTest, MissingLibraryIsError48NamingTheFileAtEveryEntry) {
     EXPECT_EQ(e.number(), errDllLoad);
     EXPECT_THAT(e.description(), HasSubstr(empty / "azip32.dll"));
     EXPECT_EQ(errorOf([&] {
-                  archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", ""}, {});
+                  archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", "", {}}, {});
               }).number(),
               errDllLoad);
     // Asked to encrypt, no library is one that cannot.
-    EXPECT_EQ(archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", "pw"}, {}), kArchiverCannotEncrypt);
+    EXPECT_EQ(archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", "pw", {}}, {}),
+              kArchiverCannotEncrypt);
 }
 
 TEST(Win32ArchiverTest, LibraryWithoutTheEntriesIsError453NamingTheEntry) {
@@ -50,10 +52,10 @@ TEST(Win32ArchiverTest, LibraryWithoutTheEntriesIsError453NamingTheEntry) {
         RuntimeError e = errorOf([&] { archiver.addZIP_Initialise(); });
         EXPECT_EQ(e.number(), errDllEntryPoint);
         EXPECT_THAT(e.description(), HasSubstr("addZIP_Initialise"));
-        e = errorOf([&] { archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", ""}, {}); });
+        e = errorOf([&] { archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", "", {}}, {}); });
         EXPECT_EQ(e.number(), errDllEntryPoint);
         EXPECT_THAT(e.description(), HasSubstr("addZIP_ArchiveName"));
-        EXPECT_EQ(archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", "pw"}, {}),
+        EXPECT_EQ(archiver.makeArchive({"C:\\x.zip", "C:\\l.dat", "pw", {}}, {}),
                   kArchiverCannotEncrypt);
     }
 }
@@ -82,14 +84,14 @@ TEST(Win32ArchiverTest, ALibraryWithoutMakeIsUsedThroughItsOlderEntries) {
         ASSERT_TRUE(CopyFileA(built.c_str(), (folder / "azip32.dll").c_str(), FALSE));
         Win32Archiver archiver(folder.path());
         const bool encrypts = std::string(standIn) == "older_azip32.dll";
-        EXPECT_EQ(archiver.makeArchive({"C:\\a.zip", "C:\\l.dat", "pw"}, unheard),
+        EXPECT_EQ(archiver.makeArchive({"C:\\a.zip", "C:\\l.dat", "pw", {}}, unheard),
                   encrypts ? 0 : kArchiverCannotEncrypt);
         // The password is set first and forgotten after; without the entry nothing is made.
         EXPECT_EQ(callsOf(archiver.libraryPath()),
                   encrypts ? "addZIP_SetPassword pw;addZIP_ArchiveName C:\\a.zip;"
                              "addZIP_IncludeListFile C:\\l.dat;addZIP;addZIP_SetPassword ;"
                            : "");
-        EXPECT_EQ(archiver.makeArchive({"C:\\b.zip", "C:\\l.dat", ""}, unheard), 0);
+        EXPECT_EQ(archiver.makeArchive({"C:\\b.zip", "C:\\l.dat", "", {}}, unheard), 0);
         EXPECT_THAT(callsOf(archiver.libraryPath()),
                     HasSubstr("addZIP_ArchiveName C:\\b.zip;addZIP_IncludeListFile "
                               "C:\\l.dat;addZIP;"));
@@ -119,7 +121,7 @@ TEST(Win32ArchiverTest, RealLibraryMakesAnArchiveFromAListFile) {
     EXPECT_EQ(archiver.addZIP_Initialise(), 0);
     int reports = 0;
     const ArchiveProgress count = [&](int32_t, uint32_t, uint32_t) { return ++reports > 0; };
-    EXPECT_EQ(archiver.makeArchive({dir / "chathoard.zip", dir / "icqtemp.dat", ""}, count), 0);
+    EXPECT_EQ(archiver.makeArchive({dir / "chathoard.zip", dir / "icqtemp.dat", "", {}}, count), 0);
     EXPECT_GE(reports, 4) << "both stages start and end";
 
     const std::string zip = test::readFile(dir / "chathoard.zip");
@@ -130,8 +132,32 @@ TEST(Win32ArchiverTest, RealLibraryMakesAnArchiveFromAListFile) {
 
     // A stop asked for through the context keeps the archive as it was.
     const ArchiveProgress stop = [](int32_t, uint32_t, uint32_t) { return false; };
-    EXPECT_EQ(archiver.makeArchive({dir / "chathoard.zip", dir / "icqtemp.dat", "pw"}, stop), 7);
+    EXPECT_EQ(archiver.makeArchive({dir / "chathoard.zip", dir / "icqtemp.dat", "pw", {}}, stop),
+              7);
     EXPECT_EQ(test::readFile(dir / "chathoard.zip"), zip);
+
+    // On demand: each file is written when the library wants it and deleted once it is done,
+    // through the library's callbacks, and the archive is the same.
+    ASSERT_TRUE(archiver.canMakeOnDemand());
+    const std::string bytes[] = {test::readFile(dir / "a.dat"), test::readFile(dir / "b.idx")};
+    const std::string names[] = {"a.dat", "b.idx"};
+    std::string events;
+    const ListedFileHook files = [&](ListedFile event, uint32_t index) {
+        events += (event == ListedFile::Wanted ? "+" : "-") + names[index];
+        if (event == ListedFile::Wanted)
+            test::writeFile(dir / names[index], bytes[index]);
+        else
+            DeleteFileA((dir / names[index]).c_str());
+        return true;
+    };
+    DeleteFileA((dir / "a.dat").c_str());
+    DeleteFileA((dir / "b.idx").c_str());
+    DeleteFileA((dir / "chathoard.zip").c_str());
+    EXPECT_EQ(archiver.makeArchive({dir / "chathoard.zip", dir / "icqtemp.dat", "", files}, count),
+              0);
+    EXPECT_THAT(events, AnyOf("+a.dat-a.dat+b.idx-b.idx", "+a.dat+b.idx-a.dat-b.idx"));
+    EXPECT_FALSE(test::exists(dir / "a.dat"));
+    EXPECT_EQ(test::readFile(dir / "chathoard.zip").size(), zip.size());
 }
 
 } // namespace

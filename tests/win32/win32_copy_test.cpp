@@ -53,6 +53,27 @@ TEST_F(Win32CopyTest, CopiesEveryByteAndTheModificationTime) {
     EXPECT_EQ(leftovers(), 0);
 }
 
+// A staging copy written in place: only under a name not taken, and a copy stopped part-way
+// leaves no file of that name.
+TEST_F(Win32CopyTest, CopyToNewWritesInPlaceNeverOverAFileAndLeavesNothingWhenStopped) {
+    const std::string content = bigContent();
+    writeFile(dir / "messages.dat", content);
+    ASSERT_TRUE(fs.copyToNew(dir / "messages.dat", dir / "staged.dat"));
+    EXPECT_EQ(test::readFile(dir / "staged.dat"), content);
+    EXPECT_EQ(fs.modifiedTime(dir / "staged.dat"), fs.modifiedTime(dir / "messages.dat"));
+
+    writeFile(dir / "taken.dat", "someone's");
+    EXPECT_FALSE(fs.copyToNew(dir / "messages.dat", dir / "TAKEN.DAT"));
+    EXPECT_EQ(test::readFile(dir / "taken.dat"), "someone's");
+
+    const CopyProgress stop = [](uint64_t copied) { return copied < (1u << 20); };
+    EXPECT_THROW(fs.copyToNew(dir / "messages.dat", dir / "stopped.dat", stop), WorkCancelled);
+    EXPECT_FALSE(test::exists(dir / "stopped.dat"));
+    EXPECT_THROW(fs.copyToNew(dir / "missing.dat", dir / "none.dat"), RuntimeError);
+    EXPECT_FALSE(test::exists(dir / "none.dat"));
+    EXPECT_EQ(leftovers(), 0);
+}
+
 TEST_F(Win32CopyTest, ReplacesAnExistingDestination) {
     writeFile(dir / "a.idx", "new index");
     writeFile(dir / "b.idx", "an older and longer index");

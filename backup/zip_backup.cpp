@@ -143,9 +143,22 @@ std::optional<BackupCause> ZipRun::stagedNamesInTheWay() {
     BackupCause cause;
     cause.step = BackupStep::StagingNamesInTheWay;
     cause.file = stagingFolder_;
+    // One read of the folder answers for every name; a folder that cannot be read is asked
+    // name by name.
+    std::optional<std::unordered_set<std::string>> present;
+    try {
+        present.emplace();
+        for (const FolderEntry& e : fs_.listEntries(stagingFolder_))
+            present->insert(codePage_.caseFolded(e.name));
+    } catch (const RuntimeError& e) {
+        if (e.number() == errPathNotFound)
+            return std::nullopt; // no folder, nothing in it
+        present.reset();
+    }
     for (int i = 0; i < count(); ++i) {
         const std::string stagedCopy = stagedCopyOf(i);
-        if (fs_.fileExists(stagedCopy) || fs_.folderExists(stagedCopy))
+        if (present ? present->count(codePage_.caseFolded(names_[i])) > 0
+                    : fs_.fileExists(stagedCopy) || fs_.folderExists(stagedCopy))
             cause.files.push_back(stagedCopy);
     }
     if (cause.files.empty())

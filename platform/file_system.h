@@ -28,6 +28,7 @@ struct FolderEntry {
     bool reparsePoint = false; // a junction or symbolic link: what it leads to lies elsewhere
     bool hidden = false;
     bool system = false;
+    uint64_t size = 0; // bytes; 0 for a folder
 };
 
 // What status tells about a file or folder.

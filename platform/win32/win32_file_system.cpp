@@ -116,7 +116,10 @@ std::vector<FolderEntry> Win32FileSystem::listEntries(const std::string& folder)
         entries.push_back({usableName(folder, data), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
                            (attributes & FILE_ATTRIBUTE_HIDDEN) != 0,
-                           (attributes & FILE_ATTRIBUTE_SYSTEM) != 0});
+                           (attributes & FILE_ATTRIBUTE_SYSTEM) != 0,
+                           (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                               ? 0
+                               : (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow});
         return false;
     });
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {

@@ -767,7 +767,8 @@ std::vector<FolderEntry> MemoryFileSystem::listEntries(const std::string& folder
         std::vector<FolderEntry> entries;
         for (const auto& [key, c] : folderAt(folder).children)
             // Hidden here stands for hidden or system, as for the lists that skip them.
-            entries.push_back({c->name, c->folder, c->reparsePoint, c->hidden, c->hidden});
+            entries.push_back({c->name, c->folder, c->reparsePoint, c->hidden, c->hidden,
+                               c->folder ? 0 : c->data.size()});
         std::sort(entries.begin(), entries.end(),
                   [](const auto& a, const auto& b) { return lessNoCase(a.name, b.name); });
         return entries;

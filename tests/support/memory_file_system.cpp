@@ -627,6 +627,19 @@ MemoryFileSystem::Node& MemoryFileSystem::openableFile(const Resolved& r) {
     return *n;
 }
 
+namespace {
+
+// A copy is told piece by piece before it appears: a stopped copy leaves nothing.
+void tellPieces(uint64_t size, uint64_t piece, const CopyProgress& progress) {
+    for (uint64_t done = 0; progress && done < size;) {
+        done = std::min<uint64_t>(size, done + piece);
+        if (!progress(done))
+            throw WorkCancelled{};
+    }
+}
+
+} // namespace
+
 // Names the temporary file as Win32FileSystem does, with process number 1: the destination's
 // folder as written, then "~chathoard-1-<n>.tmp" with the first n not taken.
 std::string MemoryFileSystem::copyToTemporary(const std::string& source,
@@ -653,12 +666,7 @@ std::string MemoryFileSystem::copyToTemporary(const std::string& source,
         // all of it.
         if (src->data.size() > rd.drive->freeBytes())
             fail(errDiskFull, 112);
-        // Told piece by piece before the copy appears: a stopped copy leaves nothing.
-        for (uint64_t done = 0, size = src->data.size(); progress && done < size;) {
-            done = std::min<uint64_t>(size, done + copyPiece);
-            if (!progress(done))
-                throw WorkCancelled{};
-        }
+        tellPieces(src->data.size(), copyPiece, progress);
         std::string name;
         do
             name = copyTemporaryName(1, ++tempCounter_);
@@ -683,12 +691,7 @@ bool MemoryFileSystem::copyToNew(const std::string& source, const std::string& d
             return false;
         if (src->data.size() > rd.drive->freeBytes())
             fail(errDiskFull, 112);
-        // Told piece by piece before the copy appears: a stopped copy leaves nothing.
-        for (uint64_t done = 0, size = src->data.size(); progress && done < size;) {
-            done = std::min<uint64_t>(size, done + copyPiece);
-            if (!progress(done))
-                throw WorkCancelled{};
-        }
+        tellPieces(src->data.size(), copyPiece, progress);
         Node& copy = folder.add(rd.last(), false);
         copy.data = src->data;
         copy.mtime = src->mtime;

@@ -92,9 +92,10 @@ class ZipRun {
     bool onDemand_ = false;
     // Whether line i is the last that names its copy: only then may a packed copy go.
     std::vector<bool> lastNaming_;
+    // Line i's copy, by its place in stagedCopies_, once made.
+    std::vector<size_t> copyOfLine_;
     // What stopped the library from inside a file hook, thrown again once it has returned.
-    std::optional<RegionFailure> hookFailure_;
-    std::exception_ptr hookError_;
+    std::exception_ptr hookFailure_;
 
     // Progress over three passes of the database's bytes: copying them to the staging folder,
     // packing them, reading the archive back.
@@ -213,6 +214,8 @@ void ZipRun::stageCopy(int i) {
     // reads them only for a copy that stays.
     stagedCopies_[at->second] = onDemand_ ? StagingClaim{stagedCopy} : claimOf(fs_, stagedCopy);
     gone_[at->second] = false;
+    if (onDemand_)
+        copyOfLine_[static_cast<size_t>(i)] = at->second;
 }
 
 void ZipRun::copyStep() {
@@ -228,12 +231,10 @@ void ZipRun::copyStep() {
 void ZipRun::removePackedCopy(int i) {
     if (!lastNaming_[static_cast<size_t>(i)])
         return;
-    const auto at = stagedIndex_.find(codePage_.caseFolded(stagedCopyOf(i)));
-    if (at == stagedIndex_.end())
-        return;
+    const size_t at = copyOfLine_[static_cast<size_t>(i)];
     try {
-        fs_.deleteFile(stagedCopies_[at->second].path);
-        gone_[at->second] = true;
+        fs_.deleteFile(stagedCopies_[at].path);
+        gone_[at] = true;
     } catch (const RuntimeError&) {
     }
 }
@@ -250,12 +251,8 @@ bool ZipRun::onListedFile(ListedFile event, uint32_t index) {
         else
             removePackedCopy(i);
         return true;
-    } catch (const RegionFailure& failure) {
-        hookFailure_ = failure;
-    } catch (const WorkCancelled&) {
-        // The control says so: the library's stop is read as the Cancel it is.
     } catch (...) {
-        hookError_ = std::current_exception();
+        hookFailure_ = std::current_exception();
     }
     return false;
 }
@@ -343,13 +340,9 @@ void ZipRun::buildArchive() {
     } catch (const RuntimeError& e) {
         throw StopRun{causeOf(BackupStep::PackArchive, archivePath_, e)};
     }
-    if (hookError_)
-        std::rethrow_exception(std::exchange(hookError_, nullptr));
-    if (hookFailure_) {
-        const RegionFailure failure = *hookFailure_;
-        hookFailure_.reset();
-        throw failure;
-    }
+    // A failed copy (RegionFailure) or a Cancel (WorkCancelled) inside the hook.
+    if (hookFailure_)
+        std::rethrow_exception(std::exchange(hookFailure_, nullptr));
     if (result == AZIP_ERR_CANCELLED && control.cancelled())
         throw WorkCancelled{};
     if (result == kArchiverCannotEncrypt)
@@ -424,6 +417,7 @@ BackupResult ZipRun::run() {
     onDemand_ = archiver_.canMakeOnDemand();
     if (onDemand_) {
         lastNaming_.assign(names_.size(), false);
+        copyOfLine_.assign(names_.size(), 0);
         std::unordered_set<std::string> namedLater;
         for (int i = count() - 1; i >= 0; --i)
             lastNaming_[static_cast<size_t>(i)] =

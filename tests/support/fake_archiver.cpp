@@ -59,10 +59,12 @@ int32_t FakeArchiver::makeArchive(const ArchiveRequest& request, const ArchivePr
         std::string archive;
         std::vector<uint64_t> sizes;
         uint64_t total = 0, packed = 0;
+        // On demand the packing's total is not told: 0.
+        const auto packingTotal = [&] { return onDemand ? 0u : kib(total); };
         if (!onDemand)
             for (const std::string& path : listed)
                 total += fs_->hasFile(path) ? fs_->content(path).size() : 0;
-        bool go = !reporting || progress(AZIP_STAGE_PACKING, 0, onDemand ? 0 : kib(total));
+        bool go = !reporting || progress(AZIP_STAGE_PACKING, 0, packingTotal());
         for (size_t i = 0; go && i < listed.size(); ++i) {
             const std::string& path = listed[i];
             const uint32_t index = static_cast<uint32_t>(i);
@@ -72,14 +74,13 @@ int32_t FakeArchiver::makeArchive(const ArchiveRequest& request, const ArchivePr
             archive += path.substr(path.find_last_of('\\') + 1) + "\n";
             packed += sizes.emplace_back(fs_->hasFile(path) ? fs_->content(path).size() : 0);
             if (reporting)
-                go = progress(AZIP_STAGE_PACKING, kib(packed), onDemand ? 0 : kib(total));
+                go = progress(AZIP_STAGE_PACKING, kib(packed), packingTotal());
             if (go && onDemand)
                 go = request.files(ListedFile::Done, index);
         }
         if (onDemand)
             total = packed;
-        go = go &&
-             (!reporting || progress(AZIP_STAGE_PACKING, kib(total), onDemand ? 0 : kib(total)));
+        go = go && (!reporting || progress(AZIP_STAGE_PACKING, kib(total), packingTotal()));
         if (go && reporting) {
             uint64_t done = 0;
             go = progress(AZIP_STAGE_CHECKING, 0, kib(total));

@@ -108,7 +108,8 @@ BackupRun runBackupSteps(const BackupJob& job, const BackupTools& tools, BackupL
     // The database is waited for without the backup lock, which would hold up every other
     // backup and restore meanwhile. The lock is taken once it is free, and held from before the
     // first file is touched to the end (nothing here waits for anyone); the messenger may have
-    // started during the lock's own wait, and then the waiting goes on within the same deadline.
+    // started while the lock was waited for, and then the waiting goes on within the same
+    // deadline.
     const int64_t deadline =
         steps.databaseWaitMinutes
             ? waiting.elapsedSeconds() + int64_t{*steps.databaseWaitMinutes} * 60
@@ -124,14 +125,18 @@ BackupRun runBackupSteps(const BackupJob& job, const BackupTools& tools, BackupL
                 return stopped(run, StepStop::DatabaseInUse, BackupOutcome::DatabaseInUse);
             }
         }
-        if (!lock.acquire(steps.lockWaitMs, control.cancelRequested)) {
+        // A lock free at once follows the database's check as closely as the first copy
+        // does, so only a lock that had to be waited for sends the database to be checked
+        // again: on a large database each check opens every file.
+        const bool freeAtOnce = steps.databaseWaitMinutes && lock.acquire(0);
+        if (!freeAtOnce && !lock.acquire(steps.lockWaitMs, control.cancelRequested)) {
             if (control.cancelled())
                 return cancelledBeforeStart(run);
             run.result = anotherBackupRunning(steps.lockWaitMs);
             run.stoppedAt = StepStop::AnotherBackupRunning;
             return run;
         }
-        if (!steps.databaseWaitMinutes || !firstFileInUse(fs, database))
+        if (!steps.databaseWaitMinutes || freeAtOnce || !firstFileInUse(fs, database))
             break;
         lock.release();
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -83,6 +84,9 @@ class ZipRun {
     // tells, for each, whether it is already deleted (packed, on demand).
     std::vector<StagingClaim> stagedCopies_;
     std::vector<bool> gone_;
+    // On demand, each copy not yet packed, held open by the copy that wrote it so that it goes
+    // without a second open of its name.
+    std::vector<std::unique_ptr<OpenCopy>> openCopies_;
     // Where each staged copy is in stagedCopies_, by its path as the system folds case: a copy
     // made again on the second pass is found without a walk through every copy made before it.
     std::unordered_map<std::string, size_t> stagedIndex_;
@@ -196,14 +200,19 @@ void ZipRun::stageCopy(int i) {
     if (added) {
         stagedCopies_.emplace_back(stagedCopy);
         gone_.push_back(true);
+        openCopies_.emplace_back();
     }
+    std::unique_ptr<OpenCopy>& open = openCopies_[at->second];
     try {
         // On demand a copy not made yet (or already packed and gone) is written in place: the
         // temporary name and the rename cost two more reads of the folder under Wine, and the
         // list file names the copy for the next run should this one be cut short. The staging
-        // folder had no file of that name when the run began.
-        if (!onDemand_ || !gone_[at->second] ||
-            !fs_.copyToNew(source, stagedCopy, meter_.copyHook()))
+        // folder had no file of that name when the run began. A copy made again replaces the
+        // one there, which is closed first.
+        open.reset();
+        if (onDemand_ && gone_[at->second])
+            open = fs_.copyToNew(source, stagedCopy, meter_.copyHook());
+        if (!open)
             fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded, meter_.copyHook());
     } catch (const RuntimeError& e) {
         throw RegionFailure{
@@ -233,10 +242,14 @@ void ZipRun::removePackedCopy(int i) {
         return;
     const size_t at = copyOfLine_[static_cast<size_t>(i)];
     try {
-        fs_.deleteFile(stagedCopies_[at].path);
+        if (openCopies_[at])
+            openCopies_[at]->remove();
+        else
+            fs_.deleteFile(stagedCopies_[at].path);
         gone_[at] = true;
     } catch (const RuntimeError&) {
     }
+    openCopies_[at].reset();
 }
 
 // The library's file hook: nothing may unwind through it, so what stops the packing is kept
@@ -357,6 +370,8 @@ void ZipRun::buildArchive() {
 // then names, each with its size and time, so that the next run deletes them and nothing
 // that takes their names later.
 std::vector<LeftOver> ZipRun::cleanUp() {
+    // The copies still held open are closed, so that they can go by name like the others.
+    openCopies_.clear();
     std::vector<LeftOver> leftOver;
     auto note = [&](LeftOver::Kind kind, const std::string& path, const RuntimeError& e) {
         leftOver.push_back({kind, path, e});

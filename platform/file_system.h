@@ -6,6 +6,7 @@
 // denied or sharing violation, 61 disk full, 68 drive not ready.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,6 +72,17 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// A copy copyToNew wrote, still held open by it. remove() deletes the copy through that
+// handle, which costs no second open of its name: under Wine an open is a round trip to the
+// server, and for a small file a large part of its whole copy. Destroying it closes the copy,
+// which stays. While it is held others may read the copy, not write it.
+class OpenCopy {
+  public:
+    virtual ~OpenCopy() = default;
+    // Deletes the copy and closes it; fails as deleteFile does.
+    virtual void remove() = 0;
+};
+
 // The primitives are virtual; the conveniences below them are built on the primitives once,
 // for every implementation.
 class FileSystem {
@@ -88,10 +100,11 @@ class FileSystem {
                                         const CopyProgress& progress = {}) = 0;
     // Copies source to destination, writing it in place, unflushed: for a staging copy, which a
     // list file names before it is begun, so that the next run clears one a crash cut short.
-    // Returns false, writing nothing, when destination exists. On failure no file of that name
-    // is left. progress as copyToTemporary.
-    virtual bool copyToNew(const std::string& source, const std::string& destination,
-                           const CopyProgress& progress = {}) = 0;
+    // Returns the copy, still open, or nothing, writing nothing, when destination exists. On
+    // failure no file of that name is left. progress as copyToTemporary.
+    virtual std::unique_ptr<OpenCopy> copyToNew(const std::string& source,
+                                                const std::string& destination,
+                                                const CopyProgress& progress = {}) = 0;
     // Renames a temporary file over destination in the same folder, replacing it. On failure
     // both are as they were.
     virtual void moveOver(const std::string& temporary, const std::string& destination) = 0;

@@ -166,22 +166,41 @@ std::string copyToTemp(const std::string& source, const std::string& destination
 }
 
 // Copies source to destination, which must not exist yet: false when it does.
-bool copyToNewFile(const std::string& source, const std::string& destination,
-                   const CopyProgress& progress) {
+// A copy held open by the handle that wrote it, which may also delete it.
+class Win32OpenCopy final : public OpenCopy {
+  public:
+    Win32OpenCopy(HANDLE file, std::string path) : file_(file), path_(std::move(path)) {}
+    void remove() override {
+        CriticalErrorsQuiet quiet;
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        if (!SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition,
+                                        sizeof disposition))
+            throwFileError(GetLastError(), path_);
+        file_.close();
+    }
+
+  private:
+    FileHandle file_;
+    std::string path_;
+};
+
+std::unique_ptr<OpenCopy> copyToNewFile(const std::string& source, const std::string& destination,
+                                        const CopyProgress& progress) {
     FileHandle in(openCopySource(source));
-    FileHandle out(CreateFileW(winPath(destination).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // Readers (the archiving library) may open it meanwhile; the handle can delete it.
+    FileHandle out(CreateFileW(winPath(destination).c_str(), GENERIC_WRITE | DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid()) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-            return false;
+            return nullptr;
         throwFileError(error, destination);
     }
     TempFileGuard guard(destination, out);
     copyData(in.get(), out.get(), source, destination, progress);
-    out.close();
     guard.release();
-    return true;
+    return std::make_unique<Win32OpenCopy>(out.release(), destination);
 }
 
 // Creates path as disposition says, writes bytes (in pieces a DWORD can count) and, when asked,
@@ -232,8 +251,9 @@ std::string Win32FileSystem::copyToTemporary(const std::string& source,
     return copyToTemp(source, destination, flush, progress);
 }
 
-bool Win32FileSystem::copyToNew(const std::string& source, const std::string& destination,
-                                const CopyProgress& progress) {
+std::unique_ptr<OpenCopy> Win32FileSystem::copyToNew(const std::string& source,
+                                                     const std::string& destination,
+                                                     const CopyProgress& progress) {
     CriticalErrorsQuiet quiet;
     return copyToNewFile(source, destination, progress);
 }

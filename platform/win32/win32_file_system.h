@@ -13,8 +13,8 @@ class Win32FileSystem : public FileSystem {
     std::string copyToTemporary(const std::string& source, const std::string& destination,
                                 CopyFlush flush = CopyFlush::ToDisk,
                                 const CopyProgress& progress = {}) override;
-    bool copyToNew(const std::string& source, const std::string& destination,
-                   const CopyProgress& progress = {}) override;
+    std::unique_ptr<OpenCopy> copyToNew(const std::string& source, const std::string& destination,
+                                        const CopyProgress& progress = {}) override;
     void moveOver(const std::string& temporary, const std::string& destination) override;
     void writeFile(const std::string& path, const std::string& bytes, WriteMode mode) override;
     // win32_file_system.cpp

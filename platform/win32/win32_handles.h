@@ -12,6 +12,12 @@ class FileHandle {
     ~FileHandle() { close(); }
     bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return h_; }
+    // Gives the handle up to the caller, who closes it.
+    HANDLE release() {
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
     // Closes early, e.g. before the file is renamed or deleted.
     void close() {
         if (valid())

@@ -2,7 +2,9 @@
 // sharing, so every other program's open of the file fails with a sharing violation. With
 // --backup-lock it holds the machine's backup lock instead, as a running backup does. With
 // --when-made it prints "watching", waits for the file to appear and opens it as a virus
-// scanner does: others may read it, but not delete it.
+// scanner does: others may read it, but not delete it. When the file is there but its open
+// fails with a sharing violation, it prints "refused" and gives up, as a scanner skips a file
+// it cannot open.
 //   file_locker.exe <file>
 //   file_locker.exe --backup-lock
 //   file_locker.exe --when-made <file>
@@ -34,8 +36,13 @@ int main(int argc, char** argv) {
         for (int tries = 0; file == INVALID_HANDLE_VALUE && tries < 120000; ++tries) {
             file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file == INVALID_HANDLE_VALUE)
-                Sleep(1);
+            if (file != INVALID_HANDLE_VALUE)
+                break;
+            if (GetLastError() == ERROR_SHARING_VIOLATION) {
+                std::printf("refused\n");
+                return 0;
+            }
+            Sleep(1);
         }
         if (file == INVALID_HANDLE_VALUE) {
             std::fprintf(stderr, "%s never appeared\n", argv[2]);

@@ -679,9 +679,23 @@ std::string MemoryFileSystem::copyToTemporary(const std::string& source,
     });
 }
 
-bool MemoryFileSystem::copyToNew(const std::string& source, const std::string& destination,
-                                 const CopyProgress& progress) {
-    return run(FsOp::CopyToNew, source, destination, [&] {
+namespace {
+// Deleting through the open copy is a deleteFile here: the same failures, the same log.
+class MemoryOpenCopy final : public OpenCopy {
+  public:
+    MemoryOpenCopy(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+    void remove() override { fs_.deleteFile(path_); }
+
+  private:
+    MemoryFileSystem& fs_;
+    std::string path_;
+};
+} // namespace
+
+std::unique_ptr<OpenCopy> MemoryFileSystem::copyToNew(const std::string& source,
+                                                      const std::string& destination,
+                                                      const CopyProgress& progress) {
+    const bool made = run(FsOp::CopyToNew, source, destination, [&] {
         Resolved rd = resolve(destination);
         Node* src = &openableFile(resolve(source));
         if (rd.parts.empty())
@@ -697,6 +711,7 @@ bool MemoryFileSystem::copyToNew(const std::string& source, const std::string& d
         copy.mtime = src->mtime;
         return true;
     });
+    return made ? std::make_unique<MemoryOpenCopy>(*this, destination) : nullptr;
 }
 
 void MemoryFileSystem::moveOver(const std::string& temporary, const std::string& destination) {

@@ -135,8 +135,8 @@ class MemoryFileSystem : public FileSystem {
     std::string copyToTemporary(const std::string& source, const std::string& destination,
                                 CopyFlush flush = CopyFlush::ToDisk,
                                 const CopyProgress& progress = {}) override;
-    bool copyToNew(const std::string& source, const std::string& destination,
-                   const CopyProgress& progress = {}) override;
+    std::unique_ptr<OpenCopy> copyToNew(const std::string& source, const std::string& destination,
+                                        const CopyProgress& progress = {}) override;
     void moveOver(const std::string& temporary, const std::string& destination) override;
     void deleteFile(const std::string& path) override;
     void makeFolder(const std::string& path) override;

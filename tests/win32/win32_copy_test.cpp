@@ -1,5 +1,7 @@
 // The copy scheme: a complete copy under a temporary name, flushed, then renamed over the old
 // destination; on failure the old destination stays as it was and no temporary file is left.
+#include <memory>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -72,6 +74,20 @@ TEST_F(Win32CopyTest, CopyToNewWritesInPlaceNeverOverAFileAndLeavesNothingWhenSt
     EXPECT_THROW(fs.copyToNew(dir / "missing.dat", dir / "none.dat"), RuntimeError);
     EXPECT_FALSE(test::exists(dir / "none.dat"));
     EXPECT_EQ(leftovers(), 0);
+}
+
+// The copy stays open after copyToNew: the archiving library can read it meanwhile, and it
+// goes through that handle once packed; closed without remove() it stays.
+TEST_F(Win32CopyTest, AnOpenCopyIsReadableAndGoesThroughItsOwnHandle) {
+    writeFile(dir / "messages.dat", "history");
+    std::unique_ptr<OpenCopy> copy = fs.copyToNew(dir / "messages.dat", dir / "staged.dat");
+    ASSERT_TRUE(copy);
+    fs.checkReadable(dir / "staged.dat"); // opened and read as the library does
+    copy->remove();
+    EXPECT_FALSE(test::exists(dir / "staged.dat"));
+
+    fs.copyToNew(dir / "messages.dat", dir / "kept.dat").reset();
+    EXPECT_EQ(test::readFile(dir / "kept.dat"), "history");
 }
 
 TEST_F(Win32CopyTest, ReplacesAnExistingDestination) {

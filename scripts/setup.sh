@@ -56,7 +56,14 @@ main() {
         return 0
     fi
     echo "setup: installing ${missing[*]}"
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    # A mirror caught mid-sync fails one index of the update; a later try usually finds it
+    # whole, and the install can still go on from the indexes that did arrive.
+    local try
+    for try in 1 2 3; do
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q && break
+        echo "setup: apt-get update failed (try $try of 3)" >&2
+        ((try < 3)) && sleep 15
+    done
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
         --no-install-recommends "${missing[@]}"
     mapfile -t missing < <(missing_packages)

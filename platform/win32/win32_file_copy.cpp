@@ -165,7 +165,6 @@ std::string copyToTemp(const std::string& source, const std::string& destination
     return tempPath;
 }
 
-// Copies source to destination, which must not exist yet: false when it does.
 // A copy held open by the handle that wrote it, which may also delete it.
 class Win32OpenCopy final : public OpenCopy {
   public:
@@ -184,6 +183,7 @@ class Win32OpenCopy final : public OpenCopy {
     std::string path_;
 };
 
+// Copies source to destination, which must not exist yet: nothing when it does.
 std::unique_ptr<OpenCopy> copyToNewFile(const std::string& source, const std::string& destination,
                                         const CopyProgress& progress) {
     FileHandle in(openCopySource(source));

@@ -133,7 +133,7 @@ class CommandLineRuns(unittest.TestCase):
         code, out, _ = self.run_program("/password", input_bytes=b"Pa55 w0rd\r\nPa55 w0rd\r\n")
         self.assertEqual(code, 0, out)
         code, out, err = self.run_program("/zip", r"R:\icq", r"R:\dest-aes", "/encrypt")
-        self.assertEqual((code, err), (0, []))
+        self.assertEqual((code, err), (0, []), out)
         self.assertNotIn("Pa55", "".join(self.log_lines()))
 
         def seven_zip(*args):

@@ -26,6 +26,10 @@ _DAC_CAPS = "-dac_override,-dac_read_search"
 PERMISSIONS_APPLY = (["setpriv", f"--inh-caps={_DAC_CAPS}", f"--bounding-set={_DAC_CAPS}"]
                      if os.geteuid() == 0 else [])
 
+# A process whose DLLs fail to start ends with STATUS_DLL_INIT_FAILED (0xC0000142); Wine's
+# exit status keeps the low byte of it. Seen once in CI, on a run that printed nothing.
+WINE_START_FAILED = 0x42
+
 TEMP_NAME_PARTS = ("~chathoard-", ".azip")  # our copy's and the library's temporary names
 
 
@@ -88,6 +92,18 @@ class Wine:
         """Runs chathoard.exe from its program folder, in the working folder cwd (a Linux path;
         default the program folder), its standard input input_bytes (default none); returns
         (exit code, out lines, err lines)."""
+        code, out, err = self._run_once(program_folder, args, timeout, display, cwd, input_bytes)
+        if code == WINE_START_FAILED and not out and not err:
+            # Wine's loader, not the program, gave up: no code of ours ran, so nothing was
+            # done, and the run is made once more. Said here, so that it shows in the log.
+            print(f"note: Wine could not start chathoard.exe {' '.join(args)} "
+                  "(status 0xC0000142, a DLL's start-up failed); started again",
+                  file=sys.stderr)
+            code, out, err = self._run_once(program_folder, args, timeout, display, cwd,
+                                            input_bytes)
+        return code, out, err
+
+    def _run_once(self, program_folder, args, timeout, display, cwd, input_bytes):
         # Files, not pipes: Wine's service processes started by this run inherit the handles
         # and would hold a pipe open long after the program has ended.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
@@ -210,6 +226,10 @@ class WindowWatch:
         if not self.available:
             yield self
             return
+        # Each run is watched afresh: a stop left set by the last run would end this watch
+        # before its first look.
+        self._stop.clear()
+        self.appeared = set()
         thread = threading.Thread(target=self._watch, args=(self._visible(),))
         thread.start()
         try:

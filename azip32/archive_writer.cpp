@@ -17,8 +17,8 @@ namespace {
     throw Failure(AZIP_ERR_SOURCE_FILE, detail);
 }
 
-void tell(const FileHook& files, FileEvent event, size_t index) {
-    if (files && !files(event, index))
+void tell(const FileHook& files, FileEvent event, size_t index, intptr_t& opened) {
+    if (files && !files(event, index, opened))
         throw Failure(AZIP_ERR_CANCELLED, "stopped by the caller at a listed file");
 }
 
@@ -26,7 +26,7 @@ void tell(const FileHook& files, FileEvent event, size_t index) {
 class SourceReader {
   public:
     SourceReader(const std::vector<std::string>& paths, const FileHook& files)
-        : paths_(paths), files_(files) {}
+        : paths_(paths), files_(files), opened_(paths.size(), 0) {}
 
     bool more() const { return next_ < paths_.size(); }
 
@@ -36,10 +36,10 @@ class SourceReader {
         const std::string& path = paths_[next_];
         starts = !file_;
         if (starts)
-            tell(files_, FileEvent::Wanted, next_);
+            tell(files_, FileEvent::Wanted, next_, opened_[next_]);
         try {
             if (starts) {
-                file_ = File::openRead(path);
+                file_ = open(next_);
                 started = EntryRecord{};
                 started.name = systemNameToUtf8(bareName(path, isSystemLeadByte));
                 started.stamp = file_->stamp();
@@ -72,9 +72,24 @@ class SourceReader {
     const std::string& path(size_t i) const { return paths_[i]; }
     size_t current() const { return next_; }
 
+    // The listed file i from its start: through the caller's handle until the file's Done,
+    // else by its name.
+    File open(size_t i) const {
+        return opened_[i] ? File::borrow(opened_[i], paths_[i]) : File::openRead(paths_[i]);
+    }
+
+    // Tells the caller the library is done with file i, whose handle is then the caller's
+    // to close.
+    void done(size_t i) {
+        intptr_t none = 0;
+        opened_[i] = 0;
+        tell(files_, FileEvent::Done, i, none);
+    }
+
   private:
     const std::vector<std::string>& paths_;
     const FileHook& files_;
+    std::vector<intptr_t> opened_;
     size_t next_ = 0;
     std::optional<File> file_;
     unsigned char tail_[kDictionarySize];
@@ -84,8 +99,9 @@ class SourceReader {
 // Rewrites an entry's data uncompressed, for files that deflate does not shrink. The file
 // is read a second time and must give the same bytes as the first. Only the reads are the
 // source's failures; a failing write is the archive's, as anywhere else.
-void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const std::string& path,
-                  const Progress* progress, EntrySealer* sealer) {
+void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const SourceReader& reader,
+                  size_t index, const Progress* progress, EntrySealer* sealer) {
+    const std::string& path = reader.path(index);
     out.rewind(dataStart);
     if (sealer)
         sealer->restart();
@@ -98,7 +114,7 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const s
             sourceFailure(failure.what());
         }
     };
-    File file = sourceRead([&] { return File::openRead(path); });
+    File file = sourceRead([&] { return reader.open(index); });
     std::vector<unsigned char> buffer(256 * 1024);
     for (;;) {
         const size_t n = sourceRead([&] { return file.read(buffer.data(), buffer.size()); });
@@ -180,7 +196,7 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
         if (!b.last)
             continue;
         if (current.compressedSize >= current.uncompressedSize)
-            storeInstead(out, current, dataStart, reader.path(p.fileIndex), progress, sealer);
+            storeInstead(out, current, dataStart, reader, p.fileIndex, progress, sealer);
         if (sealer) {
             out.write(sealer->end());
             current.compressedSize += aes::kOverhead;
@@ -189,7 +205,7 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
             sourceFailure(reader.path(p.fileIndex) + " grew while it was being packed");
         out.patch(current.localOffset, localHeader(current));
         entries.push_back(current);
-        tell(files, FileEvent::Done, p.fileIndex);
+        reader.done(p.fileIndex);
     }
 
     const uint64_t cdOffset = out.position();

@@ -16,9 +16,10 @@ namespace ch::azip {
 // What a caller hears of each listed file, by its place in the list, on the thread that packs:
 // Wanted just before the file is first opened (it must be there when the hook returns), Done
 // once the library will not read it again (the caller may delete it). False stops the packing
-// as a Cancel does.
+// as a Cancel does. On Wanted the hook may set opened to the file open for reading, which is
+// then read through that handle, never closed here, instead of being opened by name again.
 enum class FileEvent : int32_t { Wanted = 1, Done = 2 };
-using FileHook = std::function<bool(FileEvent event, size_t index)>;
+using FileHook = std::function<bool(FileEvent event, size_t index, intptr_t& opened)>;
 
 // Returns what was written, entry by entry, for the check that follows. Throws Failure
 // (AZIP_ERR_SOURCE_FILE for a listed file, AZIP_ERR_CANCELLED when progress says stop) or

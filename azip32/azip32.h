@@ -87,6 +87,14 @@ typedef int32_t(AZIP_API* AZIP_PROGRESS_CONTEXT_CALLBACK)(void* context, int32_t
    library. */
 typedef int32_t(AZIP_API* AZIP_FILE_CALLBACK)(void* context, int32_t event, uint32_t index);
 
+/* As AZIP_FILE_CALLBACK, for addZIP_MakeOnDemandOpened. *opened is 0 when it is called. On
+   AZIP_FILE_WANTED the caller may set it to a handle of the file open for reading (a file
+   descriptor in the native build); the library then reads the file from its start through
+   that handle instead of opening it by name, and never closes it. The handle must stay open
+   until the file's AZIP_FILE_DONE, after which the library does not use it. */
+typedef int32_t(AZIP_API* AZIP_OPENED_FILE_CALLBACK)(void* context, int32_t event, uint32_t index,
+                                                     intptr_t* opened);
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -145,6 +153,14 @@ int32_t AZIP_API addZIP_Make(const char* archivePath, const char* listFilePath,
 int32_t AZIP_API addZIP_MakeOnDemand(const char* archivePath, const char* listFilePath,
                                      const char* password, AZIP_PROGRESS_CONTEXT_CALLBACK callback,
                                      AZIP_FILE_CALLBACK files, void* context);
+
+/* As addZIP_MakeOnDemand, with a files callback that may hand over each file already open (see
+   AZIP_OPENED_FILE_CALLBACK): a caller that has just written a file saves opening it again.
+   Libraries that lack this entry offer addZIP_MakeOnDemand. */
+int32_t AZIP_API addZIP_MakeOnDemandOpened(const char* archivePath, const char* listFilePath,
+                                           const char* password,
+                                           AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                                           AZIP_OPENED_FILE_CALLBACK files, void* context);
 
 #ifdef __cplusplus
 }

@@ -131,10 +131,24 @@ int32_t AZIP_API addZIP_MakeOnDemand(const char* archivePath, const char* listFi
     if (!files)
         return AZIP_ERR_NOT_SET;
     return makeWithArguments(archivePath, listFilePath, password, callback, context,
-                             [files, context](ch::azip::FileEvent event, size_t index) {
+                             [files, context](ch::azip::FileEvent event, size_t index, intptr_t&) {
                                  return files(context, static_cast<int32_t>(event),
                                               static_cast<uint32_t>(index)) == 0;
                              });
+}
+
+int32_t AZIP_API addZIP_MakeOnDemandOpened(const char* archivePath, const char* listFilePath,
+                                           const char* password,
+                                           AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                                           AZIP_OPENED_FILE_CALLBACK files, void* context) {
+    if (!files)
+        return AZIP_ERR_NOT_SET;
+    return makeWithArguments(
+        archivePath, listFilePath, password, callback, context,
+        [files, context](ch::azip::FileEvent event, size_t index, intptr_t& opened) {
+            return files(context, static_cast<int32_t>(event), static_cast<uint32_t>(index),
+                         &opened) == 0;
+        });
 }
 
 } // extern "C"

@@ -28,6 +28,9 @@ class File {
     // Creates a new file for writing; fails if the name exists (so a temp name is never
     // shared with another writer).
     static File createNew(const std::string& path);
+    // Reads from its start a file its caller holds open (a handle; a descriptor natively),
+    // which stays the caller's: it is never closed here.
+    static File borrow(intptr_t handle, const std::string& path);
 
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
@@ -49,9 +52,11 @@ class File {
     void close();
 
   private:
-    explicit File(intptr_t handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+    explicit File(intptr_t handle, std::string path, bool owned = true)
+        : handle_(handle), path_(std::move(path)), owned_(owned) {}
     intptr_t handle_;
     std::string path_;
+    bool owned_;
 };
 
 // Removes a file; quiet, because it only cleans up.

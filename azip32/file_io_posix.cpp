@@ -63,23 +63,31 @@ File File::createNew(const std::string& path) {
     return File(fd, path);
 }
 
-File::File(File&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+File File::borrow(intptr_t handle, const std::string& path) {
+    if (::lseek(static_cast<int>(handle), 0, SEEK_SET) < 0)
+        fail("cannot read", path);
+    return File(handle, path, false);
+}
+
+File::File(File&& other) noexcept
+    : handle_(other.handle_), path_(std::move(other.path_)), owned_(other.owned_) {
     other.handle_ = kClosed;
 }
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
-        if (handle_ != kClosed)
+        if (handle_ != kClosed && owned_)
             ::close(static_cast<int>(handle_));
         handle_ = other.handle_;
         path_ = std::move(other.path_);
+        owned_ = other.owned_;
         other.handle_ = kClosed;
     }
     return *this;
 }
 
 File::~File() {
-    if (handle_ != kClosed)
+    if (handle_ != kClosed && owned_)
         ::close(static_cast<int>(handle_));
 }
 
@@ -150,7 +158,7 @@ FileStamp File::stamp() {
 void File::close() {
     const int fd = static_cast<int>(handle_);
     handle_ = kClosed;
-    if (fd != kClosed && ::close(fd) != 0)
+    if (fd != kClosed && owned_ && ::close(fd) != 0)
         fail("cannot close", path_);
 }
 

@@ -63,23 +63,32 @@ File File::createNew(const std::string& path) {
     return File(reinterpret_cast<intptr_t>(h), path);
 }
 
-File::File(File&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+File File::borrow(intptr_t handle, const std::string& path) {
+    const LARGE_INTEGER start{};
+    if (!SetFilePointerEx(handleOf(handle), start, nullptr, FILE_BEGIN))
+        fail("cannot read", path);
+    return File(handle, path, false);
+}
+
+File::File(File&& other) noexcept
+    : handle_(other.handle_), path_(std::move(other.path_)), owned_(other.owned_) {
     other.handle_ = kClosed;
 }
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
-        if (handle_ != kClosed)
+        if (handle_ != kClosed && owned_)
             CloseHandle(handleOf(handle_));
         handle_ = other.handle_;
         path_ = std::move(other.path_);
+        owned_ = other.owned_;
         other.handle_ = kClosed;
     }
     return *this;
 }
 
 File::~File() {
-    if (handle_ != kClosed)
+    if (handle_ != kClosed && owned_)
         CloseHandle(handleOf(handle_));
 }
 
@@ -171,7 +180,7 @@ FileStamp File::stamp() {
 void File::close() {
     const HANDLE h = handleOf(handle_);
     handle_ = kClosed;
-    if (h != INVALID_HANDLE_VALUE && !CloseHandle(h))
+    if (h != INVALID_HANDLE_VALUE && owned_ && !CloseHandle(h))
         fail("cannot close", path_);
 }
 

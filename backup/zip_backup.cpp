@@ -54,7 +54,7 @@ class ZipRun {
     void copyStep();
     void writeListFile();
     void buildArchive();
-    bool onListedFile(ListedFile event, uint32_t index);
+    bool onListedFile(ListedFile event, uint32_t index, intptr_t& opened);
     void removePackedCopy(int i);
     BackupCause archiveFailure(int32_t result);
     BackupCause cannotEncrypt() const {
@@ -254,14 +254,21 @@ void ZipRun::removePackedCopy(int i) {
 
 // The library's file hook: nothing may unwind through it, so what stops the packing is kept
 // and thrown again once the library has returned.
-bool ZipRun::onListedFile(ListedFile event, uint32_t index) {
+bool ZipRun::onListedFile(ListedFile event, uint32_t index, intptr_t& opened) {
     const int i = static_cast<int>(index);
     try {
         if (i >= count())
             return false;
-        if (event == ListedFile::Wanted)
+        if (event == ListedFile::Wanted) {
             stageCopy(i);
-        else
+            // The library reads the copy through the handle that wrote it: under Wine another
+            // open of its name is three more requests to the Wine server. Not a copy another
+            // line names later: that line makes it again, closing the handle before this line
+            // is done with it.
+            const std::unique_ptr<OpenCopy>& held = openCopies_[copyOfLine_[index]];
+            if (held && lastNaming_[index])
+                opened = held->readHandle();
+        } else
             removePackedCopy(i);
         return true;
     } catch (...) {
@@ -343,8 +350,8 @@ void ZipRun::buildArchive() {
     ArchiveRequest request{archivePath_, listPath_, job_.password, {}};
     if (onDemand_) {
         copiedBytes_ = packedBytes_ = 0;
-        request.files = [this](ListedFile event, uint32_t index) {
-            return onListedFile(event, index);
+        request.files = [this](ListedFile event, uint32_t index, intptr_t& opened) {
+            return onListedFile(event, index, opened);
         };
     }
     int32_t result = 0;

@@ -18,8 +18,10 @@ enum class ListedFile {
     Done = 2,   // it will not read the file again: the file may go
 };
 // Hears of the listed file at index (list order), on the thread that called makeArchive, a few
-// files ahead of the packing. Returning false stops the library as a progress stop does.
-using ListedFileHook = std::function<bool(ListedFile event, uint32_t index)>;
+// files ahead of the packing. Returning false stops the library as a progress stop does. On
+// Wanted the hook may set opened to the file open for reading: the library then reads it through
+// that handle, which must stay open until the file's Done, instead of opening the file again.
+using ListedFileHook = std::function<bool(ListedFile event, uint32_t index, intptr_t& opened)>;
 
 // One archive to make. Named fields, not three text arguments in a row that a caller could
 // swap without the compiler noticing.

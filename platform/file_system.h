@@ -81,6 +81,9 @@ class OpenCopy {
     virtual ~OpenCopy() = default;
     // Deletes the copy and closes it; fails as deleteFile does.
     virtual void remove() = 0;
+    // The system's handle of the copy, open for reading too, for the archiving library to read
+    // it through while it is held; 0 when there is none.
+    virtual intptr_t readHandle() const { return 0; }
 };
 
 // The primitives are virtual; the conveniences below them are built on the primitives once,

@@ -19,6 +19,11 @@ using FileCallback = int32_t(CALLBACK*)(void* context, int32_t event, uint32_t i
 using MakeOnDemandEntry = int32_t(WINAPI*)(const char* archivePath, const char* listFilePath,
                                            const char* password, ProgressCallback callback,
                                            FileCallback files, void* context);
+using OpenedFileCallback = int32_t(CALLBACK*)(void* context, int32_t event, uint32_t index,
+                                              intptr_t* opened);
+using MakeOnDemandOpenedEntry = int32_t(WINAPI*)(const char* archivePath, const char* listFilePath,
+                                                 const char* password, ProgressCallback callback,
+                                                 OpenedFileCallback files, void* context);
 
 // What the library's callbacks reach through their context pointer.
 struct CallerHooks {
@@ -46,9 +51,15 @@ int32_t CALLBACK reportProgress(void* context, int32_t stage, uint32_t doneKiB, 
     return callSafely([&] { return hooks.progress(stage, doneKiB, totalKiB); });
 }
 
-int32_t CALLBACK reportFile(void* context, int32_t event, uint32_t index) {
+int32_t CALLBACK reportOpenedFile(void* context, int32_t event, uint32_t index, intptr_t* opened) {
     const CallerHooks& hooks = *static_cast<const CallerHooks*>(context);
-    return callSafely([&] { return hooks.files(static_cast<ListedFile>(event), index); });
+    return callSafely([&] { return hooks.files(static_cast<ListedFile>(event), index, *opened); });
+}
+
+// For a library that cannot take a file open: the hook's handle is not used.
+int32_t CALLBACK reportFile(void* context, int32_t event, uint32_t index) {
+    intptr_t unused = 0;
+    return reportOpenedFile(context, event, index, &unused);
 }
 
 bool hasEntry(DllBinding& dll, const char* entry) {
@@ -70,6 +81,11 @@ int32_t Win32Archiver::addZIP_Initialise() {
 int32_t Win32Archiver::makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) {
     const CallerHooks hooks{progress, request.files};
     const char* password = request.password.empty() ? nullptr : request.password.c_str();
+    if (request.files && hasEntry(dll_, "addZIP_MakeOnDemandOpened"))
+        return dll_.bind<MakeOnDemandOpenedEntry>("addZIP_MakeOnDemandOpened")(
+            request.archivePath.c_str(), request.listFilePath.c_str(), password,
+            progress ? &reportProgress : nullptr, &reportOpenedFile,
+            const_cast<CallerHooks*>(&hooks));
     if (request.files)
         return dll_.bind<MakeOnDemandEntry>("addZIP_MakeOnDemand")(
             request.archivePath.c_str(), request.listFilePath.c_str(), password,

@@ -177,6 +177,7 @@ class Win32OpenCopy final : public OpenCopy {
             throwFileError(GetLastError(), path_);
         file_.close();
     }
+    intptr_t readHandle() const override { return reinterpret_cast<intptr_t>(file_.get()); }
 
   private:
     FileHandle file_;
@@ -187,8 +188,9 @@ class Win32OpenCopy final : public OpenCopy {
 std::unique_ptr<OpenCopy> copyToNewFile(const std::string& source, const std::string& destination,
                                         const CopyProgress& progress) {
     FileHandle in(openCopySource(source));
-    // Readers (the archiving library) may open it meanwhile; the handle can delete it.
-    FileHandle out(CreateFileW(winPath(destination).c_str(), GENERIC_WRITE | DELETE,
+    // Readers (the archiving library) may open it meanwhile or read it through this handle,
+    // which can also delete it.
+    FileHandle out(CreateFileW(winPath(destination).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid()) {

@@ -68,15 +68,18 @@ int32_t FakeArchiver::makeArchive(const ArchiveRequest& request, const ArchivePr
         for (size_t i = 0; go && i < listed.size(); ++i) {
             const std::string& path = listed[i];
             const uint32_t index = static_cast<uint32_t>(i);
-            if (onDemand && !(go = request.files(ListedFile::Wanted, index)))
+            intptr_t opened = 0;
+            if (onDemand && !(go = request.files(ListedFile::Wanted, index, opened)))
                 break;
+            if (opened)
+                handedOver.push_back(index);
             listedAtAddZip.push_back({path, fs_->hasFile(path)});
             archive += path.substr(path.find_last_of('\\') + 1) + "\n";
             packed += sizes.emplace_back(fs_->hasFile(path) ? fs_->content(path).size() : 0);
             if (reporting)
                 go = progress(AZIP_STAGE_PACKING, kib(packed), packingTotal());
             if (go && onDemand)
-                go = request.files(ListedFile::Done, index);
+                go = request.files(ListedFile::Done, index, opened);
         }
         if (onDemand)
             total = packed;

@@ -60,6 +60,8 @@ class FakeArchiver : public Archiver {
     // existed when makeArchive read it. The stand-in archive holds the bare names, one per line.
     std::string listFileAtAddZip;
     std::vector<std::pair<std::string, bool>> listedAtAddZip;
+    // On demand, the listed files the program handed over open, by their index.
+    std::vector<uint32_t> handedOver;
 
   private:
     int32_t call(const std::string& entry, const std::string& argument);

@@ -685,6 +685,8 @@ class MemoryOpenCopy final : public OpenCopy {
   public:
     MemoryOpenCopy(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
     void remove() override { fs_.deleteFile(path_); }
+    // Not a handle anything can read: it only shows which copy was handed over.
+    intptr_t readHandle() const override { return reinterpret_cast<intptr_t>(this); }
 
   private:
     MemoryFileSystem& fs_;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -195,6 +197,49 @@ TEST(MakeOnDemandTest, FilesMadeWhenWantedAndDeletedWhenDoneGiveTheSameArchive) 
     EXPECT_EQ(names, (std::vector<std::string>{"chathoard.zip", "icqtemp.dat", "whole.zip"}));
     EXPECT_EQ(addZIP_MakeOnDemand(zip.c_str(), again.c_str(), nullptr, nullptr, nullptr, nullptr),
               AZIP_ERR_NOT_SET);
+}
+
+// addZIP_MakeOnDemandOpened's caller: hands over each file open, under a listed name that
+// does not exist, and closes it once the library is done with it.
+int32_t AZIP_API onOpenedFile(void* context, int32_t event, uint32_t index, intptr_t* opened) {
+    Stager& s = *static_cast<Stager*>(context);
+    EXPECT_EQ(*opened, 0);
+    const std::string name = s.names.at(index);
+    s.events.push_back((event == AZIP_FILE_WANTED ? "+" : "-") + name);
+    static std::vector<int> open;
+    if (event == AZIP_FILE_WANTED) {
+        open.push_back(::open((s.sources / name).c_str(), O_RDONLY));
+        ::lseek(open.back(), 5, SEEK_SET); // read from the start, wherever the caller left it
+        *opened = open.back();
+    } else {
+        // Still open: the library never closes a handle it was given.
+        EXPECT_EQ(::close(open.front()), 0) << name;
+        open.erase(open.begin());
+    }
+    return 0;
+}
+
+TEST(MakeOnDemandTest, FilesHandedOverOpenAreReadThroughTheirHandles) {
+    TempDir src, out;
+    Stager stager(src, src);
+    std::vector<std::string> listed, sources;
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "g" + std::to_string(i) + ".dat";
+        // The second is one deflate cannot shrink: it is read a second time, stored.
+        writeFile(src / name, i == 1 ? noise(70000, i) : chat(300000, i), 1104537600);
+        stager.names.push_back(name);
+        listed.push_back(out / ("not-there/" + name));
+        sources.push_back(src / name);
+    }
+    const std::string zip = out / "chathoard.zip", whole = out / "whole.zip";
+    ASSERT_EQ(addZIP_MakeOnDemandOpened(zip.c_str(), writeList(out, listed).c_str(), nullptr,
+                                        nullptr, onOpenedFile, &stager),
+              AZIP_OK);
+    EXPECT_EQ(stager.events.size(), 6u);
+    ASSERT_EQ(
+        addZIP_Make(whole.c_str(), writeList(out, sources).c_str(), nullptr, nullptr, nullptr),
+        AZIP_OK);
+    EXPECT_EQ(readFile(zip), readFile(whole));
 }
 
 } // namespace

@@ -58,6 +58,8 @@ TEST(ZipBackupArchive, OnDemandEachCopyComesWhenWantedAndGoesOncePacked) {
     EXPECT_EQ(s.archiver.listFileAtAddZip, kStagedList);
     for (const auto& [path, existed] : s.archiver.listedAtAddZip)
         EXPECT_TRUE(existed) << path;
+    // Each copy is read through the handle that wrote it.
+    EXPECT_THAT(s.archiver.handedOver, ElementsAre(0u, 1u));
     EXPECT_THAT(
         s.fs.changes(),
         ElementsAre(

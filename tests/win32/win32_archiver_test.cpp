@@ -142,7 +142,7 @@ TEST(Win32ArchiverTest, RealLibraryMakesAnArchiveFromAListFile) {
     const std::string bytes[] = {test::readFile(dir / "a.dat"), test::readFile(dir / "b.idx")};
     const std::string names[] = {"a.dat", "b.idx"};
     std::string events;
-    const ListedFileHook files = [&](ListedFile event, uint32_t index) {
+    const ListedFileHook files = [&](ListedFile event, uint32_t index, intptr_t&) {
         events += (event == ListedFile::Wanted ? "+" : "-") + names[index];
         if (event == ListedFile::Wanted)
             test::writeFile(dir / names[index], bytes[index]);
@@ -157,6 +157,25 @@ TEST(Win32ArchiverTest, RealLibraryMakesAnArchiveFromAListFile) {
               0);
     EXPECT_THAT(events, AnyOf("+a.dat-a.dat+b.idx-b.idx", "+a.dat+b.idx-a.dat-b.idx"));
     EXPECT_FALSE(test::exists(dir / "a.dat"));
+    EXPECT_EQ(test::readFile(dir / "chathoard.zip").size(), zip.size());
+
+    // Handed over open: each file is read from its start through the caller's handle, which
+    // stays open, and the listed name is never looked for.
+    const std::string held[] = {dir / "held-a", dir / "held-b"};
+    HANDLE handles[2] = {};
+    const ListedFileHook handed = [&](ListedFile event, uint32_t index, intptr_t& opened) {
+        if (event == ListedFile::Done)
+            return CloseHandle(handles[index]) != 0;
+        test::writeFile(held[index], bytes[index]);
+        handles[index] = CreateFileA(held[index].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+        SetFilePointer(handles[index], 3, nullptr, FILE_BEGIN);
+        opened = reinterpret_cast<intptr_t>(handles[index]);
+        return true;
+    };
+    DeleteFileA((dir / "chathoard.zip").c_str());
+    EXPECT_EQ(archiver.makeArchive({dir / "chathoard.zip", dir / "icqtemp.dat", "", handed}, count),
+              0);
     EXPECT_EQ(test::readFile(dir / "chathoard.zip").size(), zip.size());
 }
 

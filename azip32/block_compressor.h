@@ -4,16 +4,15 @@
 // byte boundary (a sync flush), so their outputs joined in order form one deflate stream,
 // almost as small as deflating the file in one go. Blocks of different files run side by
 // side the same way, so small files use every core too.
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "azip32/deflate_encoder.h"
+#include "azip32/sync.h"
 
 namespace ch::azip {
 
@@ -65,9 +64,9 @@ class BlockCompressor {
     DeflateSettings settings_;
 
     std::vector<std::unique_ptr<Block>> blocks_;
-    std::mutex mutex_;
-    std::condition_variable queued_;
-    std::condition_variable done_;
+    Lock mutex_;
+    Condition queued_;
+    Condition done_;
     std::deque<Block*> queue_;
     bool stopping_ = false;
     std::vector<std::thread> workers_;

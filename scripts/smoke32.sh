@@ -75,7 +75,8 @@ if ((emulated)); then
 elif [[ ${CHATHOARD_SMOKE_EMULATE:-} != 1 ]] && machine_runs_32bit; then
     smoke
 else
-    [[ -x /usr/bin/qemu-i386-static ]] || run_setup --emulation || die "setup failed"
+    # Quick when qemu and wine32 are there already.
+    run_setup --emulation || die "setup failed"
     # The namespace, and the registration with it, ends with this command.
     exec unshare --user --map-root-user --mount --propagation private \
         bash "$0" --emulated "$program_dir"

@@ -10,7 +10,9 @@ SETUP = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # Every stand-in appends its command line to calls.log. dpkg-query reports a package
 # installed when its name is in installed.txt, and apt-get install adds to that file
-# unless the package is listed in broken.txt.
+# unless the package is listed in broken.txt. An install that names a package of
+# needs-pin.txt fails unless it is given a preferences file, as an install fails whose
+# i386 and amd64 halves would come from different suites; pins.log keeps those files.
 STUBS = {
     "dpkg-query": """
         echo "dpkg-query $*" >>"$STATE/calls.log"
@@ -29,8 +31,20 @@ STUBS = {
     "apt-get": """
         echo "apt-get $* DEBIAN_FRONTEND=$DEBIAN_FRONTEND" >>"$STATE/calls.log"
         if [[ $1 == install ]]; then
-            for a in "$@"; do
-                [[ $a == -* || $a == install ]] && continue
+            pin= pkgs=()
+            while (($#)); do
+                case $1 in
+                -o) [[ $2 == Dir::Etc::Preferences=* ]] && pin=${2#*=}; shift ;;
+                -* | install) ;;
+                *) pkgs+=("$1") ;;
+                esac
+                shift
+            done
+            [[ -n $pin ]] && cat "$pin" >>"$STATE/pins.log"
+            for a in "${pkgs[@]}"; do
+                [[ -z $pin ]] && grep -qxF "$a" "$STATE/needs-pin.txt" && exit 100
+            done
+            for a in "${pkgs[@]}"; do
                 grep -qxF "$a" "$STATE/broken.txt" || echo "$a" >>"$STATE/installed.txt"
             done
         fi
@@ -45,11 +59,16 @@ STUBS = {
 }
 
 
-def package_list():
+def array(name):
     with open(SETUP) as f:
         text = f.read()
-    block = text[text.index("PACKAGES=(") + len("PACKAGES=("):text.index(")\n", text.index("PACKAGES=("))]
-    return block.split()
+    start = text.index("\n" + name + "=(") + len(name) + 3
+    return text[start:text.index(")\n", start)].split()
+
+
+def package_list(runs_32bit=True):
+    """What a machine needs: Wine's 32-bit half only where 32-bit programs run."""
+    return array("PACKAGES") + (array("WINE32_PACKAGES") if runs_32bit else [])
 
 
 class SetupScriptTest(unittest.TestCase):
@@ -66,6 +85,7 @@ class SetupScriptTest(unittest.TestCase):
         self.write("installed.txt", package_list())
         self.write("foreign.txt", ["i386"])
         self.write("broken.txt", [])
+        self.write("needs-pin.txt", [])
         self.write("uid.txt", ["0"])
         self.write("calls.log", [])
 
@@ -81,10 +101,11 @@ class SetupScriptTest(unittest.TestCase):
             return [line.split(" DEBIAN_FRONTEND")[0] for line in f.read().splitlines()
                     if line.startswith(program + " ")]
 
-    def run_setup(self, without_sudo=False):
+    def run_setup(self, without_sudo=False, runs_32bit=True):
         if without_sudo:
             os.remove(os.path.join(self.bin, "sudo"))
-        env = dict(os.environ, STATE=self.state, PATH=self.bin + ":/usr/bin:/bin")
+        env = dict(os.environ, STATE=self.state, PATH=self.bin + ":/usr/bin:/bin",
+                   CHATHOARD_RUNS_32BIT="yes" if runs_32bit else "no")
         # A sudo elsewhere on the PATH must not be found in the no-sudo case.
         if without_sudo:
             env["PATH"] = self.bin + ":" + self.shadow_dir_without("sudo")
@@ -121,7 +142,7 @@ class SetupScriptTest(unittest.TestCase):
         install = apt[1].split()
         self.assertIn("-y", install)
         self.assertEqual([a for a in install[2:] if not a.startswith("-")],
-                         ["wine32:i386", "nsis"])
+                         ["nsis", "wine32:i386"])
         with open(os.path.join(self.state, "calls.log")) as f:
             self.assertIn("DEBIAN_FRONTEND=noninteractive", f.read())
 
@@ -132,6 +153,25 @@ class SetupScriptTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertIn("dpkg --add-architecture i386", self.calls("dpkg"))
         self.assertEqual(self.calls("apt-get")[0], "apt-get update -q")
+
+    def test_a_kernel_without_32_bit_programs_gets_no_i386_packages(self):
+        self.write("foreign.txt", [])
+        self.write("installed.txt", package_list(runs_32bit=False))
+        result = self.run_setup(runs_32bit=False)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("all packages present", result.stdout)
+        self.assertEqual(self.calls("dpkg"), [c for c in self.calls("dpkg") if "--add" not in c])
+
+    def test_a_failed_install_is_tried_again_with_the_release_before_the_security_suite(self):
+        self.write("installed.txt", [p for p in package_list() if p != "wine32:i386"])
+        self.write("needs-pin.txt", ["wine32:i386"])
+        result = self.run_setup()
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(len([c for c in self.calls("apt-get") if " install " in c]), 2)
+        with open(os.path.join(self.state, "pins.log")) as f:
+            self.assertEqual(f.read().split("\n")[1:3],
+                             ["Pin: release l=Debian-Security", "Pin-Priority: 50"])
+        self.assertIn("trying again", result.stderr)
 
     def test_package_still_missing_after_install_fails(self):
         self.write("installed.txt", [p for p in package_list() if p != "nsis"])

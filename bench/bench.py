@@ -18,6 +18,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 MIB = 1 << 20
@@ -43,16 +44,23 @@ def timed(argv, cwd=None):
     """Runs a command; returns (seconds, CPU seconds, peak RSS in KiB) or exits on failure.
 
     GNU time measures the peak RSS: a child forked straight from this Python process would
-    report Python's own size, which Linux carries across exec."""
+    report Python's own size, which Linux carries across exec.
+
+    The clock stops when the command ends. Its standard error goes to a file, not a pipe:
+    Wine's desktop process, started by a program with a user interface, inherits the
+    program's streams and lives on for a second or two after it, and a pipe would be read
+    until that process ended too."""
     rss_file = os.path.join(os.path.abspath(os.environ.get("TMPDIR", "/tmp")),
                             "bench-rss-%d" % os.getpid())
-    start = time.perf_counter()
-    done = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", rss_file] + argv, cwd=cwd,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    seconds = time.perf_counter() - start
-    if done.returncode != 0:
-        sys.exit("bench: %s failed (%d): %s" % (" ".join(argv), done.returncode,
-                                               done.stderr.decode(errors="replace")))
+    with tempfile.TemporaryFile() as errors:
+        start = time.perf_counter()
+        done = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", rss_file] + argv,
+                              cwd=cwd, stdout=subprocess.DEVNULL, stderr=errors)
+        seconds = time.perf_counter() - start
+        if done.returncode != 0:
+            errors.seek(0)
+            sys.exit("bench: %s failed (%d): %s" % (" ".join(argv), done.returncode,
+                                                   errors.read().decode(errors="replace")))
     with open(rss_file) as f:
         user, system, rss = f.read().split()[-3:]
     os.remove(rss_file)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <new>
 #include <numeric>
@@ -21,6 +22,14 @@ namespace ch::azip {
 namespace {
 
 constexpr size_t kCheckBufferSize = 256 * 1024;
+constexpr size_t kDictionaryBytes = 32 * 1024;
+
+// What inflating (or reading) an entry or a piece of it gave.
+struct Inflated {
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    std::vector<unsigned char> tail; // the last 32 KiB, for a piece that a check point ends
+};
 
 [[noreturn]] void mismatch(const std::string& what) {
     throw Failure(AZIP_ERR_CHECK, "archive check: " + what);
@@ -145,7 +154,56 @@ class DataChecker {
         : file_(File::openRead(path)), progress_(progress), password_(password),
           in_(kCheckBufferSize), out_(kCheckBufferSize) {}
 
+    // The whole entry, front to back.
     void check(const EntryRecord& e) {
+        const std::string& n = e.name;
+        uint64_t dataStart = checkLocalHeader(e);
+        uint64_t dataSize = e.compressedSize;
+        if (e.encrypted) {
+            require(dataSize >= aes::kOverhead, "encrypted data too short for " + n);
+            uint8_t salt[aes::kHeaderSize];
+            file_.readAt(dataStart, salt, sizeof salt);
+            cipher_.emplace(password_, salt);
+            require(std::equal(salt + aes::kSaltSize, salt + aes::kHeaderSize, cipher_->verifier()),
+                    "password check differs for " + n);
+            dataStart += aes::kHeaderSize;
+            dataSize -= aes::kOverhead;
+        }
+        const Inflated whole = e.method == kMethodStored
+                                   ? readStored(dataSize, dataStart)
+                                   : inflateData(e, dataSize, dataStart, nullptr, true);
+        require(whole.size == e.uncompressedSize, "data size differs for " + n);
+        require(whole.crc == e.crc, "data CRC differs for " + n);
+        if (cipher_) {
+            uint8_t stored[aes::kTagSize], computed[aes::kTagSize];
+            file_.readAt(dataStart + dataSize, stored, sizeof stored);
+            cipher_->tag(computed);
+            cipher_.reset();
+            require(std::equal(stored, stored + aes::kTagSize, computed), "tag differs for " + n);
+        }
+    }
+
+    // Piece j of a deflated entry with check points: from the check point before it (or the
+    // start) to the one after it (or the end), inflated with that check point's window. What
+    // it gives is only known right once the pieces are joined (joinPieces).
+    Inflated checkPiece(const EntryRecord& e, size_t j) {
+        const std::vector<CheckPoint>& points = e.checkPoints;
+        const uint64_t dataStart = checkLocalHeader(e);
+        const uint64_t from = j == 0 ? 0 : points[j - 1].dataOffset;
+        const uint64_t to = j == points.size() ? e.compressedSize : points[j].dataOffset;
+        require(from < to && to <= e.compressedSize, "check points out of order for " + e.name);
+        const bool last = j == points.size();
+        Inflated piece = inflateData(e, to - from, dataStart + from,
+                                     j == 0 ? nullptr : &points[j - 1].window, last);
+        const uint64_t rawFrom = j == 0 ? 0 : points[j - 1].rawOffset;
+        const uint64_t rawTo = last ? e.uncompressedSize : points[j].rawOffset;
+        require(rawFrom < rawTo && piece.size == rawTo - rawFrom,
+                "data size differs for " + e.name);
+        return piece;
+    }
+
+    // Checks the local header against the record and returns where the entry's data starts.
+    uint64_t checkLocalHeader(const EntryRecord& e) {
         unsigned char h[kLocalFixedSize];
         file_.readAt(e.localOffset, h, sizeof h);
         const std::string& n = e.name;
@@ -160,29 +218,7 @@ class DataChecker {
         file_.readAt(e.localOffset + kLocalFixedSize, nameAndExtra.data(), nameAndExtra.size());
         require(nameAndExtra.compare(0, nameSize, n) == 0, "local name differs for " + n);
         checkLocalSizes(e, h, nameAndExtra.substr(nameSize));
-        uint64_t dataStart = e.localOffset + kLocalFixedSize + nameSize + extraSize;
-        uint64_t dataSize = e.compressedSize;
-        if (e.encrypted) {
-            require(dataSize >= aes::kOverhead, "encrypted data too short for " + n);
-            uint8_t salt[aes::kHeaderSize];
-            file_.readAt(dataStart, salt, sizeof salt);
-            cipher_.emplace(password_, salt);
-            require(std::equal(salt + aes::kSaltSize, salt + aes::kHeaderSize, cipher_->verifier()),
-                    "password check differs for " + n);
-            dataStart += aes::kHeaderSize;
-            dataSize -= aes::kOverhead;
-        }
-        const auto [crc, size] = e.method == kMethodStored ? readStored(dataSize, dataStart)
-                                                           : inflateData(e, dataSize, dataStart);
-        require(size == e.uncompressedSize, "data size differs for " + n);
-        require(crc == e.crc, "data CRC differs for " + n);
-        if (cipher_) {
-            uint8_t stored[aes::kTagSize], computed[aes::kTagSize];
-            file_.readAt(dataStart + dataSize, stored, sizeof stored);
-            cipher_->tag(computed);
-            cipher_.reset();
-            require(std::equal(stored, stored + aes::kTagSize, computed), "tag differs for " + n);
-        }
+        return e.localOffset + kLocalFixedSize + nameSize + extraSize;
     }
 
   private:
@@ -211,7 +247,7 @@ class DataChecker {
                 "local ZIP64 sizes differ for " + n);
     }
 
-    std::pair<uint32_t, uint64_t> readStored(uint64_t dataSize, uint64_t at) {
+    Inflated readStored(uint64_t dataSize, uint64_t at) {
         uLong crc = 0;
         for (uint64_t left = dataSize; left > 0;) {
             const auto n = static_cast<size_t>(std::min<uint64_t>(left, in_.size()));
@@ -220,22 +256,30 @@ class DataChecker {
             at += n;
             left -= n;
         }
-        return {static_cast<uint32_t>(crc), dataSize};
+        return {static_cast<uint32_t>(crc), dataSize, {}};
     }
 
-    std::pair<uint32_t, uint64_t> inflateData(const EntryRecord& e, uint64_t dataSize,
-                                              uint64_t at) {
+    // Inflates dataSize bytes at `at`, after window when given. The last piece of an entry
+    // must end its deflate stream there; any other must stop between blocks, on a byte, and
+    // keeps its last 32 KiB for the join.
+    Inflated inflateData(const EntryRecord& e, uint64_t dataSize, uint64_t at,
+                         const std::vector<unsigned char>* window, bool last) {
         z_stream s{};
         require(inflateInit2(&s, -MAX_WBITS) == Z_OK, "cannot start inflating");
         struct End {
             z_stream& s;
             ~End() { inflateEnd(&s); }
         } end{s};
+        if (window)
+            require(inflateSetDictionary(&s, window->data(), static_cast<uInt>(window->size())) ==
+                        Z_OK,
+                    "cannot start inflating " + e.name + " at a check point");
+        Inflated piece;
         uLong crc = 0;
-        uint64_t size = 0;
         uint64_t left = dataSize;
         int result = Z_OK;
-        while (result != Z_STREAM_END) {
+        int state = 0; // zlib's data_type: 128 between blocks, plus 64 in the final block
+        for (;;) {
             // A call that filled the output may have read all the input while holding back
             // output (a long run of one byte); inflate asks for more input by Z_BUF_ERROR.
             if (s.avail_in == 0 && left > 0) {
@@ -249,14 +293,47 @@ class DataChecker {
             s.next_out = out_.data();
             s.avail_out = static_cast<uInt>(out_.size());
             result = inflate(&s, Z_NO_FLUSH);
-            require(result != Z_BUF_ERROR || left > 0, "deflate data ends early for " + e.name);
-            require(result == Z_OK || result == Z_STREAM_END, "bad deflate data for " + e.name);
+            require(result == Z_OK || result == Z_STREAM_END || result == Z_BUF_ERROR,
+                    "bad deflate data for " + e.name);
+            // A call that could do nothing says so by Z_BUF_ERROR, and also forgets that
+            // the stream stood between blocks: the state is that of the call before.
+            if (result != Z_BUF_ERROR)
+                state = s.data_type;
             const size_t produced = out_.size() - s.avail_out;
             crc = crc32(crc, out_.data(), static_cast<uInt>(produced));
-            size += produced;
+            piece.size += produced;
+            if (!last)
+                keepTail(piece.tail, produced);
+            if (result == Z_STREAM_END)
+                break;
+            // Every byte given and nothing held back: the piece is over.
+            if (left == 0 && s.avail_in == 0 && s.avail_out > 0)
+                break;
+            require(result != Z_BUF_ERROR || left > 0, "deflate data ends early for " + e.name);
         }
-        require(left == 0 && s.avail_in == 0, "deflate data longer than stored for " + e.name);
-        return {static_cast<uint32_t>(crc), size};
+        if (last) {
+            require(result == Z_STREAM_END, "deflate data ends early for " + e.name);
+            require(left == 0 && s.avail_in == 0, "deflate data longer than stored for " + e.name);
+        } else {
+            // Between blocks, no bit left over, the final block not begun: where the stream
+            // of one piece joins the next.
+            require(result != Z_STREAM_END && state == 128,
+                    "deflate data does not break at its check point for " + e.name);
+        }
+        piece.crc = static_cast<uint32_t>(crc);
+        return piece;
+    }
+
+    // The last 32 KiB inflated so far, after `produced` more bytes in out_.
+    void keepTail(std::vector<unsigned char>& tail, size_t produced) const {
+        const unsigned char* end = out_.data() + produced;
+        if (produced >= kDictionaryBytes) {
+            tail.assign(end - kDictionaryBytes, end);
+            return;
+        }
+        tail.insert(tail.end(), out_.data(), end);
+        if (tail.size() > kDictionaryBytes)
+            tail.erase(tail.begin(), tail.end() - kDictionaryBytes);
     }
 
     void read(uint64_t at, size_t n) {
@@ -275,14 +352,55 @@ class DataChecker {
     std::vector<unsigned char> out_;
 };
 
-// Checks entries' data on several threads, largest first; the first failure wins.
+bool inPieces(const EntryRecord& e) {
+    return !e.checkPoints.empty() && e.method == kMethodDeflated && !e.encrypted;
+}
+
+// A piece of an entry is checked on its own only once the piece before it is known to end
+// with the window the piece started from; then the pieces' CRCs join into the entry's.
+void joinPieces(const EntryRecord& e, const std::vector<Inflated>& pieces) {
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    for (size_t j = 0; j < pieces.size(); ++j) {
+        if (j > 0)
+            require(pieces[j - 1].tail == e.checkPoints[j - 1].window,
+                    "deflate data does not join at its check point for " + e.name);
+        crc = static_cast<uint32_t>(
+            crc32_combine(crc, pieces[j].crc, static_cast<z_off_t>(pieces[j].size)));
+        size += pieces[j].size;
+    }
+    require(size == e.uncompressedSize, "data size differs for " + e.name);
+    require(crc == e.crc, "data CRC differs for " + e.name);
+}
+
+// Checks entries' data on several threads, largest first; a large entry with check points
+// is checked in pieces, side by side. The first failure wins.
 void checkData(const std::string& path, const std::vector<EntryRecord>& expected, unsigned threads,
                Progress* progress, const std::string& password) {
-    std::vector<size_t> order(expected.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return expected[a].compressedSize > expected[b].compressedSize;
-    });
+    struct Task {
+        size_t entry;
+        size_t piece; // kWhole: the entry front to back
+        uint64_t bytes;
+    };
+    constexpr size_t kWhole = SIZE_MAX;
+    std::vector<Task> order;
+    std::vector<std::vector<Inflated>> pieces(expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const EntryRecord& e = expected[i];
+        if (!inPieces(e)) {
+            order.push_back({i, kWhole, e.compressedSize});
+            continue;
+        }
+        pieces[i].resize(e.checkPoints.size() + 1);
+        for (size_t j = 0; j <= e.checkPoints.size(); ++j) {
+            const uint64_t from = j == 0 ? 0 : e.checkPoints[j - 1].dataOffset;
+            const uint64_t to =
+                j == e.checkPoints.size() ? e.compressedSize : e.checkPoints[j].dataOffset;
+            order.push_back({i, j, to > from ? to - from : 0});
+        }
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Task& a, const Task& b) { return a.bytes > b.bytes; });
     std::atomic<size_t> next{0};
     std::atomic<bool> stop{false};
     std::mutex failureMutex;
@@ -300,7 +418,11 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
             DataChecker checker(path, progress, password);
             for (size_t i; !stop && (i = next++) < order.size();) {
                 faultPoint(FaultPoint::WorkerTask);
-                checker.check(expected[order[i]]);
+                const Task& t = order[i];
+                if (t.piece == kWhole)
+                    checker.check(expected[t.entry]);
+                else
+                    pieces[t.entry][t.piece] = checker.checkPiece(expected[t.entry], t.piece);
             }
         } catch (const Failure& f) {
             fail(f);
@@ -335,6 +457,9 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
     joinAll();
     if (failure)
         throw *failure;
+    for (size_t i = 0; i < expected.size(); ++i)
+        if (inPieces(expected[i]))
+            joinPieces(expected[i], pieces[i]);
 }
 
 } // namespace

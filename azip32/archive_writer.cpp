@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <zlib.h>
 
 #include "azip32/azip32.h"
@@ -132,6 +133,7 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const S
         sourceFailure(path + " changed while it was being packed");
     e.method = kMethodStored;
     e.compressedSize = size;
+    e.checkPoints.clear();
 }
 
 } // namespace
@@ -139,7 +141,7 @@ void storeInstead(OutputStream& out, EntryRecord& e, uint64_t dataStart, const S
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
                                       unsigned threads, const DeflateSettings& settings,
                                       Progress* progress, EntrySealer* sealer,
-                                      const FileHook& files) {
+                                      const FileHook& files, uint64_t checkPointEvery) {
     OutputStream out(archive);
     std::vector<EntryRecord> entries;
     entries.reserve(paths.size());
@@ -185,6 +187,14 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
                 out.write(sealer->begin());
             dataStart = out.position();
         }
+        // A block other than a file's first starts on a byte between deflate blocks, after
+        // a full dictionary of the file's data.
+        if (!p.starts && !sealer && checkPointEvery > 0 &&
+            current.uncompressedSize % checkPointEvery == 0)
+            current.checkPoints.push_back(
+                {current.uncompressedSize, current.compressedSize,
+                 std::vector<unsigned char>(b.dictionary.get(),
+                                            b.dictionary.get() + b.dictionarySize)});
         if (sealer)
             sealer->seal(b.output.get(), b.outputSize);
         out.write(b.output.get(), b.outputSize);
@@ -204,7 +214,7 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
         if (!current.zip64Local && current.uncompressedSize >= kMax32)
             sourceFailure(reader.path(p.fileIndex) + " grew while it was being packed");
         out.patch(current.localOffset, localHeader(current));
-        entries.push_back(current);
+        entries.push_back(std::move(current));
         reader.done(p.fileIndex);
     }
 

@@ -24,10 +24,14 @@ using FileHook = std::function<bool(FileEvent event, size_t index, intptr_t& ope
 // Returns what was written, entry by entry, for the check that follows. Throws Failure
 // (AZIP_ERR_SOURCE_FILE for a listed file, AZIP_ERR_CANCELLED when progress says stop) or
 // IoError (writing the archive). Each block packed counts its bytes in progress. With a
-// sealer every entry is encrypted. files, when given, hears of each listed file.
+// sealer every entry is encrypted. files, when given, hears of each listed file. A deflated
+// entry gets a check point every checkPointEvery bytes of its data (a multiple of the block
+// size; 0 for none).
+constexpr uint64_t kCheckPointEvery = 64 * 1024 * 1024;
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
                                       unsigned threads, const DeflateSettings& settings = {},
                                       Progress* progress = nullptr, EntrySealer* sealer = nullptr,
-                                      const FileHook& files = {});
+                                      const FileHook& files = {},
+                                      uint64_t checkPointEvery = kCheckPointEvery);
 
 } // namespace ch::azip

@@ -4,11 +4,22 @@
 // is written first and completed in place once the entry's data is written.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "azip32/file_io.h"
 #include "azip32/zip_records.h"
 
 namespace ch::azip {
+
+// A place where the check can start inflating an entry's deflate data part-way, so that
+// one large entry is checked on several threads: the data breaks there on a byte, between
+// blocks, and window is the 32 KiB of raw data before it as it was packed. The check trusts
+// none of it: what it inflates before the place must end there, with that window.
+struct CheckPoint {
+    uint64_t rawOffset = 0;  // into the entry's uncompressed data
+    uint64_t dataOffset = 0; // into its compressed data
+    std::vector<unsigned char> window;
+};
 
 struct EntryRecord {
     std::string name; // UTF-8
@@ -23,6 +34,8 @@ struct EntryRecord {
     // WinZip AES: method holds the packing inside, compressedSize counts the salt, password
     // check and tag too.
     bool encrypted = false;
+    // For deflated entries that are not encrypted, in order.
+    std::vector<CheckPoint> checkPoints;
 };
 
 // The method and CRC-32 fields as the headers carry them (an AE-2 entry shows method 99 and

@@ -295,5 +295,41 @@ TEST_F(FailureTest, ProgressCountsUpEachStageAndACancelAtAnyReportChangesNothing
     EXPECT_EQ(readFile(out / "chathoard.zip"), good);
 }
 
+// A large entry is checked in pieces from its check points; the pieces must join into the
+// stream as written, whatever the records say of the windows and places between them.
+TEST(CheckInPieces, PiecesMustJoinIntoTheStreamAsWritten) {
+    TempDir dir;
+    const std::string path = dir / "x.zip";
+    writeFile(dir / "a.dat", chat(3 * 1024 * 1024 + 1000, 3) + noise(600000, 4), 1104537600);
+    std::vector<EntryRecord> entries;
+    {
+        File file = File::createNew(path);
+        entries = writeArchive(file, {dir / "a.dat"}, 2, {}, nullptr, nullptr, {}, 1024 * 1024);
+    }
+    ASSERT_EQ(entries[0].checkPoints.size(), 3u);
+    EXPECT_NO_THROW(checkArchive(path, entries, 2));
+
+    const auto checkWith = [&](auto change) {
+        std::vector<EntryRecord> wrong = entries;
+        change(wrong[0].checkPoints);
+        try {
+            checkArchive(path, wrong, 2);
+        } catch (const Failure& f) {
+            return f.code() == AZIP_ERR_CHECK;
+        }
+        return false;
+    };
+    EXPECT_TRUE(checkWith([](auto& p) { p[1].window[100] ^= 1; })); // a window not as inflated
+    EXPECT_TRUE(checkWith([](auto& p) { p[0].dataOffset += 1; }));  // not between blocks
+    EXPECT_TRUE(checkWith([](auto& p) { p[2].rawOffset -= 1; }));
+    EXPECT_TRUE(checkWith([](auto& p) { std::swap(p[0], p[1]); }));
+
+    // Damage in a middle piece is found like any other.
+    std::string bytes = readFile(path);
+    bytes[entries[0].localOffset + 30 + 5 + 9 + entries[0].checkPoints[1].dataOffset + 500] ^= 0x20;
+    writeFile(path, bytes);
+    EXPECT_THROW(checkArchive(path, entries, 2), Failure);
+}
+
 } // namespace
 } // namespace ch::azip::test

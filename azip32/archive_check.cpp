@@ -147,6 +147,18 @@ void checkCentralHeader(DirectoryReader& dir, const EntryRecord& e) {
     require(offset == e.localOffset, "offset differs for " + n);
 }
 
+// Where piece j of an entry with check points lies: from the check point before it (or the
+// start) to the one after it (or the end), in the compressed data and in the raw data.
+struct PieceSpan {
+    uint64_t from, to, rawFrom, rawTo;
+};
+PieceSpan pieceSpan(const EntryRecord& e, size_t j) {
+    const std::vector<CheckPoint>& points = e.checkPoints;
+    const bool first = j == 0, last = j == points.size();
+    return {first ? 0 : points[j - 1].dataOffset, last ? e.compressedSize : points[j].dataOffset,
+            first ? 0 : points[j - 1].rawOffset, last ? e.uncompressedSize : points[j].rawOffset};
+}
+
 // Decompresses one entry's data from disk and compares its CRC-32 and sizes.
 class DataChecker {
   public:
@@ -183,21 +195,18 @@ class DataChecker {
         }
     }
 
-    // Piece j of a deflated entry with check points: from the check point before it (or the
-    // start) to the one after it (or the end), inflated with that check point's window. What
-    // it gives is only known right once the pieces are joined (joinPieces).
+    // Piece j of a deflated entry with check points, inflated with the window of the check
+    // point before it. What it gives is only known right once the pieces are joined
+    // (joinPieces).
     Inflated checkPiece(const EntryRecord& e, size_t j) {
-        const std::vector<CheckPoint>& points = e.checkPoints;
         const uint64_t dataStart = checkLocalHeader(e);
-        const uint64_t from = j == 0 ? 0 : points[j - 1].dataOffset;
-        const uint64_t to = j == points.size() ? e.compressedSize : points[j].dataOffset;
-        require(from < to && to <= e.compressedSize, "check points out of order for " + e.name);
-        const bool last = j == points.size();
-        Inflated piece = inflateData(e, to - from, dataStart + from,
-                                     j == 0 ? nullptr : &points[j - 1].window, last);
-        const uint64_t rawFrom = j == 0 ? 0 : points[j - 1].rawOffset;
-        const uint64_t rawTo = last ? e.uncompressedSize : points[j].rawOffset;
-        require(rawFrom < rawTo && piece.size == rawTo - rawFrom,
+        const PieceSpan span = pieceSpan(e, j);
+        require(span.from < span.to && span.to <= e.compressedSize,
+                "check points out of order for " + e.name);
+        const bool last = j == e.checkPoints.size();
+        Inflated piece = inflateData(e, span.to - span.from, dataStart + span.from,
+                                     j == 0 ? nullptr : &e.checkPoints[j - 1].window, last);
+        require(span.rawFrom < span.rawTo && piece.size == span.rawTo - span.rawFrom,
                 "data size differs for " + e.name);
         return piece;
     }
@@ -393,10 +402,8 @@ void checkData(const std::string& path, const std::vector<EntryRecord>& expected
         }
         pieces[i].resize(e.checkPoints.size() + 1);
         for (size_t j = 0; j <= e.checkPoints.size(); ++j) {
-            const uint64_t from = j == 0 ? 0 : e.checkPoints[j - 1].dataOffset;
-            const uint64_t to =
-                j == e.checkPoints.size() ? e.compressedSize : e.checkPoints[j].dataOffset;
-            order.push_back({i, j, to > from ? to - from : 0});
+            const PieceSpan span = pieceSpan(e, j);
+            order.push_back({i, j, span.to > span.from ? span.to - span.from : 0});
         }
     }
     std::stable_sort(order.begin(), order.end(),

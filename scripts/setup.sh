@@ -53,13 +53,15 @@ install_packages() {
 }
 
 main() {
-    local missing=()
+    local missing=() wine32=yes
     if [[ ${1:-} == --emulation ]]; then
         PACKAGES+=("${EMULATION_PACKAGES[@]}")
     elif machine_runs_32bit; then
         PACKAGES+=("${WINE32_PACKAGES[@]}")
+    else
+        wine32=no
     fi
-    if [[ " ${PACKAGES[*]} " == *:i386* ]] && ! i386_enabled; then
+    if [[ $wine32 == yes ]] && ! i386_enabled; then
         echo "setup: enabling the i386 architecture (for wine32)"
         as_root dpkg --add-architecture i386
     fi
@@ -68,7 +70,7 @@ main() {
         echo "setup: all packages present"
         return 0
     fi
-    [[ " ${PACKAGES[*]} " == *" wine32:i386 "* ]] ||
+    [[ $wine32 == yes ]] ||
         echo "setup: this kernel runs no 32-bit programs, so no wine32 (Wine's 64-bit half runs the tests)"
     echo "setup: installing ${missing[*]}"
     # A mirror caught mid-sync fails one index of the update; a later try usually finds it

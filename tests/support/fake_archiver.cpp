@@ -78,8 +78,9 @@ int32_t FakeArchiver::makeArchive(const ArchiveRequest& request, const ArchivePr
             packed += sizes.emplace_back(fs_->hasFile(path) ? fs_->content(path).size() : 0);
             if (reporting)
                 go = progress(AZIP_STAGE_PACKING, kib(packed), packingTotal());
+            intptr_t none = 0; // as the library: Done hands nothing over
             if (go && onDemand)
-                go = request.files(ListedFile::Done, index, opened);
+                go = request.files(ListedFile::Done, index, none);
         }
         if (onDemand)
             total = packed;

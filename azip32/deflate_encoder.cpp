@@ -24,6 +24,10 @@ constexpr int32_t kMaxDistance = 32 * 1024 - 1;
 constexpr int32_t kMaxDistance3 = 8192;
 constexpr int kMaxMatch = 258;
 constexpr int32_t kNowhere = INT32_MIN / 2;
+// After this many positions in a row without a match the search skips positions, one more for
+// every 32 further misses, at most kMaxSkip.
+constexpr int kDenseMisses = 128;
+constexpr int kMaxSkip = 31;
 // Zero bytes after the data, so reads of sixteen bytes near its end stay inside the buffer.
 constexpr size_t kPadding = 32;
 
@@ -146,6 +150,8 @@ void DeflateEncoder::parse(int32_t start, int32_t end, bool last, BitWriter& out
     const uint8_t* w = window_.data();
     blocks_.start(w, start);
     int32_t pos = start;
+    // Positions searched in a row without a match.
+    int misses = 0;
     while (pos < end) {
         if (blocks_.chunkFull())
             blocks_.endChunk(out, pos);
@@ -153,8 +159,17 @@ void DeflateEncoder::parse(int32_t start, int32_t end, bool last, BitWriter& out
         int length = findMatch(pos, end, 2, settings_.maxChain, distance);
         if (length == 0) {
             blocks_.literal(w[pos++]);
+            // Data that has shown no repeat for a long stretch (pictures or archives kept in
+            // the database) is searched ever more sparsely, up to every 32nd position, until
+            // a match is found. Text and tables find one every few bytes and never get here.
+            if (++misses > kDenseMisses) {
+                int skip = std::min((misses - kDenseMisses) >> 5, kMaxSkip);
+                while (skip-- > 0 && pos < end && !blocks_.chunkFull())
+                    blocks_.literal(w[pos++]);
+            }
             continue;
         }
+        misses = 0;
         // A longer match one byte on is worth a literal.
         while (length < settings_.maxLazy && pos + 1 < end) {
             const int chain =

@@ -16,9 +16,8 @@ Waiting Waiting::real() {
 }
 
 std::optional<std::string> firstFileInUse(FileSystem& fs, const std::vector<std::string>& files) {
-    for (const std::string& file : files)
-        if (fs.fileInUse(file))
-            return file;
+    if (const std::optional<size_t> first = fs.firstInUse(files))
+        return files[*first];
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "backup/zip_backup.h"
 
 #include <algorithm>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -50,11 +51,17 @@ class ZipRun {
     std::optional<BackupCause> clearInterruptedRun();
     std::optional<BackupCause> stagedNamesInTheWay();
     void makeStagingFolder();
+    size_t slotOf(const std::string& stagedCopy);
     void stageCopy(int i);
     void copyStep();
     void writeListFile();
     void buildArchive();
     bool onListedFile(ListedFile event, uint32_t index, intptr_t& opened);
+    bool stillThere(int i) const;
+    void copyAhead(int from);
+    std::unique_ptr<OpenCopy> takeAhead(int i);
+    void keepCopy(int i, std::unique_ptr<OpenCopy> copy);
+    void endCopiesAhead() noexcept;
     void removePackedCopy(int i);
     BackupCause archiveFailure(int32_t result);
     BackupCause cannotEncrypt() const {
@@ -87,8 +94,7 @@ class ZipRun {
     // On demand, each copy not yet packed, held open by the copy that wrote it so that it goes
     // without a second open of its name.
     std::vector<std::unique_ptr<OpenCopy>> openCopies_;
-    // Where each staged copy is in stagedCopies_, by its path as the system folds case: a copy
-    // made again on the second pass is found without a walk through every copy made before it.
+    // Where each staged copy is in stagedCopies_ (see slotOf).
     std::unordered_map<std::string, size_t> stagedIndex_;
 
     // On demand the library asks for each copy as it comes to it, a few files ahead of its
@@ -96,6 +102,15 @@ class ZipRun {
     bool onDemand_ = false;
     // Whether line i is the last that names its copy: only then may a packed copy go.
     std::vector<bool> lastNaming_;
+    // Whether line i is the only one that names its copy: only such a copy is made ahead.
+    std::vector<bool> onlyNaming_;
+    // On demand, the copies of the next few lines are made ahead while the library packs
+    // (see copyAhead): the lines asked for and not yet taken, in order, with their bytes, and
+    // the first line not yet looked at.
+    std::unique_ptr<CopiesAhead> ahead_;
+    std::deque<int> linesAhead_;
+    uint64_t bytesAhead_ = 0;
+    int nextAhead_ = 0;
     // Line i's copy, by its place in stagedCopies_, once made.
     std::vector<size_t> copyOfLine_;
     // What stopped the library from inside a file hook, thrown again once it has returned.
@@ -190,11 +205,10 @@ void ZipRun::makeStagingFolder() {
     }
 }
 
-void ZipRun::stageCopy(int i) {
-    const std::string source = sourceOf(i);
-    const std::string stagedCopy = stagedCopyOf(i);
-    meter_.begin(WorkStage::Copying, copiedBytes_ + packedBytes_, names_[i], i + 1, count());
-    copiedBytes_ += sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)];
+// Where a staged copy is in stagedCopies_, by its path as the system folds case: a copy made
+// again on the second pass is found without a walk through every copy made before it. A copy
+// new to the run is added, not made yet.
+size_t ZipRun::slotOf(const std::string& stagedCopy) {
     const auto [at, added] =
         stagedIndex_.try_emplace(codePage_.caseFolded(stagedCopy), stagedCopies_.size());
     if (added) {
@@ -202,17 +216,28 @@ void ZipRun::stageCopy(int i) {
         gone_.push_back(true);
         openCopies_.emplace_back();
     }
-    std::unique_ptr<OpenCopy>& open = openCopies_[at->second];
+    return at->second;
+}
+
+void ZipRun::stageCopy(int i) {
+    const std::string source = sourceOf(i);
+    const std::string stagedCopy = stagedCopyOf(i);
+    meter_.begin(WorkStage::Copying, copiedBytes_ + packedBytes_, names_[i], i + 1, count());
+    copiedBytes_ += sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)];
+    const size_t slot = slotOf(stagedCopy);
     try {
         // On demand a copy not made yet (or already packed and gone) is written in place: the
         // temporary name and the rename cost two more reads of the folder under Wine, and the
         // list file names the copy for the next run should this one be cut short. The staging
         // folder had no file of that name when the run began. A copy made again replaces the
         // one there, which is closed first.
-        open.reset();
-        if (onDemand_ && gone_[at->second])
-            open = fs_.copyToNew(source, stagedCopy, meter_.copyHook());
-        if (!open)
+        openCopies_[slot].reset();
+        std::unique_ptr<OpenCopy> made;
+        if (onDemand_ && gone_[slot])
+            made = takeAhead(i);
+        if (made)
+            openCopies_[slot] = std::move(made);
+        else
             fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded, meter_.copyHook());
     } catch (const RuntimeError& e) {
         throw RegionFailure{
@@ -221,10 +246,10 @@ void ZipRun::stageCopy(int i) {
     }
     // Its size and time, should it have to be left for the next run; on demand the clean-up
     // reads them only for a copy that stays.
-    stagedCopies_[at->second] = onDemand_ ? StagingClaim{stagedCopy} : claimOf(fs_, stagedCopy);
-    gone_[at->second] = false;
+    stagedCopies_[slot] = onDemand_ ? StagingClaim{stagedCopy} : claimOf(fs_, stagedCopy);
+    gone_[slot] = false;
     if (onDemand_)
-        copyOfLine_[static_cast<size_t>(i)] = at->second;
+        copyOfLine_[static_cast<size_t>(i)] = slot;
 }
 
 void ZipRun::copyStep() {
@@ -252,6 +277,82 @@ void ZipRun::removePackedCopy(int i) {
     openCopies_[at].reset();
 }
 
+bool ZipRun::stillThere(int i) const {
+    const auto at = stagedIndex_.find(codePage_.caseFolded(stagedCopyOf(i)));
+    return at != stagedIndex_.end() && !gone_[at->second];
+}
+
+// Asks for the copies of the lines from `from` on, up to a few files and a few tens of
+// mebibytes ahead of the packing, so that the next copies are made while the library packs
+// the one before. Each goes as soon as it is packed, so the staging drive holds no more than
+// that. Only copies that are new and that no other line names are made ahead: any other is
+// made, as before, when the library asks for it.
+void ZipRun::copyAhead(int from) {
+    constexpr size_t kFilesAhead = 8;
+    constexpr uint64_t kBytesAhead = uint64_t{64} << 20;
+    nextAhead_ = std::max(nextAhead_, from);
+    while (nextAhead_ < count() && linesAhead_.size() < kFilesAhead && bytesAhead_ < kBytesAhead) {
+        const int i = nextAhead_++;
+        if (!onlyNaming_[static_cast<size_t>(i)] || stillThere(i))
+            continue;
+        ahead_->add(sourceOf(i), stagedCopyOf(i));
+        linesAhead_.push_back(i);
+        bytesAhead_ += sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)];
+    }
+}
+
+// Line i's new copy: made ahead when it was asked for, else now. Copies made ahead for lines
+// the library passed by are kept for the clean-up.
+std::unique_ptr<OpenCopy> ZipRun::takeAhead(int i) {
+    while (!linesAhead_.empty() && linesAhead_.front() <= i) {
+        const int line = linesAhead_.front();
+        linesAhead_.pop_front();
+        bytesAhead_ -= sizes_.empty() ? 0 : sizes_[static_cast<size_t>(line)];
+        if (line == i)
+            return ahead_->take(meter_.copyHook());
+        try {
+            keepCopy(line, ahead_->take());
+        } catch (const RuntimeError&) {
+        }
+    }
+    return fs_.copyToNew(sourceOf(i), stagedCopyOf(i), meter_.copyHook());
+}
+
+// Counts a copy made ahead and never taken among this run's copies, for the clean-up.
+void ZipRun::keepCopy(int i, std::unique_ptr<OpenCopy> copy) {
+    if (!copy)
+        return;
+    const std::string stagedCopy = stagedCopyOf(i);
+    const size_t slot = slotOf(stagedCopy);
+    stagedCopies_[slot] = StagingClaim{stagedCopy};
+    gone_[slot] = false;
+    openCopies_[slot] = std::move(copy);
+}
+
+// Stops the copies ahead, however the packing ended; those made and not taken stay this run's
+// to clear.
+void ZipRun::endCopiesAhead() noexcept {
+    if (!ahead_)
+        return;
+    std::vector<std::unique_ptr<OpenCopy>> untaken = ahead_->stop();
+    ahead_.reset();
+    for (size_t k = 0; k < untaken.size() && k < linesAhead_.size(); ++k) {
+        try {
+            keepCopy(linesAhead_[k], std::move(untaken[k]));
+        } catch (...) {
+            // Without room to note it, the copy goes now.
+            try {
+                if (untaken[k])
+                    untaken[k]->remove();
+            } catch (...) {
+            }
+        }
+    }
+    linesAhead_.clear();
+    bytesAhead_ = 0;
+    nextAhead_ = 0;
+}
+
 // The library's file hook: nothing may unwind through it, so what stops the packing is kept
 // and thrown again once the library has returned.
 bool ZipRun::onListedFile(ListedFile event, uint32_t index, intptr_t& opened) {
@@ -261,6 +362,7 @@ bool ZipRun::onListedFile(ListedFile event, uint32_t index, intptr_t& opened) {
             return false;
         if (event == ListedFile::Wanted) {
             stageCopy(i);
+            copyAhead(i + 1);
             // The library reads the copy through the handle that wrote it: under Wine another
             // open of its name is three more requests to the Wine server. Not a copy another
             // line names later: that line makes it again, closing the handle before this line
@@ -353,9 +455,14 @@ void ZipRun::buildArchive() {
         request.files = [this](ListedFile event, uint32_t index, intptr_t& opened) {
             return onListedFile(event, index, opened);
         };
+        ahead_ = fs_.copiesAhead();
     }
     int32_t result = 0;
     try {
+        struct EndCopiesAhead {
+            ZipRun& run;
+            ~EndCopiesAhead() { run.endCopiesAhead(); }
+        } endCopiesAhead{*this};
         result = archiver_.makeArchive(request, progress);
     } catch (const RuntimeError& e) {
         throw StopRun{causeOf(BackupStep::PackArchive, archivePath_, e)};
@@ -439,11 +546,16 @@ BackupResult ZipRun::run() {
     onDemand_ = archiver_.canMakeOnDemand();
     if (onDemand_) {
         lastNaming_.assign(names_.size(), false);
+        onlyNaming_.assign(names_.size(), false);
         copyOfLine_.assign(names_.size(), 0);
-        std::unordered_set<std::string> namedLater;
-        for (int i = count() - 1; i >= 0; --i)
-            lastNaming_[static_cast<size_t>(i)] =
-                namedLater.insert(codePage_.caseFolded(stagedCopyOf(i))).second;
+        std::vector<std::string> folded(names_.size());
+        std::unordered_map<std::string, int> naming;
+        for (int i = count() - 1; i >= 0; --i) {
+            folded[static_cast<size_t>(i)] = codePage_.caseFolded(stagedCopyOf(i));
+            lastNaming_[static_cast<size_t>(i)] = ++naming[folded[static_cast<size_t>(i)]] == 1;
+        }
+        for (size_t i = 0; i < names_.size(); ++i)
+            onlyNaming_[i] = naming[folded[i]] == 1;
     }
     try {
         makeStagingFolder();

@@ -2,11 +2,36 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
+#include <utility>
 
 #include "platform/runtime_error.h"
 
 namespace ch {
 namespace {
+
+// Makes each copy on the caller's thread when it is taken.
+class CopiesWhenTaken final : public CopiesAhead {
+  public:
+    explicit CopiesWhenTaken(FileSystem& fs) : fs_(fs) {}
+    void add(const std::string& source, const std::string& destination) override {
+        asked_.emplace_back(source, destination);
+    }
+    std::unique_ptr<OpenCopy> take(const CopyProgress& progress) override {
+        const auto [source, destination] = std::move(asked_.front());
+        asked_.pop_front();
+        return fs_.copyToNew(source, destination, progress);
+    }
+    std::vector<std::unique_ptr<OpenCopy>> stop() noexcept override {
+        std::vector<std::unique_ptr<OpenCopy>> untaken(asked_.size());
+        asked_.clear();
+        return untaken;
+    }
+
+  private:
+    FileSystem& fs_;
+    std::deque<std::pair<std::string, std::string>> asked_;
+};
 
 // Plain * and ? matching, case-insensitive; iterative with one backtrack point.
 bool plainMatch(const std::string& pattern, const std::string& name) {
@@ -199,6 +224,17 @@ bool FileSystem::fileInUse(const std::string& path) {
     } catch (const RuntimeError& e) {
         return isSharingViolation(e);
     }
+}
+
+std::unique_ptr<CopiesAhead> FileSystem::copiesAhead() {
+    return std::make_unique<CopiesWhenTaken>(*this);
+}
+
+std::optional<size_t> FileSystem::firstInUse(const std::vector<std::string>& files) {
+    for (size_t i = 0; i < files.size(); ++i)
+        if (fileInUse(files[i]))
+            return i;
+    return std::nullopt;
 }
 
 void FileSystem::checkNotInUse(const std::string& path) {

@@ -86,6 +86,24 @@ class OpenCopy {
     virtual intptr_t readHandle() const { return 0; }
 };
 
+// Copies made as copyToNew makes them, taken one by one in the order they were asked for. An
+// implementation may make them ahead, on a thread of its own, while its caller works on the
+// copies taken before: a caller that asks early overlaps its copies with its own work.
+class CopiesAhead {
+  public:
+    virtual ~CopiesAhead() = default;
+    // Asks for a copy of source to destination.
+    virtual void add(const std::string& source, const std::string& destination) = 0;
+    // The oldest copy asked for and not yet taken, once it is made: what copyToNew returned,
+    // or its failure thrown. A copy made now, when it is taken, tells progress its pieces (and
+    // may be stopped by it); one made ahead tells nothing.
+    virtual std::unique_ptr<OpenCopy> take(const CopyProgress& progress = {}) = 0;
+    // Makes no more copies: a copy under way is abandoned, leaving no file. Returns every copy
+    // not taken, in the order asked for, empty for one that was not made; the caller owns
+    // those that were. Nothing may be added or taken afterwards.
+    virtual std::vector<std::unique_ptr<OpenCopy>> stop() noexcept = 0;
+};
+
 // The primitives are virtual; the conveniences below them are built on the primitives once,
 // for every implementation.
 class FileSystem {
@@ -154,6 +172,13 @@ class FileSystem {
     // The identity of an existing file or folder, through junctions; nothing when there is
     // none (or it cannot be opened).
     virtual std::optional<FileIdentity> identityOf(const std::string& path) = 0;
+
+    // Copies to be made ahead of their use. The default makes each one when it is taken.
+    virtual std::unique_ptr<CopiesAhead> copiesAhead();
+    // The first of files (by place in the list) that another program holds open as fileInUse
+    // tells, or nothing. The default asks file by file; an implementation may ask about
+    // several at once, and still answers with the first in list order.
+    virtual std::optional<size_t> firstInUse(const std::vector<std::string>& files);
 
     // --- Conveniences ----------------------------------------------------------------------
     // Copies a file. An existing destination is replaced only by a complete copy: the data

@@ -34,6 +34,9 @@ class Win32FileSystem : public FileSystem {
     std::string readPart(const std::string& path, uint64_t offset, size_t size) override;
     void rename(const std::string& from, const std::string& to) override;
     uint64_t freeBytes(const std::string& folder) override;
+    // win32_copies_ahead.cpp
+    std::unique_ptr<CopiesAhead> copiesAhead() override;
+    std::optional<size_t> firstInUse(const std::vector<std::string>& files) override;
 };
 
 } // namespace ch

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
+#include <exception>
 #include <sstream>
 #include <stdexcept>
 
@@ -714,6 +716,50 @@ std::unique_ptr<OpenCopy> MemoryFileSystem::copyToNew(const std::string& source,
         return true;
     });
     return made ? std::make_unique<MemoryOpenCopy>(*this, destination) : nullptr;
+}
+
+namespace {
+class CopiesMadeAtOnce final : public CopiesAhead {
+  public:
+    explicit CopiesMadeAtOnce(FileSystem& fs) : fs_(fs) {}
+    void add(const std::string& source, const std::string& destination) override {
+        Made made;
+        try {
+            made.copy = fs_.copyToNew(source, destination);
+        } catch (...) {
+            made.failure = std::current_exception();
+        }
+        made_.push_back(std::move(made));
+    }
+    std::unique_ptr<OpenCopy> take(const CopyProgress&) override {
+        Made made = std::move(made_.front());
+        made_.pop_front();
+        if (made.failure)
+            std::rethrow_exception(made.failure);
+        return std::move(made.copy);
+    }
+    std::vector<std::unique_ptr<OpenCopy>> stop() noexcept override {
+        std::vector<std::unique_ptr<OpenCopy>> untaken;
+        for (Made& made : made_)
+            untaken.push_back(std::move(made.copy));
+        made_.clear();
+        return untaken;
+    }
+
+  private:
+    struct Made {
+        std::unique_ptr<OpenCopy> copy;
+        std::exception_ptr failure;
+    };
+    FileSystem& fs_;
+    std::deque<Made> made_;
+};
+} // namespace
+
+std::unique_ptr<CopiesAhead> MemoryFileSystem::copiesAhead() {
+    if (copiesMadeAhead)
+        return std::make_unique<CopiesMadeAtOnce>(*this);
+    return FileSystem::copiesAhead();
 }
 
 void MemoryFileSystem::moveOver(const std::string& temporary, const std::string& destination) {

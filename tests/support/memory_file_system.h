@@ -97,6 +97,9 @@ class MemoryFileSystem : public FileSystem {
     int64_t clock = 1'000'000'000;
     // The pieces a copy tells its progress hook of, as the Win32 copy's buffer does.
     size_t copyPiece = size_t{1} << 20;
+    // copiesAhead makes each copy as soon as it is asked for, as a thread of its own may: a
+    // run finds every copy it asked for made, whether it takes it or not.
+    bool copiesMadeAhead = false;
 
     // Fail the next call (or every call) of op whose path or destination matches pathPattern
     // (wildcards allowed, case-insensitive; empty matches any path). The call fails before it
@@ -137,6 +140,7 @@ class MemoryFileSystem : public FileSystem {
                                 const CopyProgress& progress = {}) override;
     std::unique_ptr<OpenCopy> copyToNew(const std::string& source, const std::string& destination,
                                         const CopyProgress& progress = {}) override;
+    std::unique_ptr<CopiesAhead> copiesAhead() override;
     void moveOver(const std::string& temporary, const std::string& destination) override;
     void deleteFile(const std::string& path) override;
     void makeFolder(const std::string& path) override;

@@ -22,11 +22,13 @@ using ::testing::HasSubstr;
 
 // ZipOwnStagingFolder: the program folder is elsewhere, so the ZIP Backup makes its staging
 // folder C:\chathoard itself (in the others the program folder is that folder). ZipOnDemand:
-// that, with a library that asks for each copy as it packs.
+// that, with a library that asks for each copy as it packs; ZipCopiesAhead: that, with every
+// copy asked for ahead made at once, so that a Cancel finds copies made and never taken.
 enum class Job {
     Zip,
     ZipOwnStagingFolder,
     ZipOnDemand,
+    ZipCopiesAhead,
     ZipGenerations,
     Normal,
     NormalGenerations,
@@ -40,10 +42,12 @@ const std::string kIndex(1500, 'i');
 
 struct JobRun : test::FakeServices {
     explicit JobRun(Job job)
-        : job_(job), programFolder_(job == Job::ZipOwnStagingFolder || job == Job::ZipOnDemand
+        : job_(job), programFolder_(job == Job::ZipOwnStagingFolder || job == Job::ZipOnDemand ||
+                                            job == Job::ZipCopiesAhead
                                         ? "C:\\Program Files\\Chathoard"
                                         : "C:\\Chathoard") {
-        archiver.onDemandEntry = job == Job::ZipOnDemand;
+        archiver.onDemandEntry = job == Job::ZipOnDemand || job == Job::ZipCopiesAhead;
+        fs.copiesMadeAhead = job == Job::ZipCopiesAhead;
         fs.copyPiece = 1024;
         fs.addDrive('d');
         fs.addFile("C:\\ICQ\\db\\a.dat", kChats);
@@ -88,7 +92,8 @@ struct JobRun : test::FakeServices {
         }
         BackupJob job;
         job.kind = job_ == Job::Zip || job_ == Job::ZipOwnStagingFolder ||
-                           job_ == Job::ZipOnDemand || job_ == Job::ZipGenerations
+                           job_ == Job::ZipOnDemand || job_ == Job::ZipCopiesAhead ||
+                           job_ == Job::ZipGenerations
                        ? BackupKind::Zip
                        : BackupKind::Normal;
         job.messengerFolder = "C:\\ICQ";
@@ -127,7 +132,8 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
     const std::string before = whole.fs.tree();
     ASSERT_EQ(whole.go(0), BackupOutcome::Done) << whole.text << whole.fs.dump();
     const std::string after = whole.fs.tree();
-    if (GetParam() == Job::ZipOwnStagingFolder || GetParam() == Job::ZipOnDemand) {
+    if (GetParam() == Job::ZipOwnStagingFolder || GetParam() == Job::ZipOnDemand ||
+        GetParam() == Job::ZipCopiesAhead) {
         EXPECT_THAT(whole.fs.logOf({test::FsOp::MakeFolder}),
                     ::testing::Contains("make-folder C:\\chathoard"));
     }
@@ -173,6 +179,7 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
     case Job::Zip:
     case Job::ZipOwnStagingFolder:
     case Job::ZipOnDemand:
+    case Job::ZipCopiesAhead:
     case Job::ZipGenerations:
         expected = {WorkStage::Copying, WorkStage::Packing, WorkStage::Checking};
         break;
@@ -192,8 +199,9 @@ TEST_P(CancelAtEveryReport, LeavesEverythingAsItWasOrFinishesPastThePointOfNoRet
 
 INSTANTIATE_TEST_SUITE_P(Jobs, CancelAtEveryReport,
                          ::testing::Values(Job::Zip, Job::ZipOwnStagingFolder, Job::ZipOnDemand,
-                                           Job::ZipGenerations, Job::Normal, Job::NormalGenerations,
-                                           Job::RestoreArchive, Job::RestoreFolder));
+                                           Job::ZipCopiesAhead, Job::ZipGenerations, Job::Normal,
+                                           Job::NormalGenerations, Job::RestoreArchive,
+                                           Job::RestoreFolder));
 
 } // namespace
 } // namespace ch

@@ -150,6 +150,13 @@ TEST(DeflateEncoder, FindsRepeatsAndUsesTheDictionary) {
         encoder.compress(nullptr, 0, bytes(before), before.size(), true, out.data(), out.size());
     EXPECT_LT(primed, 1000u);
     EXPECT_GT(unprimed, before.size());
+
+    // Past a long stretch without repeats the search thins out, yet a repeat still is found.
+    const std::string said = chat(6000, 12);
+    const std::string noisy = noise(20000, 13);
+    const std::string once = compress(said + noisy), twice = compress(said + noisy + said);
+    EXPECT_LT(twice.size() - once.size(), compress(said).size() / 4);
+    EXPECT_EQ(inflateAll(twice, said.size() * 2 + noisy.size()), said + noisy + said);
 }
 
 TEST(DeflateEncoder, IncompressibleDataIsStoredWithLittleOverhead) {

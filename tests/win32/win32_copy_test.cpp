@@ -1,6 +1,9 @@
 // The copy scheme: a complete copy under a temporary name, flushed, then renamed over the old
 // destination; on failure the old destination stays as it was and no temporary file is left.
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -193,6 +196,67 @@ TEST_F(Win32CopyTest, CopyToTemporaryThenMoveOverReplacesAndRefusesReadOnlyEarly
         EXPECT_EQ(e.number(), errPermissionDenied);
     }
     EXPECT_EQ(leftovers(), 0);
+}
+
+// Copies made ahead on their own thread come back in the order asked for, each with its own
+// failure; a stop leaves each copy not taken either whole and handed back or not there at all.
+TEST_F(Win32CopyTest, CopiesAheadComeInOrderAndStopLeavesNoHalfCopy) {
+    const std::string big = bigContent();
+    writeFile(dir / "a.dat", big);
+    writeFile(dir / "b.dat", "b");
+    writeFile(dir / "d.dat", "d");
+    ASSERT_TRUE(CreateDirectoryA((dir / "out").c_str(), nullptr));
+    std::unique_ptr<CopiesAhead> ahead = fs.copiesAhead();
+    for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat"})
+        ahead->add(dir / name, dir / ("out\\" + std::string(name)));
+    EXPECT_NE(ahead->take(), nullptr);
+    EXPECT_EQ(test::readFile(dir / "out\\a.dat"), big);
+    EXPECT_NE(ahead->take(), nullptr);
+    try {
+        ahead->take();
+        ADD_FAILURE() << "a copy of a missing file was made";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), errFileNotFound);
+        EXPECT_THAT(e.description(), HasSubstr(dir / "c.dat"));
+    }
+    EXPECT_NE(ahead->take(), nullptr);
+    EXPECT_EQ(test::readFile(dir / "out\\d.dat"), "d");
+
+    constexpr int kMore = 12;
+    for (int n = 0; n < kMore; ++n)
+        ahead->add(dir / "a.dat", dir / ("out\\more" + std::to_string(n)));
+    std::vector<std::unique_ptr<OpenCopy>> untaken = ahead->stop();
+    ASSERT_EQ(untaken.size(), size_t{kMore});
+    for (int n = 0; n < kMore; ++n) {
+        const std::string copy = dir / ("out\\more" + std::to_string(n));
+        SCOPED_TRACE(copy);
+        if (untaken[n]) {
+            EXPECT_EQ(test::readFile(copy), big);
+            untaken[n]->remove();
+        }
+        EXPECT_FALSE(test::exists(copy));
+    }
+    ahead.reset();
+}
+
+TEST_F(Win32CopyTest, TheFirstFileInUseOfManyIsTheFirstInListOrder) {
+    std::vector<std::string> files;
+    for (int n = 0; n < 300; ++n) {
+        files.push_back(dir / (std::to_string(n) + ".dat"));
+        writeFile(files.back(), "x");
+    }
+    EXPECT_EQ(fs.firstInUse(files), std::nullopt);
+    auto holdOpen = [&](int n) {
+        return CreateFileA(files[n].c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    };
+    const HANDLE last = holdOpen(299);
+    EXPECT_EQ(fs.firstInUse(files), std::optional<size_t>(299));
+    const HANDLE middle = holdOpen(200);
+    const HANDLE first = holdOpen(150);
+    EXPECT_EQ(fs.firstInUse(files), std::optional<size_t>(150));
+    for (HANDLE held : {last, middle, first})
+        CloseHandle(held);
 }
 
 } // namespace

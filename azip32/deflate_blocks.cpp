@@ -1,6 +1,7 @@
 #include "azip32/deflate_blocks.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -10,6 +11,7 @@ namespace {
 constexpr int kEndOfBlock = 256;
 constexpr int kMaxCodeBits = 15;
 constexpr int kMaxPrecodeBits = 7;
+constexpr unsigned kBytePriceShare = 7, kBytePriceShareOf = 4;
 
 // The fixed tables of deflate's length and distance codes, and the fixed Huffman code.
 struct Tables {
@@ -340,6 +342,7 @@ void BlockWriter::start(const uint8_t* window, int32_t rawStart) {
     chunkStart_ = 0;
     block_.clear();
     chunk_.clear();
+    priced_ = false;
 }
 
 void BlockWriter::match(unsigned length, unsigned distance) {
@@ -359,9 +362,64 @@ void BlockWriter::joinChunk(BitWriter& out) {
     chunkStart_ = items_.size();
 }
 
+// 16 * log2(x) for x >= 1, in integers: the archive's bytes must not depend on how a build
+// rounds floating point (the 32-bit build's x87 and SSE2 round differently). The fraction
+// comes from the six bits after the leading one.
+unsigned log2Sixteenths(uint64_t x) {
+    // 16 * log2(1 + m / 64), rounded.
+    static constexpr uint8_t kFraction[64] = {
+        0,  0,  1,  1,  1,  2,  2,  2,  3,  3,  3,  4,  4,  4,  5,  5,  5,  5,  6,  6,  6,  7,
+        7,  7,  7,  8,  8,  8,  8,  9,  9,  9,  9,  10, 10, 10, 10, 11, 11, 11, 11, 11, 12, 12,
+        12, 12, 13, 13, 13, 13, 13, 14, 14, 14, 14, 14, 15, 15, 15, 15, 15, 15, 16, 16,
+    };
+    const int top = std::bit_width(x) - 1;
+    const uint64_t mantissa = top >= 6 ? (x >> (top - 6)) & 63 : (x << (6 - top)) & 63;
+    return 16u * static_cast<unsigned>(top) + kFraction[mantissa];
+}
+
+// A symbol's cost is about log2(n / f) bits for f of the n symbols counted; one more of each
+// keeps a symbol not seen yet from looking free or endless. A byte's cost is the block's
+// bits over its bytes so far, with a margin the family of test data chose.
+void BlockWriter::setPrices(int32_t rawBytes) {
+    uint64_t bits = 0;
+    auto price = [&bits](const uint32_t* f, int count, uint16_t* out) {
+        uint64_t n = 0;
+        for (int s = 0; s < count; ++s)
+            n += f[s] + 1;
+        const unsigned all = log2Sixteenths(n);
+        for (int s = 0; s < count; ++s) {
+            out[s] = static_cast<uint16_t>(std::min(all - log2Sixteenths(f[s] + 1), 16u * 15));
+            bits += uint64_t{f[s]} * out[s];
+        }
+    };
+    price(block_.lit, 286, litPrice_);
+    price(block_.dist, 30, distPrice_);
+    bytePrice_ = static_cast<unsigned>(bits * kBytePriceShare / kBytePriceShareOf /
+                                       static_cast<uint64_t>(std::max(rawBytes, 1)));
+    priced_ = true;
+}
+
+bool BlockWriter::matchPays(const uint8_t* bytes, unsigned length, unsigned distance) const {
+    if (!priced_)
+        return true;
+    unsigned literals = 0;
+    for (unsigned k = 0; k < length; ++k)
+        literals += litPrice_[bytes[k]];
+    return matchPrice(length, distance) < literals;
+}
+
+unsigned BlockWriter::matchPrice(unsigned length, unsigned distance) const {
+    const Tables& t = kTables;
+    const int symbol = t.lengthSymbol[length];
+    const int code = t.distanceCode(distance);
+    return litPrice_[257 + symbol] + 16u * t.lengthExtra[symbol] + distPrice_[code] +
+           16u * t.distanceExtra[code];
+}
+
 void BlockWriter::endChunk(BitWriter& out, int32_t rawEnd) {
     joinChunk(out);
     chunkRawStart_ = rawEnd;
+    setPrices(rawEnd - rawStart_);
     if (items_.size() >= kMaxItems)
         write(out, items_.size(), rawEnd, false);
 }

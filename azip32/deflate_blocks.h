@@ -68,6 +68,16 @@ class BlockWriter {
     void endChunk(BitWriter& out, int32_t rawEnd);
     // Writes what is left, up to the raw position rawEnd.
     void finish(BitWriter& out, int32_t rawEnd, bool final);
+    // Whether a short match saves bits over its bytes as literals, priced by the block's
+    // statistics so far. Until a chunk has been counted every match is taken.
+    bool matchPays(const uint8_t* bytes, unsigned length, unsigned distance) const;
+    // Whether prices are known yet, and what a literal and a match cost by them, in
+    // sixteenths of a bit.
+    bool priced() const { return priced_; }
+    unsigned literalPrice(uint8_t c) const { return litPrice_[c]; }
+    // What a byte of the block costs on average.
+    unsigned bytePrice() const { return bytePrice_; }
+    unsigned matchPrice(unsigned length, unsigned distance) const;
 
   private:
     struct Frequencies {
@@ -96,6 +106,12 @@ class BlockWriter {
     int32_t chunkRawStart_ = 0;
     Frequencies block_;
     Frequencies chunk_;
+    // What each symbol costs in the block so far, in sixteenths of a bit (see setPrices).
+    bool priced_ = false;
+    uint16_t litPrice_[286];
+    uint16_t distPrice_[30];
+    unsigned bytePrice_ = 128;
+    void setPrices(int32_t rawBytes);
 };
 
 // Code lengths of at most maxBits for the symbols' frequencies, optimal under that limit

@@ -28,6 +28,8 @@ constexpr int32_t kNowhere = INT32_MIN / 2;
 // every 32 further misses, at most kMaxSkip.
 constexpr int kDenseMisses = 128;
 constexpr int kMaxSkip = 31;
+// Matches up to this long are priced against their bytes as literals.
+constexpr int kShortMatch = 8;
 // Zero bytes after the data, so reads of sixteen bytes near its end stay inside the buffer.
 constexpr size_t kPadding = 32;
 
@@ -176,13 +178,39 @@ void DeflateEncoder::parse(int32_t start, int32_t end, bool last, BitWriter& out
                 length >= settings_.goodLength ? settings_.maxChain / 4 : settings_.maxChain;
             int32_t nextDistance = 0;
             const int next = findMatch(pos + 1, end, length, chain, nextDistance);
-            if (next == 0 || !betterAfterLiteral(length, distance, next, nextDistance))
+            if (next == 0)
+                break;
+            if (blocks_.priced()) {
+                // Priced: the literal and the match after it against this match and, for
+                // the bytes the later match covers beyond it, what a byte of the block costs.
+                const unsigned later = blocks_.literalPrice(w[pos]) +
+                                       blocks_.matchPrice(static_cast<unsigned>(next),
+                                                          static_cast<unsigned>(nextDistance));
+                const unsigned here =
+                    blocks_.matchPrice(static_cast<unsigned>(length),
+                                       static_cast<unsigned>(distance)) +
+                    static_cast<unsigned>(next + 1 - length) * blocks_.bytePrice();
+                if (later >= here)
+                    break;
+            } else if (!betterAfterLiteral(length, distance, next, nextDistance))
                 break;
             blocks_.literal(w[pos++]);
             if (blocks_.chunkFull())
                 blocks_.endChunk(out, pos);
             length = next;
             distance = nextDistance;
+        }
+        if (length <= kShortMatch && !blocks_.matchPays(w + pos, static_cast<unsigned>(length),
+                                                        static_cast<unsigned>(distance))) {
+            // Cheaper as literals. The positions it covers are not searched again: the
+            // look-ahead has searched the next one already.
+            for (const int32_t to = pos + length; pos < to; ++pos) {
+                if (blocks_.chunkFull())
+                    blocks_.endChunk(out, pos);
+                blocks_.literal(w[pos]);
+            }
+            insertUpTo(pos);
+            continue;
         }
         blocks_.match(static_cast<unsigned>(length), static_cast<unsigned>(distance));
         insertUpTo(pos + length);

@@ -4,6 +4,9 @@
 
 #include <commdlg.h>
 
+#include "platform/runtime_error.h"
+#include "platform/win32/win32_dll_binding.h"
+
 namespace ch {
 
 std::optional<std::string> Win32FilePicker::openFile(const std::string& title,
@@ -27,8 +30,14 @@ std::optional<std::string> Win32FilePicker::openFile(const std::string& title,
     // No change of the process's current folder: the folder lists start from it.
     ofn.Flags =
         OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
-    if (!GetOpenFileNameA(&ofn))
+    // Loaded when first shown rather than by the loader: see the common controls in main.cpp.
+    static DllBinding commonDialogs("comdlg32.dll");
+    try {
+        if (!commonDialogs.bind<BOOL(WINAPI*)(OPENFILENAMEA*)>("GetOpenFileNameA")(&ofn))
+            return std::nullopt;
+    } catch (const RuntimeError&) {
         return std::nullopt;
+    }
     return std::string(path);
 }
 

@@ -190,9 +190,9 @@ int runScheduled(const std::vector<std::string>& args, ch::AppObject& App) {
 }
 
 int runWindow(ch::AppObject& App, int showCommand) {
-    // The common controls are loaded here, for the window, and not by the loader: Wine starts
-    // its desktop process for a program that imports them, which costs a command-line run
-    // that shows no window about 0.03 s. The manifest still chooses their version.
+    // The common controls are loaded here, for the window, and not by the loader: under Wine,
+    // loading them is a good part of the start of a command-line run, which shows no window.
+    // The manifest still chooses their version.
     static ch::DllBinding commonControls("comctl32.dll");
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     try {

@@ -51,7 +51,8 @@ class ZipRun {
     std::optional<BackupCause> clearInterruptedRun();
     std::optional<BackupCause> stagedNamesInTheWay();
     void makeStagingFolder();
-    size_t slotOf(const std::string& stagedCopy);
+    size_t slotOf(int i);
+    uint64_t sizeOf(int i) const { return sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)]; }
     void stageCopy(int i);
     void copyStep();
     void writeListFile();
@@ -94,8 +95,10 @@ class ZipRun {
     // On demand, each copy not yet packed, held open by the copy that wrote it so that it goes
     // without a second open of its name.
     std::vector<std::unique_ptr<OpenCopy>> openCopies_;
-    // Where each staged copy is in stagedCopies_ (see slotOf).
+    // Where each staged copy is in stagedCopies_ (see slotOf), and line i's copy as the
+    // system folds case, folded once a run.
     std::unordered_map<std::string, size_t> stagedIndex_;
+    std::vector<std::string> foldedCopies_;
 
     // On demand the library asks for each copy as it comes to it, a few files ahead of its
     // packing, and each copy goes as soon as it is packed (see onListedFile).
@@ -208,11 +211,11 @@ void ZipRun::makeStagingFolder() {
 // Where a staged copy is in stagedCopies_, by its path as the system folds case: a copy made
 // again on the second pass is found without a walk through every copy made before it. A copy
 // new to the run is added, not made yet.
-size_t ZipRun::slotOf(const std::string& stagedCopy) {
+size_t ZipRun::slotOf(int i) {
     const auto [at, added] =
-        stagedIndex_.try_emplace(codePage_.caseFolded(stagedCopy), stagedCopies_.size());
+        stagedIndex_.try_emplace(foldedCopies_[static_cast<size_t>(i)], stagedCopies_.size());
     if (added) {
-        stagedCopies_.emplace_back(stagedCopy);
+        stagedCopies_.emplace_back(stagedCopyOf(i));
         gone_.push_back(true);
         openCopies_.emplace_back();
     }
@@ -223,8 +226,8 @@ void ZipRun::stageCopy(int i) {
     const std::string source = sourceOf(i);
     const std::string stagedCopy = stagedCopyOf(i);
     meter_.begin(WorkStage::Copying, copiedBytes_ + packedBytes_, names_[i], i + 1, count());
-    copiedBytes_ += sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)];
-    const size_t slot = slotOf(stagedCopy);
+    copiedBytes_ += sizeOf(i);
+    const size_t slot = slotOf(i);
     try {
         // On demand a copy not made yet (or already packed and gone) is written in place: the
         // temporary name and the rename cost two more reads of the folder under Wine, and the
@@ -278,7 +281,7 @@ void ZipRun::removePackedCopy(int i) {
 }
 
 bool ZipRun::stillThere(int i) const {
-    const auto at = stagedIndex_.find(codePage_.caseFolded(stagedCopyOf(i)));
+    const auto at = stagedIndex_.find(foldedCopies_[static_cast<size_t>(i)]);
     return at != stagedIndex_.end() && !gone_[at->second];
 }
 
@@ -297,7 +300,7 @@ void ZipRun::copyAhead(int from) {
             continue;
         ahead_->add(sourceOf(i), stagedCopyOf(i));
         linesAhead_.push_back(i);
-        bytesAhead_ += sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)];
+        bytesAhead_ += sizeOf(i);
     }
 }
 
@@ -307,7 +310,7 @@ std::unique_ptr<OpenCopy> ZipRun::takeAhead(int i) {
     while (!linesAhead_.empty() && linesAhead_.front() <= i) {
         const int line = linesAhead_.front();
         linesAhead_.pop_front();
-        bytesAhead_ -= sizes_.empty() ? 0 : sizes_[static_cast<size_t>(line)];
+        bytesAhead_ -= sizeOf(line);
         if (line == i)
             return ahead_->take(meter_.copyHook());
         try {
@@ -322,9 +325,8 @@ std::unique_ptr<OpenCopy> ZipRun::takeAhead(int i) {
 void ZipRun::keepCopy(int i, std::unique_ptr<OpenCopy> copy) {
     if (!copy)
         return;
-    const std::string stagedCopy = stagedCopyOf(i);
-    const size_t slot = slotOf(stagedCopy);
-    stagedCopies_[slot] = StagingClaim{stagedCopy};
+    const size_t slot = slotOf(i);
+    stagedCopies_[slot] = StagingClaim{stagedCopyOf(i)};
     gone_[slot] = false;
     openCopies_[slot] = std::move(copy);
 }
@@ -544,18 +546,19 @@ BackupResult ZipRun::run() {
     databaseBytes_ = databaseBytes(job_, fs_, &sizes_);
     meter_.setTotal(3 * databaseBytes_);
     onDemand_ = archiver_.canMakeOnDemand();
+    foldedCopies_.resize(names_.size());
+    for (int i = 0; i < count(); ++i)
+        foldedCopies_[static_cast<size_t>(i)] = codePage_.caseFolded(stagedCopyOf(i));
     if (onDemand_) {
         lastNaming_.assign(names_.size(), false);
         onlyNaming_.assign(names_.size(), false);
         copyOfLine_.assign(names_.size(), 0);
-        std::vector<std::string> folded(names_.size());
         std::unordered_map<std::string, int> naming;
-        for (int i = count() - 1; i >= 0; --i) {
-            folded[static_cast<size_t>(i)] = codePage_.caseFolded(stagedCopyOf(i));
-            lastNaming_[static_cast<size_t>(i)] = ++naming[folded[static_cast<size_t>(i)]] == 1;
-        }
+        for (int i = count() - 1; i >= 0; --i)
+            lastNaming_[static_cast<size_t>(i)] =
+                ++naming[foldedCopies_[static_cast<size_t>(i)]] == 1;
         for (size_t i = 0; i < names_.size(); ++i)
-            onlyNaming_[i] = naming[folded[i]] == 1;
+            onlyNaming_[i] = naming[foldedCopies_[i]] == 1;
     }
     try {
         makeStagingFolder();

@@ -78,6 +78,9 @@ class BlockWriter {
     // What a byte of the block costs on average.
     unsigned bytePrice() const { return bytePrice_; }
     unsigned matchPrice(unsigned length, unsigned distance) const;
+    // Whether the match (length, distance) saves more bits than the shorter match
+    // (shorter, nearer), by the prices so far; while there are none, the longer does.
+    bool savesMore(unsigned length, unsigned distance, unsigned shorter, unsigned nearer) const;
 
   private:
     struct Frequencies {

@@ -107,7 +107,10 @@ void DeflateEncoder::insertUpTo(int32_t pos) {
 }
 
 // Inserts pos and returns the longest match there that is longer than `longerThan` (and
-// sets distance), or 0 when there is none.
+// sets distance), or 0 when there is none. Of two matches found, the longer and farther
+// one is kept only when the block's prices say it saves more: in a table of fixed-size
+// records a few bytes more at a rare distance cost more than they save, and the record's
+// own distance becomes cheaper the more it is used.
 int DeflateEncoder::findMatch(int32_t pos, int32_t end, int longerThan, int chain,
                               int32_t& distance) {
     const uint8_t* w = window_.data();
@@ -138,7 +141,11 @@ int DeflateEncoder::findMatch(int32_t pos, int32_t end, int longerThan, int chai
         if (load32(there + probe) != load32(here + probe) || load32(there) != first)
             continue;
         const int length = matchLength(there, here, 4, limit);
-        if (length > best) {
+        if (length > best &&
+            (best == longerThan ||
+             blocks_.savesMore(static_cast<unsigned>(length),
+                               static_cast<unsigned>(pos - candidate), static_cast<unsigned>(best),
+                               static_cast<unsigned>(distance)))) {
             best = length;
             distance = pos - candidate;
             if (length >= settings_.niceLength || length == limit)

@@ -12,9 +12,6 @@ constexpr int kEndOfBlock = 256;
 constexpr int kMaxCodeBits = 15;
 constexpr int kMaxPrecodeBits = 7;
 constexpr unsigned kBytePriceShare = 7, kBytePriceShareOf = 4;
-// What a byte a match covers saves, in sixteenths of a bit, when two matches are weighed:
-// about a literal's price in the family of test data.
-constexpr unsigned kByteWorth = 16 * 7;
 
 // The fixed tables of deflate's length and distance codes, and the fixed Huffman code.
 struct Tables {
@@ -395,36 +392,26 @@ void BlockWriter::setPrices(int32_t rawBytes) {
             bits += uint64_t{f[s]} * out[s];
         }
     };
+    uint16_t distPrice[30];
     price(block_.lit, 286, litPrice_);
-    price(block_.dist, 30, distPrice_);
+    price(block_.dist, 30, distPrice);
+    const Tables& t = kTables;
+    for (unsigned length = 3; length <= 258; ++length) {
+        const int symbol = t.lengthSymbol[length];
+        lengthPrice_[length] =
+            static_cast<uint16_t>(litPrice_[257 + symbol] + 16u * t.lengthExtra[symbol]);
+    }
+    auto distancePrice = [&](unsigned distance) {
+        const int code = t.distanceCode(distance);
+        return static_cast<uint16_t>(distPrice[code] + 16u * t.distanceExtra[code]);
+    };
+    for (unsigned d = 1; d <= 256; ++d)
+        nearPrice_[d - 1] = distancePrice(d);
+    for (unsigned k = 2; k < 256; ++k)
+        farPrice_[k] = distancePrice(k << 7 | 1);
     bytePrice_ = static_cast<unsigned>(bits * kBytePriceShare / kBytePriceShareOf /
                                        static_cast<uint64_t>(std::max(rawBytes, 1)));
     priced_ = true;
-}
-
-bool BlockWriter::matchPays(const uint8_t* bytes, unsigned length, unsigned distance) const {
-    if (!priced_)
-        return true;
-    unsigned literals = 0;
-    for (unsigned k = 0; k < length; ++k)
-        literals += litPrice_[bytes[k]];
-    return matchPrice(length, distance) < literals;
-}
-
-unsigned BlockWriter::matchPrice(unsigned length, unsigned distance) const {
-    const Tables& t = kTables;
-    const int symbol = t.lengthSymbol[length];
-    const int code = t.distanceCode(distance);
-    return litPrice_[257 + symbol] + 16u * t.lengthExtra[symbol] + distPrice_[code] +
-           16u * t.distanceExtra[code];
-}
-
-bool BlockWriter::savesMore(unsigned length, unsigned distance, unsigned shorter,
-                            unsigned nearer) const {
-    if (!priced_)
-        return true;
-    return kByteWorth * (length - shorter) + matchPrice(shorter, nearer) >
-           matchPrice(length, distance);
 }
 
 void BlockWriter::endChunk(BitWriter& out, int32_t rawEnd) {

@@ -51,6 +51,9 @@ class BitWriter {
 // estimated saving is larger than the cost of another block header.
 class BlockWriter {
   public:
+    // What a byte a match covers saves, in sixteenths of a bit, when two matches are
+    // weighed: about a literal's price in the family of test data.
+    static constexpr unsigned kByteWorth = 16 * 7;
     static constexpr size_t kChunkItems = 1024;
     static constexpr size_t kMaxItems = 32 * 1024;
 
@@ -70,17 +73,30 @@ class BlockWriter {
     void finish(BitWriter& out, int32_t rawEnd, bool final);
     // Whether a short match saves bits over its bytes as literals, priced by the block's
     // statistics so far. Until a chunk has been counted every match is taken.
-    bool matchPays(const uint8_t* bytes, unsigned length, unsigned distance) const;
+    bool matchPays(const uint8_t* bytes, unsigned length, unsigned distance) const {
+        if (!priced_)
+            return true;
+        unsigned literals = 0;
+        for (unsigned k = 0; k < length; ++k)
+            literals += litPrice_[bytes[k]];
+        return matchPrice(length, distance) < literals;
+    }
     // Whether prices are known yet, and what a literal and a match cost by them, in
     // sixteenths of a bit.
     bool priced() const { return priced_; }
     unsigned literalPrice(uint8_t c) const { return litPrice_[c]; }
     // What a byte of the block costs on average.
     unsigned bytePrice() const { return bytePrice_; }
-    unsigned matchPrice(unsigned length, unsigned distance) const;
+    unsigned matchPrice(unsigned length, unsigned distance) const {
+        return lengthPrice_[length] +
+               (distance <= 256 ? nearPrice_[distance - 1] : farPrice_[(distance - 1) >> 7]);
+    }
     // Whether the match (length, distance) saves more bits than the shorter match
     // (shorter, nearer), by the prices so far; while there are none, the longer does.
-    bool savesMore(unsigned length, unsigned distance, unsigned shorter, unsigned nearer) const;
+    bool savesMore(unsigned length, unsigned distance, unsigned shorter, unsigned nearer) const {
+        return !priced_ || kByteWorth * (length - shorter) + matchPrice(shorter, nearer) >
+                               matchPrice(length, distance);
+    }
 
   private:
     struct Frequencies {
@@ -112,7 +128,11 @@ class BlockWriter {
     // What each symbol costs in the block so far, in sixteenths of a bit (see setPrices).
     bool priced_ = false;
     uint16_t litPrice_[286];
-    uint16_t distPrice_[30];
+    // Whole prices, extra bits included: of a match length, and of a distance up to 256
+    // by distance - 1 and beyond by (distance - 1) >> 7, as deflate's distance codes go.
+    uint16_t lengthPrice_[259];
+    uint16_t nearPrice_[256];
+    uint16_t farPrice_[256];
     unsigned bytePrice_ = 128;
     void setPrices(int32_t rawBytes);
 };

@@ -27,7 +27,7 @@ using FileHook = std::function<bool(FileEvent event, size_t index, intptr_t& ope
 // sealer every entry is encrypted. files, when given, hears of each listed file. A deflated
 // entry gets a check point every checkPointEvery bytes of its data (a multiple of the block
 // size; 0 for none).
-constexpr uint64_t kCheckPointEvery = 64 * 1024 * 1024;
+constexpr uint64_t kCheckPointEvery = 32 * 1024 * 1024;
 std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::string>& paths,
                                       unsigned threads, const DeflateSettings& settings = {},
                                       Progress* progress = nullptr, EntrySealer* sealer = nullptr,

@@ -414,6 +414,16 @@ void BlockWriter::setPrices(int32_t rawBytes) {
     priced_ = true;
 }
 
+// Before any prices: each byte a match covers saves about a literal's eight bits, and a
+// farther distance costs its extra bits.
+bool BlockWriter::literalFirstPaysUnpriced(unsigned length, unsigned distance, unsigned next,
+                                           unsigned nextDistance) const {
+    const Tables& t = kTables;
+    return 8 * (static_cast<int>(next) - static_cast<int>(length)) >
+           t.distanceExtra[t.distanceCode(nextDistance)] -
+               t.distanceExtra[t.distanceCode(distance)];
+}
+
 void BlockWriter::endChunk(BitWriter& out, int32_t rawEnd) {
     joinChunk(out);
     chunkRawStart_ = rawEnd;

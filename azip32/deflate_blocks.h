@@ -51,9 +51,6 @@ class BitWriter {
 // estimated saving is larger than the cost of another block header.
 class BlockWriter {
   public:
-    // What a byte a match covers saves, in sixteenths of a bit, when two matches are
-    // weighed: about a literal's price in the family of test data.
-    static constexpr unsigned kByteWorth = 16 * 7;
     static constexpr size_t kChunkItems = 1024;
     static constexpr size_t kMaxItems = 32 * 1024;
 
@@ -81,12 +78,7 @@ class BlockWriter {
             literals += litPrice_[bytes[k]];
         return matchPrice(length, distance) < literals;
     }
-    // Whether prices are known yet, and what a literal and a match cost by them, in
-    // sixteenths of a bit.
-    bool priced() const { return priced_; }
-    unsigned literalPrice(uint8_t c) const { return litPrice_[c]; }
-    // What a byte of the block costs on average.
-    unsigned bytePrice() const { return bytePrice_; }
+    // What a match costs by the prices so far, in sixteenths of a bit.
     unsigned matchPrice(unsigned length, unsigned distance) const {
         return lengthPrice_[length] +
                (distance <= 256 ? nearPrice_[distance - 1] : farPrice_[(distance - 1) >> 7]);
@@ -96,6 +88,16 @@ class BlockWriter {
     bool savesMore(unsigned length, unsigned distance, unsigned shorter, unsigned nearer) const {
         return !priced_ || kByteWorth * (length - shorter) + matchPrice(shorter, nearer) >
                                matchPrice(length, distance);
+    }
+    // Whether a literal and then the match (next, nextDistance) one byte on cost less than
+    // the match (length, distance) here. Priced: against this match and, for the bytes the
+    // later match covers beyond it, what a byte of the block costs.
+    bool literalFirstPays(uint8_t literal, unsigned length, unsigned distance, unsigned next,
+                          unsigned nextDistance) const {
+        if (!priced_)
+            return literalFirstPaysUnpriced(length, distance, next, nextDistance);
+        return litPrice_[literal] + matchPrice(next, nextDistance) <
+               matchPrice(length, distance) + (next + 1 - length) * bytePrice_;
     }
 
   private:
@@ -125,6 +127,9 @@ class BlockWriter {
     int32_t chunkRawStart_ = 0;
     Frequencies block_;
     Frequencies chunk_;
+    // What a byte a match covers saves, in sixteenths of a bit, when two matches are
+    // weighed: about a literal's price in the family of test data.
+    static constexpr unsigned kByteWorth = 16 * 7;
     // What each symbol costs in the block so far, in sixteenths of a bit (see setPrices).
     bool priced_ = false;
     uint16_t litPrice_[286];
@@ -135,6 +140,8 @@ class BlockWriter {
     uint16_t farPrice_[256];
     unsigned bytePrice_ = 128;
     void setPrices(int32_t rawBytes);
+    bool literalFirstPaysUnpriced(unsigned length, unsigned distance, unsigned next,
+                                  unsigned nextDistance) const;
 };
 
 // Code lengths of at most maxBits for the symbols' frequencies, optimal under that limit

@@ -76,18 +76,6 @@ inline int matchLength(const uint8_t* a, const uint8_t* b, int from, int limit) 
 }
 #endif
 
-// Extra bits of a distance's code: what a farther match costs beyond a nearer one.
-inline int distanceExtraBits(int32_t distance) {
-    return distance <= 4 ? 0 : std::bit_width(static_cast<uint32_t>(distance - 1)) - 2;
-}
-
-// Whether a literal and then the match (next, nextDistance) one byte on is cheaper than
-// the match (length, distance) here: each byte a match covers saves about a literal's
-// eight bits, and a farther distance costs its extra bits.
-inline bool betterAfterLiteral(int length, int32_t distance, int next, int32_t nextDistance) {
-    return 8 * (next - length) > distanceExtraBits(nextDistance) - distanceExtraBits(distance);
-}
-
 } // namespace
 
 DeflateEncoder::DeflateEncoder(DeflateSettings settings)
@@ -185,21 +173,10 @@ void DeflateEncoder::parse(int32_t start, int32_t end, bool last, BitWriter& out
                 length >= settings_.goodLength ? settings_.maxChain / 4 : settings_.maxChain;
             int32_t nextDistance = 0;
             const int next = findMatch(pos + 1, end, length, chain, nextDistance);
-            if (next == 0)
-                break;
-            if (blocks_.priced()) {
-                // Priced: the literal and the match after it against this match and, for
-                // the bytes the later match covers beyond it, what a byte of the block costs.
-                const unsigned later = blocks_.literalPrice(w[pos]) +
-                                       blocks_.matchPrice(static_cast<unsigned>(next),
-                                                          static_cast<unsigned>(nextDistance));
-                const unsigned here =
-                    blocks_.matchPrice(static_cast<unsigned>(length),
-                                       static_cast<unsigned>(distance)) +
-                    static_cast<unsigned>(next + 1 - length) * blocks_.bytePrice();
-                if (later >= here)
-                    break;
-            } else if (!betterAfterLiteral(length, distance, next, nextDistance))
+            if (next == 0 || !blocks_.literalFirstPays(w[pos], static_cast<unsigned>(length),
+                                                       static_cast<unsigned>(distance),
+                                                       static_cast<unsigned>(next),
+                                                       static_cast<unsigned>(nextDistance)))
                 break;
             blocks_.literal(w[pos++]);
             if (blocks_.chunkFull())

@@ -260,6 +260,21 @@ TEST(DeflateEncoder, TablesOfRecordsAreNoLargerThanZlibLevel1) {
     EXPECT_EQ(inflateAll(stream, data.size()), data);
 }
 
+// The library packs each piece on whichever encoder is free, so a piece's bytes must not
+// depend on what that encoder packed before: no prices, hashes or block left over.
+TEST(DeflateEncoder, APieceIsPackedTheSameWhateverTheEncoderPackedBefore) {
+    const std::string before = indexTable(kPiece, 5), piece = utf16Chat(kPiece, 6);
+    auto pack = [&](DeflateEncoder& encoder, const std::string& data) {
+        std::vector<uint8_t> out(capacityFor(data.size()));
+        out.resize(
+            encoder.compress(nullptr, 0, bytes(data), data.size(), false, out.data(), out.size()));
+        return out;
+    };
+    DeflateEncoder used, fresh;
+    pack(used, before);
+    EXPECT_EQ(pack(used, piece), pack(fresh, piece));
+}
+
 TEST(DeflateHuffman, CodesAreCompleteAndWithinTheLengthLimit) {
     // Fibonacci frequencies make Huffman's code as deep as the alphabet; the limit must cut
     // it and leave the code complete.

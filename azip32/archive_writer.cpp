@@ -32,8 +32,10 @@ class SourceReader {
     bool more() const { return next_ < paths_.size(); }
 
     // Fills the block with the next piece of the current file. Sets starts when the block
-    // is the first of a file; its entry record is then in started.
-    void fill(Block& b, bool& starts, EntryRecord& started) {
+    // is the first of a file; its entry record is then in started. The block that ends a
+    // file that grew while it was read gets the file's time then in ended: it was still being
+    // written when it was handed over, and has its final time only now.
+    void fill(Block& b, bool& starts, EntryRecord& started, std::optional<FileStamp>& ended) {
         const std::string& path = paths_[next_];
         starts = !file_;
         if (starts)
@@ -46,20 +48,24 @@ class SourceReader {
                 started.stamp = file_->stamp();
                 started.zip64Local = file_->size() >= kMax32;
                 tailSize_ = 0;
+                grew_ = false;
             }
             b.inputSize = 0;
             while (b.inputSize < kBlockSize) {
                 const size_t n = file_->read(b.input.get() + b.inputSize, kBlockSize - b.inputSize);
-                if (n == 0)
+                if (n == 0 && !moreToCome())
                     break;
                 b.inputSize += n;
             }
+            b.last = b.inputSize < kBlockSize;
+            ended.reset();
+            if (b.last && grew_)
+                ended = file_->stamp();
         } catch (const IoError& e) {
             sourceFailure(e.what());
         }
         std::memcpy(b.dictionary.get(), tail_, tailSize_);
         b.dictionarySize = tailSize_;
-        b.last = b.inputSize < kBlockSize;
         if (b.last) {
             file_.reset();
             ++next_;
@@ -68,6 +74,16 @@ class SourceReader {
             std::memcpy(tail_, b.input.get() + kBlockSize - kDictionarySize, kDictionarySize);
             tailSize_ = kDictionarySize;
         }
+    }
+
+    // At the end of what the current file holds: whether its caller, still writing it, has
+    // more for the reads. Only a file read through the caller's handle can still grow.
+    bool moreToCome() {
+        intptr_t more = 0;
+        if (opened_[next_])
+            tell(files_, FileEvent::AtEnd, next_, more);
+        grew_ = grew_ || more != 0;
+        return more != 0;
     }
 
     const std::string& path(size_t i) const { return paths_[i]; }
@@ -95,6 +111,7 @@ class SourceReader {
     std::optional<File> file_;
     unsigned char tail_[kDictionarySize];
     size_t tailSize_ = 0;
+    bool grew_ = false; // the current file grew while it was read
 };
 
 // Rewrites an entry's data uncompressed, for files that deflate does not shrink. The file
@@ -153,6 +170,7 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
     struct Pending {
         bool starts = false;
         EntryRecord entry;
+        std::optional<FileStamp> ended;
         size_t fileIndex = 0;
     };
     std::vector<Pending> pending(slots);
@@ -166,7 +184,7 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
             Block& b = compressor.slot(submitted % slots);
             Pending& p = pending[submitted % slots];
             p.fileIndex = reader.current();
-            reader.fill(b, p.starts, p.entry);
+            reader.fill(b, p.starts, p.entry, p.ended);
             compressor.submit(b);
             ++submitted;
         }
@@ -205,6 +223,12 @@ std::vector<EntryRecord> writeArchive(File& archive, const std::vector<std::stri
         current.uncompressedSize += b.inputSize;
         if (!b.last)
             continue;
+        if (p.ended) {
+            // The local header keeps the length it was first written with.
+            if (hasUnixTime(current) != hasUnixTime(*p.ended))
+                current.localUnixTime = hasUnixTime(current);
+            current.stamp = *p.ended;
+        }
         if (current.compressedSize >= current.uncompressedSize)
             storeInstead(out, current, dataStart, reader, p.fileIndex, progress, sealer);
         if (sealer) {

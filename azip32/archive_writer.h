@@ -18,7 +18,11 @@ namespace ch::azip {
 // once the library will not read it again (the caller may delete it). False stops the packing
 // as a Cancel does. On Wanted the hook may set opened to the file open for reading, which is
 // then read through that handle, never closed here, instead of being opened by name again.
-enum class FileEvent : int32_t { Wanted = 1, Done = 2 };
+// AtEnd comes when the reads through such a handle reach the end of what the file holds: a
+// caller still writing the file sets opened to nonzero once more of it is there, or once it is
+// whole, and the reads go on; left at 0, the file is whole. The entry's time is the file's when
+// its reads end.
+enum class FileEvent : int32_t { Wanted = 1, Done = 2, AtEnd = 3 };
 using FileHook = std::function<bool(FileEvent event, size_t index, intptr_t& opened)>;
 
 // Returns what was written, entry by entry, for the check that follows. Throws Failure

@@ -78,6 +78,7 @@ typedef int32_t(AZIP_API* AZIP_PROGRESS_CONTEXT_CALLBACK)(void* context, int32_t
 /* What addZIP_MakeOnDemand's file callback hears of a listed file. */
 #define AZIP_FILE_WANTED 1 /* the library is about to open it: it must be there on return */
 #define AZIP_FILE_DONE 2   /* the library will not read it again: the caller may delete it */
+#define AZIP_FILE_AT_END 3 /* addZIP_MakeOnDemandGrowing: the reads reached the file's end */
 
 /* Hears of the listed file at index (0 for the first line that names a file, in list order):
    event is AZIP_FILE_WANTED or AZIP_FILE_DONE. Called on the thread that called
@@ -161,6 +162,20 @@ int32_t AZIP_API addZIP_MakeOnDemandOpened(const char* archivePath, const char* 
                                            const char* password,
                                            AZIP_PROGRESS_CONTEXT_CALLBACK callback,
                                            AZIP_OPENED_FILE_CALLBACK files, void* context);
+
+/* As addZIP_MakeOnDemandOpened, for a caller that may hand over a file it is still writing, so
+   that the packing need not wait for the whole file. When the reads through a handle the caller
+   gave reach the end of what the file holds, files hears AZIP_FILE_AT_END for it, with *opened
+   0: a caller still writing the file returns once more of it is written, or once it is whole,
+   with *opened set to 1, and the reads go on; a file left at 0 is whole. The entry then has the
+   time the file has once whole. A file still being written when it is handed over must stay
+   under 4 GiB: one that grows past that stops the call with AZIP_ERR_SOURCE_FILE. Libraries
+   that lack this entry offer addZIP_MakeOnDemandOpened, which reads each file handed over only
+   to the end it has when the reads reach it. */
+int32_t AZIP_API addZIP_MakeOnDemandGrowing(const char* archivePath, const char* listFilePath,
+                                            const char* password,
+                                            AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                                            AZIP_OPENED_FILE_CALLBACK files, void* context);
 
 #ifdef __cplusplus
 }

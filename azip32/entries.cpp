@@ -69,6 +69,23 @@ int32_t makeWithArguments(const char* archivePath, const char* listFilePath, con
     return result;
 }
 
+// addZIP_MakeOnDemandOpened and addZIP_MakeOnDemandGrowing. A caller of the first never hears
+// AZIP_FILE_AT_END: every file it hands over is whole.
+int32_t makeWithOpenedFiles(const char* archivePath, const char* listFilePath, const char* password,
+                            AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                            AZIP_OPENED_FILE_CALLBACK files, void* context, bool growing) {
+    if (!files)
+        return AZIP_ERR_NOT_SET;
+    return makeWithArguments(
+        archivePath, listFilePath, password, callback, context,
+        [files, context, growing](ch::azip::FileEvent event, size_t index, intptr_t& opened) {
+            if (event == ch::azip::FileEvent::AtEnd && !growing)
+                return true;
+            return files(context, static_cast<int32_t>(event), static_cast<uint32_t>(index),
+                         &opened) == 0;
+        });
+}
+
 } // namespace
 
 extern "C" {
@@ -141,14 +158,15 @@ int32_t AZIP_API addZIP_MakeOnDemandOpened(const char* archivePath, const char* 
                                            const char* password,
                                            AZIP_PROGRESS_CONTEXT_CALLBACK callback,
                                            AZIP_OPENED_FILE_CALLBACK files, void* context) {
-    if (!files)
-        return AZIP_ERR_NOT_SET;
-    return makeWithArguments(
-        archivePath, listFilePath, password, callback, context,
-        [files, context](ch::azip::FileEvent event, size_t index, intptr_t& opened) {
-            return files(context, static_cast<int32_t>(event), static_cast<uint32_t>(index),
-                         &opened) == 0;
-        });
+    return makeWithOpenedFiles(archivePath, listFilePath, password, callback, files, context,
+                               false);
+}
+
+int32_t AZIP_API addZIP_MakeOnDemandGrowing(const char* archivePath, const char* listFilePath,
+                                            const char* password,
+                                            AZIP_PROGRESS_CONTEXT_CALLBACK callback,
+                                            AZIP_OPENED_FILE_CALLBACK files, void* context) {
+    return makeWithOpenedFiles(archivePath, listFilePath, password, callback, files, context, true);
 }
 
 } // extern "C"

@@ -20,6 +20,17 @@ void putTimestampExtra(std::string& out, const EntryRecord& e) {
     put32(out, static_cast<uint32_t>(e.stamp.unixTime));
 }
 
+// The extended time as the local header has room for it (see EntryRecord::localUnixTime).
+void putLocalTimestampExtra(std::string& out, const EntryRecord& e) {
+    if (!e.localUnixTime || *e.localUnixTime == hasUnixTime(e)) {
+        putTimestampExtra(out, e);
+    } else if (*e.localUnixTime) {
+        put16(out, kPaddingExtraId);
+        put16(out, 5);
+        out.append(5, '\0');
+    }
+}
+
 uint32_t clamp32(uint64_t v) {
     return v >= kMax32 ? static_cast<uint32_t>(kMax32) : v;
 }
@@ -46,8 +57,12 @@ uint16_t versionNeeded(const EntryRecord& e, bool zip64) {
     return e.method == kMethodDeflated ? 20 : 10;
 }
 
+bool hasUnixTime(const FileStamp& stamp) {
+    return stamp.unixTime >= 0 && stamp.unixTime <= 0x7FFFFFFF;
+}
+
 bool hasUnixTime(const EntryRecord& e) {
-    return e.stamp.unixTime >= 0 && e.stamp.unixTime <= 0x7FFFFFFF;
+    return hasUnixTime(e.stamp);
 }
 
 std::string localHeader(const EntryRecord& e) {
@@ -75,7 +90,7 @@ std::string localHeader(const EntryRecord& e) {
         put64(h, e.uncompressedSize);
         put64(h, e.compressedSize);
     }
-    putTimestampExtra(h, e);
+    putLocalTimestampExtra(h, e);
     if (e.encrypted)
         h += aes::extraField(e.method);
     const auto extraSize = static_cast<uint32_t>(h.size() - extraStart);

@@ -3,6 +3,7 @@
 // records), following PKWARE's APPNOTE. Data descriptors are never used: the local header
 // is written first and completed in place once the entry's data is written.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ struct EntryRecord {
     uint64_t localOffset = 0;
     // The local header carries a ZIP64 extra field with both sizes.
     bool zip64Local = false;
+    // Set when the time changed after the local header was first written, and with it whether
+    // the time fits the extended-time field: whether the local header has room for that field.
+    // With room and no such time, a padding field of the same length fills it; without room,
+    // only the central header has the field.
+    std::optional<bool> localUnixTime;
     // WinZip AES: method holds the packing inside, compressedSize counts the salt, password
     // check and tag too.
     bool encrypted = false;
@@ -45,6 +51,8 @@ uint32_t headerCrc(const EntryRecord& e);
 
 uint16_t entryFlags(const EntryRecord& e);
 uint16_t versionNeeded(const EntryRecord& e, bool zip64);
+// Whether the time fits the extended-time field, which then holds it.
+bool hasUnixTime(const FileStamp& stamp);
 bool hasUnixTime(const EntryRecord& e);
 std::string localHeader(const EntryRecord& e);
 std::string centralHeader(const EntryRecord& e);

@@ -16,6 +16,7 @@ constexpr uint16_t kMethodDeflated = 8;
 constexpr uint16_t kFlagUtf8 = 1 << 11;
 constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kTimestampExtraId = 0x5455;
+constexpr uint16_t kPaddingExtraId = 0xD935; // the id zip aligners pad with; readers skip it
 constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 constexpr uint64_t kMax16 = 0xFFFFu;
 constexpr size_t kLocalFixedSize = 30;

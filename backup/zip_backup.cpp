@@ -54,6 +54,9 @@ class ZipRun {
     size_t slotOf(int i);
     uint64_t sizeOf(int i) const { return sizes_.empty() ? 0 : sizes_[static_cast<size_t>(i)]; }
     void stageCopy(int i);
+    RegionFailure stagingFailure(int i, const RuntimeError& e);
+    bool readWhileCopied(int i) const;
+    bool copyGoesOn(int i);
     void copyStep();
     void writeListFile();
     void buildArchive();
@@ -103,6 +106,8 @@ class ZipRun {
     // On demand the library asks for each copy as it comes to it, a few files ahead of its
     // packing, and each copy goes as soon as it is packed (see onListedFile).
     bool onDemand_ = false;
+    // Whether the library reads a copy while it is still being made (see readWhileCopied).
+    bool growingCopies_ = false;
     // Whether line i is the last that names its copy: only then may a packed copy go.
     std::vector<bool> lastNaming_;
     // Whether line i is the only one that names its copy: only such a copy is made ahead.
@@ -243,9 +248,7 @@ void ZipRun::stageCopy(int i) {
         else
             fs_.copyFile(source, stagedCopy, CopyFlush::NotNeeded, meter_.copyHook());
     } catch (const RuntimeError& e) {
-        throw RegionFailure{
-            causeOf(BackupStep::StageDatabaseFile, names_[i], e, source, stagedCopy),
-            fs_.fileInUse(source)};
+        throw stagingFailure(i, e);
     }
     // Its size and time, should it have to be left for the next run; on demand the clean-up
     // reads them only for a copy that stays.
@@ -253,6 +256,33 @@ void ZipRun::stageCopy(int i) {
     gone_[slot] = false;
     if (onDemand_)
         copyOfLine_[static_cast<size_t>(i)] = slot;
+}
+
+RegionFailure ZipRun::stagingFailure(int i, const RuntimeError& e) {
+    const std::string source = sourceOf(i);
+    return RegionFailure{
+        causeOf(BackupStep::StageDatabaseFile, names_[i], e, source, stagedCopyOf(i)),
+        fs_.fileInUse(source)};
+}
+
+// Whether the library packs line i's copy as it is made, instead of waiting for the whole of it:
+// for a copy long enough to keep the packing waiting, and short enough for the library to take
+// the copy's first size as the entry's (under 4 GiB).
+bool ZipRun::readWhileCopied(int i) const {
+    constexpr uint64_t kLongCopy = uint64_t{4} << 20;
+    constexpr uint64_t kEntryWithoutZip64 = uint64_t{0xFFFFFFFF};
+    return growingCopies_ && sizeOf(i) >= kLongCopy && sizeOf(i) < kEntryWithoutZip64;
+}
+
+// The library has read all of line i's copy that is there: whether more is to come. Only a copy
+// taken while it was made (readWhileCopied) has more; its failure is the staging's.
+bool ZipRun::copyGoesOn(int i) {
+    const std::unique_ptr<OpenCopy>& held = openCopies_[copyOfLine_[static_cast<size_t>(i)]];
+    try {
+        return held && held->readOn();
+    } catch (const RuntimeError& e) {
+        throw stagingFailure(i, e);
+    }
 }
 
 void ZipRun::copyStep() {
@@ -312,7 +342,7 @@ std::unique_ptr<OpenCopy> ZipRun::takeAhead(int i) {
         linesAhead_.pop_front();
         bytesAhead_ -= sizeOf(line);
         if (line == i)
-            return ahead_->take(meter_.copyHook());
+            return readWhileCopied(i) ? ahead_->takeBegun() : ahead_->take(meter_.copyHook());
         try {
             keepCopy(line, ahead_->take());
         } catch (const RuntimeError&) {
@@ -362,13 +392,19 @@ bool ZipRun::onListedFile(ListedFile event, uint32_t index, intptr_t& opened) {
     try {
         if (i >= count())
             return false;
-        if (event == ListedFile::Wanted) {
+        if (event == ListedFile::AtEnd) {
+            opened = copyGoesOn(i) ? 1 : 0;
+        } else if (event == ListedFile::Wanted) {
+            // A copy the library reads as it is made is made ahead even when it is the next
+            // one: on the copies' thread, beside the packing.
+            if (readWhileCopied(i))
+                copyAhead(i);
             stageCopy(i);
             copyAhead(i + 1);
-            // The library reads the copy through the handle that wrote it: under Wine another
-            // open of its name is three more requests to the Wine server. Not a copy another
-            // line names later: that line makes it again, closing the handle before this line
-            // is done with it.
+            // The library reads the copy through the handle that wrote it (one of its own for a
+            // copy still being made): under Wine another open of its name is three more
+            // requests to the Wine server. Not a copy another line names later: that line
+            // makes it again, closing the handle before this line is done with it.
             const std::unique_ptr<OpenCopy>& held = openCopies_[copyOfLine_[index]];
             if (held && lastNaming_[index])
                 opened = held->readHandle();
@@ -546,6 +582,7 @@ BackupResult ZipRun::run() {
     databaseBytes_ = databaseBytes(job_, fs_, &sizes_);
     meter_.setTotal(3 * databaseBytes_);
     onDemand_ = archiver_.canMakeOnDemand();
+    growingCopies_ = onDemand_ && archiver_.canReadGrowingFiles();
     foldedCopies_.resize(names_.size());
     for (int i = 0; i < count(); ++i)
         foldedCopies_[static_cast<size_t>(i)] = codePage_.caseFolded(stagedCopyOf(i));

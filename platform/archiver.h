@@ -16,11 +16,15 @@ using ArchiveProgress = std::function<bool(int32_t stage, uint32_t doneKiB, uint
 enum class ListedFile {
     Wanted = 1, // it is about to open the file: the file must be there when the hook returns
     Done = 2,   // it will not read the file again: the file may go
+    AtEnd = 3,  // its reads through the hook's handle reached the end of what the file holds
 };
 // Hears of the listed file at index (list order), on the thread that called makeArchive, a few
 // files ahead of the packing. Returning false stops the library as a progress stop does. On
 // Wanted the hook may set opened to the file open for reading: the library then reads it through
 // that handle, which must stay open until the file's Done, instead of opening the file again.
+// Such a file may still be being written, with a library that canReadGrowingFiles(): on AtEnd
+// the hook waits until more of it is there, or it is whole, and sets opened to 1 for the reads
+// to go on; left at 0, the file is whole.
 using ListedFileHook = std::function<bool(ListedFile event, uint32_t index, intptr_t& opened)>;
 
 // One archive to make. Named fields, not three text arguments in a row that a caller could
@@ -57,6 +61,9 @@ class Archiver {
     // Whether makeArchive takes a request's file hook: false for a library too old to, or one
     // that cannot be loaded. Asks the library for nothing; never throws.
     virtual bool canMakeOnDemand() = 0;
+    // Whether the request's file hook may hand over a file still being written (see
+    // ListedFileHook). Asks the library for nothing; never throws.
+    virtual bool canReadGrowingFiles() { return false; }
 };
 
 } // namespace ch

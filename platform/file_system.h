@@ -84,6 +84,12 @@ class OpenCopy {
     // The system's handle of the copy, open for reading too, for the archiving library to read
     // it through while it is held; 0 when there is none.
     virtual intptr_t readHandle() const { return 0; }
+    // For a copy taken while it was still being made (CopiesAhead::takeBegun), whose reader has
+    // read all that is written: waits until more of it is written than at the last call, or it
+    // is whole, and says whether there is more to read. False once the reader has been told to
+    // read on after the copy became whole, and always for a copy taken whole. Throws the
+    // copy's failure.
+    virtual bool readOn() { return false; }
 };
 
 // Copies made as copyToNew makes them, taken one by one in the order they were asked for. An
@@ -98,6 +104,10 @@ class CopiesAhead {
     // or its failure thrown. A copy made now, when it is taken, tells progress its pieces (and
     // may be stopped by it); one made ahead tells nothing.
     virtual std::unique_ptr<OpenCopy> take(const CopyProgress& progress = {}) = 0;
+    // As take, as soon as the copy is begun: one still being made gives, through its
+    // readHandle, what is written so far, and its readOn waits for more. The default takes it
+    // made.
+    virtual std::unique_ptr<OpenCopy> takeBegun() { return take(); }
     // Makes no more copies: a copy under way is abandoned, leaving no file. Returns every copy
     // not taken, in the order asked for, empty for one that was not made; the caller owns
     // those that were. Nothing may be added or taken afterwards.

@@ -81,11 +81,12 @@ int32_t Win32Archiver::addZIP_Initialise() {
 int32_t Win32Archiver::makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) {
     const CallerHooks hooks{progress, request.files};
     const char* password = request.password.empty() ? nullptr : request.password.c_str();
-    if (request.files && hasEntry(dll_, "addZIP_MakeOnDemandOpened"))
-        return dll_.bind<MakeOnDemandOpenedEntry>("addZIP_MakeOnDemandOpened")(
-            request.archivePath.c_str(), request.listFilePath.c_str(), password,
-            progress ? &reportProgress : nullptr, &reportOpenedFile,
-            const_cast<CallerHooks*>(&hooks));
+    for (const char* entry : {"addZIP_MakeOnDemandGrowing", "addZIP_MakeOnDemandOpened"})
+        if (request.files && hasEntry(dll_, entry))
+            return dll_.bind<MakeOnDemandOpenedEntry>(entry)(
+                request.archivePath.c_str(), request.listFilePath.c_str(), password,
+                progress ? &reportProgress : nullptr, &reportOpenedFile,
+                const_cast<CallerHooks*>(&hooks));
     if (request.files)
         return dll_.bind<MakeOnDemandEntry>("addZIP_MakeOnDemand")(
             request.archivePath.c_str(), request.listFilePath.c_str(), password,
@@ -106,6 +107,10 @@ bool Win32Archiver::canEncrypt() {
 
 bool Win32Archiver::canMakeOnDemand() {
     return hasEntry(dll_, "addZIP_MakeOnDemand");
+}
+
+bool Win32Archiver::canReadGrowingFiles() {
+    return hasEntry(dll_, "addZIP_MakeOnDemandGrowing");
 }
 
 // The library keeps a password set this way until it is replaced: none is left behind.

@@ -7,11 +7,15 @@
 #include <atomic>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
 
 namespace ch {
 namespace {
@@ -29,8 +33,70 @@ class Locked {
     SRWLOCK& lock_;
 };
 
+// The lock and the condition that the thread, its owner and the copies taken before they were
+// made share; a copy taken early may outlive its maker.
+struct Shared {
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+};
+
+// One copy asked for, as far as the thread has got with it. Changed only under Shared::lock.
+struct Underway {
+    std::string source, destination;
+    uint64_t written = 0; // bytes written so far, a piece at a time
+    bool made = false;    // copy or failure is there
+    std::unique_ptr<OpenCopy> copy;
+    std::exception_ptr failure;
+};
+
+// A copy taken while it is being made: its reader has a handle of its own, and reads on as
+// the pieces come.
+class BegunCopy final : public OpenCopy {
+  public:
+    BegunCopy(std::shared_ptr<Shared> shared, std::shared_ptr<Underway> underway, HANDLE reader)
+        : shared_(std::move(shared)), underway_(std::move(underway)), reader_(reader) {}
+
+    void remove() override {
+        reader_.close();
+        // The packing has read it whole, so the thread is done with it; a copy that failed
+        // left no file.
+        if (const std::unique_ptr<OpenCopy> copy = whenMade())
+            copy->remove();
+    }
+
+    intptr_t readHandle() const override { return reinterpret_cast<intptr_t>(reader_.get()); }
+
+    bool readOn() override {
+        Locked locked(shared_->lock);
+        while (!underway_->made && underway_->written <= seen_)
+            SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
+        if (underway_->failure)
+            std::rethrow_exception(underway_->failure);
+        if (!underway_->made) {
+            seen_ = underway_->written;
+            return true;
+        }
+        // The reads may have stopped short of the last pieces: once more to the end.
+        return !std::exchange(toldWhole_, true);
+    }
+
+  private:
+    std::unique_ptr<OpenCopy> whenMade() {
+        Locked locked(shared_->lock);
+        while (!underway_->made)
+            SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
+        return std::move(underway_->copy);
+    }
+
+    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<Underway> underway_;
+    FileHandle reader_;
+    uint64_t seen_ = 0;
+    bool toldWhole_ = false;
+};
+
 // One thread makes the copies one after another in the order asked for; take() waits for the
-// oldest. Every change of the queue happens under lock_, and every wait re-checks its
+// oldest. Every change of the queue happens under the lock, and every wait re-checks its
 // condition under it, so that no wake-up is lost between a check and a wait.
 class ThreadCopiesAhead final : public CopiesAhead {
   public:
@@ -38,83 +104,108 @@ class ThreadCopiesAhead final : public CopiesAhead {
     ~ThreadCopiesAhead() override { stop(); }
 
     void add(const std::string& source, const std::string& destination) override {
-        Locked locked(lock_);
-        asked_.push_back({source, destination, {}, {}, false});
-        WakeAllConditionVariable(&changed_);
+        auto underway = std::make_shared<Underway>();
+        underway->source = source;
+        underway->destination = destination;
+        Locked locked(shared_->lock);
+        asked_.push_back(std::move(underway));
+        WakeAllConditionVariable(&shared_->changed);
     }
 
     std::unique_ptr<OpenCopy> take(const CopyProgress&) override {
-        Asked done;
-        {
-            Locked locked(lock_);
-            while (!asked_.front().made)
-                SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-            done = std::move(asked_.front());
-            asked_.pop_front();
-            --started_;
+        return made(takeFront([](const Underway& u) { return u.made; }));
+    }
+
+    std::unique_ptr<OpenCopy> takeBegun() override {
+        const std::shared_ptr<Underway> u =
+            takeFront([](const Underway& u) { return u.made || u.written > 0; });
+        if (!u->made) {
+            // Shared with the thread's writes and with the deletion of a copy that fails.
+            const HANDLE reader =
+                CreateFileW(winPath(u->destination).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            if (reader != INVALID_HANDLE_VALUE)
+                return std::make_unique<BegunCopy>(shared_, u, reader);
+            // Not to be read yet: taken once it is made.
+            Locked locked(shared_->lock);
+            while (!u->made)
+                SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
         }
-        if (done.failure)
-            std::rethrow_exception(done.failure);
-        return std::move(done.copy);
+        return made(u);
     }
 
     std::vector<std::unique_ptr<OpenCopy>> stop() noexcept override {
         {
-            Locked locked(lock_);
+            Locked locked(shared_->lock);
             stopping_ = true;
             abandon_ = true;
-            WakeAllConditionVariable(&changed_);
+            WakeAllConditionVariable(&shared_->changed);
         }
         if (thread_.joinable())
             thread_.join();
         std::vector<std::unique_ptr<OpenCopy>> untaken;
         untaken.reserve(asked_.size());
-        for (Asked& asked : asked_)
-            untaken.push_back(std::move(asked.copy));
+        for (const std::shared_ptr<Underway>& asked : asked_)
+            untaken.push_back(std::move(asked->copy));
         asked_.clear();
         return untaken;
     }
 
   private:
-    struct Asked {
-        std::string source, destination;
-        std::unique_ptr<OpenCopy> copy;
-        std::exception_ptr failure;
-        bool made = false; // copy or failure is there
-    };
+    // The oldest copy asked for, once ready says it may be taken.
+    template <typename Ready> std::shared_ptr<Underway> takeFront(Ready ready) {
+        Locked locked(shared_->lock);
+        while (!ready(*asked_.front()))
+            SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
+        std::shared_ptr<Underway> front = std::move(asked_.front());
+        asked_.pop_front();
+        --started_;
+        return front;
+    }
+
+    // A copy the thread has finished with: what it made, or its failure thrown.
+    static std::unique_ptr<OpenCopy> made(const std::shared_ptr<Underway>& u) {
+        if (u->failure)
+            std::rethrow_exception(u->failure);
+        return std::move(u->copy);
+    }
 
     void work() {
-        Locked locked(lock_);
+        Locked locked(shared_->lock);
         for (;;) {
             while (!stopping_ && started_ == asked_.size())
-                SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+                SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
             if (stopping_)
                 return;
-            // A deque keeps its elements in place as others are added or taken from the front.
-            Asked& asked = asked_[started_++];
-            ReleaseSRWLockExclusive(&lock_);
+            // Its own hold on the copy: a copy taken as soon as it is begun leaves the queue.
+            const std::shared_ptr<Underway> asked = asked_[started_++];
+            ReleaseSRWLockExclusive(&shared_->lock);
             std::unique_ptr<OpenCopy> copy;
             std::exception_ptr failure;
             try {
                 // A stop abandons the copy under way at its next piece; it leaves no file.
-                copy = fs_.copyToNew(asked.source, asked.destination,
-                                     [this](uint64_t) { return !abandon_.load(); });
+                copy = fs_.copyToNew(asked->source, asked->destination, [&](uint64_t written) {
+                    Locked told(shared_->lock);
+                    asked->written = written;
+                    WakeAllConditionVariable(&shared_->changed);
+                    return !abandon_.load();
+                });
             } catch (...) {
                 failure = std::current_exception();
             }
-            AcquireSRWLockExclusive(&lock_);
-            asked.copy = std::move(copy);
-            asked.failure = failure;
-            asked.made = true;
-            WakeAllConditionVariable(&changed_);
+            AcquireSRWLockExclusive(&shared_->lock);
+            asked->copy = std::move(copy);
+            asked->failure = failure;
+            asked->made = true;
+            WakeAllConditionVariable(&shared_->changed);
         }
     }
 
     FileSystem& fs_;
-    SRWLOCK lock_ = SRWLOCK_INIT;
-    CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
-    std::deque<Asked> asked_;
-    size_t started_ = 0; // the first asked_ the thread has not begun
+    const std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+    std::deque<std::shared_ptr<Underway>> asked_;
+    size_t started_ = 0; // the first of asked_ the thread has not begun
     bool stopping_ = false;
     std::atomic<bool> abandon_{false};
     std::thread thread_; // last: it starts once the rest is ready

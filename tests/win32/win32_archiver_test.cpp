@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "platform/runtime_error.h"
 #include "platform/win32/win32_archiver.h"
 #include "platform/win32/win32_program_folder.h"
@@ -160,17 +162,36 @@ TEST(Win32ArchiverTest, RealLibraryMakesAnArchiveFromAListFile) {
     EXPECT_EQ(test::readFile(dir / "chathoard.zip").size(), zip.size());
 
     // Handed over open: each file is read from its start through the caller's handle, which
-    // stays open, and the listed name is never looked for.
+    // stays open, and the listed name is never looked for. Each is handed over half written,
+    // and the rest comes when the reads reach the end of the first half.
+    ASSERT_TRUE(archiver.canReadGrowingFiles());
     const std::string held[] = {dir / "held-a", dir / "held-b"};
-    HANDLE handles[2] = {};
+    HANDLE writers[2] = {}, readers[2] = {};
+    bool halfWritten[2] = {};
+    const auto write = [&](uint32_t index, size_t from, size_t to) {
+        DWORD written = 0;
+        return WriteFile(writers[index], bytes[index].data() + from, static_cast<DWORD>(to - from),
+                         &written, nullptr) != 0;
+    };
     const ListedFileHook handed = [&](ListedFile event, uint32_t index, intptr_t& opened) {
+        const size_t half = bytes[index].size() / 2;
         if (event == ListedFile::Done)
-            return CloseHandle(handles[index]) != 0;
-        test::writeFile(held[index], bytes[index]);
-        handles[index] = CreateFileA(held[index].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
-        SetFilePointer(handles[index], 3, nullptr, FILE_BEGIN);
-        opened = reinterpret_cast<intptr_t>(handles[index]);
+            return CloseHandle(readers[index]) && CloseHandle(writers[index]);
+        if (event == ListedFile::AtEnd) {
+            if (std::exchange(halfWritten[index], false)) {
+                opened = 1;
+                return write(index, half, bytes[index].size());
+            }
+            return true;
+        }
+        writers[index] = CreateFileA(held[index].c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_ALWAYS, 0, nullptr);
+        halfWritten[index] = write(index, 0, half);
+        readers[index] =
+            CreateFileA(held[index].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFilePointer(readers[index], 3, nullptr, FILE_BEGIN);
+        opened = reinterpret_cast<intptr_t>(readers[index]);
         return true;
     };
     DeleteFileA((dir / "chathoard.zip").c_str());

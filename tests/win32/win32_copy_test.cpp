@@ -239,6 +239,31 @@ TEST_F(Win32CopyTest, CopiesAheadComeInOrderAndStopLeavesNoHalfCopy) {
     ahead.reset();
 }
 
+// A copy taken as soon as it is begun is read whole through its handle, reading on as long as
+// it says there is more, and goes with remove(); a copy that fails is its taking's failure.
+TEST_F(Win32CopyTest, ACopyTakenWhileItIsMadeIsReadWholeAsItGrows) {
+    const std::string big = bigContent();
+    writeFile(dir / "a.dat", big);
+    ASSERT_TRUE(CreateDirectoryA((dir / "out").c_str(), nullptr));
+    std::unique_ptr<CopiesAhead> ahead = fs.copiesAhead();
+    ahead->add(dir / "a.dat", dir / "out\\a.dat");
+    ahead->add(dir / "c.dat", dir / "out\\c.dat");
+    std::unique_ptr<OpenCopy> copy = ahead->takeBegun();
+    const auto reader = reinterpret_cast<HANDLE>(copy->readHandle());
+    std::string read;
+    std::vector<char> buffer(300000);
+    for (DWORD got = 1; got > 0 || copy->readOn();) {
+        ASSERT_TRUE(
+            ReadFile(reader, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr));
+        read.append(buffer.data(), got);
+    }
+    EXPECT_TRUE(read == big) << read.size() << " bytes of " << big.size();
+    copy->remove();
+    EXPECT_FALSE(test::exists(dir / "out\\a.dat"));
+    EXPECT_THROW(ahead->takeBegun(), RuntimeError);
+    EXPECT_FALSE(test::exists(dir / "out\\c.dat"));
+}
+
 TEST_F(Win32CopyTest, TheFirstFileInUseOfManyIsTheFirstInListOrder) {
     std::vector<std::string> files;
     for (int n = 0; n < 300; ++n) {

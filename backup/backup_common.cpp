@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "backup/database_detection.h"
 #include "platform/ansi_path.h"
@@ -82,9 +83,7 @@ CopyProgress JobMeter::copyHook() {
     return [this, from](uint64_t copied) { return advance(from + copied); };
 }
 
-uint64_t databaseBytes(const BackupJob& job, FileSystem& fs, std::vector<uint64_t>* sizes) {
-    if (!job.control.report)
-        return 0;
+std::vector<uint64_t> databaseSizes(const BackupJob& job, FileSystem& fs) {
     // One read of the folder tells every size: asking file by file costs a database of
     // thousands of small files a trip to the system for each.
     std::map<std::string, uint64_t, bool (*)(const std::string&, const std::string&)> listed(
@@ -94,17 +93,28 @@ uint64_t databaseBytes(const BackupJob& job, FileSystem& fs, std::vector<uint64_
             if (!e.folder)
                 listed.emplace(e.name, e.size);
     });
-    uint64_t total = 0;
+    std::vector<uint64_t> sizes;
+    sizes.reserve(job.databaseFiles.size());
     for (const std::string& name : job.databaseFiles) {
         uint64_t size = 0;
         if (const auto at = listed.find(name); at != listed.end())
             size = at->second;
         else
             bestEffort([&] { size = fs.fileSize(databaseFile(job.messengerFolder, name)); });
-        total += size;
-        if (sizes)
-            sizes->push_back(size);
+        sizes.push_back(size);
     }
+    return sizes;
+}
+
+uint64_t databaseBytes(const BackupJob& job, FileSystem& fs, std::vector<uint64_t>* sizes) {
+    if (!job.control.report)
+        return 0;
+    std::vector<uint64_t> each = databaseSizes(job, fs);
+    uint64_t total = 0;
+    for (const uint64_t size : each)
+        total += size;
+    if (sizes)
+        *sizes = std::move(each);
     return total;
 }
 

@@ -50,8 +50,11 @@ class JobMeter {
     WorkProgress now_;
 };
 
+// Each of a job's database files' size, in the job's order (0 for one that cannot be read: its
+// copy fails in its own words).
+std::vector<uint64_t> databaseSizes(const BackupJob& job, FileSystem& fs);
 // The bytes of a job's database files, as a job's total is counted; 0 unless it reports.
-// sizes gets each file's size (0 for one that cannot be read: its copy fails in its own words).
+// sizes gets each file's size then, as databaseSizes tells it.
 uint64_t databaseBytes(const BackupJob& job, FileSystem& fs,
                        std::vector<uint64_t>* sizes = nullptr);
 

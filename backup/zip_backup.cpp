@@ -583,6 +583,10 @@ BackupResult ZipRun::run() {
     meter_.setTotal(3 * databaseBytes_);
     onDemand_ = archiver_.canMakeOnDemand();
     growingCopies_ = onDemand_ && archiver_.canReadGrowingFiles();
+    // The sizes tell which copies are packed as they are made (and how many are made ahead),
+    // also in a run that does not report.
+    if (growingCopies_ && sizes_.empty())
+        sizes_ = databaseSizes(job_, fs_);
     foldedCopies_.resize(names_.size());
     for (int i = 0; i < count(); ++i)
         foldedCopies_[static_cast<size_t>(i)] = codePage_.caseFolded(stagedCopyOf(i));

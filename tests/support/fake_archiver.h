@@ -32,6 +32,7 @@ class FakeArchiver : public Archiver {
     int32_t makeArchive(const ArchiveRequest& request, const ArchiveProgress& progress) override;
     bool canEncrypt() override { return passwordEntry && !missingDll_; }
     bool canMakeOnDemand() override { return onDemandEntry && !missingDll_; }
+    bool canReadGrowingFiles() override { return growingEntry && canMakeOnDemand(); }
 
     // Every request makeArchive was given, in order.
     std::vector<ArchiveRequest> requests;
@@ -43,6 +44,9 @@ class FakeArchiver : public Archiver {
     // True plays a library that makes an archive on demand: a request's file hook hears of
     // each listed file (Wanted before it is read, Done after) and may stop it.
     bool onDemandEntry = false;
+    // True, with onDemandEntry, plays a library that reads on through a handed-over file
+    // still being written: after each such file it asks AtEnd, which must find it whole.
+    bool growingEntry = false;
 
     // Every entry throws 48, as when azip32.dll cannot be loaded.
     void dllMissing() { missingDll_ = true; }

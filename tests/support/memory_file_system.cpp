@@ -721,15 +721,20 @@ std::unique_ptr<OpenCopy> MemoryFileSystem::copyToNew(const std::string& source,
 namespace {
 class CopiesMadeAtOnce final : public CopiesAhead {
   public:
-    explicit CopiesMadeAtOnce(FileSystem& fs) : fs_(fs) {}
+    explicit CopiesMadeAtOnce(MemoryFileSystem& fs) : fs_(fs) {}
     void add(const std::string& source, const std::string& destination) override {
         Made made;
+        made.destination = destination;
         try {
             made.copy = fs_.copyToNew(source, destination);
         } catch (...) {
             made.failure = std::current_exception();
         }
         made_.push_back(std::move(made));
+    }
+    std::unique_ptr<OpenCopy> takeBegun() override {
+        fs_.takenBegun.push_back(made_.front().destination);
+        return take({});
     }
     std::unique_ptr<OpenCopy> take(const CopyProgress&) override {
         Made made = std::move(made_.front());
@@ -748,10 +753,11 @@ class CopiesMadeAtOnce final : public CopiesAhead {
 
   private:
     struct Made {
+        std::string destination;
         std::unique_ptr<OpenCopy> copy;
         std::exception_ptr failure;
     };
-    FileSystem& fs_;
+    MemoryFileSystem& fs_;
     std::deque<Made> made_;
 };
 } // namespace

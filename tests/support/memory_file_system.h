@@ -100,6 +100,9 @@ class MemoryFileSystem : public FileSystem {
     // copiesAhead makes each copy as soon as it is asked for, as a thread of its own may: a
     // run finds every copy it asked for made, whether it takes it or not.
     bool copiesMadeAhead = false;
+    // With copiesMadeAhead, the copies taken as soon as they were begun (takeBegun), by their
+    // destination; they are made whole all the same.
+    std::vector<std::string> takenBegun;
 
     // Fail the next call (or every call) of op whose path or destination matches pathPattern
     // (wildcards allowed, case-insensitive; empty matches any path). The call fails before it

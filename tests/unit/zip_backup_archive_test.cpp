@@ -96,6 +96,21 @@ TEST(ZipBackupArchive, OnDemandEachCopyComesWhenWantedAndGoesOncePacked) {
     expectNoLeftovers(locked);
 }
 
+// With a library that reads a file while it is still being written, a large copy is handed
+// over as soon as it is begun, a small one made; also in a run that tells no progress, which
+// has no other use for the sizes. Each is read to its end and goes once packed.
+TEST(ZipBackupArchive, OnlyALargeCopyIsPackedWhileItIsMade) {
+    BackupScene s;
+    s.archiver.onDemandEntry = s.archiver.growingEntry = true;
+    s.fs.copiesMadeAhead = true;
+    s.fs.addFile("C:\\ICQ\\db\\a.dat", std::string(size_t{4} << 20, 'c'));
+    EXPECT_EQ(zipBackup(s), BackupOutcome::Done);
+    EXPECT_THAT(s.fs.takenBegun, ElementsAre("C:\\chathoard\\a.dat"));
+    EXPECT_THAT(s.archiver.handedOver, ElementsAre(0u, 1u));
+    expectDoneBox(s);
+    expectNoLeftovers(s);
+}
+
 TEST(ZipBackupArchive, PassesAndShowsDriveRootPathsUnchanged) {
     BackupScene s;
     s.show("C:\\ICQ", "D:\\");

@@ -38,6 +38,13 @@ class Locked {
 struct Shared {
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    // With the lock held: waits until ready() holds, looking again at each change.
+    template <typename Ready> void waitUntil(Ready ready) {
+        while (!ready())
+            SleepConditionVariableSRW(&changed, &lock, INFINITE, 0);
+    }
+    // With the lock held: wakes every wait to look again.
+    void tellChanged() { WakeAllConditionVariable(&changed); }
 };
 
 // One copy asked for, as far as the thread has got with it. Changed only under Shared::lock.
@@ -48,6 +55,12 @@ struct Underway {
     std::unique_ptr<OpenCopy> copy;
     std::exception_ptr failure;
 };
+
+// Waits until the thread is done with a copy (made, failed or abandoned): it changes no more.
+void awaitMade(Shared& shared, const Underway& underway) {
+    Locked locked(shared.lock);
+    shared.waitUntil([&] { return underway.made; });
+}
 
 // A copy taken while it is being made: its reader has a handle of its own, and reads on as
 // the pieces come.
@@ -60,7 +73,8 @@ class BegunCopy final : public OpenCopy {
         reader_.close();
         // The packing has read it whole, so the thread is done with it; a copy that failed
         // left no file.
-        if (const std::unique_ptr<OpenCopy> copy = whenMade())
+        awaitMade(*shared_, *underway_);
+        if (const std::unique_ptr<OpenCopy> copy = std::move(underway_->copy))
             copy->remove();
     }
 
@@ -68,8 +82,7 @@ class BegunCopy final : public OpenCopy {
 
     bool readOn() override {
         Locked locked(shared_->lock);
-        while (!underway_->made && underway_->written <= seen_)
-            SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
+        shared_->waitUntil([&] { return underway_->made || underway_->written > seen_; });
         if (underway_->failure)
             std::rethrow_exception(underway_->failure);
         if (!underway_->made) {
@@ -81,13 +94,6 @@ class BegunCopy final : public OpenCopy {
     }
 
   private:
-    std::unique_ptr<OpenCopy> whenMade() {
-        Locked locked(shared_->lock);
-        while (!underway_->made)
-            SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
-        return std::move(underway_->copy);
-    }
-
     std::shared_ptr<Shared> shared_;
     std::shared_ptr<Underway> underway_;
     FileHandle reader_;
@@ -109,7 +115,7 @@ class ThreadCopiesAhead final : public CopiesAhead {
         underway->destination = destination;
         Locked locked(shared_->lock);
         asked_.push_back(std::move(underway));
-        WakeAllConditionVariable(&shared_->changed);
+        shared_->tellChanged();
     }
 
     std::unique_ptr<OpenCopy> take(const CopyProgress&) override {
@@ -128,9 +134,7 @@ class ThreadCopiesAhead final : public CopiesAhead {
             if (reader != INVALID_HANDLE_VALUE)
                 return std::make_unique<BegunCopy>(shared_, u, reader);
             // Not to be read yet: taken once it is made.
-            Locked locked(shared_->lock);
-            while (!u->made)
-                SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
+            awaitMade(*shared_, *u);
         }
         return made(u);
     }
@@ -140,7 +144,7 @@ class ThreadCopiesAhead final : public CopiesAhead {
             Locked locked(shared_->lock);
             stopping_ = true;
             abandon_ = true;
-            WakeAllConditionVariable(&shared_->changed);
+            shared_->tellChanged();
         }
         if (thread_.joinable())
             thread_.join();
@@ -156,8 +160,7 @@ class ThreadCopiesAhead final : public CopiesAhead {
     // The oldest copy asked for, once ready says it may be taken.
     template <typename Ready> std::shared_ptr<Underway> takeFront(Ready ready) {
         Locked locked(shared_->lock);
-        while (!ready(*asked_.front()))
-            SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
+        shared_->waitUntil([&] { return ready(*asked_.front()); });
         std::shared_ptr<Underway> front = std::move(asked_.front());
         asked_.pop_front();
         --started_;
@@ -174,8 +177,7 @@ class ThreadCopiesAhead final : public CopiesAhead {
     void work() {
         Locked locked(shared_->lock);
         for (;;) {
-            while (!stopping_ && started_ == asked_.size())
-                SleepConditionVariableSRW(&shared_->changed, &shared_->lock, INFINITE, 0);
+            shared_->waitUntil([&] { return stopping_ || started_ < asked_.size(); });
             if (stopping_)
                 return;
             // Its own hold on the copy: a copy taken as soon as it is begun leaves the queue.
@@ -188,7 +190,7 @@ class ThreadCopiesAhead final : public CopiesAhead {
                 copy = fs_.copyToNew(asked->source, asked->destination, [&](uint64_t written) {
                     Locked told(shared_->lock);
                     asked->written = written;
-                    WakeAllConditionVariable(&shared_->changed);
+                    shared_->tellChanged();
                     return !abandon_.load();
                 });
             } catch (...) {
@@ -198,7 +200,7 @@ class ThreadCopiesAhead final : public CopiesAhead {
             asked->copy = std::move(copy);
             asked->failure = failure;
             asked->made = true;
-            WakeAllConditionVariable(&shared_->changed);
+            shared_->tellChanged();
         }
     }
 

@@ -73,12 +73,11 @@ int32_t FakeArchiver::makeArchive(const ArchiveRequest& request, const ArchivePr
                 break;
             if (opened)
                 handedOver.push_back(index);
-            intptr_t more = 0; // the stand-ins' copies are whole when they are handed over
+            // The stand-ins' copies are whole when they are handed over: one AtEnd, answered so.
+            intptr_t more = 0;
             if (opened && canReadGrowingFiles() &&
-                (!(go = request.files(ListedFile::AtEnd, index, more)) || more != 0)) {
-                go = false;
+                !(go = request.files(ListedFile::AtEnd, index, more) && more == 0))
                 break;
-            }
             listedAtAddZip.push_back({path, fs_->hasFile(path)});
             archive += path.substr(path.find_last_of('\\') + 1) + "\n";
             packed += sizes.emplace_back(fs_->hasFile(path) ? fs_->content(path).size() : 0);
